@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need (only the missing ones) and configures
+# a build folder. Usage: scripts/setup.sh [PRESET]   (PRESET: dev, the default, or asan)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3-dev
+          qt6-base-dev libgl1-mesa-dev poppler-utils xvfb xauth clang libclang-rt-14-dev
+          fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -eq 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+  else
+    echo "Missing packages. Run as root:" >&2
+    echo "  apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+
+preset=${1:-dev}
+cmake --preset "$preset" >/dev/null
