@@ -13,30 +13,86 @@ namespace pyrelto {
 
 // All 80 fields in sheet order: row by row from the top, left to right within a row.
 enum class FieldId : std::uint8_t {
-    AnzZeilenEd, AnzSonstEd, AnzStueckEd, LagenEd,
+    AnzZeilenEd,
+    AnzSonstEd,
+    AnzStueckEd,
+    LagenEd,
     KundeEd,
-    Bez1Ed, List1Ed, Rab1Ed, Ek1Ed, Ver1Ed, Summe1Ed,
-    Bez2Ed, List2Ed, Rab2Ed, Ek2Ed, Ver2Ed, Summe2Ed,
-    Bez3Ed, List3Ed, Rab3Ed, Ek3Ed, Ver3Ed, Summe3Ed,
-    Bez4Ed, List4Ed, Rab4Ed, Ek4Ed, Ver4Ed, Summe4Ed,
-    Bez5Ed, List5Ed, Rab5Ed, Ek5Ed, Ver5Ed, Summe5Ed,
-    Bez6Ed, Summe6Ed,
-    Bez7Ed, Summe7Ed,
-    Bez7Ed2, Summe7Ed2,
-    Bez7Ed3, Summe7Ed3,
-    Bez7Ed4, Summe7Ed4,
-    Bez8Ed, Ek8Ed, Anz8Ed, Summe8Ed,
-    Bez8Ed2, Ek8Ed2, Anz8Ed2, Summe8Ed2,
-    Bez8Ed3, Ek8Ed3, Anz8Ed3, Summe8Ed3,
-    Bez8Ed4, Ek8Ed4, Anz8Ed4, Summe8Ed4,
-    Bez8Ed5, Ek8Ed5, Anz8Ed5, Summe8Ed5,
-    Ek9Ed, Ver9Ed, Summe9Ed,
-    Bez10Ed, Summe10Ed,
-    Bez11Ed, Summe11Ed,
-    Bez12Ed, Summe12Ed,
+    Bez1Ed,
+    List1Ed,
+    Rab1Ed,
+    Ek1Ed,
+    Ver1Ed,
+    Summe1Ed,
+    Bez2Ed,
+    List2Ed,
+    Rab2Ed,
+    Ek2Ed,
+    Ver2Ed,
+    Summe2Ed,
+    Bez3Ed,
+    List3Ed,
+    Rab3Ed,
+    Ek3Ed,
+    Ver3Ed,
+    Summe3Ed,
+    Bez4Ed,
+    List4Ed,
+    Rab4Ed,
+    Ek4Ed,
+    Ver4Ed,
+    Summe4Ed,
+    Bez5Ed,
+    List5Ed,
+    Rab5Ed,
+    Ek5Ed,
+    Ver5Ed,
+    Summe5Ed,
+    Bez6Ed,
+    Summe6Ed,
+    Bez7Ed,
+    Summe7Ed,
+    Bez7Ed2,
+    Summe7Ed2,
+    Bez7Ed3,
+    Summe7Ed3,
+    Bez7Ed4,
+    Summe7Ed4,
+    Bez8Ed,
+    Ek8Ed,
+    Anz8Ed,
+    Summe8Ed,
+    Bez8Ed2,
+    Ek8Ed2,
+    Anz8Ed2,
+    Summe8Ed2,
+    Bez8Ed3,
+    Ek8Ed3,
+    Anz8Ed3,
+    Summe8Ed3,
+    Bez8Ed4,
+    Ek8Ed4,
+    Anz8Ed4,
+    Summe8Ed4,
+    Bez8Ed5,
+    Ek8Ed5,
+    Anz8Ed5,
+    Summe8Ed5,
+    Ek9Ed,
+    Ver9Ed,
+    Summe9Ed,
+    Bez10Ed,
+    Summe10Ed,
+    Bez11Ed,
+    Summe11Ed,
+    Bez12Ed,
+    Summe12Ed,
     Summe13Ed,
     Dach14Ed,
-    Summe15Ed, MwStEd, BruttoEd, Waehr15Ed,
+    Summe15Ed,
+    MwStEd,
+    BruttoEd,
+    Waehr15Ed,
 };
 inline constexpr int kFieldCount = 80;
 inline constexpr int kNumericFieldCount = 60;
@@ -44,13 +100,30 @@ inline constexpr int kTextFieldCount = 20;
 
 // The 24 rows, top to bottom, by their container names.
 enum class RowId : std::uint8_t {
-    Panel1, Panel17,
-    Panel2, Panel3, Panel4, Panel5, Panel6,
-    Panel7, Panel8, Panel19, Panel20, Panel21,
-    Panel9, Panel22, Panel23, Panel24, Panel25,
+    Panel1,
+    Panel17,
+    Panel2,
+    Panel3,
+    Panel4,
+    Panel5,
+    Panel6,
+    Panel7,
+    Panel8,
+    Panel19,
+    Panel20,
+    Panel21,
+    Panel9,
+    Panel22,
+    Panel23,
+    Panel24,
+    Panel25,
     Panel10,
-    Panel11, Panel12, Panel13,
-    Panel14, Panel15, Panel16,
+    Panel11,
+    Panel12,
+    Panel13,
+    Panel14,
+    Panel15,
+    Panel16,
 };
 inline constexpr int kRowCount = 24;
 inline constexpr int kRowHeight = 56;
@@ -58,7 +131,16 @@ inline constexpr int kRowHeight = 56;
 enum class FieldKind : std::uint8_t { Amount, Count, Pieces, Text };
 
 // Background colours mark a field's role; Window is the system's window colour.
-enum class FieldColour : std::uint8_t { Window, Yellow, Aqua, Lime, PaleGreen, Peach, Red, Fuchsia };
+enum class FieldColour : std::uint8_t {
+    Window,
+    Yellow,
+    Aqua,
+    Lime,
+    PaleGreen,
+    Peach,
+    Red,
+    Fuchsia
+};
 struct Rgb {
     std::uint8_t r, g, b;
 };
@@ -70,8 +152,8 @@ struct FieldInfo {
     std::string_view name;
     FieldKind kind;
     RowId row;
-    std::u16string_view caption; // shown above the field; empty for Waehr15Ed
-    long double defaultValue;    // numeric fields
+    std::u16string_view caption;     // shown above the field; empty for Waehr15Ed
+    long double defaultValue;        // numeric fields
     std::u16string_view defaultText; // text fields
     long double minValue;
     long double maxValue;
@@ -85,7 +167,9 @@ struct FieldInfo {
 std::span<const FieldInfo, kFieldCount> fieldCatalogue();
 const FieldInfo& fieldInfo(FieldId id);
 std::optional<FieldId> findField(std::string_view name);
-inline bool isNumeric(FieldId id) { return fieldInfo(id).kind != FieldKind::Text; }
+inline bool isNumeric(FieldId id) {
+    return fieldInfo(id).kind != FieldKind::Text;
+}
 
 struct RowInfo {
     RowId id;
@@ -95,7 +179,9 @@ struct RowInfo {
 };
 std::span<const RowInfo, kRowCount> rowCatalogue();
 const RowInfo& rowInfo(RowId id);
-inline bool isVariable(RowId id) { return rowInfo(id).governedBy.has_value(); }
+inline bool isVariable(RowId id) {
+    return rowInfo(id).governedBy.has_value();
+}
 
 // The fields of one material row, in the order a material preset holds them.
 struct MaterialRow {

@@ -47,7 +47,6 @@ public:
     std::function<void(RowId row, bool shown)> onRowShown;
 
 private:
-    struct Binding;
     void fieldChanged(FieldId id);
     void materialPrice(int row); // rule A
     void materialSum(int row);   // rule B

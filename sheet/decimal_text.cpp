@@ -1,0 +1,463 @@
+#include "decimal_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace pyrelto {
+
+namespace {
+
+char16_t g_separator = u',';
+
+__extension__ typedef unsigned __int128 u128;
+
+// The raw parts of an x87 80-bit extended value: 64-bit significand with its explicit integer
+// bit, and the biased 15-bit exponent.
+struct Extended {
+    std::uint64_t mantissa;
+    int exponent; // unbiased, for the significand read as an integer
+};
+
+Extended split(long double v) {
+    static_assert(std::numeric_limits<long double>::digits == 64,
+                  "x87 extended precision expected");
+    unsigned char bytes[sizeof(long double)];
+    std::memcpy(bytes, &v, sizeof v);
+    std::uint64_t m;
+    std::uint16_t se;
+    std::memcpy(&m, bytes, 8);
+    std::memcpy(&se, bytes + 8, 2);
+    int biased = se & 0x7FFF;
+    if (biased == 0) {
+        biased = 1; // denormal
+    }
+    return {m, biased - 16383 - 63};
+}
+
+// Up to 40 decimal digits of an unsigned 128-bit integer, most significant first.
+int u128Digits(u128 value, char* out) {
+    char tmp[40];
+    int n = 0;
+    do {
+        tmp[n++] = static_cast<char>('0' + static_cast<int>(value % 10));
+        value /= 10;
+    } while (value != 0);
+    for (int i = 0; i < n; ++i) {
+        out[i] = tmp[n - 1 - i];
+    }
+    return n;
+}
+
+// Rounds the digit string (most significant first, `count` digits, followed by `sticky` when
+// anything non-zero follows) to `keep` digits, half to even; returns the new digit count and
+// bumps the exponent on a carry out of the first digit.
+void roundDigits(DecimalDigits& d, std::string_view all, bool sticky, std::size_t keep) {
+    if (all.size() <= keep) {
+        d.digits.assign(all);
+    } else {
+        d.digits.assign(all.substr(0, keep));
+        const char first = all[keep];
+        bool rest = sticky;
+        for (std::size_t i = keep + 1; i < all.size() && !rest; ++i) {
+            rest = all[i] != '0';
+        }
+        const bool lastOdd = ((d.digits.back() - '0') & 1) != 0;
+        if (first > '5' || (first == '5' && (rest || lastOdd))) {
+            int i = static_cast<int>(d.digits.size()) - 1;
+            while (i >= 0 && d.digits[i] == '9') {
+                d.digits[i] = '0';
+                --i;
+            }
+            if (i < 0) {
+                d.digits.insert(d.digits.begin(), '1');
+                d.digits.pop_back();
+                ++d.exponent;
+            } else {
+                ++d.digits[i];
+            }
+        }
+    }
+    while (!d.digits.empty() && d.digits.back() == '0') {
+        d.digits.pop_back();
+    }
+}
+
+// Exact digits of a value whose binary exponent keeps all work inside 128 bits; that covers every
+// magnitude between about 4e-19 and 3e38, which is all a sheet normally holds.
+bool fastExpansion(long double a, DecimalDigits& d) {
+    const Extended x = split(a);
+    constexpr int kWant = 20; // 18 digits, the rounding digit and one more
+    char all[64];
+    std::size_t n = 0;
+    bool sticky = false;
+    if (x.exponent >= 0) {
+        if (x.exponent > 64) {
+            return false;
+        }
+        const u128 value = static_cast<u128>(x.mantissa) << x.exponent;
+        n = static_cast<std::size_t>(u128Digits(value, all));
+        d.exponent = static_cast<int>(n);
+    } else {
+        const int shift = -x.exponent;
+        if (shift > 124) {
+            return false;
+        }
+        const u128 mask = shift >= 128 ? ~u128{0} : ((u128{1} << shift) - 1);
+        const u128 whole = shift >= 64 ? 0 : (static_cast<u128>(x.mantissa) >> shift);
+        u128 frac = static_cast<u128>(x.mantissa) & mask;
+        int exponent = 0;
+        if (whole != 0) {
+            n = static_cast<std::size_t>(u128Digits(whole, all));
+            exponent = static_cast<int>(n);
+        }
+        while (frac != 0 && n < kWant) {
+            frac *= 10;
+            const char digit = static_cast<char>('0' + static_cast<int>(frac >> shift));
+            frac &= mask;
+            if (n == 0 && digit == '0') {
+                --exponent; // leading zero after the point
+                continue;
+            }
+            all[n++] = digit;
+        }
+        sticky = frac != 0;
+        d.exponent = exponent;
+    }
+    roundDigits(d, std::string_view(all, n), sticky, 18);
+    return true;
+}
+
+// Any other magnitude: the standard library's shortest-free scientific conversion, which is exact
+// and locale-independent, only slower.
+void slowExpansion(long double a, DecimalDigits& d) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 17);
+    const std::string_view text(buf, static_cast<std::size_t>(r.ptr - buf));
+    const auto e = text.find('e');
+    std::string digits;
+    for (char c : text.substr(0, e)) {
+        if (c != '.') {
+            digits.push_back(c);
+        }
+    }
+    int exp10 = 0;
+    std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
+                    exp10);
+    d.exponent = exp10 + 1;
+    d.digits = digits;
+    while (!d.digits.empty() && d.digits.back() == '0') {
+        d.digits.pop_back();
+    }
+}
+
+void appendAscii(std::u16string& out, std::string_view s) {
+    for (char c : s) {
+        out.push_back(static_cast<char16_t>(c));
+    }
+}
+
+bool isDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// 10^n for n in 0..27 is exact in the 64-bit significand, so a short decimal divided or
+// multiplied by it is correctly rounded.
+long double pow10(int n) {
+    long double p = 1.0L;
+    long double base = 10.0L;
+    while (n > 0) {
+        if (n & 1) {
+            p *= base;
+        }
+        base *= base;
+        n >>= 1;
+    }
+    return p;
+}
+
+} // namespace
+
+char16_t decimalSeparator() noexcept {
+    return g_separator;
+}
+
+void setDecimalSeparator(char16_t separator) noexcept {
+    g_separator = separator;
+}
+
+DecimalDigits decimalExpansion18(long double v) {
+    DecimalDigits d;
+    d.negative = std::signbit(v);
+    const long double a = std::fabs(v);
+    if (a == 0.0L) {
+        return d;
+    }
+    if (!fastExpansion(a, d)) {
+        slowExpansion(a, d);
+    }
+    return d;
+}
+
+std::u16string formatFixed(long double v, int decimals, char16_t separator) {
+    if (std::isnan(v)) {
+        return u"NAN";
+    }
+    if (std::isinf(v)) {
+        return v < 0 ? u"-INF" : u"INF";
+    }
+    DecimalDigits d = decimalExpansion18(v);
+    const auto zero = [&] {
+        std::u16string z = u"0";
+        if (decimals > 0) {
+            z.push_back(separator);
+            z.append(static_cast<std::size_t>(decimals), u'0');
+        }
+        return z;
+    };
+    if (d.digits.empty()) {
+        return zero();
+    }
+    const int k = std::min(d.exponent + decimals, 15);
+    if (k < 0) {
+        return zero();
+    }
+    if (k == 0) {
+        if (d.digits[0] < '5') {
+            return zero();
+        }
+        d.digits = "1";
+        ++d.exponent;
+    } else if (static_cast<int>(d.digits.size()) > k) {
+        const bool up = d.digits[static_cast<std::size_t>(k)] >= '5';
+        d.digits.resize(static_cast<std::size_t>(k));
+        if (up) {
+            int i = k - 1;
+            while (i >= 0 && d.digits[static_cast<std::size_t>(i)] == '9') {
+                d.digits[static_cast<std::size_t>(i)] = '0';
+                --i;
+            }
+            if (i < 0) {
+                d.digits = "1";
+                ++d.exponent;
+            } else {
+                ++d.digits[static_cast<std::size_t>(i)];
+            }
+        }
+        while (!d.digits.empty() && d.digits.back() == '0') {
+            d.digits.pop_back();
+        }
+        if (d.digits.empty()) {
+            return zero();
+        }
+    }
+
+    std::u16string out;
+    out.reserve(24);
+    if (d.negative) {
+        out.push_back(u'-');
+    }
+    if (d.exponent > 15) {
+        out.push_back(static_cast<char16_t>(d.digits[0]));
+        if (d.digits.size() > 1) {
+            out.push_back(separator);
+            appendAscii(out, std::string_view(d.digits).substr(1));
+        }
+        out.push_back(u'E');
+        char buf[16];
+        const int e = d.exponent - 1;
+        const auto r = std::to_chars(buf, buf + sizeof buf, e);
+        std::string_view exp(buf, static_cast<std::size_t>(r.ptr - buf));
+        for (int pad = static_cast<int>(exp.size()); pad < decimals; ++pad) {
+            out.push_back(u'0');
+        }
+        appendAscii(out, exp);
+        return out;
+    }
+    const auto digitAt = [&](int i) -> char16_t {
+        return i >= 0 && i < static_cast<int>(d.digits.size())
+                   ? static_cast<char16_t>(d.digits[static_cast<std::size_t>(i)])
+                   : u'0';
+    };
+    if (d.exponent <= 0) {
+        out.push_back(u'0');
+    } else {
+        for (int i = 0; i < d.exponent; ++i) {
+            out.push_back(digitAt(i));
+        }
+    }
+    if (decimals > 0) {
+        out.push_back(separator);
+        for (int i = 0; i < decimals; ++i) {
+            out.push_back(digitAt(d.exponent + i));
+        }
+    }
+    return out;
+}
+
+std::u16string formatInteger(long double v) {
+    if (std::isnan(v)) {
+        return u"0";
+    }
+    const long double r = std::nearbyint(v); // the default rounding mode: ties to even
+    std::int64_t i;
+    if (r >= 9223372036854775807.0L) {
+        i = std::numeric_limits<std::int64_t>::max();
+    } else if (r <= -9223372036854775808.0L) {
+        i = std::numeric_limits<std::int64_t>::min();
+    } else {
+        i = static_cast<std::int64_t>(r);
+    }
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, i);
+    std::u16string out;
+    appendAscii(out, std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)));
+    return out;
+}
+
+std::optional<long double> parseFloat(std::u16string_view text, char16_t separator) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && text[i] == u' ') {
+        ++i;
+    }
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    std::uint64_t mantissa = 0;
+    int mantissaDigits = 0; // significant digits held in `mantissa`
+    long double big = 0.0L; // used once the digits no longer fit 19 places
+    bool useBig = false;
+    int scale = 0; // power of ten to apply to the digits
+    bool anyDigit = false;
+    bool seenSeparator = false;
+    for (; i < n; ++i) {
+        const char16_t c = text[i];
+        if (isDigit(c)) {
+            anyDigit = true;
+            const int digit = c - u'0';
+            if (!useBig && mantissaDigits < 19) {
+                mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit);
+                if (mantissa != 0) {
+                    ++mantissaDigits;
+                }
+            } else {
+                if (!useBig) {
+                    big = static_cast<long double>(mantissa);
+                    useBig = true;
+                }
+                big = big * 10.0L + digit;
+            }
+            if (seenSeparator) {
+                --scale;
+            }
+        } else if (c == separator && !seenSeparator) {
+            seenSeparator = true;
+        } else {
+            break;
+        }
+    }
+    if (!anyDigit && !seenSeparator) {
+        return std::nullopt;
+    }
+    if (i < n && (text[i] == u'E' || text[i] == u'e')) {
+        ++i;
+        bool expNegative = false;
+        if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+            expNegative = text[i] == u'-';
+            ++i;
+        }
+        int exp = 0;
+        while (i < n && isDigit(text[i])) {
+            if (exp < 100000) {
+                exp = exp * 10 + (text[i] - u'0');
+            }
+            ++i;
+        }
+        scale += expNegative ? -exp : exp;
+    }
+    while (i < n && text[i] == u' ') {
+        ++i;
+    }
+    if (i != n) {
+        return std::nullopt;
+    }
+    long double value = useBig ? big : static_cast<long double>(mantissa);
+    if (value != 0.0L && scale != 0) {
+        // Scale in steps that stay exact as long as possible and cannot overflow an int.
+        while (scale > 0) {
+            const int s = std::min(scale, 27);
+            value *= pow10(s);
+            scale -= s;
+            if (std::isinf(value)) {
+                break;
+            }
+        }
+        while (scale < 0) {
+            const int s = std::min(-scale, 27);
+            value /= pow10(s);
+            scale += s;
+            if (value == 0.0L) {
+                break;
+            }
+        }
+    }
+    if (std::isinf(value)) {
+        return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+std::optional<std::int32_t> parseInteger(std::u16string_view text) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && text[i] == u' ') {
+        ++i;
+    }
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    int base = 10;
+    if (i < n && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == n) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    for (; i < n; ++i) {
+        const char16_t c = text[i];
+        int digit;
+        if (isDigit(c)) {
+            digit = c - u'0';
+        } else if (base == 16 && c >= u'a' && c <= u'f') {
+            digit = c - u'a' + 10;
+        } else if (base == 16 && c >= u'A' && c <= u'F') {
+            digit = c - u'A' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = value * base + digit;
+        if (value > 2147483648LL) {
+            return std::nullopt;
+        }
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+} // namespace pyrelto

@@ -1,0 +1,318 @@
+#include "sheet.h"
+
+#include <cstddef>
+
+namespace pyrelto {
+
+namespace {
+
+using F = FieldId;
+using R = RowId;
+
+enum class Rule : std::uint8_t {
+    None,
+    MaterialPrice, // rule A: purchase price, then row sum
+    MaterialSum,   // rule B
+    PieceSum,      // rule C
+    Summe,
+    Markup, // rule D
+    Summe2,
+    Summe3,
+    Gross, // rule E
+    Count,
+};
+
+struct BindingEntry {
+    FieldId field;
+    std::string_view handler;
+    Rule rule;
+    int row; // material or piece row (0-based) for the row rules
+};
+
+// Which rule runs when a field's text changes. Every numeric field occurs exactly once.
+constexpr BindingEntry kBindings[] = {
+    {F::List1Ed, "List1EdChange", Rule::MaterialPrice, 0},
+    {F::List2Ed, "List2EdChange", Rule::MaterialPrice, 1},
+    {F::List3Ed, "List3EdChange", Rule::MaterialPrice, 2},
+    {F::List4Ed, "List4EdChange", Rule::MaterialPrice, 3},
+    {F::List5Ed, "List5EdChange", Rule::MaterialPrice, 4},
+    {F::Rab1Ed, "Rab1EdChange", Rule::MaterialPrice, 0},
+    {F::Rab2Ed, "Rab2EdChange", Rule::MaterialPrice, 1},
+    {F::Rab3Ed, "Rab3EdChange", Rule::MaterialPrice, 2},
+    {F::Rab4Ed, "Rab4EdChange", Rule::MaterialPrice, 3},
+    {F::Rab5Ed, "Rab5EdChange", Rule::MaterialPrice, 4},
+    {F::Ek1Ed, "Ek1EdChange", Rule::MaterialSum, 0},
+    {F::Ek2Ed, "Ek2EdChange", Rule::MaterialSum, 1},
+    {F::Ek3Ed, "Ek3EdChange", Rule::MaterialSum, 2},
+    {F::Ek4Ed, "Ek4EdChange", Rule::MaterialSum, 3},
+    {F::Ek5Ed, "Ek5EdChange", Rule::MaterialSum, 4},
+    {F::Ver1Ed, "Ver1EdChange", Rule::MaterialSum, 0},
+    {F::Ver2Ed, "Ver2EdChange", Rule::MaterialSum, 1},
+    {F::Ver3Ed, "Ver3EdChange", Rule::MaterialSum, 2},
+    {F::Ver4Ed, "Ver4EdChange", Rule::MaterialSum, 3},
+    {F::Ver5Ed, "Ver5EdChange", Rule::MaterialSum, 4},
+    {F::Summe1Ed, "Summe1EdChange", Rule::Summe, 0},
+    {F::Summe2Ed, "Summe2EdChange", Rule::Summe, 0},
+    {F::Summe3Ed, "Summe3EdChange", Rule::Summe, 0},
+    {F::Summe4Ed, "Summe4EdChange", Rule::Summe, 0},
+    {F::Summe5Ed, "Summe5EdChange", Rule::Summe, 0},
+    {F::Summe6Ed, "Summe6EdChange", Rule::Summe, 0},
+    {F::Summe7Ed, "Summe7EdChange", Rule::Summe, 0},
+    {F::Summe7Ed2, "Summe7EdChange", Rule::Summe, 0},
+    {F::Summe7Ed3, "Summe7EdChange", Rule::Summe, 0},
+    {F::Summe7Ed4, "Summe7EdChange", Rule::Summe, 0},
+    {F::Ek8Ed, "Ek8EdChange", Rule::PieceSum, 0},
+    {F::Ek8Ed2, "Ek8Ed2Change", Rule::PieceSum, 1},
+    {F::Ek8Ed3, "Ek8Ed3Change", Rule::PieceSum, 2},
+    {F::Ek8Ed4, "Ek8Ed4Change", Rule::PieceSum, 3},
+    {F::Ek8Ed5, "Ek8Ed5Change", Rule::PieceSum, 4},
+    {F::Anz8Ed, "Anz8EdChange", Rule::PieceSum, 0},
+    {F::Anz8Ed2, "Anz8Ed2Change", Rule::PieceSum, 1},
+    {F::Anz8Ed3, "Anz8Ed3Change", Rule::PieceSum, 2},
+    {F::Anz8Ed4, "Anz8Ed4Change", Rule::PieceSum, 3},
+    {F::Anz8Ed5, "Anz8Ed5Change", Rule::PieceSum, 4},
+    {F::Summe8Ed, "Summe8EdChange", Rule::Summe, 0},
+    {F::Summe8Ed2, "Summe8EdChange", Rule::Summe, 0},
+    {F::Summe8Ed3, "Summe8EdChange", Rule::Summe, 0},
+    {F::Summe8Ed4, "Summe8EdChange", Rule::Summe, 0},
+    {F::Summe8Ed5, "Summe8EdChange", Rule::Summe, 0},
+    {F::Ek9Ed, "Ek9EdChange", Rule::Markup, 0},
+    {F::Ver9Ed, "Ver9EdChange", Rule::Markup, 0},
+    {F::Summe9Ed, "Summe9EdChange", Rule::Summe2, 0},
+    {F::Summe10Ed, "Summe10EdChange", Rule::Summe2, 0},
+    {F::Summe11Ed, "Summe11EdChange", Rule::Summe2, 0},
+    {F::Summe12Ed, "Summe12EdChange", Rule::Summe2, 0},
+    {F::Summe13Ed, "Summe13EdChange", Rule::Summe3, 0},
+    {F::Dach14Ed, "Dach14EdChange", Rule::Summe3, 0},
+    {F::Summe15Ed, "Summe15EdChange", Rule::Gross, 0},
+    {F::MwStEd, "Summe15EdChange", Rule::Gross, 0},
+    {F::BruttoEd, {}, Rule::None, 0},
+    {F::AnzZeilenEd, "AnzZeilenEdChange", Rule::Count, 0},
+    {F::AnzSonstEd, "AnzSonstEdChange", Rule::Count, 0},
+    {F::AnzStueckEd, "AnzStueckEdChange", Rule::Count, 0},
+    {F::LagenEd, "LagenEdChange", Rule::Count, 0},
+};
+static_assert(std::size(kBindings) == kNumericFieldCount);
+
+// Binding by field, built once from the table above.
+const std::array<const BindingEntry*, kFieldCount>& bindingByField() {
+    static const auto table = [] {
+        std::array<const BindingEntry*, kFieldCount> t{};
+        for (const auto& b : kBindings) {
+            t[static_cast<std::size_t>(b.field)] = &b;
+        }
+        return t;
+    }();
+    return table;
+}
+
+struct PieceRow {
+    FieldId ek, anz, summe;
+};
+constexpr PieceRow kPieceRows[] = {
+    {F::Ek8Ed, F::Anz8Ed, F::Summe8Ed},    {F::Ek8Ed2, F::Anz8Ed2, F::Summe8Ed2},
+    {F::Ek8Ed3, F::Anz8Ed3, F::Summe8Ed3}, {F::Ek8Ed4, F::Anz8Ed4, F::Summe8Ed4},
+    {F::Ek8Ed5, F::Anz8Ed5, F::Summe8Ed5},
+};
+
+struct SummedRow {
+    RowId row;
+    FieldId sum;
+};
+// The rows CalcSumme adds, in its order: materials, other costs, pieces.
+constexpr SummedRow kSubtotalRows[] = {
+    {R::Panel2, F::Summe1Ed},   {R::Panel3, F::Summe2Ed},   {R::Panel4, F::Summe3Ed},
+    {R::Panel5, F::Summe4Ed},   {R::Panel6, F::Summe5Ed},   {R::Panel7, F::Summe6Ed},
+    {R::Panel8, F::Summe7Ed},   {R::Panel19, F::Summe7Ed2}, {R::Panel20, F::Summe7Ed3},
+    {R::Panel21, F::Summe7Ed4}, {R::Panel9, F::Summe8Ed},   {R::Panel22, F::Summe8Ed2},
+    {R::Panel23, F::Summe8Ed3}, {R::Panel24, F::Summe8Ed4}, {R::Panel25, F::Summe8Ed5},
+};
+constexpr SummedRow kLayerRows[] = {
+    {R::Panel11, F::Summe10Ed}, {R::Panel12, F::Summe11Ed}, {R::Panel13, F::Summe12Ed}};
+
+// The sums add in a 64-bit double, rounding after every addition. Their inputs carry at most two
+// decimals, so the double cannot move a result across a rounding tie.
+double addRounded(double acc, long double value) {
+    return static_cast<double>(static_cast<long double>(acc) + value);
+}
+
+} // namespace
+
+Sheet::Sheet() {
+    shown_.fill(true);
+    for (const auto& info : fieldCatalogue()) {
+        if (info.kind == FieldKind::Text) {
+            texts_[static_cast<std::size_t>(info.slot)].setText(std::u16string(info.defaultText));
+            continue;
+        }
+        // Configured like a field of the window's description: limits, type, then the value, all
+        // before the handler is attached, so nothing runs.
+        auto& f = numbers_[static_cast<std::size_t>(info.slot)];
+        f.setMaxValue(info.maxValue);
+        f.setMinValue(info.minValue);
+        f.setValueType(info.kind == FieldKind::Amount ? ValueType::vtFloat : ValueType::vtInteger);
+        f.setDecimal(2);
+        f.setIncrement(1.0L);
+        f.SetValue(info.defaultValue);
+        const FieldId id = info.id;
+        f.OnChange = [this, id](TRxSpinEdit&) { fieldChanged(id); };
+    }
+}
+
+TRxSpinEdit& Sheet::number(FieldId id) {
+    return numbers_[static_cast<std::size_t>(fieldInfo(id).slot)];
+}
+
+const TRxSpinEdit& Sheet::number(FieldId id) const {
+    return numbers_[static_cast<std::size_t>(fieldInfo(id).slot)];
+}
+
+TextField& Sheet::text(FieldId id) {
+    return texts_[static_cast<std::size_t>(fieldInfo(id).slot)];
+}
+
+const TextField& Sheet::text(FieldId id) const {
+    return texts_[static_cast<std::size_t>(fieldInfo(id).slot)];
+}
+
+const std::u16string& Sheet::shownText(FieldId id) const {
+    return isNumeric(id) ? number(id).text() : text(id).text();
+}
+
+void Sheet::fieldChanged(FieldId id) {
+    const BindingEntry* b = bindingByField()[static_cast<std::size_t>(id)];
+    if (b == nullptr || b->rule == Rule::None) {
+        return;
+    }
+    if (onRule) {
+        onRule(b->handler);
+    }
+    switch (b->rule) {
+    case Rule::MaterialPrice:
+        materialPrice(b->row);
+        break;
+    case Rule::MaterialSum:
+        materialSum(b->row);
+        break;
+    case Rule::PieceSum:
+        pieceSum(b->row);
+        break;
+    case Rule::Summe:
+        CalcSumme();
+        break;
+    case Rule::Markup:
+        markup();
+        break;
+    case Rule::Summe2:
+        CalcSumme2();
+        break;
+    case Rule::Summe3:
+        CalcSumme3();
+        break;
+    case Rule::Gross:
+        gross();
+        break;
+    case Rule::Count:
+        applyCount(id);
+        break;
+    case Rule::None:
+        break;
+    }
+}
+
+void Sheet::materialPrice(int row) {
+    const MaterialRow& m = materialRows()[static_cast<std::size_t>(row)];
+    write(m.ek, (100.0L - value(m.rab)) * value(m.list) / 100.0L);
+    // Runs even when the purchase price text stayed, so a hand-typed row sum is replaced.
+    write(m.summe, (value(m.ver) + 100.0L) * value(m.ek) / 100.0L);
+}
+
+void Sheet::materialSum(int row) {
+    const MaterialRow& m = materialRows()[static_cast<std::size_t>(row)];
+    write(m.summe, (value(m.ver) + 100.0L) * value(m.ek) / 100.0L);
+}
+
+void Sheet::pieceSum(int row) {
+    const PieceRow& p = kPieceRows[row];
+    write(p.summe, value(p.ek) * value(p.anz));
+}
+
+void Sheet::CalcSumme() {
+    double acc = 0.0;
+    for (const auto& r : kSubtotalRows) {
+        if (shown(r.row)) {
+            acc = addRounded(acc, value(r.sum));
+        }
+    }
+    write(F::Ek9Ed, acc);
+}
+
+void Sheet::markup() {
+    write(F::Summe9Ed, (value(F::Ver9Ed) + 100.0L) * value(F::Ek9Ed) / 100.0L);
+}
+
+void Sheet::CalcSumme2() {
+    double acc = addRounded(0.0, value(F::Summe9Ed));
+    for (const auto& r : kLayerRows) {
+        if (shown(r.row)) {
+            acc = addRounded(acc, value(r.sum));
+        }
+    }
+    write(F::Summe13Ed, acc);
+}
+
+void Sheet::CalcSumme3() {
+    // In extended precision: narrowing the total per m² to a double first made products that are
+    // exact decimals ending in 5 (1.15 × 0.5 = 0.575) round down by a cent.
+    write(F::Summe15Ed, value(F::Dach14Ed) * value(F::Summe13Ed));
+}
+
+void Sheet::gross() {
+    write(F::BruttoEd, (value(F::MwStEd) + 100.0L) * value(F::Summe15Ed) / 100.0L);
+}
+
+void Sheet::applyCount(FieldId count) {
+    for (const auto& r : rowCatalogue()) {
+        if (r.governedBy == count) {
+            // The count is read afresh for every row, as its text is the only truth.
+            setShown(r.id, value(count) >= static_cast<long double>(r.number));
+        }
+    }
+    if (count == F::LagenEd) {
+        CalcSumme2();
+    } else {
+        CalcSumme();
+    }
+}
+
+void Sheet::setShown(RowId row, bool shown) {
+    auto& flag = shown_[static_cast<std::size_t>(row)];
+    if (flag == shown) {
+        return;
+    }
+    flag = shown;
+    if (onRowShown) {
+        onRowShown(row, shown);
+    }
+}
+
+void Sheet::AnzZeilenEdChange() {
+    applyCount(F::AnzZeilenEd);
+}
+void Sheet::AnzSonstEdChange() {
+    applyCount(F::AnzSonstEd);
+}
+void Sheet::AnzStueckEdChange() {
+    applyCount(F::AnzStueckEd);
+}
+void Sheet::LagenEdChange() {
+    applyCount(F::LagenEd);
+}
+
+void Sheet::runCountRules() {
+    AnzZeilenEdChange();
+    AnzSonstEdChange();
+    AnzStueckEdChange();
+}
+
+} // namespace pyrelto
