@@ -179,6 +179,16 @@ const std::u16string& Sheet::shownText(FieldId id) const {
     return isNumeric(id) ? number(id).text() : text(id).text();
 }
 
+void Sheet::enter(FieldId id, std::u16string text) {
+    if (!isNumeric(id)) {
+        this->text(id).setText(std::move(text));
+        return;
+    }
+    TRxSpinEdit& f = number(id);
+    f.setText(std::move(text));
+    f.leave();
+}
+
 void Sheet::fieldChanged(FieldId id) {
     const BindingEntry* b = bindingByField()[static_cast<std::size_t>(id)];
     if (b == nullptr || b->rule == Rule::None) {

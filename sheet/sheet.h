@@ -27,6 +27,10 @@ public:
     // The text a field shows, numeric or not.
     const std::u16string& shownText(FieldId id) const;
 
+    // The user replaces a field's whole text in one edit and then leaves the field (numeric
+    // fields re-read, clamp and re-format then). Text fields just take the text.
+    void enter(FieldId id, std::u16string text);
+
     bool shown(RowId row) const { return shown_[static_cast<int>(row)]; }
 
     // Sum rules.
