@@ -36,120 +36,149 @@ Extended split(long double v) {
     return {m, biased - 16383 - 63};
 }
 
-// Up to 40 decimal digits of an unsigned 128-bit integer, most significant first.
+// Decimal digits held without allocating: the formatting runs on every keystroke.
+struct Digits {
+    char d[48];
+    int n = 0;        // digits in d, most significant first, no trailing zeros after rounding
+    int exponent = 0; // value = 0.d × 10^exponent
+};
+
+// Decimal digits of an unsigned 128-bit integer, most significant first.
 int u128Digits(u128 value, char* out) {
     char tmp[40];
     int n = 0;
-    do {
-        tmp[n++] = static_cast<char>('0' + static_cast<int>(value % 10));
-        value /= 10;
-    } while (value != 0);
+    if (value <= ~std::uint64_t{0}) {
+        auto v = static_cast<std::uint64_t>(value); // 64-bit division is far cheaper
+        do {
+            tmp[n++] = static_cast<char>('0' + static_cast<int>(v % 10));
+            v /= 10;
+        } while (v != 0);
+    } else {
+        do {
+            tmp[n++] = static_cast<char>('0' + static_cast<int>(value % 10));
+            value /= 10;
+        } while (value != 0);
+    }
     for (int i = 0; i < n; ++i) {
         out[i] = tmp[n - 1 - i];
     }
     return n;
 }
 
-// Rounds the digit string (most significant first, `count` digits, followed by `sticky` when
-// anything non-zero follows) to `keep` digits, half to even; returns the new digit count and
-// bumps the exponent on a carry out of the first digit.
-void roundDigits(DecimalDigits& d, std::string_view all, bool sticky, std::size_t keep) {
-    if (all.size() <= keep) {
-        d.digits.assign(all);
-    } else {
-        d.digits.assign(all.substr(0, keep));
-        const char first = all[keep];
-        bool rest = sticky;
-        for (std::size_t i = keep + 1; i < all.size() && !rest; ++i) {
-            rest = all[i] != '0';
+void dropTrailingZeros(Digits& x) {
+    while (x.n > 0 && x.d[x.n - 1] == '0') {
+        --x.n;
+    }
+}
+
+// Keeps the first `keep` digits and adds one unit in the last kept place when `up`; a carry out
+// of the first digit leaves "1" and raises the exponent.
+void roundAt(Digits& x, int keep, bool up) {
+    x.n = keep;
+    if (up) {
+        int i = keep - 1;
+        while (i >= 0 && x.d[i] == '9') {
+            x.d[i] = '0';
+            --i;
         }
-        const bool lastOdd = ((d.digits.back() - '0') & 1) != 0;
-        if (first > '5' || (first == '5' && (rest || lastOdd))) {
-            int i = static_cast<int>(d.digits.size()) - 1;
-            while (i >= 0 && d.digits[i] == '9') {
-                d.digits[i] = '0';
-                --i;
-            }
-            if (i < 0) {
-                d.digits.insert(d.digits.begin(), '1');
-                d.digits.pop_back();
-                ++d.exponent;
-            } else {
-                ++d.digits[i];
-            }
+        if (i < 0) {
+            x.d[0] = '1';
+            x.n = 1;
+            ++x.exponent;
+        } else {
+            ++x.d[i];
         }
     }
-    while (!d.digits.empty() && d.digits.back() == '0') {
-        d.digits.pop_back();
+    dropTrailingZeros(x);
+}
+
+// Rounds to 18 significant digits, half to even on the exact value (`sticky`: non-zero digits
+// follow the ones held).
+void roundTo18(Digits& x, bool sticky) {
+    constexpr int kKeep = 18;
+    if (x.n <= kKeep) {
+        dropTrailingZeros(x);
+        return;
     }
+    const char first = x.d[kKeep];
+    bool rest = sticky;
+    for (int i = kKeep + 1; i < x.n && !rest; ++i) {
+        rest = x.d[i] != '0';
+    }
+    const bool lastOdd = ((x.d[kKeep - 1] - '0') & 1) != 0;
+    roundAt(x, kKeep, first > '5' || (first == '5' && (rest || lastOdd)));
 }
 
 // Exact digits of a value whose binary exponent keeps all work inside 128 bits; that covers every
 // magnitude between about 4e-19 and 3e38, which is all a sheet normally holds.
-bool fastExpansion(long double a, DecimalDigits& d) {
-    const Extended x = split(a);
+bool fastExpansion(long double a, Digits& x) {
+    const Extended e = split(a);
     constexpr int kWant = 20; // 18 digits, the rounding digit and one more
-    char all[64];
-    std::size_t n = 0;
     bool sticky = false;
-    if (x.exponent >= 0) {
-        if (x.exponent > 64) {
+    if (e.exponent >= 0) {
+        if (e.exponent > 64) {
             return false;
         }
-        const u128 value = static_cast<u128>(x.mantissa) << x.exponent;
-        n = static_cast<std::size_t>(u128Digits(value, all));
-        d.exponent = static_cast<int>(n);
+        x.n = u128Digits(static_cast<u128>(e.mantissa) << e.exponent, x.d);
+        x.exponent = x.n;
     } else {
-        const int shift = -x.exponent;
+        const int shift = -e.exponent;
         if (shift > 124) {
             return false;
         }
-        const u128 mask = shift >= 128 ? ~u128{0} : ((u128{1} << shift) - 1);
-        const u128 whole = shift >= 64 ? 0 : (static_cast<u128>(x.mantissa) >> shift);
-        u128 frac = static_cast<u128>(x.mantissa) & mask;
-        int exponent = 0;
+        const u128 mask = (u128{1} << shift) - 1;
+        const u128 whole = shift >= 64 ? 0 : (static_cast<u128>(e.mantissa) >> shift);
+        u128 frac = static_cast<u128>(e.mantissa) & mask;
+        x.n = 0;
+        x.exponent = 0;
         if (whole != 0) {
-            n = static_cast<std::size_t>(u128Digits(whole, all));
-            exponent = static_cast<int>(n);
+            x.n = u128Digits(whole, x.d);
+            x.exponent = x.n;
         }
-        while (frac != 0 && n < kWant) {
+        while (frac != 0 && x.n < kWant) {
             frac *= 10;
             const char digit = static_cast<char>('0' + static_cast<int>(frac >> shift));
             frac &= mask;
-            if (n == 0 && digit == '0') {
-                --exponent; // leading zero after the point
+            if (x.n == 0 && digit == '0') {
+                --x.exponent; // a leading zero after the point
                 continue;
             }
-            all[n++] = digit;
+            x.d[x.n++] = digit;
         }
         sticky = frac != 0;
-        d.exponent = exponent;
     }
-    roundDigits(d, std::string_view(all, n), sticky, 18);
+    roundTo18(x, sticky);
     return true;
 }
 
-// Any other magnitude: the standard library's shortest-free scientific conversion, which is exact
-// and locale-independent, only slower.
-void slowExpansion(long double a, DecimalDigits& d) {
+// Any other magnitude: the standard library's scientific conversion, which is exact and
+// locale-independent, only slower.
+void slowExpansion(long double a, Digits& x) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 17);
     const std::string_view text(buf, static_cast<std::size_t>(r.ptr - buf));
     const auto e = text.find('e');
-    std::string digits;
+    x.n = 0;
     for (char c : text.substr(0, e)) {
         if (c != '.') {
-            digits.push_back(c);
+            x.d[x.n++] = c;
         }
     }
     int exp10 = 0;
     std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
                     exp10);
-    d.exponent = exp10 + 1;
-    d.digits = digits;
-    while (!d.digits.empty() && d.digits.back() == '0') {
-        d.digits.pop_back();
+    x.exponent = exp10 + 1;
+    dropTrailingZeros(x);
+}
+
+// |v| as exact-to-18-digits decimal digits; n == 0 for zero.
+Digits expand(long double v) {
+    Digits x;
+    const long double a = std::fabs(v);
+    if (a != 0.0L && !fastExpansion(a, x)) {
+        slowExpansion(a, x);
     }
+    return x;
 }
 
 void appendAscii(std::u16string& out, std::string_view s) {
@@ -188,15 +217,11 @@ void setDecimalSeparator(char16_t separator) noexcept {
 }
 
 DecimalDigits decimalExpansion18(long double v) {
+    const Digits x = expand(v);
     DecimalDigits d;
     d.negative = std::signbit(v);
-    const long double a = std::fabs(v);
-    if (a == 0.0L) {
-        return d;
-    }
-    if (!fastExpansion(a, d)) {
-        slowExpansion(a, d);
-    }
+    d.digits.assign(x.d, static_cast<std::size_t>(x.n));
+    d.exponent = x.n == 0 ? 0 : x.exponent;
     return d;
 }
 
@@ -207,7 +232,7 @@ std::u16string formatFixed(long double v, int decimals, char16_t separator) {
     if (std::isinf(v)) {
         return v < 0 ? u"-INF" : u"INF";
     }
-    DecimalDigits d = decimalExpansion18(v);
+    Digits x = expand(v);
     const auto zero = [&] {
         std::u16string z = u"0";
         if (decimals > 0) {
@@ -216,59 +241,43 @@ std::u16string formatFixed(long double v, int decimals, char16_t separator) {
         }
         return z;
     };
-    if (d.digits.empty()) {
+    if (x.n == 0) {
         return zero();
     }
-    const int k = std::min(d.exponent + decimals, 15);
+    // At most 15 significant digits are shown, and none beyond the field's decimals.
+    const int k = std::min(x.exponent + decimals, 15);
     if (k < 0) {
         return zero();
     }
     if (k == 0) {
-        if (d.digits[0] < '5') {
+        if (x.d[0] < '5') {
             return zero();
         }
-        d.digits = "1";
-        ++d.exponent;
-    } else if (static_cast<int>(d.digits.size()) > k) {
-        const bool up = d.digits[static_cast<std::size_t>(k)] >= '5';
-        d.digits.resize(static_cast<std::size_t>(k));
-        if (up) {
-            int i = k - 1;
-            while (i >= 0 && d.digits[static_cast<std::size_t>(i)] == '9') {
-                d.digits[static_cast<std::size_t>(i)] = '0';
-                --i;
-            }
-            if (i < 0) {
-                d.digits = "1";
-                ++d.exponent;
-            } else {
-                ++d.digits[static_cast<std::size_t>(i)];
-            }
-        }
-        while (!d.digits.empty() && d.digits.back() == '0') {
-            d.digits.pop_back();
-        }
-        if (d.digits.empty()) {
+        x.d[0] = '1';
+        x.n = 1;
+        ++x.exponent;
+    } else if (x.n > k) {
+        roundAt(x, k, x.d[k] >= '5');
+        if (x.n == 0) {
             return zero();
         }
     }
 
     std::u16string out;
-    out.reserve(24);
-    if (d.negative) {
+    out.reserve(static_cast<std::size_t>(std::max(x.exponent, 1) + decimals + 8));
+    if (std::signbit(v)) {
         out.push_back(u'-');
     }
-    if (d.exponent > 15) {
-        out.push_back(static_cast<char16_t>(d.digits[0]));
-        if (d.digits.size() > 1) {
+    if (x.exponent > 15) {
+        out.push_back(static_cast<char16_t>(x.d[0]));
+        if (x.n > 1) {
             out.push_back(separator);
-            appendAscii(out, std::string_view(d.digits).substr(1));
+            appendAscii(out, std::string_view(x.d + 1, static_cast<std::size_t>(x.n - 1)));
         }
         out.push_back(u'E');
         char buf[16];
-        const int e = d.exponent - 1;
-        const auto r = std::to_chars(buf, buf + sizeof buf, e);
-        std::string_view exp(buf, static_cast<std::size_t>(r.ptr - buf));
+        const auto r = std::to_chars(buf, buf + sizeof buf, x.exponent - 1);
+        const std::string_view exp(buf, static_cast<std::size_t>(r.ptr - buf));
         for (int pad = static_cast<int>(exp.size()); pad < decimals; ++pad) {
             out.push_back(u'0');
         }
@@ -276,21 +285,19 @@ std::u16string formatFixed(long double v, int decimals, char16_t separator) {
         return out;
     }
     const auto digitAt = [&](int i) -> char16_t {
-        return i >= 0 && i < static_cast<int>(d.digits.size())
-                   ? static_cast<char16_t>(d.digits[static_cast<std::size_t>(i)])
-                   : u'0';
+        return i >= 0 && i < x.n ? static_cast<char16_t>(x.d[i]) : u'0';
     };
-    if (d.exponent <= 0) {
+    if (x.exponent <= 0) {
         out.push_back(u'0');
     } else {
-        for (int i = 0; i < d.exponent; ++i) {
+        for (int i = 0; i < x.exponent; ++i) {
             out.push_back(digitAt(i));
         }
     }
     if (decimals > 0) {
         out.push_back(separator);
         for (int i = 0; i < decimals; ++i) {
-            out.push_back(digitAt(d.exponent + i));
+            out.push_back(digitAt(x.exponent + i));
         }
     }
     return out;

@@ -1,0 +1,134 @@
+#include "cli.h"
+
+#include "decimal_text.h"
+#include "sheet.h"
+#include "utf16.h"
+
+#include <cstdlib>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <ostream>
+#include <string_view>
+#include <vector>
+
+namespace pyrelto {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: pyrelto-cli [--separator=C] [NAME=TEXT | --open FILE | --save FILE]...";
+
+// One step, checked before anything runs so that a malformed command line prints nothing.
+struct Step {
+    std::function<void(Sheet&)> run;
+};
+
+std::optional<char16_t> separatorArg(std::string_view value) {
+    const std::u16string s = fromUtf8(value);
+    if (s.size() != 1 || (s[0] >= u'0' && s[0] <= u'9') || s[0] == u'+' || s[0] == u'-' ||
+        s[0] == u'e' || s[0] == u'E' || s[0] == u' ') {
+        return std::nullopt;
+    }
+    return s[0];
+}
+
+nlohmann::ordered_json sheetJson(const Sheet& sheet) {
+    nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+    for (const auto& f : fieldCatalogue()) {
+        fields[std::string(f.name)] = toUtf8(sheet.shownText(f.id));
+    }
+    nlohmann::ordered_json shown = nlohmann::ordered_json::object();
+    for (const auto& r : rowCatalogue()) {
+        if (r.governedBy) {
+            shown[std::string(r.container)] = sheet.shown(r.id);
+        }
+    }
+    nlohmann::ordered_json out;
+    out["fields"] = std::move(fields);
+    out["shown"] = std::move(shown);
+    return out;
+}
+
+} // namespace
+
+char16_t separatorFromEnvironment() {
+    std::string_view name;
+    for (const char* var : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
+        const char* v = std::getenv(var);
+        if (v != nullptr && *v != '\0') {
+            name = v;
+            break;
+        }
+    }
+    const std::string_view locale = name.substr(0, name.find_first_of(".@"));
+    const std::string_view language = locale.substr(0, locale.find('_'));
+    // Regions whose language otherwise writes a comma.
+    for (const std::string_view point : {"de_CH", "de_LI", "it_CH", "es_MX", "es_US", "es_PR"}) {
+        if (locale == point) {
+            return u'.';
+        }
+    }
+    for (const std::string_view comma :
+         {"de", "fr", "it", "es", "nl", "pt", "ru", "pl", "cs", "sk", "da", "sv", "nb", "nn",
+          "no", "fi", "tr", "el", "hu", "ro", "bg", "uk", "hr", "sl", "sr", "lt", "lv", "et",
+          "id", "vi", "ca", "gl", "eu", "be", "kk", "az", "is", "mk", "sq", "af", "lb", "rm"}) {
+        if (language == comma) {
+            return u',';
+        }
+    }
+    return u'.';
+}
+
+int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    std::vector<Step> steps;
+    std::optional<char16_t> separator;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.starts_with("--separator=")) {
+            separator = separatorArg(std::string_view(arg).substr(12));
+            if (!separator) {
+                err << "pyrelto-cli: --separator needs one character that is no digit, sign, "
+                       "exponent letter or space\n"
+                    << kUsage << '\n';
+                return 2;
+            }
+            continue;
+        }
+        if (arg.starts_with("--")) {
+            err << "pyrelto-cli: unknown option '" << arg << "'\n" << kUsage << '\n';
+            return 2;
+        }
+        const auto eq = arg.find('=');
+        if (eq == std::string::npos) {
+            err << "pyrelto-cli: a step must be NAME=TEXT, got '" << arg << "'\n" << kUsage << '\n';
+            return 2;
+        }
+        const std::string name = arg.substr(0, eq);
+        const auto id = findField(name);
+        if (!id) {
+            err << "pyrelto-cli: no field is called '" << name << "'\n";
+            return 2;
+        }
+        steps.push_back({[id = *id, text = fromUtf8(std::string_view(arg).substr(eq + 1))](
+                             Sheet& sheet) { sheet.enter(id, text); }});
+    }
+
+    setDecimalSeparator(separator.value_or(separatorFromEnvironment()));
+    Sheet sheet;
+    sheet.runCountRules();
+    int status = 0;
+    for (const auto& step : steps) {
+        try {
+            step.run(sheet);
+        } catch (const std::exception& e) {
+            // A failed step is reported and the rest still run, as in the program.
+            err << "pyrelto-cli: " << e.what() << '\n';
+            status = 1;
+        }
+    }
+    out << sheetJson(sheet).dump(2) << '\n';
+    return status;
+}
+
+} // namespace pyrelto

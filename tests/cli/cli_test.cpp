@@ -1,0 +1,139 @@
+#include "cli.h"
+#include "decimal_text.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace pyrelto {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+    nlohmann::json json() const { return nlohmann::json::parse(out); }
+};
+
+CliRun cli(std::vector<std::string> args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const char16_t old = decimalSeparator();
+    const int status = runCli(args, out, err);
+    setDecimalSeparator(old);
+    return {status, out.str(), err.str()};
+}
+
+const std::vector<std::string> kWorkedExample = {
+    "List1Ed=9,99", "Rab1Ed=35", "Ver1Ed=15",      "Summe6Ed=0,35",  "Summe7Ed=0,20",
+    "Ek8Ed=0,12",   "Anz8Ed=4",  "Summe10Ed=6,00", "Summe11Ed=4,50", "Dach14Ed=24"};
+
+std::vector<std::string> withSeparator(char sep, std::vector<std::string> steps) {
+    for (auto& s : steps) {
+        for (auto& c : s) {
+            c = c == ',' ? sep : c;
+        }
+    }
+    steps.insert(steps.begin(), std::string("--separator=") + sep);
+    return steps;
+}
+
+TEST(Cli, WorkedExampleAndItsVariations) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> extra;
+        std::map<std::string, std::string> expected; // written with ","
+    };
+    const Row rows[] = {
+        {"as entered",
+         {},
+         {{"Ek1Ed", "6,49"},
+          {"Summe1Ed", "7,46"},
+          {"Summe8Ed", "0,48"},
+          {"Ek9Ed", "8,49"},
+          {"Summe9Ed", "9,76"},
+          {"Summe13Ed", "20,26"},
+          {"Summe15Ed", "486,24"},
+          {"BruttoEd", "578,63"}}},
+        {"one other-cost row",
+         {"AnzSonstEd=1"},
+         {{"Ek9Ed", "8,29"},
+          {"Summe9Ed", "9,53"},
+          {"Summe13Ed", "20,03"},
+          {"Summe15Ed", "480,72"},
+          {"BruttoEd", "572,06"}}},
+        {"seven percent VAT", {"MwStEd=7"}, {{"Summe15Ed", "486,24"}, {"BruttoEd", "520,28"}}},
+    };
+    for (const auto& r : rows) {
+        for (const char sep : {',', '.'}) {
+            SCOPED_TRACE(std::string(r.name) + " with " + sep);
+            std::vector<std::string> steps = kWorkedExample;
+            steps.insert(steps.end(), r.extra.begin(), r.extra.end());
+            const CliRun run = cli(withSeparator(sep, steps));
+            ASSERT_EQ(run.status, 0) << run.err;
+            const auto fields = run.json()["fields"];
+            for (auto [name, text] : r.expected) {
+                for (auto& c : text) {
+                    c = c == ',' ? sep : c;
+                }
+                EXPECT_EQ(fields[name], text) << name;
+            }
+        }
+    }
+}
+
+TEST(Cli, PrintsEveryFieldInSheetOrderAndTheShownRows) {
+    const CliRun run = cli({"--separator=,", "AnzZeilenEd=9", "KundeEd=Müller & Söhne"});
+    ASSERT_EQ(run.status, 0);
+    const auto j = nlohmann::ordered_json::parse(run.out);
+    ASSERT_EQ(j["fields"].size(), 80U);
+    EXPECT_EQ(j["fields"].begin().key(), "AnzZeilenEd");
+    EXPECT_EQ(j["fields"]["AnzZeilenEd"], "5"); // clamped on leaving
+    EXPECT_EQ(j["fields"]["KundeEd"], "Müller & Söhne");
+    EXPECT_EQ(j["fields"]["Bez8Ed"], "Tellerdübel");
+    ASSERT_EQ(j["shown"].size(), 18U);
+    EXPECT_EQ(j["shown"]["Panel6"], true);
+    EXPECT_EQ(j["shown"]["Panel19"], false);
+}
+
+TEST(Cli, MalformedCommandLinesPrintNothing) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"Nope=1"}, {"List1Ed"}, {"--frobnicate"}, {"--separator=5"}, {"--separator=ab"}}) {
+        SCOPED_TRACE(args.front());
+        const CliRun run = cli(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_FALSE(run.err.empty());
+    }
+}
+
+TEST(Cli, DefaultSeparatorFollowsTheEnvironment) {
+    struct Row {
+        const char* lcAll;
+        const char* lang;
+        char16_t separator;
+    };
+    const Row rows[] = {{"", "de_DE.UTF-8", u','}, {"", "en_US.UTF-8", u'.'},
+                        {"", "de_CH.UTF-8", u'.'}, {"C", "de_DE.UTF-8", u'.'},
+                        {"fr_FR", "en_US", u','},  {"", "", u'.'}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.lcAll) + "/" + r.lang);
+        ::setenv("LC_ALL", r.lcAll, 1);
+        ::unsetenv("LC_NUMERIC");
+        ::setenv("LANG", r.lang, 1);
+        EXPECT_EQ(separatorFromEnvironment(), r.separator);
+    }
+    ::setenv("LANG", "de_DE.UTF-8", 1);
+    ::setenv("LC_ALL", "", 1);
+    const CliRun run = cli({"List1Ed=1,5"});
+    EXPECT_EQ(run.json()["fields"]["List1Ed"], "1,50");
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LANG");
+}
+
+} // namespace
+} // namespace pyrelto
