@@ -1,5 +1,6 @@
 #include "decimal_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -35,6 +36,27 @@ Extended split(long double v) {
     }
     return {m, biased - 16383 - 63};
 }
+
+constexpr std::uint64_t kPow10[20] = {1ULL,
+                                      10ULL,
+                                      100ULL,
+                                      1000ULL,
+                                      10000ULL,
+                                      100000ULL,
+                                      1000000ULL,
+                                      10000000ULL,
+                                      100000000ULL,
+                                      1000000000ULL,
+                                      10000000000ULL,
+                                      100000000000ULL,
+                                      1000000000000ULL,
+                                      10000000000000ULL,
+                                      100000000000000ULL,
+                                      1000000000000000ULL,
+                                      10000000000000000ULL,
+                                      100000000000000000ULL,
+                                      1000000000000000000ULL,
+                                      10000000000000000000ULL};
 
 // Decimal digits held without allocating: the formatting runs on every keystroke.
 struct Digits {
@@ -135,15 +157,25 @@ bool fastExpansion(long double a, Digits& x) {
             x.n = u128Digits(whole, x.d);
             x.exponent = x.n;
         }
+        // Several digits per step: as many as 10^k times the remainder leaves room for in
+        // 128 bits (k <= (128 - shift) * log10(2), at most 19 so a chunk fits 64 bits).
         while (frac != 0 && x.n < kWant) {
-            frac *= 10;
-            const char digit = static_cast<char>('0' + static_cast<int>(frac >> shift));
-            frac &= mask;
-            if (x.n == 0 && digit == '0') {
-                --x.exponent; // a leading zero after the point
-                continue;
+            const int k = std::clamp((128 - shift) * 30102 / 100000, 1, 19);
+            const u128 product = frac * kPow10[k];
+            auto chunk = static_cast<std::uint64_t>(product >> shift);
+            frac = product & mask;
+            char buf[19];
+            for (int i = k - 1; i >= 0; --i) {
+                buf[i] = static_cast<char>('0' + static_cast<int>(chunk % 10));
+                chunk /= 10;
             }
-            x.d[x.n++] = digit;
+            for (int i = 0; i < k; ++i) {
+                if (x.n == 0 && buf[i] == '0') {
+                    --x.exponent; // a leading zero after the point
+                    continue;
+                }
+                x.d[x.n++] = buf[i];
+            }
         }
         sticky = frac != 0;
     }

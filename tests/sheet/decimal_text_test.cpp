@@ -2,8 +2,11 @@
 #include "separator_guard.h"
 #include "utf16.h"
 
+#include <charconv>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 
 namespace pyrelto {
 namespace {
@@ -161,6 +164,37 @@ TEST(DecimalExpansion, EighteenSignificantDigitsForStoredSettings) {
     const auto g = decimalExpansion18(1e50L);
     EXPECT_EQ(g.digits, "1");
     EXPECT_EQ(g.exponent, 51);
+}
+
+TEST(DecimalExpansion, AgreesWithTheStandardLibraryAcrossMagnitudes) {
+    // The fast digit generator against the exact, slow conversion of the standard library.
+    std::mt19937_64 random(20261210);
+    std::uniform_real_distribution<double> exponent(-18.0, 38.0);
+    for (int i = 0; i < 20000; ++i) {
+        const long double v =
+            std::pow(10.0L, static_cast<long double>(exponent(random))) * (i % 2 ? -1 : 1);
+        char buf[64];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 17);
+        std::string_view text(buf, static_cast<std::size_t>(r.ptr - buf));
+        std::string digits;
+        const std::size_t start = text[0] == '-' ? 1 : 0;
+        for (char c : text.substr(start, text.find('e') - start)) {
+            if (c != '.') {
+                digits.push_back(c);
+            }
+        }
+        while (!digits.empty() && digits.back() == '0') {
+            digits.pop_back();
+        }
+        int exp10 = 0;
+        const auto e = text.find('e');
+        std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
+                        exp10);
+        const DecimalDigits d = decimalExpansion18(v);
+        ASSERT_EQ(d.digits, digits) << text;
+        ASSERT_EQ(d.exponent, exp10 + 1) << text;
+        ASSERT_EQ(d.negative, v < 0);
+    }
 }
 
 } // namespace

@@ -1,0 +1,142 @@
+#include "dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStringList>
+
+#include <exception>
+
+namespace pyrelto {
+
+namespace {
+
+Dialogs* installed = nullptr;
+
+QtDialogs& qtDialogs() {
+    static QtDialogs instance;
+    return instance;
+}
+
+std::optional<QString> runFileDialog(QWidget* parent, const QString& filter,
+                                     const QString& defaultSuffix, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    // Opening accepts a typed name that does not exist: the open itself reports it, as the
+    // calculation file's own message.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(qtFileFilter(filter));
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (mode == QFileDialog::AcceptSave) {
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+QString applicationTitle() {
+    return QStringLiteral("Pyrelto Kalkulation");
+}
+
+Dialogs& dialogs() {
+    return installed != nullptr ? *installed : qtDialogs();
+}
+
+void setDialogs(Dialogs* replacement) {
+    installed = replacement;
+}
+
+std::optional<QString> QtDialogs::openFileName(QWidget* parent, const QString& filter,
+                                               const QString& defaultSuffix) {
+    return runFileDialog(parent, filter, defaultSuffix, QFileDialog::AcceptOpen);
+}
+
+std::optional<QString> QtDialogs::saveFileName(QWidget* parent, const QString& filter,
+                                               const QString& defaultSuffix) {
+    return runFileDialog(parent, filter, defaultSuffix, QFileDialog::AcceptSave);
+}
+
+void QtDialogs::message(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
+    QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
+    switch (icon) {
+    case Icon::None:
+        break;
+    case Icon::Information:
+        qtIcon = QMessageBox::Information;
+        break;
+    case Icon::Warning:
+        qtIcon = QMessageBox::Warning;
+        break;
+    case Icon::Error:
+        qtIcon = QMessageBox::Critical;
+        break;
+    case Icon::Question:
+        qtIcon = QMessageBox::Question;
+        break;
+    }
+    QMessageBox box(qtIcon, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+Dialogs::Answer QtDialogs::question(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Question, caption, text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+void QtDialogs::beep() {
+    QApplication::beep();
+}
+
+bool QtDialogs::printerSetup(QWidget* parent, QPrinter& printer) {
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+QString qtFileFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString description = parts.at(i).trimmed();
+        if (i + 1 >= parts.size()) {
+            filters << description;
+            break;
+        }
+        const QString patterns = parts.at(i + 1).split(QLatin1Char(';')).join(QLatin1Char(' '));
+        if (description.contains(QLatin1Char('(') + patterns + QLatin1Char(')'))) {
+            filters << description;
+        } else {
+            filters << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        }
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+void reportError(QWidget* parent, const QString& text) {
+    dialogs().message(parent, applicationTitle(), text, Dialogs::Icon::Error);
+}
+
+void reportCurrentException(QWidget* parent) {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        reportError(parent, QString::fromUtf8(e.what()));
+    } catch (...) {
+        reportError(parent, QStringLiteral("Unbekannter Fehler."));
+    }
+}
+
+} // namespace pyrelto
