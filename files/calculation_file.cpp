@@ -1,0 +1,155 @@
+#include "calculation_file.h"
+
+#include "number_checks.h"
+#include "safe_write.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace pyrelto {
+
+namespace {
+
+FieldKind kindAt(int index) {
+    return fieldInfo(calculationFileOrder()[static_cast<std::size_t>(index)]).kind;
+}
+
+std::string entryName(int index) {
+    std::array<char, 8> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), index + 1);
+    return "Eintrag " + std::string(digits.data(), end.ptr) + " (" +
+           std::string(fieldInfo(calculationFileOrder()[static_cast<std::size_t>(index)]).name) +
+           ")";
+}
+
+std::int32_t countEntry(long double value) {
+    const long double t = std::trunc(value);
+    if (!(t >= std::numeric_limits<std::int32_t>::min())) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    if (!(t <= std::numeric_limits<std::int32_t>::max())) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    return static_cast<std::int32_t>(t);
+}
+
+void refuseLongName(std::u16string_view fname) {
+    if (fname.size() > kMaxFileNameLength) {
+        throw IoError::system(ENAMETOOLONG);
+    }
+}
+
+} // namespace
+
+CalculationContent captureCalculation(const Sheet& sheet) {
+    CalculationContent content;
+    const auto order = calculationFileOrder();
+    for (int i = 0; i < kFileEntryCount; ++i) {
+        const FieldId id = order[static_cast<std::size_t>(i)];
+        const auto index = static_cast<std::size_t>(i);
+        switch (fieldInfo(id).kind) {
+        case FieldKind::Text:
+            content.texts[index] = sheet.text(id).text();
+            break;
+        case FieldKind::Count:
+            content.numbers[index] = countEntry(sheet.number(id).GetValue());
+            break;
+        case FieldKind::Amount:
+        case FieldKind::Pieces:
+            content.numbers[index] =
+                detail::toFileDouble(sheet.number(id).GetValue(), fieldInfo(id).name);
+            break;
+        }
+    }
+    return content;
+}
+
+void writeCalculation(ByteWriter& out, const CalculationContent& content) {
+    for (int i = 0; i < content.entryCount; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        switch (kindAt(i)) {
+        case FieldKind::Text:
+            blockwriteStrU(out, content.texts[index]);
+            break;
+        case FieldKind::Count:
+            writeInt32(out, static_cast<std::int32_t>(content.numbers[index]));
+            break;
+        case FieldKind::Amount:
+        case FieldKind::Pieces:
+            writeDouble(out, content.numbers[index]);
+            break;
+        }
+    }
+}
+
+CalculationContent readCalculation(ByteReader& in) {
+    CalculationContent content;
+    for (int i = 0; i < kFileEntryCount; ++i) {
+        if (i == kBaseSectionEntries && in.atEnd()) {
+            content.entryCount = kBaseSectionEntries;
+            break;
+        }
+        const auto index = static_cast<std::size_t>(i);
+        switch (kindAt(i)) {
+        case FieldKind::Text:
+            content.texts[index] = blockreadStrU(in);
+            break;
+        case FieldKind::Count:
+            content.numbers[index] = readInt32(in);
+            break;
+        case FieldKind::Amount:
+            content.numbers[index] = readDouble(in);
+            if (!std::isfinite(content.numbers[index])) {
+                throw IoError::damaged("Datei beschädigt: " + entryName(i) +
+                                       " ist keine gültige Zahl.");
+            }
+            break;
+        case FieldKind::Pieces:
+            content.numbers[index] = readDouble(in);
+            if (!detail::isPiecesValue(content.numbers[index])) {
+                throw IoError::damaged("Datei beschädigt: " + entryName(i) +
+                                       " ist keine gültige Stückzahl.");
+            }
+            break;
+        }
+    }
+    return content;
+}
+
+void applyCalculation(Sheet& sheet, const CalculationContent& content) {
+    const auto order = calculationFileOrder();
+    for (int i = 0; i < content.entryCount; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        const FieldId id = order[index];
+        if (fieldInfo(id).kind == FieldKind::Text) {
+            sheet.text(id).setText(content.texts[index]);
+        } else {
+            sheet.number(id).SetValue(content.numbers[index]);
+        }
+    }
+    sheet.runCountRules();
+}
+
+void savefile(const Sheet& sheet, std::u16string_view fname) {
+    refuseLongName(fname);
+    // The whole image is made first, so a value no file can hold stops the save before the disk.
+    MemoryWriter image;
+    writeCalculation(image, captureCalculation(sheet));
+    if (!writeFileSafely(fname, image.bytes())) {
+        throw FileMessage::cannotCreate();
+    }
+}
+
+void openfile(Sheet& sheet, std::u16string_view fname) {
+    refuseLongName(fname);
+    FileReader file;
+    if (!file.open(fname)) {
+        throw FileMessage::cannotOpen();
+    }
+    const CalculationContent content = readCalculation(file);
+    applyCalculation(sheet, content);
+}
+
+} // namespace pyrelto

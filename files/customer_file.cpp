@@ -1,0 +1,115 @@
+#include "customer_file.h"
+
+#include "native_name.h"
+#include "safe_write.h"
+#include "utf16.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <sys/stat.h>
+
+namespace pyrelto {
+
+namespace {
+
+std::optional<std::string> dataHome() {
+    // Relative values are to be ignored, as the XDG base directory rules say.
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+        return std::string(xdg);
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        return std::nullopt;
+    }
+    std::string base(home);
+    if (base.back() != '/') {
+        base += '/';
+    }
+    return base + ".local/share";
+}
+
+void makeFolders(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        // Private by default, as the data folder holds the user's customers.
+        ::mkdir(part.c_str(), 0700);
+    }
+}
+
+} // namespace
+
+std::u16string GetProgramDir(bool create) {
+    auto base = dataHome();
+    if (!base) {
+        return {};
+    }
+    std::string path = std::move(*base);
+    if (path.back() != '/') {
+        path += '/';
+    }
+    path += "Torvane/Pyrelto Kalkulation/";
+    if (create) {
+        makeFolders(path);
+    }
+    return fromUtf8(path);
+}
+
+DamagedCustomerFile::DamagedCustomerFile(const IoError& cause,
+                                         std::vector<std::u16string> namesBefore, bool countRead)
+    : IoError(cause),
+      names_(std::make_shared<const std::vector<std::u16string>>(std::move(namesBefore))),
+      countRead_(countRead) {}
+
+std::vector<std::u16string> readCustomerNames(ByteReader& in) {
+    std::int32_t count = 0;
+    try {
+        count = readInt32(in);
+    } catch (const IoError& e) {
+        throw DamagedCustomerFile(e, {}, false);
+    }
+    // No reserve(count): the count is untrusted, and every name takes at least 4 bytes of the file,
+    // so the loop ends at the file's end long before a huge count is reached.
+    std::vector<std::u16string> names;
+    for (std::int32_t i = 0; i < count; ++i) {
+        try {
+            names.push_back(blockreadStrU(in));
+        } catch (const IoError& e) {
+            throw DamagedCustomerFile(e, std::move(names), true);
+        }
+    }
+    return names;
+}
+
+void writeCustomerNames(ByteWriter& out, std::span<const std::u16string> names) {
+    if (names.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        throw IoError::damaged("Zu viele Namen für die Datei");
+    }
+    writeInt32(out, static_cast<std::int32_t>(names.size()));
+    for (const auto& name : names) {
+        blockwriteStrU(out, name);
+    }
+}
+
+std::optional<std::vector<std::u16string>> readCustomerFile(std::u16string_view fname) {
+    FileReader file;
+    if (!file.open(fname)) {
+        return std::nullopt;
+    }
+    return readCustomerNames(file);
+}
+
+bool writeCustomerFile(std::u16string_view fname, std::span<const std::u16string> names,
+                       bool keepDamaged) {
+    MemoryWriter image;
+    writeCustomerNames(image, names);
+    if (!keepDamaged) {
+        return writeFileSafely(fname, image.bytes());
+    }
+    const std::u16string backup =
+        std::u16string(fname) + std::u16string(kDamagedCustomerFileSuffix);
+    return writeFileSafely(fname, image.bytes(), backup);
+}
+
+} // namespace pyrelto

@@ -1,0 +1,53 @@
+#pragma once
+// Replacing a file so that a failure never costs the user the old one.
+//
+// The new contents go to a temporary file in the target's folder; every write is checked, the data
+// is flushed and synced and the close checked, and only then is the temporary renamed over the
+// target, which takes the old file's permission bits. Until that rename the target is untouched;
+// on any failure the temporary is removed.
+
+#include "torvane.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace pyrelto {
+
+class SafeWrite final : public ByteWriter {
+public:
+    SafeWrite() = default;
+    SafeWrite(const SafeWrite&) = delete;
+    SafeWrite& operator=(const SafeWrite&) = delete;
+    // Removes the temporary unless commit() succeeded.
+    ~SafeWrite() override;
+
+    // False when the target may not be created or replaced: its folder is missing or closed to
+    // us, it exists but is write-protected (no write permission bit at all, which holds even for
+    // the superuser, or no write access for us), it is no regular file, or the name is invalid.
+    // Nothing on disk has changed then.
+    [[nodiscard]] bool open(std::u16string_view target);
+    // Throws IoError: "Disk full" when the storage takes fewer bytes, else the system's text.
+    void write(std::span<const std::byte> bytes) override;
+    // Syncs and closes the temporary and renames it over the target. With `backup`, an existing
+    // target is first moved to that name (replacing any file there), so it is kept rather than
+    // lost. Throws IoError; the target is then unchanged.
+    void commit(std::optional<std::u16string_view> backup = std::nullopt);
+
+private:
+    void discard() noexcept;
+    int fd_ = -1;
+    std::string target_;
+    std::string temp_;
+    std::string folder_;
+    bool committed_ = false;
+};
+
+// One whole file in a single call. False when the target cannot be created (as SafeWrite::open);
+// a failed transfer throws IoError and leaves the old file as it was.
+[[nodiscard]] bool writeFileSafely(std::u16string_view target, std::span<const std::byte> bytes,
+                                   std::optional<std::u16string_view> backup = std::nullopt);
+
+} // namespace pyrelto

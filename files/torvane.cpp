@@ -1,0 +1,216 @@
+#include "torvane.h"
+
+#include "native_name.h"
+#include "utf16.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pyrelto {
+
+namespace {
+
+std::string systemText(int errorNumber) {
+    const char* text = std::strerror(errorNumber);
+    // glibc invents "Unknown error N" for codes it has no text for; ours is the classic form.
+    if (text == nullptr || *text == '\0' || std::strncmp(text, "Unknown error", 13) == 0) {
+        std::array<char, 16> digits{};
+        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), errorNumber);
+        return "I/O error " + std::string(digits.data(), end.ptr);
+    }
+    return text;
+}
+
+template <typename T> T fromLittleEndian(std::span<const std::byte, sizeof(T)> bytes) {
+    using U = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
+    U u = 0;
+    for (std::size_t i = sizeof(T); i-- > 0;) {
+        u = static_cast<U>((u << 8) | static_cast<U>(bytes[i]));
+    }
+    return std::bit_cast<T>(u);
+}
+
+template <typename T> std::array<std::byte, sizeof(T)> toLittleEndian(T value) {
+    using U = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
+    auto u = std::bit_cast<U>(value);
+    std::array<std::byte, sizeof(T)> bytes{};
+    for (auto& b : bytes) {
+        b = static_cast<std::byte>(u & 0xFF);
+        u >>= 8;
+    }
+    return bytes;
+}
+
+template <typename T> T readScalar(ByteReader& in) {
+    std::array<std::byte, sizeof(T)> bytes{};
+    in.read(bytes);
+    return fromLittleEndian<T>(bytes);
+}
+
+constexpr std::size_t kReadBuffer = 64 * 1024;
+
+} // namespace
+
+IoError::IoError(Kind kind, int errorNumber, const std::string& text)
+    : std::runtime_error(text), kind_(kind), errorNumber_(errorNumber) {}
+
+IoError IoError::endOfFile() {
+    return IoError(Kind::EndOfFile, 0, "Read beyond end of file");
+}
+
+IoError IoError::diskFull() {
+    return IoError(Kind::DiskFull, 0, "Disk full");
+}
+
+IoError IoError::system(int errorNumber) {
+    if (errorNumber == ENOSPC || errorNumber == EDQUOT) {
+        return diskFull();
+    }
+    return IoError(Kind::System, errorNumber, systemText(errorNumber));
+}
+
+IoError IoError::damaged(const std::string& what) {
+    return IoError(Kind::Damaged, 0, what);
+}
+
+void MemoryReader::read(std::span<std::byte> into) {
+    if (into.size() > remaining()) {
+        pos_ = data_.size();
+        throw IoError::endOfFile();
+    }
+    std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(pos_), into.size(), into.begin());
+    pos_ += into.size();
+}
+
+void MemoryWriter::write(std::span<const std::byte> bytes) {
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+}
+
+FileReader::~FileReader() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool FileReader::open(std::u16string_view name) {
+    const auto native = detail::nativeName(name);
+    if (!native || fd_ >= 0) {
+        return false;
+    }
+    // Non-blocking, so that a pipe under the name cannot hang the program before it is refused.
+    const int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size_, kReadBuffer)));
+    return true;
+}
+
+void FileReader::read(std::span<std::byte> into) {
+    if (fd_ < 0 || into.size() > remaining()) {
+        consumed_ = size_;
+        throw IoError::endOfFile();
+    }
+    std::size_t done = 0;
+    while (done < into.size()) {
+        if (bufferPos_ == bufferEnd_) {
+            const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                throw IoError::system(errno);
+            }
+            if (got == 0) {
+                // The file shrank since it was opened.
+                consumed_ = size_;
+                throw IoError::endOfFile();
+            }
+            bufferPos_ = 0;
+            bufferEnd_ = static_cast<std::size_t>(got);
+        }
+        const std::size_t n = std::min(into.size() - done, bufferEnd_ - bufferPos_);
+        std::memcpy(into.data() + done, buffer_.data() + bufferPos_, n);
+        bufferPos_ += n;
+        done += n;
+    }
+    consumed_ += into.size();
+}
+
+void blockwriteStrU(ByteWriter& out, std::u16string_view text) {
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        throw IoError::damaged("Text too long for a file");
+    }
+    writeInt32(out, static_cast<std::int32_t>(text.size()));
+    if constexpr (std::endian::native == std::endian::little) {
+        out.write(std::as_bytes(std::span(text)));
+    } else {
+        std::vector<std::byte> units;
+        units.reserve(text.size() * 2);
+        for (const char16_t c : text) {
+            units.push_back(static_cast<std::byte>(c & 0xFF));
+            units.push_back(static_cast<std::byte>(c >> 8));
+        }
+        out.write(units);
+    }
+}
+
+std::u16string blockreadStrU(ByteReader& in) {
+    const std::int32_t n = readInt32(in);
+    // Checked before the text's storage exists: a damaged count must not reserve gigabytes.
+    if (n < 0 || static_cast<std::uint64_t>(n) * 2 > in.remaining()) {
+        throw IoError::endOfFile();
+    }
+    std::u16string text(static_cast<std::size_t>(n), u'\0');
+    in.read(std::as_writable_bytes(std::span(text)));
+    if constexpr (std::endian::native == std::endian::big) {
+        for (char16_t& c : text) {
+            c = static_cast<char16_t>((c >> 8) | (c << 8));
+        }
+    }
+    return text;
+}
+
+void writeInt32(ByteWriter& out, std::int32_t value) {
+    out.write(toLittleEndian(value));
+}
+
+std::int32_t readInt32(ByteReader& in) {
+    return readScalar<std::int32_t>(in);
+}
+
+void writeDouble(ByteWriter& out, double value) {
+    out.write(toLittleEndian(value));
+}
+
+double readDouble(ByteReader& in) {
+    return readScalar<double>(in);
+}
+
+namespace detail {
+
+std::optional<std::string> nativeName(std::u16string_view name) {
+    if (name.find(u'\0') != std::u16string_view::npos) {
+        return std::nullopt;
+    }
+    return toUtf8(name);
+}
+
+} // namespace detail
+
+} // namespace pyrelto

@@ -1,0 +1,104 @@
+#include "safe_write.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace pyrelto {
+namespace {
+
+using test::Bytes;
+using test::bytes;
+using test::operator+;
+
+class SafeWriteTest : public ::testing::Test {
+protected:
+    std::u16string name(const char* file) const { return test::name16(dir / file); }
+    mode_t mode(const char* file) const {
+        struct stat st {};
+        ::stat((dir / file).c_str(), &st);
+        return st.st_mode & 07777;
+    }
+    test::TempDir dir;
+    const Bytes oldData = bytes({'a', 'l', 't', 'e', 'r', ' ', 'I', 'n', 'h', 'a', 'l', 't'});
+    const Bytes newData = bytes({'n', 'e', 'u'});
+};
+
+TEST_F(SafeWriteTest, ReplacesTheWholeFileAndKeepsItsPermissionBits) {
+    test::writeBytes(dir / "f", oldData);
+    ::chmod((dir / "f").c_str(), 0640);
+    ASSERT_TRUE(writeFileSafely(name("f"), newData));
+    EXPECT_EQ(test::readBytes(dir / "f"), newData) << "no bytes of the longer old file remain";
+    EXPECT_EQ(mode("f"), 0640U);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"}) << "no temporary left behind";
+}
+
+TEST_F(SafeWriteTest, NewFileTakesTheUmaskBits) {
+    const mode_t mask = ::umask(027);
+    const bool ok = writeFileSafely(name("neu"), newData);
+    ::umask(mask);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(mode("neu"), 0640U);
+}
+
+TEST_F(SafeWriteTest, RefusesWhatMayNotBeCreatedAndChangesNothing) {
+    test::writeBytes(dir / "protected", oldData);
+    ::chmod((dir / "protected").c_str(), 0444);
+    std::filesystem::create_directory(dir / "folder");
+    EXPECT_FALSE(writeFileSafely(name("protected"), newData));
+    EXPECT_EQ(test::readBytes(dir / "protected"), oldData);
+    EXPECT_FALSE(writeFileSafely(name("missing/f"), newData));
+    EXPECT_FALSE(writeFileSafely(name("folder"), newData));
+    EXPECT_FALSE(writeFileSafely(name("folder") + u"/", newData));
+    EXPECT_FALSE(writeFileSafely(u"", newData));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"folder", "protected"}));
+}
+
+TEST_F(SafeWriteTest, FullDiskKeepsTheOldFileByteForByte) {
+    Bytes old(600, std::byte{0x5A});
+    test::writeBytes(dir / "f", old);
+    const Bytes big(1000, std::byte{0x11});
+    try {
+        test::FileSizeLimit limit(200);
+        (void)writeFileSafely(name("f"), big);
+        ADD_FAILURE() << "the write past the limit was reported as success";
+    } catch (const IoError& e) {
+        EXPECT_EQ(e.kind(), IoError::Kind::System);
+        EXPECT_EQ(e.errorNumber(), EFBIG);
+    }
+    EXPECT_EQ(test::readBytes(dir / "f"), old);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
+}
+
+TEST_F(SafeWriteTest, WritesThroughASymbolicLink) {
+    test::writeBytes(dir / "real", oldData);
+    std::filesystem::create_symlink(dir / "real", dir / "link");
+    ASSERT_TRUE(writeFileSafely(name("link"), newData));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
+    EXPECT_EQ(test::readBytes(dir / "real"), newData);
+}
+
+TEST_F(SafeWriteTest, BackupKeepsTheOldFileAside) {
+    test::writeBytes(dir / "f", oldData);
+    test::writeBytes(dir / "f.bak", bytes({1}));
+    ASSERT_TRUE(writeFileSafely(name("f"), newData, name("f.bak")));
+    EXPECT_EQ(test::readBytes(dir / "f"), newData);
+    EXPECT_EQ(test::readBytes(dir / "f.bak"), oldData);
+    // Without an old file there is nothing to keep, and the write still happens.
+    ASSERT_TRUE(writeFileSafely(name("g"), newData, name("g.bak")));
+    EXPECT_FALSE(std::filesystem::exists(dir / "g.bak"));
+}
+
+TEST_F(SafeWriteTest, UncommittedWriteLeavesNoTrace) {
+    test::writeBytes(dir / "f", oldData);
+    {
+        SafeWrite file;
+        ASSERT_TRUE(file.open(name("f")));
+        file.write(newData);
+    }
+    EXPECT_EQ(test::readBytes(dir / "f"), oldData);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
+}
+
+} // namespace
+} // namespace pyrelto
