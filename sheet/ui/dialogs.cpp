@@ -6,7 +6,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStringList>
-
 #include <exception>
 
 namespace pyrelto {

@@ -4,7 +4,6 @@
 // answers and records.
 
 #include <QString>
-
 #include <optional>
 
 class QPrinter;
@@ -57,8 +56,7 @@ public:
                                         const QString& defaultSuffix) override;
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
                                         const QString& defaultSuffix) override;
-    void message(QWidget* parent, const QString& caption, const QString& text,
-                 Icon icon) override;
+    void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
     Answer question(QWidget* parent, const QString& caption, const QString& text) override;
     void beep() override;
     bool printerSetup(QWidget* parent, QPrinter& printer) override;

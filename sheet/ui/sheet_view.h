@@ -1,0 +1,69 @@
+#pragma once
+// ScrollBox1: the calculation sheet on screen. Built from the field and row catalogues: every row
+// a strip 56 pixels high, captions above their fields, fields at their x positions and in their
+// colours. Rows follow their shown flags, the rows beneath moving up, and the scroll range is the
+// height of the shown rows.
+
+#include "sheet.h"
+
+#include <QScrollArea>
+#include <array>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace pyrelto {
+
+class SpinEditWidget;
+
+class SheetView final : public QScrollArea {
+public:
+    // The narrowest the rows get: the preset buttons end at x = 777.
+    static constexpr int kMinimumRowWidth = 785;
+
+    // Presents `sheet`, which must outlive the view.
+    explicit SheetView(Sheet& sheet, QWidget* parent = nullptr);
+    ~SheetView() override;
+    SheetView(const SheetView&) = delete;
+    SheetView& operator=(const SheetView&) = delete;
+
+    Sheet& sheet() noexcept { return sheet_; }
+
+    // The widget of a numeric field.
+    SpinEditWidget* numberWidget(FieldId id) const;
+    // The widget of a text field other than KundeEd (descriptions, Waehr15Ed).
+    QLineEdit* textWidget(FieldId id) const;
+    // Any field's widget; objectName is the field's name.
+    QWidget* fieldWidget(FieldId id) const { return fields_[static_cast<std::size_t>(id)]; }
+    // The customer name: editable, its list filled by the customer tab.
+    QComboBox* kundeEd() const;
+    QLabel* caption(FieldId id) const { return captions_[static_cast<std::size_t>(id)]; }
+    QWidget* row(RowId id) const { return rows_[static_cast<std::size_t>(id)]; }
+    // The preset buttons of material row `materialRow` (0-4): "Material speichern..." (BitBtn1,
+    // 3, ...) or, with `load`, "Material laden..." (BitBtn2, 4, ...). Not wired here.
+    QPushButton* presetButton(int materialRow, bool load) const;
+
+    // Total height of the shown rows.
+    int shownRowsHeight() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void build();
+    QWidget* buildField(const FieldInfo& info, QWidget* rowWidget);
+    void relayout();
+
+    Sheet& sheet_;
+    QWidget* content_ = nullptr;
+    std::array<QWidget*, kRowCount> rows_{};
+    std::array<QWidget*, kFieldCount> fields_{};
+    std::array<QLabel*, kFieldCount> captions_{};
+    std::array<QPushButton*, 10> presetButtons_{};
+};
+
+} // namespace pyrelto
