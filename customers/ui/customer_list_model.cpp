@@ -1,0 +1,176 @@
+#include "customer_list_model.h"
+
+#include <QItemSelectionModel>
+#include <QStringView>
+
+namespace pyrelto {
+
+namespace {
+
+QStringView view(std::u16string_view text) {
+    return QStringView(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString toQString(std::u16string_view text) {
+    return view(text).toString();
+}
+
+std::u16string toU16(const QString& text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                          static_cast<std::size_t>(text.size()));
+}
+
+} // namespace
+
+CustomerList::Compare localeCompare(const QLocale& locale) {
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    collator.setNumericMode(false);
+    collator.setIgnorePunctuation(false);
+    return [collator](std::u16string_view a, std::u16string_view b) {
+        const int c = collator.compare(view(a), view(b));
+        if (c != 0)
+            return c;
+        return a.compare(b);
+    };
+}
+
+CustomerListModel::CustomerListModel(CustomerList& list, QObject* parent)
+    : QAbstractListModel(parent), list_(list) {
+    list_.addObserver(this);
+}
+
+CustomerListModel::~CustomerListModel() {
+    list_.removeObserver(this);
+}
+
+void CustomerListModel::setSelectionModel(QItemSelectionModel* selection) {
+    if (selection_)
+        disconnect(selection_, nullptr, this, nullptr);
+    selection_ = selection;
+    if (!selection_)
+        return;
+    connect(selection_, &QItemSelectionModel::selectionChanged, this,
+            [this] { takeViewSelection(); });
+    showListSelection();
+}
+
+int CustomerListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : list_.count();
+}
+
+QVariant CustomerListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= list_.count())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return toQString(list_.name(index.row()));
+    return {};
+}
+
+bool CustomerListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !index.isValid() || index.row() >= list_.count())
+        return false;
+    list_.setName(index.row(), toU16(value.toString()));
+    return true;
+}
+
+Qt::ItemFlags CustomerListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemNeverHasChildren;
+}
+
+QVariant CustomerListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && section == 0 && role == Qt::DisplayRole)
+        return QStringLiteral("Kunde");
+    return {};
+}
+
+void CustomerListModel::entryChanged(int index) {
+    const QModelIndex changed = this->index(index);
+    emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole});
+    showListSelection();
+}
+
+void CustomerListModel::aboutToInsert(int index) {
+    changingRows_ = true;
+    beginInsertRows({}, index, index);
+}
+
+void CustomerListModel::inserted(int) {
+    endInsertRows();
+    changingRows_ = false;
+    showListSelection();
+}
+
+void CustomerListModel::aboutToRemove(int index) {
+    changingRows_ = true;
+    beginRemoveRows({}, index, index);
+}
+
+void CustomerListModel::removed(int) {
+    endRemoveRows();
+    changingRows_ = false;
+    showListSelection();
+}
+
+void CustomerListModel::aboutToClear() {
+    changingRows_ = true;
+    beginResetModel();
+}
+
+void CustomerListModel::cleared() {
+    endResetModel();
+    changingRows_ = false;
+    showListSelection();
+}
+
+void CustomerListModel::aboutToSort() {
+    changingRows_ = true;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    sortingFrom_ = persistentIndexList();
+}
+
+void CustomerListModel::sorted(std::span<const int> newIndexOf) {
+    QModelIndexList to;
+    to.reserve(sortingFrom_.size());
+    for (const auto& from : sortingFrom_)
+        to.append(index(newIndexOf[static_cast<std::size_t>(from.row())], from.column()));
+    changePersistentIndexList(sortingFrom_, to);
+    sortingFrom_.clear();
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    changingRows_ = false;
+    showListSelection();
+}
+
+int CustomerListModel::viewSelectedRow() const {
+    if (!selection_)
+        return -1;
+    const auto rows = selection_->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void CustomerListModel::showListSelection() {
+    if (!selection_ || changingRows_)
+        return;
+    const int row = list_.selected();
+    if (row == viewSelectedRow())
+        return;
+    showingSelection_ = true;
+    if (row < 0)
+        selection_->clearSelection();
+    else
+        selection_->setCurrentIndex(index(row), QItemSelectionModel::ClearAndSelect |
+                                                    QItemSelectionModel::Rows);
+    showingSelection_ = false;
+}
+
+void CustomerListModel::takeViewSelection() {
+    if (changingRows_ || showingSelection_)
+        return;
+    const int row = viewSelectedRow();
+    if (row != list_.selected())
+        list_.select(row);
+}
+
+} // namespace pyrelto

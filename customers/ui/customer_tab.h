@@ -1,0 +1,83 @@
+#pragma once
+// The "Kunden Vorlagen" tab: the customer list ListView1 with its button panel Panel26. The tab
+// owns the list; the window gives it the drop-down of KundeEd to keep equal to the list, and takes
+// a customer over into the sheet when customerTakenOver is emitted.
+
+#include "customer_list.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+namespace pyrelto {
+
+class CustomerListModel;
+
+class CustomerTab final : public QWidget {
+    Q_OBJECT
+public:
+    explicit CustomerTab(QWidget* parent = nullptr);
+    ~CustomerTab() override;
+
+    CustomerList& list() noexcept { return list_; }
+    const CustomerList& list() const noexcept { return list_; }
+
+    // The combo box whose items UpdateCombo keeps equal to the list (KundeEd). Null: none.
+    void setCombo(QComboBox* combo);
+    // Rebuilds the combo's items from the names in list order, empty names included; the combo's
+    // own text stays as it is.
+    void UpdateCombo();
+
+    void BitBtn14Click(); // "Neuer Kunde"
+    void BitBtn15Click(); // "Eintrag bearbeiten"
+    void BitBtn16Click(); // "Löschen"
+    void BitBtn17Click(); // "Kunde in Kalkulation übernehmen..."
+    void BitBtn18Click(); // "Suchen"
+    void BitBtn19Click(); // "Weiter suchen"
+    void ListView1DblClick();
+
+    QFrame* Panel26 = nullptr;
+    QPushButton* BitBtn14 = nullptr;
+    QPushButton* BitBtn15 = nullptr;
+    QPushButton* BitBtn16 = nullptr;
+    QPushButton* BitBtn17 = nullptr;
+    QLabel* Label101 = nullptr;
+    QLineEdit* SuchEd = nullptr;
+    QPushButton* BitBtn18 = nullptr;
+    QPushButton* BitBtn19 = nullptr;
+    QTreeView* ListView1 = nullptr;
+
+signals:
+    // The selected customer is to be taken into the sheet's KundeEd, and the "Kalkulation" page
+    // shown. Not emitted without a selection.
+    void customerTakenOver(const QString& name);
+
+protected:
+    // The tab plays the window's default and cancel buttons: Enter that no control takes runs
+    // "Neuer Kunde", Escape runs "Löschen". Keys reach this only while the tab is shown.
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    class ComboKeeper;
+
+    void startEditing(int row);
+    // Selects nothing itself (the list did); scrolls the found entry to about 50 pixels below the
+    // list's top edge and gives the list the focus.
+    void showFound(int row);
+
+    CustomerList list_;
+    CustomerListModel* model_ = nullptr;
+    QPointer<QComboBox> combo_;
+    std::unique_ptr<ComboKeeper> comboKeeper_;
+};
+
+} // namespace pyrelto

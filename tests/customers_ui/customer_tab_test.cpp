@@ -1,0 +1,382 @@
+#include "customer_list_model.h"
+#include "customer_tab.h"
+#include "dialogs_fake.h"
+#include "gui_test_app.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+namespace pyrelto {
+namespace {
+
+QStringList namesOf(const CustomerList& list) {
+    QStringList out;
+    for (const auto& n : list.names())
+        out.append(QString::fromUtf16(n.data(), static_cast<qsizetype>(n.size())));
+    return out;
+}
+
+void load(CustomerList& list, const QStringList& names) {
+    CustomerListUpdate update(list);
+    list.clear();
+    for (const auto& n : names)
+        list.setName(list.append(), std::u16string(reinterpret_cast<const char16_t*>(n.utf16()),
+                                                   static_cast<std::size_t>(n.size())));
+}
+
+// The window's shape around the tab: a first page holding the customer drop-down (as KundeEd),
+// the tab on the second page.
+class CustomerTabTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto* first = new QWidget;
+        kunde = new QComboBox(first);
+        kunde->setEditable(true);
+        pages.addTab(first, QStringLiteral("Kalkulation"));
+        tab = new CustomerTab;
+        pages.addTab(tab, QStringLiteral("Kunden Vorlagen"));
+        tab->setCombo(kunde);
+        QObject::connect(tab, &CustomerTab::customerTakenOver, &pages,
+                         [this](const QString& name) { takenOver.append(name); });
+        pages.resize(811, 641);
+        pages.setCurrentIndex(1);
+        pages.show();
+        pages.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&pages));
+    }
+
+    void TearDown() override { EXPECT_TRUE(dialogs.answers.empty()) << "unused answers"; }
+
+    QModelIndex row(int r) const { return tab->ListView1->model()->index(r, 0); }
+    // The open in-place editor of the list, if any (a closed one may linger hidden until deleted).
+    QLineEdit* editor() const {
+        for (auto* e : tab->ListView1->viewport()->findChildren<QLineEdit*>()) {
+            if (e->isVisible())
+                return e;
+        }
+        return nullptr;
+    }
+    QStringList comboItems() const {
+        QStringList items;
+        for (int i = 0; i < kunde->count(); ++i)
+            items.append(kunde->itemText(i));
+        return items;
+    }
+    void expectComboIsList() const { EXPECT_EQ(comboItems(), namesOf(tab->list())); }
+    void clickRow(int r) {
+        QTest::mouseClick(tab->ListView1->viewport(), Qt::LeftButton, {},
+                          tab->ListView1->visualRect(row(r)).center());
+    }
+
+    FakeDialogs dialogs;
+    QTabWidget pages;
+    QComboBox* kunde = nullptr;
+    CustomerTab* tab = nullptr;
+    QStringList takenOver;
+};
+
+TEST_F(CustomerTabTest, PanelAndListLookAsDesigned) {
+    struct Row {
+        const char* name;
+        QWidget* widget;
+        QString caption;
+        QRect geometry;
+    };
+    const Row rows[] = {
+        {"Neuer Kunde", tab->BitBtn14, QStringLiteral("Neuer Kunde"), {8, 8, 121, 25}},
+        {"Eintrag bearbeiten",
+         tab->BitBtn15,
+         QStringLiteral("Eintrag bearbeiten"),
+         {136, 8, 153, 25}},
+        {"Löschen", tab->BitBtn16, QStringLiteral("Löschen"), {296, 8, 121, 25}},
+        {"übernehmen",
+         tab->BitBtn17,
+         QStringLiteral("Kunde in Kalkulation übernehmen..."),
+         {8, 40, 225, 25}},
+        {"Suchen", tab->BitBtn18, QStringLiteral("Suchen"), {432, 40, 105, 25}},
+        {"Weiter suchen", tab->BitBtn19, QStringLiteral("Weiter suchen"), {544, 40, 105, 25}},
+        {"SuchEd", tab->SuchEd, QString(), {296, 40, 121, 21}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(r.widget->geometry(), r.geometry);
+        EXPECT_EQ(r.widget->parentWidget(), tab->Panel26);
+        if (auto* b = qobject_cast<QPushButton*>(r.widget)) {
+            EXPECT_EQ(b->text(), r.caption);
+        }
+    }
+    EXPECT_EQ(tab->Label101->text(), QStringLiteral("Suchtext:"));
+    EXPECT_EQ(tab->Label101->pos(), QPoint(240, 40));
+    EXPECT_EQ(tab->Panel26->geometry(), QRect(0, 0, tab->width(), 73));
+    EXPECT_EQ(tab->ListView1->geometry(), QRect(0, 73, tab->width(), tab->height() - 73));
+    EXPECT_TRUE(tab->SuchEd->text().isEmpty());
+
+    auto* header = tab->ListView1->header();
+    EXPECT_EQ(tab->ListView1->model()->columnCount(), 1);
+    EXPECT_EQ(tab->ListView1->model()->headerData(0, Qt::Horizontal).toString(),
+              QStringLiteral("Kunde"));
+    EXPECT_EQ(header->sectionSize(0), 400);
+    EXPECT_FALSE(header->sectionsClickable());
+    EXPECT_EQ(tab->ListView1->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(tab->ListView1->selectionMode(), QAbstractItemView::SingleSelection);
+}
+
+TEST_F(CustomerTabTest, SortsLinguisticallyAndCaseSensitively) {
+    load(tab->list(), {QStringLiteral("müller"), QStringLiteral("Meier"), QStringLiteral("Abel"),
+                       QStringLiteral("Müller"), QStringLiteral("abel")});
+    // Lower case before upper case of the same letters; ü sorts with u, not after z.
+    EXPECT_EQ(namesOf(tab->list()),
+              (QStringList{QStringLiteral("abel"), QStringLiteral("Abel"), QStringLiteral("Meier"),
+                           QStringLiteral("müller"), QStringLiteral("Müller")}));
+    expectComboIsList();
+
+    const auto compare = localeCompare(QLocale(QLocale::German, QLocale::Germany));
+    struct Row {
+        const char* name;
+        std::u16string_view a, b;
+        int sign;
+    };
+    const Row rows[] = {
+        {"ä with a, before b", u"Bär", u"Bor", -1},
+        {"ß after ss-less prefix", u"Strauß", u"Straub", 1},
+        {"case decides last", u"meier", u"Meier", -1},
+        {"equal", u"Meier", u"Meier", 0},
+        {"empty first", u"", u"A", -1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const int c = compare(r.a, r.b);
+        EXPECT_EQ((c > 0) - (c < 0), r.sign);
+    }
+}
+
+TEST_F(CustomerTabTest, NeuerKundeEditsInPlaceAndSorts) {
+    load(tab->list(), {QStringLiteral("Meier"), QStringLiteral("Abel")});
+    tab->BitBtn14->click();
+    auto* edit = editor();
+    ASSERT_NE(edit, nullptr) << "a new entry starts in-place editing";
+    EXPECT_EQ(namesOf(tab->list()),
+              (QStringList{QStringLiteral("Abel"), QStringLiteral("Meier"), QString()}));
+    expectComboIsList();
+    QTest::keyClicks(edit, QStringLiteral("Baum"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_VERIFY(editor() == nullptr);
+    EXPECT_EQ(namesOf(tab->list()), (QStringList{QStringLiteral("Abel"), QStringLiteral("Baum"),
+                                                 QStringLiteral("Meier")}));
+    expectComboIsList();
+}
+
+TEST_F(CustomerTabTest, EscapeLeavesAnEmptyEntryAtTheEnd) {
+    load(tab->list(), {QStringLiteral("Meier"), QStringLiteral("Abel")});
+    tab->BitBtn14->click();
+    auto* edit = editor();
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, QStringLiteral("Zeiler"));
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QTRY_VERIFY(editor() == nullptr);
+    EXPECT_EQ(namesOf(tab->list()),
+              (QStringList{QStringLiteral("Abel"), QStringLiteral("Meier"), QString()}));
+    EXPECT_EQ(comboItems().size(), 3);
+    expectComboIsList();
+}
+
+TEST_F(CustomerTabTest, LeavingTheEditorAcceptsTheName) {
+    load(tab->list(), {QStringLiteral("Meier")});
+    tab->BitBtn14->click();
+    auto* edit = editor();
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, QStringLiteral("Abel"));
+    tab->SuchEd->setFocus();
+    QTRY_VERIFY(editor() == nullptr);
+    EXPECT_EQ(namesOf(tab->list()), (QStringList{QStringLiteral("Abel"), QStringLiteral("Meier")}));
+    expectComboIsList();
+}
+
+TEST_F(CustomerTabTest, EintragBearbeitenRenamesTheSelectedEntry) {
+    load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier"), QStringLiteral("Zeiler")});
+    tab->BitBtn15->click();
+    EXPECT_EQ(editor(), nullptr) << "nothing selected, nothing edited";
+
+    clickRow(0);
+    EXPECT_EQ(tab->list().selected(), 0);
+    tab->BitBtn15->click();
+    auto* edit = editor();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("Abel"));
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("Nagel"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_VERIFY(editor() == nullptr);
+    EXPECT_EQ(namesOf(tab->list()), (QStringList{QStringLiteral("Meier"), QStringLiteral("Nagel"),
+                                                 QStringLiteral("Zeiler")}));
+    EXPECT_EQ(tab->list().selected(), 1) << "the renamed entry keeps the selection";
+    EXPECT_EQ(tab->ListView1->selectionModel()->selectedRows().value(0).row(), 1);
+    expectComboIsList();
+}
+
+TEST_F(CustomerTabTest, SecondClickOnTheSelectedEntryStartsEditing) {
+    load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier")});
+    clickRow(1);
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    clickRow(1);
+    QTRY_VERIFY(editor() != nullptr);
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    EXPECT_EQ(namesOf(tab->list()), (QStringList{QStringLiteral("Abel"), QStringLiteral("Meier")}));
+}
+
+TEST_F(CustomerTabTest, LoeschenDeletesOnlyOnYes) {
+    struct Row {
+        const char* name;
+        Dialogs::Answer answer;
+        QStringList left;
+    };
+    const Row rows[] = {
+        {"No keeps", Dialogs::Answer::No, {QStringLiteral("Abel"), QStringLiteral("Meier")}},
+        {"Cancel keeps",
+         Dialogs::Answer::Cancel,
+         {QStringLiteral("Abel"), QStringLiteral("Meier")}},
+        {"Yes deletes", Dialogs::Answer::Yes, {QStringLiteral("Abel")}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier")});
+        clickRow(1);
+        dialogs.questions.clear();
+        dialogs.answers.push_back(r.answer);
+        tab->BitBtn16->click();
+        ASSERT_EQ(dialogs.questions.size(), 1u);
+        EXPECT_EQ(dialogs.questions[0].text,
+                  QStringLiteral("Wollen Sie den Kunden wirklich löschen?"));
+        EXPECT_EQ(dialogs.questions[0].caption, QStringLiteral("Löschen"));
+        EXPECT_EQ(namesOf(tab->list()), r.left);
+        expectComboIsList();
+    }
+    EXPECT_EQ(tab->list().selected(), -1);
+    dialogs.questions.clear();
+    tab->BitBtn16->click();
+    EXPECT_TRUE(dialogs.questions.empty()) << "no selection, no question";
+}
+
+TEST_F(CustomerTabTest, TakeOverNeedsASelection) {
+    load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Müller")});
+    tab->BitBtn17->click();
+    EXPECT_TRUE(takenOver.isEmpty());
+
+    clickRow(1);
+    tab->BitBtn17->click();
+    EXPECT_EQ(takenOver, QStringList{QStringLiteral("Müller")});
+
+    clickRow(0);
+    QTest::mouseDClick(tab->ListView1->viewport(), Qt::LeftButton, {},
+                       tab->ListView1->visualRect(row(0)).center());
+    EXPECT_EQ(takenOver, (QStringList{QStringLiteral("Müller"), QStringLiteral("Abel")}));
+    EXPECT_EQ(editor(), nullptr) << "a double click takes over; it does not edit";
+}
+
+TEST_F(CustomerTabTest, EnterAndEscapeInSuchEdPlayDefaultAndCancelButton) {
+    load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier")});
+    EXPECT_TRUE(tab->BitBtn14->isDefault());
+
+    clickRow(0);
+    tab->SuchEd->setFocus();
+    tab->SuchEd->setText(QStringLiteral("ab"));
+    dialogs.answers.push_back(Dialogs::Answer::No);
+    QTest::keyClick(tab->SuchEd, Qt::Key_Escape);
+    EXPECT_EQ(dialogs.questions.size(), 1u) << "Escape runs Löschen";
+    EXPECT_EQ(tab->list().count(), 2);
+
+    tab->SuchEd->setFocus();
+    QTest::keyClick(tab->SuchEd, Qt::Key_Return);
+    EXPECT_EQ(tab->list().count(), 3) << "Enter runs Neuer Kunde, not a search";
+    ASSERT_NE(editor(), nullptr);
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    expectComboIsList();
+
+    pages.setCurrentIndex(0);
+    EXPECT_FALSE(tab->BitBtn14->isDefault()) << "only while the tab is shown";
+}
+
+class CustomerSearchTest : public CustomerTabTest {
+protected:
+    void SetUp() override {
+        CustomerTabTest::SetUp();
+        QStringList names;
+        for (int i = 0; i < 200; ++i)
+            names.append(QStringLiteral("Kunde %1").arg(i, 3, 10, QLatin1Char('0')));
+        names.append(QStringLiteral("Müller"));
+        names.append(QStringLiteral("Meier"));
+        load(tab->list(), names);
+    }
+    // Distance of the entry from the top of the list's client area, header included.
+    int distanceFromTop(int r) const {
+        const auto* view = tab->ListView1;
+        return view->viewport()->geometry().top() - view->frameWidth() +
+               view->visualRect(row(r)).top();
+    }
+    int rowHeight() const { return tab->ListView1->visualRect(row(0)).height(); }
+};
+
+TEST_F(CustomerSearchTest, FoundEntryIsSelectedScrolledAndFocused) {
+    tab->SuchEd->setText(QStringLiteral("unde 150"));
+    tab->BitBtn18->click();
+    EXPECT_EQ(tab->list().selected(), 150);
+    EXPECT_EQ(tab->ListView1->selectionModel()->selectedRows().value(0).row(), 150);
+    EXPECT_TRUE(tab->ListView1->hasFocus());
+    EXPECT_NEAR(distanceFromTop(150), 50, rowHeight());
+    expectComboIsList();
+
+    // Near the top, the list cannot scroll above its first row.
+    tab->SuchEd->setText(QStringLiteral("KUNDE 001"));
+    tab->BitBtn18->click();
+    EXPECT_EQ(tab->list().selected(), 1);
+    EXPECT_EQ(tab->ListView1->verticalScrollBar()->value(), 0);
+}
+
+TEST_F(CustomerSearchTest, WeiterSuchenContinuesAndNoMatchChangesNothing) {
+    tab->SuchEd->setText(QStringLiteral("e 19"));
+    for (int expected = 190; expected <= 199; ++expected) {
+        tab->BitBtn19->click();
+        EXPECT_EQ(tab->list().selected(), expected);
+    }
+    const int scrolled = tab->ListView1->verticalScrollBar()->value();
+    tab->SuchEd->setFocus();
+    tab->BitBtn19->click();
+    EXPECT_EQ(tab->list().selected(), 199) << "no wrap to the top";
+    tab->SuchEd->setText(QStringLiteral("MÜ"));
+    tab->BitBtn18->click();
+    EXPECT_EQ(tab->list().selected(), 199);
+    EXPECT_EQ(tab->ListView1->verticalScrollBar()->value(), scrolled);
+    EXPECT_TRUE(tab->SuchEd->hasFocus()) << "no match keeps the focus where it was";
+
+    tab->SuchEd->setText(QStringLiteral("mü"));
+    tab->BitBtn18->click();
+    EXPECT_EQ(namesOf(tab->list()).value(tab->list().selected()), QStringLiteral("Müller"));
+}
+
+TEST_F(CustomerTabTest, ComboKeepsItsTextWhileItsItemsFollowTheList) {
+    kunde->setEditText(QStringLiteral("Dachdeckerei Nord"));
+    QString heard;
+    QObject::connect(kunde, &QComboBox::editTextChanged, &pages,
+                     [&heard](const QString& t) { heard = t; });
+    load(tab->list(), {QStringLiteral("Zeiler"), QStringLiteral("Abel"), QString()});
+    EXPECT_EQ(comboItems(),
+              (QStringList{QString(), QStringLiteral("Abel"), QStringLiteral("Zeiler")}));
+    EXPECT_EQ(kunde->currentText(), QStringLiteral("Dachdeckerei Nord"));
+    EXPECT_TRUE(heard.isEmpty()) << "rebuilding the items is no edit of the customer";
+
+    tab->list().clear();
+    EXPECT_TRUE(comboItems().isEmpty());
+    EXPECT_EQ(kunde->currentText(), QStringLiteral("Dachdeckerei Nord"));
+}
+
+} // namespace
+} // namespace pyrelto
