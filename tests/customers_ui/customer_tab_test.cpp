@@ -1,7 +1,7 @@
 #include "customer_list_model.h"
 #include "customer_tab.h"
 #include "dialogs_fake.h"
-#include "gui_test_app.h"
+#include "ui_test_support.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -35,7 +35,7 @@ void load(CustomerList& list, const QStringList& names) {
 
 // The window's shape around the tab: a first page holding the customer drop-down (as KundeEd),
 // the tab on the second page.
-class CustomerTabTest : public ::testing::Test {
+class CustomerTabTest : public test::UiTest {
 protected:
     void SetUp() override {
         auto* first = new QWidget;
@@ -77,6 +77,7 @@ protected:
                           tab->ListView1->visualRect(row(r)).center());
     }
 
+    // Records the caption of a question too; replaces the shared fake for these tests.
     FakeDialogs dialogs;
     QTabWidget pages;
     QComboBox* kunde = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
-// Dialogs that answer from queues and write down what they were asked, installed for the lifetime
-// of the object. A dialog nobody prepared an answer for fails the test instead of waiting for a
-// user.
+// Dialogs that answer from queues and write down what they were asked, captions included,
+// installed for the lifetime of the object. A dialog nobody prepared an answer for fails the test
+// instead of waiting for a user.
 
 #include "dialogs.h"
 
