@@ -1,0 +1,37 @@
+#pragma once
+// openfileConfig and savefileConfig of the main window: the customer list read from and written
+// to its file "options.dat". Neither shows a message of its own; a file that cannot be opened or
+// created is passed over, and a transfer failure is thrown for the standard error report.
+
+#include "customer_list.h"
+
+#include <string_view>
+
+namespace pyrelto {
+
+class CustomerListFile {
+public:
+    explicit CustomerListFile(CustomerList& list) : list_(list) {}
+
+    // Replaces the entries by the names in `fname`, inside one bulk update, so the list comes out
+    // sorted. False, with the list unchanged, when the file cannot be opened. True when every name
+    // was read: the caller then runs the count rules. A damaged file throws IoError: when its count
+    // could be read, the names read before the failure are in the list (sorted, as after a
+    // complete load), otherwise the list is unchanged; either way savefileConfig will keep that
+    // file aside instead of overwriting it.
+    bool openfileConfig(std::u16string_view fname);
+
+    // Writes every entry in list order, replacing `fname` only once the new file is complete.
+    // False, silently, when the file cannot be created. Throws IoError for a failed transfer; the
+    // old file is then as it was.
+    bool savefileConfig(std::u16string_view fname);
+
+    // The last file read was damaged.
+    bool damaged() const noexcept { return damaged_; }
+
+private:
+    CustomerList& list_;
+    bool damaged_ = false;
+};
+
+} // namespace pyrelto
