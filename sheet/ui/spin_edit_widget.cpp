@@ -280,7 +280,10 @@ void SpinEditWidget::mouseReleaseEvent(QMouseEvent* event) {
 QMenu* SpinEditWidget::createContextMenu() {
     QMenu* menu = createStandardContextMenu();
     for (QAction* action : menu->actions()) {
-        if (action->objectName() == QStringLiteral("edit-paste")) {
+        // Found by the text Qt gives it (the object name came only with later versions).
+        if (action->objectName() == QStringLiteral("edit-paste") ||
+            action->text().section(QLatin1Char('\t'), 0, 0) == QLineEdit::tr("&Paste")) {
+            action->setObjectName(QStringLiteral("edit-paste"));
             disconnect(action, &QAction::triggered, nullptr, nullptr);
             connect(action, &QAction::triggered, this, [this] {
                 pasteText(QGuiApplication::clipboard()->text(QClipboard::Clipboard));

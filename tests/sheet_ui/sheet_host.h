@@ -1,0 +1,56 @@
+#pragma once
+// A sheet shown in its view inside an active top-level window, ready for real key and mouse
+// events; the count rules have run as at start-up.
+
+#include "sheet.h"
+#include "sheet_view.h"
+#include "spin_edit_widget.h"
+#include "ui_test_support.h"
+
+#include <QApplication>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pyrelto::test {
+
+class SheetHostTest : public UiTest {
+protected:
+    SheetHostTest() {
+        host_ = std::make_unique<QWidget>();
+        host_->resize(803, 613);
+        view_ = new SheetView(sheet_, host_.get());
+        view_->setGeometry(0, 0, 803, 613);
+        sheet_.runCountRules();
+        sheet_.onRule = [this](std::string_view handler) { rules_.emplace_back(handler); };
+        host_->show();
+        QApplication::setActiveWindow(host_.get());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(host_.get()));
+    }
+
+    SpinEditWidget* widget(FieldId id) const { return view_->numberWidget(id); }
+    QString shown(FieldId id) const { return QString::fromStdU16String(sheet_.shownText(id)); }
+
+    // Enters the field as with the Tab key (its whole text selected) and types `keys`.
+    void type(FieldId id, const QString& keys) {
+        widget(id)->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(widget(id), keys);
+    }
+    // Leaves the field with the Tab key.
+    void leave(FieldId id) { QTest::keyClick(widget(id), Qt::Key_Tab); }
+    void enter(FieldId id, const QString& keys) {
+        type(id, keys);
+        leave(id);
+    }
+    int rulesRun(std::string_view handler) const {
+        return static_cast<int>(std::count(rules_.begin(), rules_.end(), handler));
+    }
+
+    Sheet sheet_;
+    std::unique_ptr<QWidget> host_;
+    SheetView* view_ = nullptr;
+    std::vector<std::string> rules_;
+};
+
+} // namespace pyrelto::test

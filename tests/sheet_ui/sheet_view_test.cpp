@@ -1,0 +1,208 @@
+#include "sheet_host.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+namespace pyrelto {
+namespace {
+
+using test::SheetHostTest;
+
+class SheetViewTest : public SheetHostTest {
+protected:
+    std::vector<RowId> shownRows() const {
+        std::vector<RowId> rows;
+        for (const RowInfo& r : rowCatalogue()) {
+            if (!view_->row(r.id)->isHidden()) {
+                rows.push_back(r.id);
+            }
+        }
+        return rows;
+    }
+
+    // Shown rows stand one under the other from the top, 56 pixels each, and the scroll range is
+    // what their height exceeds the visible area by.
+    void expectStacked() const {
+        int y = 0;
+        for (RowId id : shownRows()) {
+            SCOPED_TRACE(view_->row(id)->objectName().toStdString());
+            EXPECT_EQ(view_->row(id)->geometry().top(), y);
+            EXPECT_EQ(view_->row(id)->height(), kRowHeight);
+            y += kRowHeight;
+        }
+        EXPECT_EQ(view_->widget()->height(), y);
+        EXPECT_EQ(view_->verticalScrollBar()->maximum(),
+                  std::max(0, y - view_->viewport()->height()));
+    }
+
+    int wheel(QWidget* target, int delta) {
+        QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+        return event.isAccepted() ? 1 : 0;
+    }
+};
+
+TEST_F(SheetViewTest, EveryFieldStandsWhereTheCatalogueSaysInItsColour) {
+    const QColor windowColour = view_->viewport()->palette().color(QPalette::Base);
+    for (const FieldInfo& info : fieldCatalogue()) {
+        SCOPED_TRACE(std::string(info.name));
+        QWidget* w = view_->fieldWidget(info.id);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->objectName().toStdString(), info.name);
+        EXPECT_EQ(w->parentWidget(), view_->row(info.row));
+        EXPECT_EQ(w->geometry(), QRect(info.x, 24, info.width, 21));
+        const auto rgb = colourRgb(info.colour);
+        const QColor expected = rgb ? QColor(rgb->r, rgb->g, rgb->b) : windowColour;
+        EXPECT_EQ(w->palette().color(QPalette::Base), expected);
+        if (info.caption.empty()) {
+            EXPECT_EQ(view_->caption(info.id), nullptr);
+        } else {
+            ASSERT_NE(view_->caption(info.id), nullptr);
+            EXPECT_EQ(view_->caption(info.id)->text().toStdU16String(), info.caption);
+            EXPECT_EQ(view_->caption(info.id)->pos(), QPoint(info.x, 8));
+        }
+        if (isNumeric(info.id)) {
+            EXPECT_EQ(view_->numberWidget(info.id)->alignment() & Qt::AlignHorizontal_Mask,
+                      Qt::AlignRight);
+        }
+    }
+    auto* kunde = qobject_cast<QComboBox*>(view_->fieldWidget(FieldId::KundeEd));
+    ASSERT_NE(kunde, nullptr);
+    EXPECT_TRUE(kunde->isEditable());
+}
+
+TEST_F(SheetViewTest, UnitCaptionsStandRightOfTheSumsAndRoofArea) {
+    for (const RowInfo& r : rowCatalogue()) {
+        QWidget* row = view_->row(r.id);
+        SCOPED_TRACE(row->objectName().toStdString());
+        int units = 0;
+        for (const QLabel* label : row->findChildren<QLabel*>()) {
+            if (label->text() == QStringLiteral("m²")) {
+                ++units;
+                EXPECT_EQ(label->x(), 616);
+            }
+        }
+        const bool hasUnit = r.id != RowId::Panel1 && r.id != RowId::Panel17 &&
+                             r.id != RowId::Panel14 && r.id != RowId::Panel16;
+        EXPECT_EQ(units, hasUnit ? 1 : 0);
+    }
+}
+
+TEST_F(SheetViewTest, EachMaterialRowCarriesItsTwoPresetButtons) {
+    for (int m = 0; m < 5; ++m) {
+        SCOPED_TRACE(m);
+        QPushButton* save = view_->presetButton(m, false);
+        QPushButton* load = view_->presetButton(m, true);
+        ASSERT_NE(save, nullptr);
+        ASSERT_NE(load, nullptr);
+        EXPECT_EQ(save->text(), QStringLiteral("Material speichern..."));
+        EXPECT_EQ(load->text(), QStringLiteral("Material laden..."));
+        EXPECT_EQ(save->objectName(), QStringLiteral("BitBtn%1").arg(2 * m + 1));
+        EXPECT_EQ(load->objectName(), QStringLiteral("BitBtn%1").arg(2 * m + 2));
+        EXPECT_EQ(save->geometry(), QRect(640, 0, 137, 25));
+        EXPECT_EQ(load->geometry(), QRect(640, 24, 137, 25));
+        EXPECT_EQ(save->parentWidget(), view_->row(materialRows()[static_cast<size_t>(m)].row));
+    }
+    EXPECT_EQ(view_->presetButton(5, false), nullptr);
+}
+
+TEST_F(SheetViewTest, AfterStartTheCountsDecideTheShownRows) {
+    const std::vector<RowId> expected{
+        RowId::Panel1,  RowId::Panel17, RowId::Panel2,  RowId::Panel7,  RowId::Panel8,
+        RowId::Panel9,  RowId::Panel10, RowId::Panel11, RowId::Panel12, RowId::Panel13,
+        RowId::Panel14, RowId::Panel15, RowId::Panel16};
+    EXPECT_EQ(shownRows(), expected);
+    expectStacked();
+    EXPECT_GT(view_->verticalScrollBar()->maximum(), 0);
+}
+
+TEST_F(SheetViewTest, RowsHideAndShowWithTheirCountsAndKeepTheirValues) {
+    sheet_.number(FieldId::List2Ed).SetValue(4.5L); // row 2 is hidden now
+    enter(FieldId::AnzZeilenEd, QStringLiteral("3"));
+    EXPECT_FALSE(view_->row(RowId::Panel3)->isHidden());
+    EXPECT_FALSE(view_->row(RowId::Panel4)->isHidden());
+    EXPECT_TRUE(view_->row(RowId::Panel5)->isHidden());
+    EXPECT_EQ(view_->row(RowId::Panel7)->y(), 5 * kRowHeight);
+    EXPECT_EQ(view_->numberWidget(FieldId::List2Ed)->text(), QStringLiteral("4,50"));
+    expectStacked();
+
+    enter(FieldId::AnzSonstEd, QStringLiteral("0"));
+    enter(FieldId::AnzStueckEd, QStringLiteral("0"));
+    enter(FieldId::LagenEd, QStringLiteral("0"));
+    EXPECT_TRUE(view_->row(RowId::Panel7)->isHidden());
+    EXPECT_TRUE(view_->row(RowId::Panel9)->isHidden());
+    EXPECT_TRUE(view_->row(RowId::Panel13)->isHidden());
+    EXPECT_EQ(view_->row(RowId::Panel10)->y(), 5 * kRowHeight);
+    expectStacked();
+    // Ten rows fit: nothing to scroll.
+    EXPECT_EQ(view_->verticalScrollBar()->maximum(), 0);
+}
+
+TEST_F(SheetViewTest, TheWorkedExampleTypedKeyByKey) {
+    const struct {
+        FieldId field;
+        const char* keys;
+    } inputs[] = {
+        {FieldId::List1Ed, "9.99"},  {FieldId::Rab1Ed, "35"},      {FieldId::Ver1Ed, "15"},
+        {FieldId::Summe6Ed, "0.35"}, {FieldId::Summe7Ed, "0.20"},  {FieldId::Ek8Ed, "0.12"},
+        {FieldId::Anz8Ed, "4"},      {FieldId::Summe10Ed, "6.00"}, {FieldId::Summe11Ed, "4.50"},
+        {FieldId::Dach14Ed, "24"},
+    };
+    for (const auto& input : inputs) {
+        enter(input.field, QString::fromLatin1(input.keys));
+    }
+    EXPECT_EQ(dialogs_.beeps, 0);
+    EXPECT_EQ(widget(FieldId::Ek1Ed)->text(), QStringLiteral("6,49"));
+    EXPECT_EQ(widget(FieldId::Summe1Ed)->text(), QStringLiteral("7,46"));
+    EXPECT_EQ(widget(FieldId::Ek9Ed)->text(), QStringLiteral("8,49"));
+    EXPECT_EQ(widget(FieldId::Summe13Ed)->text(), QStringLiteral("20,26"));
+    EXPECT_EQ(widget(FieldId::Summe15Ed)->text(), QStringLiteral("486,24"));
+    EXPECT_EQ(widget(FieldId::BruttoEd)->text(), QStringLiteral("578,63"));
+
+    enter(FieldId::AnzSonstEd, QStringLiteral("1"));
+    EXPECT_TRUE(view_->row(RowId::Panel8)->isHidden());
+    EXPECT_EQ(widget(FieldId::BruttoEd)->text(), QStringLiteral("572,06"));
+}
+
+TEST_F(SheetViewTest, TextFieldsFollowTheSheetBothWays) {
+    QLineEdit* bez = view_->textWidget(FieldId::Bez1Ed);
+    bez->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(bez, QStringLiteral("Bitumenbahn"));
+    EXPECT_EQ(sheet_.text(FieldId::Bez1Ed).text(), u"Bitumenbahn");
+
+    EXPECT_EQ(view_->textWidget(FieldId::Bez8Ed)->text(), QStringLiteral("Tellerdübel"));
+    sheet_.text(FieldId::Waehr15Ed).setText(u"EUR");
+    EXPECT_EQ(view_->textWidget(FieldId::Waehr15Ed)->text(), QStringLiteral("EUR"));
+
+    QComboBox* kunde = view_->kundeEd();
+    kunde->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(kunde, QStringLiteral("M"));
+    QTest::sendKeyEvent(QTest::Click, kunde, Qt::Key_Udiaeresis, QStringLiteral("ü"), {});
+    QTest::keyClicks(kunde, QStringLiteral("ller"));
+    EXPECT_EQ(sheet_.text(FieldId::KundeEd).text(), u"Müller");
+    sheet_.text(FieldId::KundeEd).setText(u"Schmidt GmbH");
+    EXPECT_EQ(kunde->currentText(), QStringLiteral("Schmidt GmbH"));
+
+    EXPECT_TRUE(rules_.empty());
+}
+
+TEST_F(SheetViewTest, TheWheelIsLeftToTheWindow) {
+    QScrollBar* bar = view_->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(wheel(view_->viewport(), -120), 0);
+    EXPECT_EQ(bar->value(), 0);
+
+    QComboBox* kunde = view_->kundeEd();
+    kunde->addItems({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+    kunde->setCurrentIndex(0);
+    widget(FieldId::List1Ed)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(wheel(kunde, -120), 0);
+    EXPECT_EQ(kunde->currentIndex(), 0);
+}
+
+} // namespace
+} // namespace pyrelto

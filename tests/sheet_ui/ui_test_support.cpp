@@ -1,0 +1,161 @@
+#include "ui_test_support.h"
+
+#include "decimal_text.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QTimer>
+#include <QWidget>
+
+// Fontconfig keeps a cache for the life of the process that LeakSanitizer takes for a leak.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+namespace pyrelto::test {
+
+QApplication& testApplication() {
+    static QApplication* app = [] {
+        // A test that checks other regional settings starts this program again with its own.
+        const QByteArray locale = qEnvironmentVariableIsSet("PYRELTO_TEST_LOCALE")
+                                      ? qgetenv("PYRELTO_TEST_LOCALE")
+                                      : QByteArray("de_DE.UTF-8");
+        qputenv("LC_ALL", locale);
+        qputenv("LANG", locale);
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        static int argc = 1;
+        static char arg0[] = "pyrelto-test";
+        static char* argv[] = {arg0, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+std::optional<QString> FakeDialogs::openFileName(QWidget*, const QString& filter,
+                                                 const QString& defaultSuffix) {
+    fileRequests.push_back({false, filter, defaultSuffix});
+    if (fileAnswers.empty()) {
+        ADD_FAILURE() << "an open dialog nobody expected";
+        return std::nullopt;
+    }
+    auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString& filter,
+                                                 const QString& defaultSuffix) {
+    fileRequests.push_back({true, filter, defaultSuffix});
+    if (fileAnswers.empty()) {
+        ADD_FAILURE() << "a save dialog nobody expected";
+        return std::nullopt;
+    }
+    auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+void FakeDialogs::message(QWidget*, const QString& caption, const QString& text, Icon icon) {
+    messages.push_back({caption, text, icon});
+}
+
+Dialogs::Answer FakeDialogs::question(QWidget*, const QString&, const QString& text) {
+    questions.push_back(text);
+    if (questionAnswers.empty()) {
+        ADD_FAILURE() << "a question nobody expected: " << toStd(text);
+        return Answer::Cancel;
+    }
+    const Answer answer = questionAnswers.front();
+    questionAnswers.pop_front();
+    return answer;
+}
+
+bool FakeDialogs::printerSetup(QWidget*, QPrinter&) {
+    ++printerSetups;
+    if (printerSetupAnswers.empty()) {
+        ADD_FAILURE() << "a printer set-up nobody expected";
+        return false;
+    }
+    const bool answer = printerSetupAnswers.front();
+    printerSetupAnswers.pop_front();
+    return answer;
+}
+
+ModalWatchdog::ModalWatchdog() {
+    qApp->installEventFilter(this);
+}
+
+ModalWatchdog::~ModalWatchdog() {
+    qApp->removeEventFilter(this);
+}
+
+bool ModalWatchdog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        auto* w = static_cast<QWidget*>(watched);
+        if (w->isWindow() && w->isModal()) {
+            ADD_FAILURE() << "a modal window opened: " << w->metaObject()->className() << " \""
+                          << toStd(w->windowTitle()) << "\"";
+            QTimer::singleShot(0, w, [w] {
+                if (auto* dialog = qobject_cast<QDialog*>(w)) {
+                    dialog->reject();
+                } else {
+                    w->close();
+                }
+            });
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+EnvOverride::EnvOverride(const char* name, const QByteArray& value) : name_(name) {
+    if (qEnvironmentVariableIsSet(name)) {
+        old_ = qgetenv(name);
+    }
+    qputenv(name, value);
+}
+
+EnvOverride::~EnvOverride() {
+    if (old_) {
+        qputenv(name_.constData(), *old_);
+    } else {
+        qunsetenv(name_.constData());
+    }
+}
+
+UiTest::UiTest() {
+    testApplication();
+    EXPECT_TRUE(temp_.isValid());
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+        const QString dir = tempPath(QString::fromLatin1(name).toLower());
+        QDir().mkpath(dir);
+        env_.push_back(std::make_unique<EnvOverride>(name, QFile::encodeName(dir)));
+    }
+    watchdog_ = std::make_unique<ModalWatchdog>();
+    setDialogs(&dialogs_);
+    separator_ = decimalSeparator();
+    setDecimalSeparator(u',');
+}
+
+UiTest::~UiTest() {
+    setDecimalSeparator(separator_);
+    setDialogs(nullptr);
+    watchdog_.reset();
+    while (!env_.empty()) {
+        env_.pop_back();
+    }
+}
+
+QString UiTest::tempPath(const QString& name) const {
+    return temp_.filePath(name);
+}
+
+std::string toStd(const QString& text) {
+    return text.toStdString();
+}
+
+} // namespace pyrelto::test

@@ -1,0 +1,104 @@
+#pragma once
+// GUI tests run real widgets on Qt's offscreen platform. UiTest gives each test temporary user
+// folders, German regional settings, the fake dialogs and a watchdog that fails the test (and
+// closes the window) when a modal dialog opens that the test did not expect.
+
+#include "dialogs.h"
+
+#include <QObject>
+#include <QString>
+#include <QTemporaryDir>
+#include <deque>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QApplication;
+
+namespace pyrelto::test {
+
+// The one QApplication of the test process, made on first use with German regional settings (the
+// texts of the worked examples use ","). The environment is set before Qt reads it.
+QApplication& testApplication();
+
+// Answers file and question dialogs from queues and records every call.
+class FakeDialogs final : public Dialogs {
+public:
+    struct Message {
+        QString caption;
+        QString text;
+        Icon icon;
+    };
+    struct FileRequest {
+        bool save;
+        QString filter;
+        QString defaultSuffix;
+    };
+
+    std::optional<QString> openFileName(QWidget* parent, const QString& filter,
+                                        const QString& defaultSuffix) override;
+    std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
+                                        const QString& defaultSuffix) override;
+    void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
+    Answer question(QWidget* parent, const QString& caption, const QString& text) override;
+    void beep() override { ++beeps; }
+    bool printerSetup(QWidget* parent, QPrinter& printer) override;
+
+    // What the next file dialogs answer, in order; nothing is "Cancel". A dialog without a queued
+    // answer fails the test.
+    std::deque<std::optional<QString>> fileAnswers;
+    std::deque<Answer> questionAnswers;
+    std::deque<bool> printerSetupAnswers;
+
+    std::vector<FileRequest> fileRequests;
+    std::vector<Message> messages;
+    std::vector<QString> questions;
+    int printerSetups = 0;
+    int beeps = 0;
+};
+
+// Fails the running test when a modal window is shown, and closes it.
+class ModalWatchdog final : public QObject {
+public:
+    ModalWatchdog();
+    ~ModalWatchdog() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// Sets an environment variable for its lifetime.
+class EnvOverride {
+public:
+    EnvOverride(const char* name, const QByteArray& value);
+    ~EnvOverride();
+    EnvOverride(const EnvOverride&) = delete;
+    EnvOverride& operator=(const EnvOverride&) = delete;
+
+private:
+    QByteArray name_;
+    std::optional<QByteArray> old_;
+};
+
+class UiTest : public ::testing::Test {
+protected:
+    UiTest();
+    ~UiTest() override;
+
+    // A folder of this test, removed afterwards.
+    QString tempPath(const QString& name) const;
+
+    QTemporaryDir temp_;
+    FakeDialogs dialogs_;
+
+private:
+    std::vector<std::unique_ptr<EnvOverride>> env_;
+    std::unique_ptr<ModalWatchdog> watchdog_;
+    char16_t separator_;
+};
+
+std::string toStd(const QString& text);
+
+} // namespace pyrelto::test
