@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "calculation_file.h"
 #include "decimal_text.h"
 #include "sheet.h"
 #include "utf16.h"
@@ -92,6 +93,19 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
                        "exponent letter or space\n"
                     << kUsage << '\n';
                 return 2;
+            }
+            continue;
+        }
+        if (arg == "--open" || arg == "--save") {
+            if (i + 1 >= args.size()) {
+                err << "pyrelto-cli: " << arg << " needs a file name\n" << kUsage << '\n';
+                return 2;
+            }
+            const std::u16string name = fromUtf8(args[++i]);
+            if (arg == "--open") {
+                steps.push_back({[name](Sheet& sheet) { openfile(sheet, name); }});
+            } else {
+                steps.push_back({[name](Sheet& sheet) { savefile(sheet, name); }});
             }
             continue;
         }

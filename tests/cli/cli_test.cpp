@@ -2,6 +2,7 @@
 #include "decimal_text.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -100,9 +101,38 @@ TEST(Cli, PrintsEveryFieldInSheetOrderAndTheShownRows) {
     EXPECT_EQ(j["shown"]["Panel19"], false);
 }
 
+TEST(Cli, SaveAndOpenStepsWithFailuresThatDoNotStopTheRest) {
+    const auto dir = std::filesystem::path(::testing::TempDir()) / "pyrelto-cli-test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string file = (dir / "dach.kal").string();
+    std::vector<std::string> steps = withSeparator(',', kWorkedExample);
+    steps.insert(steps.end(), {"KundeEd=Müller", "--save", file});
+    ASSERT_EQ(cli(steps).status, 0);
+
+    // A failing step reports, the following steps still run, the sheet is printed: status 1.
+    const CliRun run =
+        cli({"--separator=,", "--open", (dir / "fehlt.kal").string(), "--open", file, "MwStEd=7"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Konnte die Datei nicht öffnen."), std::string::npos);
+    const auto fields = run.json()["fields"];
+    EXPECT_EQ(fields["KundeEd"], "Müller");
+    EXPECT_EQ(fields["Summe15Ed"], "486,24");
+    EXPECT_EQ(fields["BruttoEd"], "520,28");
+
+    const CliRun bad = cli({"--save", (dir / "kein" / "ordner.kal").string()});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("Konnte die Datei nicht anlegen."), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(Cli, MalformedCommandLinesPrintNothing) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"Nope=1"}, {"List1Ed"}, {"--frobnicate"}, {"--separator=5"}, {"--separator=ab"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"Nope=1"},
+                                                                  {"List1Ed"},
+                                                                  {"--frobnicate"},
+                                                                  {"--separator=5"},
+                                                                  {"--separator=ab"},
+                                                                  {"List1Ed=1", "--open"}}) {
         SCOPED_TRACE(args.front());
         const CliRun run = cli(args);
         EXPECT_EQ(run.status, 2);
