@@ -3,11 +3,9 @@
 #include "field_catalogue.h"
 #include "sheet.h"
 
-#include <QAbstractPrintDialog>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <algorithm>
 #include <cmath>
@@ -452,14 +450,6 @@ int printSheet(const Sheet& sheet, QPrinter& printer, const QDate& date) {
     if (!painter.end())
         throw PrintError(QStringLiteral("Der Druck konnte nicht abgeschlossen werden."));
     return static_cast<int>(layout.size());
-}
-
-bool runPrinterSetup(QPrinter& printer, QWidget* parent) {
-    QPrintDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("Drucker einrichten"));
-    // Choosing a printer and its paper, not a print run: no page ranges, no selection.
-    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
-    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace pyrelto

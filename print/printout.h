@@ -12,7 +12,6 @@
 #include <vector>
 
 class QPrinter;
-class QWidget;
 
 namespace pyrelto {
 
@@ -72,9 +71,5 @@ QString printerProblem(const QPrinter& printer);
 // the printout runs over one page. Returns the number of pages. Throws PrintError when there is
 // no printer to print on or the printer fails.
 int printSheet(const Sheet& sheet, QPrinter& printer, const QDate& date);
-
-// The printer set-up dialog ("Drucker einrichten"): printer, paper and orientation. Confirming
-// makes the choice current for later prints; cancelling keeps the previous one.
-bool runPrinterSetup(QPrinter& printer, QWidget* parent);
 
 } // namespace pyrelto

@@ -1,0 +1,420 @@
+#include "form_storage.h"
+
+#include "decimal_text.h"
+#include "field_catalogue.h"
+#include "settings_store.h"
+#include "sheet.h"
+
+#include <QGuiApplication>
+#include <QMetaObject>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace pyrelto {
+
+namespace {
+
+// Show commands and placement flags with the numbers the stored values use.
+constexpr int kShowNormal = 1;
+constexpr int kShowMinimized = 2;
+constexpr int kShowMaximized = 3;
+constexpr int kRestoreToMaximized = 2;
+
+// Below this many pixels of it on a screen, a window cannot be grabbed and moved back.
+constexpr int kReachablePart = 32;
+
+std::u16string ascii(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+std::u16string number(int value) {
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ascii({buffer, static_cast<std::size_t>(result.ptr - buffer)});
+}
+
+std::u16string joinNumbers(std::initializer_list<int> values) {
+    std::u16string text;
+    for (const int value : values) {
+        if (!text.empty())
+            text += u',';
+        text += number(value);
+    }
+    return text;
+}
+
+QString toQString(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool isTrimmed(char16_t c) {
+    return c <= u' ';
+}
+
+// One entry of StoredProps, "Component.Property": the field and the value name
+// "Component_Property".
+struct StoredProp {
+    FieldId field;
+    std::u16string name;
+};
+
+std::optional<StoredProp> storedProp(std::u16string_view entry) {
+    const std::size_t dot = entry.find(u'.');
+    const std::u16string_view component = entry.substr(0, dot);
+    const auto field = findField(std::string(component.begin(), component.end()));
+    if (dot == std::u16string_view::npos || !field)
+        return std::nullopt;
+    return StoredProp{*field,
+                      std::u16string(component) + u"_" + std::u16string(entry.substr(dot + 1))};
+}
+
+// A stored property's value in its text form.
+std::u16string storedText(const Sheet& sheet, FieldId field) {
+    return isNumeric(field) ? storedFloatText(sheet.number(field).GetValue())
+                            : trimStoredText(sheet.text(field).text());
+}
+
+} // namespace
+
+std::u16string storedFloatText(long double value) {
+    if (!std::isfinite(value))
+        return u"0";
+    const DecimalDigits expansion = decimalExpansion18(value);
+    const std::string& digits = expansion.digits;
+    if (digits.empty())
+        return u"0";
+    const int count = static_cast<int>(digits.size());
+    const int e = expansion.exponent; // digits before the point
+    std::string text = expansion.negative ? "-" : "";
+    if (e >= -3 && e <= 18) {
+        if (e <= 0) {
+            text += "0.";
+            text.append(static_cast<std::size_t>(-e), '0');
+            text += digits;
+        } else if (e >= count) {
+            text += digits;
+            text.append(static_cast<std::size_t>(e - count), '0');
+        } else {
+            text += digits.substr(0, static_cast<std::size_t>(e));
+            text += '.';
+            text += digits.substr(static_cast<std::size_t>(e));
+        }
+    } else {
+        text += digits.front();
+        if (count > 1) {
+            text += '.';
+            text += digits.substr(1);
+        }
+        text += 'E';
+        char buffer[16];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, e - 1);
+        text.append(buffer, result.ptr);
+    }
+    return ascii(text);
+}
+
+std::u16string trimStoredText(std::u16string_view text) {
+    const auto first = std::find_if_not(text.begin(), text.end(), isTrimmed);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), isTrimmed).base();
+    return first < last ? std::u16string(first, last) : std::u16string();
+}
+
+std::optional<int> parseStoredInteger(std::u16string_view text) {
+    const std::u16string trimmed = trimStoredText(text);
+    std::string narrow;
+    for (const char16_t c : trimmed) {
+        if (c > 0x7F)
+            return std::nullopt;
+        narrow += static_cast<char>(c);
+    }
+    std::string_view digits = narrow;
+    bool negative = false;
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+        negative = digits.front() == '-';
+        digits.remove_prefix(1);
+    }
+    if (digits.empty() || digits.front() < '0' || digits.front() > '9')
+        return std::nullopt;
+    long long magnitude = 0;
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+    if (result.ec != std::errc() || result.ptr != digits.data() + digits.size())
+        return std::nullopt;
+    const long long value = negative ? -magnitude : magnitude;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+std::array<std::optional<int>, 4> positionWords(std::u16string_view text) {
+    std::array<std::optional<int>, 4> words;
+    std::size_t found = 0;
+    std::size_t pos = 0;
+    const auto separator = [](char16_t c) { return c == u',' || c == u' '; };
+    while (found < words.size()) {
+        while (pos < text.size() && separator(text[pos]))
+            ++pos;
+        if (pos == text.size())
+            break;
+        std::size_t end = pos;
+        while (end < text.size() && !separator(text[end]))
+            ++end;
+        words[found++] = parseStoredInteger(text.substr(pos, end - pos));
+        pos = end;
+    }
+    return words;
+}
+
+QRect placeOnNearestScreen(const QRect& rect, const QList<QRect>& screens) {
+    if (screens.isEmpty())
+        return rect;
+    const int needWidth = std::clamp(rect.width(), 1, kReachablePart);
+    const int needHeight = std::clamp(rect.height(), 1, kReachablePart);
+    for (const QRect& screen : screens) {
+        const QRect part = screen.intersected(rect);
+        if (part.width() >= needWidth && part.height() >= needHeight)
+            return rect;
+    }
+    const auto distance = [&rect](const QRect& screen) {
+        const long long dx =
+            std::max({0, screen.left() - rect.right(), rect.left() - screen.right()});
+        const long long dy =
+            std::max({0, screen.top() - rect.bottom(), rect.top() - screen.bottom()});
+        return dx * dx + dy * dy;
+    };
+    const QRect& target =
+        *std::min_element(screens.begin(), screens.end(), [&](const QRect& a, const QRect& b) {
+            return distance(a) < distance(b);
+        });
+    QRect placed(rect.topLeft(), rect.size().boundedTo(target.size()));
+    placed.moveLeft(std::clamp(rect.left(), target.left(), target.right() + 1 - placed.width()));
+    placed.moveTop(std::clamp(rect.top(), target.top(), target.bottom() + 1 - placed.height()));
+    return placed;
+}
+
+// ---- TFormStorage ----
+
+TFormStorage::TFormStorage(QWidget& window, Sheet& sheet, SettingsStore& store,
+                           ErrorHandler showError)
+    : window_(window), sheet_(sheet), store_(store), showError_(std::move(showError)) {}
+
+std::u16string TFormStorage::screenSuffix() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize size = screen ? screen->geometry().size() : QSize(0, 0);
+    return u"(" + number(size.width()) + u"x" + number(size.height()) + u")";
+}
+
+int TFormStorage::pixelsPerInch() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? static_cast<int>(std::lround(screen->logicalDotsPerInch())) : 96;
+}
+
+std::optional<std::u16string> TFormStorage::placementText(std::u16string_view name) const {
+    switch (store_.kind(name)) {
+    case SettingsStore::ValueKind::Missing:
+        return std::nullopt;
+    case SettingsStore::ValueKind::String:
+        return store_.readString(name);
+    case SettingsStore::ValueKind::Other:
+        break;
+    }
+    throw InvalidDataType{std::u16string(name)};
+}
+
+int TFormStorage::placementInteger(std::u16string_view name, int fallback) const {
+    const auto text = placementText(name);
+    if (!text)
+        return fallback;
+    return parseStoredInteger(*text).value_or(fallback);
+}
+
+std::u16string TFormStorage::positionText(std::u16string_view name) const {
+    const std::u16string base(name);
+    std::u16string text = placementText(base + screenSuffix()).value_or(std::u16string());
+    if (text.empty())
+        text = placementText(base).value_or(std::u16string());
+    return text;
+}
+
+void TFormStorage::RestoreFormPlacement() {
+    restored_ = false;
+    try {
+        if (placementInteger(u"FormVersion", 0) >= 0) {
+            // Every placement value is read, and its type checked, before anything changes: a
+            // value of the wrong type leaves the window as it was built.
+            StoredPlacement stored;
+            stored.flags = placementInteger(u"Flags", placement_.flags);
+            stored.minMaxPos = positionText(u"MinMaxPos");
+            stored.normPos = positionText(u"NormPos");
+            stored.pixelsPerInch = placementInteger(u"PixelsPerInch", pixelsPerInch());
+            stored.showCmd = placementInteger(u"ShowCmd", 0);
+            applyPlacement(stored);
+            applyShowCmd(stored.showCmd);
+            restoreProperties();
+        }
+    } catch (const InvalidDataType& error) {
+        if (showError_)
+            showError_(QStringLiteral("Invalid data type for '%1'").arg(toQString(error.name)));
+        return;
+    }
+    restored_ = true;
+    // Where a maximized window goes is the system's business, not the stored value's.
+    const QRect frame = window_.frameGeometry();
+    const QRect client = window_.geometry();
+    placement_.maxPosition = QPoint(frame.left() - client.left(), client.bottom() - frame.bottom());
+}
+
+void TFormStorage::applyPlacement(const StoredPlacement& stored) {
+    const bool found = (!stored.minMaxPos.empty() || !stored.normPos.empty()) &&
+                       stored.pixelsPerInch == pixelsPerInch();
+    if (!found)
+        return;
+    WindowPlacement placement = placement_;
+    if (!stored.minMaxPos.empty()) {
+        const auto words = positionWords(stored.minMaxPos);
+        placement.minPosition = QPoint(words[0].value_or(0), words[1].value_or(0));
+        placement.maxPosition = QPoint(words[2].value_or(0), words[3].value_or(0));
+    }
+    const QRect current = window_.geometry();
+    const auto words = positionWords(stored.normPos);
+    placement.left = words[0].value_or(current.left());
+    placement.top = words[1].value_or(current.top());
+    placement.right = words[2].value_or(current.left() + current.width());
+    placement.bottom = words[3].value_or(current.top() + current.height());
+    if (placement.right <= placement.left)
+        return;
+    placement.flags = stored.flags;
+    placement_ = placement;
+
+    window_.setGeometry(
+        QRect(QPoint(placement.left, placement.top),
+              QSize(placement.right - placement.left, placement.bottom - placement.top)));
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    const QRect reachable = placeOnNearestScreen(window_.geometry(), screens);
+    if (reachable != window_.geometry())
+        window_.setGeometry(reachable);
+}
+
+void TFormStorage::applyShowCmd(int showCmd) {
+    constexpr Qt::WindowStates sized = Qt::WindowMinimized | Qt::WindowMaximized;
+    switch (showCmd) {
+    case 2:
+    case 6:
+    case 7: {
+        // Posted, as a minimize command to the application would be: the window finishes
+        // showing first.
+        QPointer<QWidget> window(&window_);
+        QMetaObject::invokeMethod(
+            &window_,
+            [window] {
+                if (window)
+                    window->setWindowState(window->windowState() | Qt::WindowMinimized);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    case 3:
+        window_.setWindowState((window_.windowState() & ~sized) | Qt::WindowMaximized);
+        break;
+    default:
+        window_.setWindowState(window_.windowState() & ~sized);
+        break;
+    }
+    window_.update();
+}
+
+void TFormStorage::restoreProperties() {
+    for (const std::u16string_view entry : StoredProps) {
+        const auto prop = storedProp(entry);
+        if (!prop)
+            continue;
+        std::u16string text;
+        switch (store_.kind(prop->name)) {
+        case SettingsStore::ValueKind::Missing:
+            text = storedText(sheet_, prop->field);
+            break;
+        case SettingsStore::ValueKind::String:
+            text = store_.readString(prop->name).value_or(std::u16string());
+            break;
+        case SettingsStore::ValueKind::Other:
+            continue; // not ours to interpret; the field keeps its value
+        }
+        text = trimStoredText(text);
+        if (isNumeric(prop->field)) {
+            const char16_t separator = decimalSeparator();
+            std::replace(text.begin(), text.end(), u'.', separator);
+            if (const auto value = parseFloat(text, separator))
+                sheet_.number(prop->field).SetValue(*value);
+        } else {
+            sheet_.text(prop->field).setText(text);
+        }
+    }
+}
+
+WindowPlacement TFormStorage::currentPlacement() const {
+    WindowPlacement placement = placement_;
+    const Qt::WindowStates state = window_.windowState();
+    const bool minimized = state.testFlag(Qt::WindowMinimized);
+    const bool maximized = state.testFlag(Qt::WindowMaximized);
+    placement.flags = (placement.flags & ~kRestoreToMaximized) |
+                      (minimized && maximized ? kRestoreToMaximized : 0);
+    placement.showCmd = minimized ? kShowMinimized : maximized ? kShowMaximized : kShowNormal;
+    const QRect normal =
+        window_.normalGeometry().isValid() ? window_.normalGeometry() : window_.geometry();
+    placement.left = normal.left();
+    placement.top = normal.top();
+    placement.right = normal.left() + normal.width();
+    placement.bottom = normal.top() + normal.height();
+    return placement;
+}
+
+void TFormStorage::SaveFormPlacement() {
+    save(false);
+}
+
+void TFormStorage::formDestroying() {
+    if (!saved_)
+        save(true);
+}
+
+void TFormStorage::save(bool destroying) {
+    if (!restored_)
+        return;
+    const WindowPlacement placement = currentPlacement();
+    const std::u16string suffix = screenSuffix();
+    const std::u16string minMax =
+        joinNumbers({placement.minPosition.x(), placement.minPosition.y(),
+                     placement.maxPosition.x(), placement.maxPosition.y()});
+    const std::u16string norm =
+        joinNumbers({placement.left, placement.top, placement.right, placement.bottom});
+    std::vector<std::pair<std::u16string, std::u16string>> values{
+        {u"FormVersion", number(formVersion)},
+        {u"Flags", number(placement.flags)},
+        {u"ShowCmd", number(placement.showCmd)},
+        {u"PixelsPerInch", number(pixelsPerInch())},
+        {u"MinMaxPos" + suffix, minMax},
+        {u"MinMaxPos", minMax},
+        {u"NormPos" + suffix, norm},
+        {u"NormPos", norm},
+        {u"Visible", destroying ? u"1" : u"0"},
+    };
+    for (const std::u16string_view entry : StoredProps)
+        if (const auto prop = storedProp(entry))
+            values.emplace_back(prop->name, storedText(sheet_, prop->field));
+    for (const auto& [name, text] : values) {
+        if (!store_.writeString(name, text)) {
+            if (showError_)
+                showError_(QStringLiteral("Failed to set data for '%1'").arg(toQString(name)));
+            return;
+        }
+    }
+    saved_ = true;
+}
+
+} // namespace pyrelto

@@ -1,0 +1,133 @@
+#include "settings_store.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+#include <QVariant>
+#include <algorithm>
+
+namespace pyrelto {
+
+namespace {
+
+QString toQString(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+// ---- MemorySettingsStore ----
+
+SettingsStore::ValueKind MemorySettingsStore::kind(std::u16string_view name) const {
+    const auto it = values.find(name);
+    return it == values.end() ? ValueKind::Missing : it->second.kind;
+}
+
+std::optional<std::u16string> MemorySettingsStore::readString(std::u16string_view name) const {
+    const auto it = values.find(name);
+    if (it == values.end() || it->second.kind != ValueKind::String)
+        return std::nullopt;
+    return it->second.text;
+}
+
+bool MemorySettingsStore::writeString(std::u16string_view name, std::u16string_view value) {
+    if (std::find(refusedWrites.begin(), refusedWrites.end(), name) != refusedWrites.end())
+        return false;
+    setString(name, value);
+    writeLog.emplace_back(name);
+    return true;
+}
+
+void MemorySettingsStore::setString(std::u16string_view name, std::u16string_view value) {
+    values.insert_or_assign(std::u16string(name), Value{ValueKind::String, std::u16string(value)});
+}
+
+void MemorySettingsStore::setOther(std::u16string_view name) {
+    values.insert_or_assign(std::u16string(name), Value{ValueKind::Other, {}});
+}
+
+// ---- QtSettingsStore ----
+
+QString QtSettingsStore::executableBaseName() {
+    // completeBaseName drops only the last suffix: "calc.exe" and "calc" both give "calc".
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+std::unique_ptr<QtSettingsStore> QtSettingsStore::forExecutable(const QString& baseName,
+                                                                const QString& group) {
+#ifdef Q_OS_WIN
+    return std::unique_ptr<QtSettingsStore>(new QtSettingsStore(
+        Backing::Native, QStringLiteral("HKEY_CURRENT_USER\\Software\\") + baseName, group));
+#else
+    return std::unique_ptr<QtSettingsStore>(new QtSettingsStore(Backing::Native, baseName, group));
+#endif
+}
+
+QtSettingsStore::QtSettingsStore(const QString& path, const QString& group)
+    : QtSettingsStore(Backing::IniFile, path, group) {}
+
+QtSettingsStore::QtSettingsStore(Backing backing, const QString& location, const QString& group)
+    : backing_(backing), location_(location), group_(group), settings_(open()) {}
+
+QtSettingsStore::~QtSettingsStore() = default;
+
+std::unique_ptr<QSettings> QtSettingsStore::open() const {
+    std::unique_ptr<QSettings> settings;
+    if (backing_ == Backing::IniFile) {
+        settings = std::make_unique<QSettings>(location_, QSettings::IniFormat);
+    } else {
+#ifdef Q_OS_WIN
+        settings = std::make_unique<QSettings>(location_, QSettings::NativeFormat);
+#else
+        settings =
+            std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, location_);
+#endif
+    }
+    settings->beginGroup(group_);
+    return settings;
+}
+
+std::optional<QString> QtSettingsStore::text(std::u16string_view name) const {
+    const QVariant value = settings_->value(toQString(name));
+    if (!value.isValid())
+        return std::nullopt;
+    if (value.typeId() == QMetaType::QString)
+        return value.toString();
+#ifndef Q_OS_WIN
+    // A settings file keeps no types: a line typed by hand as NormPos=100,50,900 comes back as a
+    // list only because of its commas. The registry's multi-string type is a real other type.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+#endif
+    return std::nullopt;
+}
+
+SettingsStore::ValueKind QtSettingsStore::kind(std::u16string_view name) const {
+    if (!settings_->contains(toQString(name)))
+        return ValueKind::Missing;
+    return text(name) ? ValueKind::String : ValueKind::Other;
+}
+
+std::optional<std::u16string> QtSettingsStore::readString(std::u16string_view name) const {
+    if (auto value = text(name))
+        return value->toStdU16String();
+    return std::nullopt;
+}
+
+bool QtSettingsStore::writeString(std::u16string_view name, std::u16string_view value) {
+    // QSettings keeps its first error for good, and a new QSettings on the same file inherits the
+    // unwritten changes of one still alive: after a failure the old view goes first, and the next
+    // attempt (the save at destroy) starts from a fresh one.
+    if (failed_) {
+        settings_.reset();
+        settings_ = open();
+        failed_ = false;
+    }
+    settings_->setValue(toQString(name), toQString(value));
+    settings_->sync();
+    failed_ = settings_->status() != QSettings::NoError;
+    return !failed_;
+}
+
+} // namespace pyrelto
