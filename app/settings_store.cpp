@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 #include <algorithm>
@@ -60,7 +61,11 @@ std::unique_ptr<QtSettingsStore> QtSettingsStore::forExecutable(const QString& b
     return std::unique_ptr<QtSettingsStore>(new QtSettingsStore(
         Backing::Native, QStringLiteral("HKEY_CURRENT_USER\\Software\\") + baseName, group));
 #else
-    return std::unique_ptr<QtSettingsStore>(new QtSettingsStore(Backing::Native, baseName, group));
+    // The file QSettings would choose itself, but looked up on every call: QSettings remembers
+    // the configuration folder of the first use for the rest of the process.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return std::make_unique<QtSettingsStore>(
+        folder + QLatin1Char('/') + baseName + QStringLiteral(".conf"), group);
 #endif
 }
 
@@ -73,17 +78,8 @@ QtSettingsStore::QtSettingsStore(Backing backing, const QString& location, const
 QtSettingsStore::~QtSettingsStore() = default;
 
 std::unique_ptr<QSettings> QtSettingsStore::open() const {
-    std::unique_ptr<QSettings> settings;
-    if (backing_ == Backing::IniFile) {
-        settings = std::make_unique<QSettings>(location_, QSettings::IniFormat);
-    } else {
-#ifdef Q_OS_WIN
-        settings = std::make_unique<QSettings>(location_, QSettings::NativeFormat);
-#else
-        settings =
-            std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, location_);
-#endif
-    }
+    auto settings = std::make_unique<QSettings>(
+        location_, backing_ == Backing::IniFile ? QSettings::IniFormat : QSettings::NativeFormat);
     settings->beginGroup(group_);
     return settings;
 }
@@ -94,12 +90,10 @@ std::optional<QString> QtSettingsStore::text(std::u16string_view name) const {
         return std::nullopt;
     if (value.typeId() == QMetaType::QString)
         return value.toString();
-#ifndef Q_OS_WIN
     // A settings file keeps no types: a line typed by hand as NormPos=100,50,900 comes back as a
     // list only because of its commas. The registry's multi-string type is a real other type.
-    if (value.typeId() == QMetaType::QStringList)
+    if (backing_ == Backing::IniFile && value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
-#endif
     return std::nullopt;
 }
 

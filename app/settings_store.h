@@ -56,8 +56,9 @@ public:
 class QtSettingsStore final : public SettingsStore {
 public:
     // The running program's own store: on Windows the registry key
-    // HKEY_CURRENT_USER\Software\<base name>, elsewhere the per-user settings file named after the
-    // base name; `baseName` is the executable's file name without folder and extension.
+    // HKEY_CURRENT_USER\Software\<base name>, elsewhere the file <base name>.conf in the user's
+    // configuration folder ($XDG_CONFIG_HOME, ~/.config by default); `baseName` is the
+    // executable's file name without folder and extension.
     static std::unique_ptr<QtSettingsStore> forExecutable(const QString& baseName,
                                                           const QString& group);
     // The executable's base name as that store uses it.
@@ -72,6 +73,7 @@ public:
     bool writeString(std::u16string_view name, std::u16string_view value) override;
 
 private:
+    // Native is the Windows registry; everywhere else the store is a settings file.
     enum class Backing { IniFile, Native };
     QtSettingsStore(Backing backing, const QString& location, const QString& group);
     std::unique_ptr<QSettings> open() const;
