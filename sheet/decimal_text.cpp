@@ -356,16 +356,9 @@ std::u16string formatInteger(long double v) {
 }
 
 std::optional<long double> parseFloat(std::u16string_view text, char16_t separator) {
-    std::size_t i = 0;
     const std::size_t n = text.size();
-    while (i < n && text[i] == u' ') {
-        ++i;
-    }
     bool negative = false;
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
+    std::size_t i = skipSpacesAndSign(text, negative);
     std::uint64_t mantissa = 0;
     int mantissaDigits = 0; // significant digits held in `mantissa`
     long double big = 0.0L; // used once the digits no longer fit 19 places
@@ -451,16 +444,9 @@ std::optional<long double> parseFloat(std::u16string_view text, char16_t separat
 }
 
 std::optional<std::int32_t> parseInteger(std::u16string_view text) {
-    std::size_t i = 0;
     const std::size_t n = text.size();
-    while (i < n && text[i] == u' ') {
-        ++i;
-    }
     bool negative = false;
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
+    std::size_t i = skipSpacesAndSign(text, negative);
     int base = 10;
     if (i < n && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) {
         base = 16;
