@@ -223,6 +223,19 @@ bool isDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
 
+// Both readers start alike: leading spaces, then an optional sign. Returns the position after them.
+std::size_t skipSpacesAndSign(std::u16string_view text, bool& negative) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == u' ') {
+        ++i;
+    }
+    negative = i < text.size() && text[i] == u'-';
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        ++i;
+    }
+    return i;
+}
+
 // 10^n for n in 0..27 is exact in the 64-bit significand, so a short decimal divided or
 // multiplied by it is correctly rounded.
 long double pow10(int n) {
