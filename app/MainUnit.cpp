@@ -1,0 +1,271 @@
+#include "MainUnit.h"
+
+#include "calculation_file.h"
+#include "decimal_text.h"
+#include "dialogs.h"
+#include "sheet_view.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFrame>
+#include <QIcon>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <QWindow>
+
+namespace pyrelto {
+
+namespace {
+
+constexpr int kButtonBarHeight = 41;
+constexpr int kNotch = 120;
+
+// No icon theme can be counted on, and the styles have no printer: a small one drawn here.
+QIcon printerIcon() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(QColor(64, 64, 64));
+    p.setBrush(Qt::white);
+    p.drawRect(4, 1, 7, 5); // paper going in
+    p.setBrush(QColor(176, 176, 176));
+    p.drawRect(1, 6, 13, 6); // body
+    p.setBrush(Qt::white);
+    p.drawRect(4, 10, 7, 5); // paper coming out
+    p.setPen(QColor(0, 160, 0));
+    p.drawPoint(12, 8); // lamp
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+void RegionalSettings::apply() {
+    const QString point = QLocale::system().decimalPoint();
+    setDecimalSeparator(point.isEmpty() ? u'.' : point.at(0).unicode());
+}
+
+TMainForm::TMainForm(QStringList arguments, QWidget* parent)
+    : QMainWindow(parent), arguments_(std::move(arguments)) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Torvane Pyrelto Kalkulation 1.0"));
+    buildMenu();
+    auto* client = new QWidget(this);
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    setCentralWidget(client);
+    buildButtonBar();
+    buildPages();
+    layout->addWidget(Panel18);
+    layout->addWidget(PageControl1);
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+
+    // Stored settings: the settings component attaches itself here, before FormCreate.
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    // Stored settings: a save when the window goes without one at its close goes here, while the
+    // sheet is still there to read.
+
+    // The views show the sheet to the end; they go first.
+    delete takeCentralWidget();
+}
+
+void TMainForm::buildMenu() {
+    Datei1 = menuBar()->addMenu(QStringLiteral("Datei"));
+    Datei1->setObjectName(QStringLiteral("Datei1"));
+    auto add = [this](const QString& name, const QString& text, void (TMainForm::*handler)()) {
+        QAction* action = Datei1->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return action;
+    };
+    ffnen1 = add(QStringLiteral("ffnen1"), QStringLiteral("Öffnen..."), &TMainForm::ffnen1Click);
+    Speichernunter1 = add(QStringLiteral("Speichernunter1"), QStringLiteral("Speichern unter..."),
+                          &TMainForm::Speichernunter1Click);
+    Datei1->addSeparator();
+    Druckereinrichten1 =
+        add(QStringLiteral("Druckereinrichten1"), QStringLiteral("Drucker einrichten..."),
+            &TMainForm::Druckereinrichten1Click);
+    Drucken1 =
+        add(QStringLiteral("Drucken1"), QStringLiteral("Drucken"), &TMainForm::Drucken1Click);
+    Datei1->addSeparator();
+    Beenden1 =
+        add(QStringLiteral("Beenden1"), QStringLiteral("Beenden"), &TMainForm::Beenden1Click);
+}
+
+void TMainForm::buildButtonBar() {
+    Panel18 = new QFrame(centralWidget());
+    Panel18->setObjectName(QStringLiteral("Panel18"));
+    Panel18->setFrameShape(QFrame::NoFrame);
+    Panel18->setFixedHeight(kButtonBarHeight);
+    auto add = [this](const QString& name, const QString& text, const QIcon& icon, int x, int width,
+                      void (TMainForm::*handler)()) {
+        auto* button = new QPushButton(icon, text, Panel18);
+        button->setObjectName(name);
+        button->setIconSize(QSize(16, 16));
+        button->setGeometry(x, 8, width, 25);
+        connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+        return button;
+    };
+    BitBtn11 =
+        add(QStringLiteral("BitBtn11"), QStringLiteral("Öffnen..."),
+            style()->standardIcon(QStyle::SP_DialogOpenButton), 8, 89, &TMainForm::ffnen1Click);
+    BitBtn12 = add(QStringLiteral("BitBtn12"), QStringLiteral("Speichern..."),
+                   style()->standardIcon(QStyle::SP_DialogSaveButton), 104, 105,
+                   &TMainForm::Speichernunter1Click);
+    BitBtn13 = add(QStringLiteral("BitBtn13"), QStringLiteral("Drucken"),
+                   QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()), 216, 105,
+                   &TMainForm::Drucken1Click);
+}
+
+void TMainForm::buildPages() {
+    PageControl1 = new QTabWidget(centralWidget());
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    auto* pageLayout = new QVBoxLayout(TabSheet1);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    ScrollBox1 = new SheetView(sheet_, TabSheet1);
+    pageLayout->addWidget(ScrollBox1);
+    // The customer tab fills this page.
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("Kalkulation"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Kunden Vorlagen"));
+    PageControl1->setCurrentIndex(0);
+    // The tabs do not change with the wheel.
+    PageControl1->tabBar()->installEventFilter(this);
+}
+
+void TMainForm::runCommand(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const FileMessage& message) {
+        // The two file messages have no caption of their own.
+        dialogs().message(this, QString(), QString::fromUtf8(message.what()), Dialogs::Icon::Error);
+    } catch (...) {
+        reportCurrentException(this);
+    }
+}
+
+void TMainForm::ffnen1Click() {
+    runCommand([this] {
+        if (const auto name =
+                dialogs().openFileName(this, calculationFilter(), calculationSuffix())) {
+            openfile(sheet_, name->toStdU16String());
+        }
+    });
+}
+
+void TMainForm::Speichernunter1Click() {
+    runCommand([this] {
+        if (const auto name =
+                dialogs().saveFileName(this, calculationFilter(), calculationSuffix())) {
+            savefile(sheet_, name->toStdU16String());
+        }
+    });
+}
+
+void TMainForm::Druckereinrichten1Click() {
+    runCommand([this] { printerSetupCommand(); });
+}
+
+void TMainForm::Drucken1Click() {
+    runCommand([this] { printCommand(); });
+}
+
+void TMainForm::Beenden1Click() {
+    close();
+}
+
+void TMainForm::FormCreate() {
+    sheet_.runCountRules();
+    // Customer list: load "options.dat" from the program data folder here (not creating the
+    // folder); when the file could be read, the count rules run once more.
+}
+
+void TMainForm::FormShow() {
+    if (!arguments_.isEmpty()) {
+        const QString fname = arguments_.constFirst();
+        runCommand([this, &fname] { openfile(sheet_, fname.toStdU16String()); });
+    }
+}
+
+void TMainForm::FormClose() {
+    // Customer list: write "options.dat" into the program data folder here, creating the folder.
+}
+
+void TMainForm::FormMouseWheelDown() {
+    if (PageControl1->currentIndex() == 0) {
+        QScrollBar* bar = ScrollBox1->verticalScrollBar();
+        bar->setValue(bar->value() + kWheelStep);
+    }
+}
+
+void TMainForm::FormMouseWheelUp() {
+    if (PageControl1->currentIndex() == 0) {
+        QScrollBar* bar = ScrollBox1->verticalScrollBar();
+        bar->setValue(bar->value() - kWheelStep);
+    }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) {
+        return;
+    }
+    shown_ = true;
+    // Every wheel notch over the window reaches the window first, wherever the pointer is.
+    if (QWindow* window = windowHandle()) {
+        window->installEventFilter(this);
+    }
+    // Stored settings: restore the placement, the VAT rate and the currency here, before
+    // FormShow, so that a file from the command line overrides them.
+    FormShow();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // Stored settings: save them here; the window never refuses to close.
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange) {
+        RegionalSettings::apply();
+    }
+    QMainWindow::changeEvent(event);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        if (watched == PageControl1->tabBar()) {
+            return true;
+        }
+        if (watched == windowHandle()) {
+            wheelRemainder_ += static_cast<QWheelEvent*>(event)->angleDelta().y();
+            for (; wheelRemainder_ >= kNotch; wheelRemainder_ -= kNotch) {
+                FormMouseWheelUp();
+            }
+            for (; wheelRemainder_ <= -kNotch; wheelRemainder_ += kNotch) {
+                FormMouseWheelDown();
+            }
+            // Left unhandled: the control under the pointer still gets the wheel.
+            return false;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace pyrelto

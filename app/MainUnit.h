@@ -1,0 +1,111 @@
+#pragma once
+// TMainForm, the one window of the program. It owns the sheet and wires the menu, the button bar
+// and the tabs to their commands; the sheet view, the customer tab, the printout and the stored
+// settings are parts of their own.
+
+#include "sheet.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+
+class QAction;
+class QFrame;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+
+namespace pyrelto {
+
+class SheetView;
+
+// The decimal separator of the user's regional settings, told to the core. A member of the window
+// ahead of the sheet, so that the sheet's first texts are already written with it.
+class RegionalSettings {
+public:
+    RegionalSettings() { apply(); }
+    static void apply();
+};
+
+class TMainForm final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Client area at design size, in pixels at 96 dpi.
+    static constexpr int kClientWidth = 811;
+    static constexpr int kClientHeight = 682;
+    // How far one notch of the mouse wheel scrolls the sheet.
+    static constexpr int kWheelStep = 20;
+    // The calculation file dialogs.
+    static QString calculationFilter() { return QStringLiteral("Kalkulation (*.kal)|*.kal"); }
+    static QString calculationSuffix() { return QStringLiteral(".kal"); }
+
+    // `arguments` is the command line after the program's name; the first one names a calculation
+    // file that is opened when the window is first shown, the others are ignored.
+    explicit TMainForm(QStringList arguments = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+    TMainForm(const TMainForm&) = delete;
+    TMainForm& operator=(const TMainForm&) = delete;
+
+    Sheet& sheet() noexcept { return sheet_; }
+    // The "Kunden Vorlagen" page, TabSheet2.
+    QWidget* customerPage() const noexcept { return TabSheet2; }
+
+    // Commands of the menu and the button bar.
+    void ffnen1Click();
+    void Speichernunter1Click();
+    void Druckereinrichten1Click();
+    void Drucken1Click();
+    void Beenden1Click();
+
+    // Start-up and shut-down handlers, run by the window itself.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    // One notch of the mouse wheel.
+    void FormMouseWheelDown();
+    void FormMouseWheelUp();
+
+    // Runs a command: the file messages appear in a plain error box, any other error that
+    // escapes goes to the standard error report, and the program goes on.
+    void runCommand(const std::function<void()>& command);
+
+    // The components, by their names in the window's design.
+    QMenu* Datei1 = nullptr;
+    QAction* ffnen1 = nullptr;
+    QAction* Speichernunter1 = nullptr;
+    QAction* Druckereinrichten1 = nullptr;
+    QAction* Drucken1 = nullptr;
+    QAction* Beenden1 = nullptr;
+    QFrame* Panel18 = nullptr;
+    QPushButton* BitBtn11 = nullptr;
+    QPushButton* BitBtn12 = nullptr;
+    QPushButton* BitBtn13 = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    SheetView* ScrollBox1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenu();
+    void buildButtonBar();
+    void buildPages();
+    // Printing fills these in (app/print_commands.cpp); until then the commands do nothing.
+    void printerSetupCommand();
+    void printCommand();
+
+    RegionalSettings regional_;
+    Sheet sheet_;
+    QStringList arguments_;
+    bool shown_ = false;
+    // Wheel rotation not yet making up a whole notch (high-resolution wheels send parts).
+    int wheelRemainder_ = 0;
+};
+
+} // namespace pyrelto

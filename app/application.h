@@ -1,0 +1,17 @@
+#pragma once
+// The program's entry, shared by the executable and by the start-up measurement: the settings
+// made for the whole application before the main window exists.
+
+class QApplication;
+
+namespace pyrelto {
+
+// Tahoma at 11 pixels for every window, and Qt's own texts (dialog buttons, context menus) in
+// German like the rest of the program. The application title is applicationTitle() (dialogs.h),
+// the caption of the standard error report.
+void setUpApplication(QApplication& app);
+
+// Runs the program: the application, the main window with the command line, the event loop.
+int runPyrelto(int argc, char** argv);
+
+} // namespace pyrelto
