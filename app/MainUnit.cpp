@@ -3,6 +3,8 @@
 #include "calculation_file.h"
 #include "decimal_text.h"
 #include "dialogs.h"
+#include "form_storage.h"
+#include "settings_store.h"
 #include "sheet_view.h"
 
 #include <QCloseEvent>
@@ -13,6 +15,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -69,13 +72,18 @@ TMainForm::TMainForm(QStringList arguments, QWidget* parent)
     layout->addWidget(PageControl1);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 
-    // Stored settings: the settings component attaches itself here, before FormCreate.
+    settingsStore_ = QtSettingsStore::forExecutable(QtSettingsStore::executableBaseName(),
+                                                    QStringLiteral("TMainForm"));
+    formStorage_ = std::make_unique<TFormStorage>(
+        *this, sheet_, *settingsStore_,
+        [this](const QString& message) { reportError(this, message); });
+    FormStorage1 = formStorage_.get();
     FormCreate();
 }
 
 TMainForm::~TMainForm() {
-    // Stored settings: a save when the window goes without one at its close goes here, while the
-    // sheet is still there to read.
+    // A save when the window goes without one at its close, while the sheet is still there.
+    FormStorage1->formDestroying();
 
     // The views show the sheet to the end; they go first.
     delete takeCentralWidget();
@@ -230,13 +238,14 @@ void TMainForm::showEvent(QShowEvent* event) {
     if (QWindow* window = windowHandle()) {
         window->installEventFilter(this);
     }
-    // Stored settings: restore the placement, the VAT rate and the currency here, before
-    // FormShow, so that a file from the command line overrides them.
+    // Before FormShow, so that a file from the command line overrides the restored values.
+    FormStorage1->RestoreFormPlacement();
     FormShow();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    // Stored settings: save them here; the window never refuses to close.
+    // The window never refuses to close.
+    FormStorage1->SaveFormPlacement();
     FormClose();
     event->accept();
 }

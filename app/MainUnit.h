@@ -8,16 +8,20 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QFrame;
 class QMenu;
+class QPrinter;
 class QPushButton;
 class QTabWidget;
 
 namespace pyrelto {
 
+class SettingsStore;
 class SheetView;
+class TFormStorage;
 
 // The decimal separator of the user's regional settings, told to the core. A member of the window
 // ahead of the sheet, so that the sheet's first texts are already written with it.
@@ -85,6 +89,11 @@ public:
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;
     SheetView* ScrollBox1 = nullptr;
+    // The stored settings: VAT rate, currency and window placement between runs.
+    TFormStorage* FormStorage1 = nullptr;
+
+    // The printer the print command prints on; the printer set-up changes it for later prints.
+    QPrinter& printer();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -102,6 +111,10 @@ private:
 
     RegionalSettings regional_;
     Sheet sheet_;
+    // After the sheet, so that the settings go before the fields they read.
+    std::unique_ptr<SettingsStore> settingsStore_;
+    std::unique_ptr<TFormStorage> formStorage_;
+    std::unique_ptr<QPrinter> printer_;
     QStringList arguments_;
     bool shown_ = false;
     // Wheel rotation not yet making up a whole notch (high-resolution wheels send parts).
