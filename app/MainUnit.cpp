@@ -146,9 +146,9 @@ void TMainForm::buildPages() {
     pageLayout->setContentsMargins(0, 0, 0, 0);
     ScrollBox1 = new SheetView(sheet_, TabSheet1);
     pageLayout->addWidget(ScrollBox1);
-    // The customer tab fills this page.
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    buildCustomerTab();
     PageControl1->addTab(TabSheet1, QStringLiteral("Kalkulation"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Kunden Vorlagen"));
     PageControl1->setCurrentIndex(0);
@@ -199,8 +199,7 @@ void TMainForm::Beenden1Click() {
 
 void TMainForm::FormCreate() {
     sheet_.runCountRules();
-    // Customer list: load "options.dat" from the program data folder here (not creating the
-    // folder); when the file could be read, the count rules run once more.
+    loadCustomerList();
 }
 
 void TMainForm::FormShow() {
@@ -211,7 +210,7 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::FormClose() {
-    // Customer list: write "options.dat" into the program data folder here, creating the folder.
+    saveCustomerList();
 }
 
 void TMainForm::FormMouseWheelDown() {

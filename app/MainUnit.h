@@ -3,12 +3,14 @@
 // and the tabs to their commands; the sheet view, the customer tab, the printout and the stored
 // settings are parts of their own.
 
+#include "customer_list_file.h"
 #include "sheet.h"
 
 #include <QMainWindow>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAction;
 class QFrame;
@@ -20,6 +22,7 @@ class QTabWidget;
 namespace pyrelto {
 
 class SettingsStore;
+class CustomerTab;
 class SheetView;
 class TFormStorage;
 
@@ -54,6 +57,20 @@ public:
     Sheet& sheet() noexcept { return sheet_; }
     // The "Kunden Vorlagen" page, TabSheet2.
     QWidget* customerPage() const noexcept { return TabSheet2; }
+
+    // The customer list on that page.
+    CustomerTab* customerTab() const noexcept;
+    // The customer list file: read into the list (true when it could be opened and read), and
+    // written from it. Failures go to the standard error report.
+    bool openfileConfig(const std::u16string& fname);
+    void savefileConfig(const std::u16string& fname);
+
+    // The preset buttons of material row `materialRow` (0-4): "Material speichern..." (BitBtn1,
+    // 3, 5, 7, 9) and "Material laden..." (BitBtn2, 4, 6, 8, 10).
+    void saveMaterialPreset(int materialRow);
+    void loadMaterialPreset(int materialRow);
+    static QString materialFilter() { return QStringLiteral("Material (*.mat)|*.mat"); }
+    static QString materialSuffix() { return QStringLiteral(".mat"); }
 
     // Commands of the menu and the button bar.
     void ffnen1Click();
@@ -105,6 +122,10 @@ private:
     void buildMenu();
     void buildButtonBar();
     void buildPages();
+    // The customer page and the preset buttons (app/customer_commands.cpp).
+    void buildCustomerTab();
+    void loadCustomerList();
+    void saveCustomerList();
     // Printing fills these in (app/print_commands.cpp); until then the commands do nothing.
     void printerSetupCommand();
     void printCommand();
@@ -119,6 +140,8 @@ private:
     bool shown_ = false;
     // Wheel rotation not yet making up a whole notch (high-resolution wheels send parts).
     int wheelRemainder_ = 0;
+    CustomerTab* customerTab_ = nullptr;
+    std::unique_ptr<CustomerListFile> customerFile_;
 };
 
 } // namespace pyrelto

@@ -1,0 +1,86 @@
+// The window's part of the customer list and of the material presets: the "Kunden Vorlagen" page,
+// the list's load at start and save at close, and the ten preset buttons of the material rows.
+
+#include "MainUnit.h"
+#include "customer_file.h"
+#include "customer_list_file.h"
+#include "customer_tab.h"
+#include "dialogs.h"
+#include "material_preset.h"
+#include "sheet_view.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace pyrelto {
+
+void TMainForm::buildCustomerTab() {
+    customerTab_ = new CustomerTab(TabSheet2);
+    auto* layout = new QVBoxLayout(TabSheet2);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(customerTab_);
+    customerFile_ = std::make_unique<CustomerListFile>(customerTab_->list());
+    customerTab_->setCombo(ScrollBox1->kundeEd());
+    connect(customerTab_, &CustomerTab::customerTakenOver, this, [this](const QString& name) {
+        sheet_.text(FieldId::KundeEd).setText(name.toStdU16String());
+        PageControl1->setCurrentIndex(0);
+    });
+
+    for (int row = 0; row < 5; ++row) {
+        connect(ScrollBox1->presetButton(row, false), &QPushButton::clicked, this,
+                [this, row] { saveMaterialPreset(row); });
+        connect(ScrollBox1->presetButton(row, true), &QPushButton::clicked, this,
+                [this, row] { loadMaterialPreset(row); });
+    }
+}
+
+CustomerTab* TMainForm::customerTab() const noexcept {
+    return customerTab_;
+}
+
+bool TMainForm::openfileConfig(const std::u16string& fname) {
+    bool opened = false;
+    // A damaged file is reported like any failed transfer; the names read before it stay.
+    runCommand([this, &fname, &opened] { opened = customerFile_->openfileConfig(fname); });
+    return opened;
+}
+
+void TMainForm::savefileConfig(const std::u16string& fname) {
+    // The window closes all the same after a failed write; the old file is still whole.
+    runCommand([this, &fname] { customerFile_->savefileConfig(fname); });
+}
+
+void TMainForm::loadCustomerList() {
+    if (openfileConfig(GetProgramDir(false) + std::u16string(kCustomerFileName))) {
+        sheet_.runCountRules();
+    }
+}
+
+void TMainForm::saveCustomerList() {
+    savefileConfig(GetProgramDir(true) + std::u16string(kCustomerFileName));
+}
+
+void TMainForm::saveMaterialPreset(int materialRow) {
+    runCommand([this, materialRow] {
+        const auto name = dialogs().saveFileName(this, materialFilter(), materialSuffix());
+        if (name) {
+            savemat(name->toStdU16String(), readMaterialRow(sheet_, materialRow));
+        }
+    });
+}
+
+void TMainForm::loadMaterialPreset(int materialRow) {
+    runCommand([this, materialRow] {
+        const auto name = dialogs().openFileName(this, materialFilter(), materialSuffix());
+        if (name) {
+            // The whole preset is read before the first field changes: a file that cannot be
+            // read leaves the row as it was.
+            const MaterialPreset preset = loademat(name->toStdU16String());
+            applyMaterialRow(sheet_, materialRow, preset);
+        }
+    });
+}
+
+} // namespace pyrelto

@@ -1,0 +1,268 @@
+// The window's customer list at start and exit, the take-over into the sheet, and the material
+// preset buttons, with the real files in a temporary data folder.
+
+#include "MainUnit.h"
+#include "customer_tab.h"
+#include "material_preset.h"
+#include "sheet_view.h"
+#include "ui_test_support.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace pyrelto {
+namespace {
+
+using test::toStd;
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(static_cast<char>(v));
+    return out;
+}
+
+QStringList namesOf(const CustomerList& list) {
+    QStringList out;
+    for (const auto& n : list.names())
+        out.append(QString::fromStdU16String(n));
+    return out;
+}
+
+QStringList itemsOf(const QComboBox* combo) {
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i)
+        out.append(combo->itemText(i));
+    return out;
+}
+
+class CustomerAppTest : public test::UiTest {
+protected:
+    QString dataFolder() const {
+        return tempPath(QStringLiteral("xdg_data_home")) +
+               QStringLiteral("/Torvane/Pyrelto Kalkulation");
+    }
+    QString dataFile() const { return dataFolder() + QStringLiteral("/options.dat"); }
+    void putDataFile(const QByteArray& data) const {
+        ASSERT_TRUE(QDir().mkpath(dataFolder()));
+        QFile f(dataFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(data), data.size());
+    }
+    static QByteArray contents(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void start() {
+        window = std::make_unique<TMainForm>();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void quit() {
+        window->close();
+        window.reset();
+    }
+    CustomerTab& tab() const { return *window->customerTab(); }
+    QString shown(FieldId id) const {
+        return QString::fromStdU16String(window->sheet().shownText(id));
+    }
+
+    std::unique_ptr<TMainForm> window;
+};
+
+TEST_F(CustomerAppTest, FirstRunStartsEmptyAndClosingCreatesTheFolderAndFile) {
+    ASSERT_FALSE(QDir(dataFolder()).exists());
+    start();
+    EXPECT_EQ(tab().list().count(), 0);
+    EXPECT_FALSE(QDir(dataFolder()).exists()) << "reading never creates the folder";
+    quit();
+    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_EQ(contents(dataFile()), bytes({0, 0, 0, 0}));
+}
+
+TEST_F(CustomerAppTest, ClosingWritesTheSortedNames) {
+    start();
+    auto& list = tab().list();
+    list.setName(list.append(), u"Müller");
+    list.setName(list.append(), u"Abel");
+    quit();
+    EXPECT_EQ(contents(dataFile()),
+              bytes({0x02, 0, 0, 0, 0x04, 0, 0,    0, 0x41, 0, 0x62, 0, 0x65, 0, 0x6C, 0,
+                     0x06, 0, 0, 0, 0x4D, 0, 0xFC, 0, 0x6C, 0, 0x6C, 0, 0x65, 0, 0x72, 0}));
+}
+
+TEST_F(CustomerAppTest, AFileOutOfOrderLoadsSortedAndFillsTheDropDown) {
+    putDataFile(bytes({0x03, 0, 0,    0, 0x01, 0, 0,    0, 0x5A, 0, 0x04, 0, 0,    0,
+                       0x41, 0, 0x62, 0, 0x65, 0, 0x6C, 0, 0x01, 0, 0,    0, 0x4D, 0}));
+    start();
+    EXPECT_EQ(namesOf(tab().list()),
+              (QStringList{QStringLiteral("Abel"), QStringLiteral("M"), QStringLiteral("Z")}));
+    EXPECT_EQ(itemsOf(window->ScrollBox1->kundeEd()), namesOf(tab().list()));
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(CustomerAppTest, ADamagedFileIsReportedKeptAsideAndItsNamesKept) {
+    const QByteArray cut = bytes({0x03, 0, 0, 0, 0x01, 0, 0, 0, 0x5A, 0, 0x01, 0, 0, 0, 0x41, 0});
+    putDataFile(cut);
+    start();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].caption, QStringLiteral("Pyrelto Kalkulation"));
+    EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("Read beyond end of file"));
+    EXPECT_EQ(dialogs_.messages[0].icon, Dialogs::Icon::Error);
+    EXPECT_EQ(namesOf(tab().list()), (QStringList{QStringLiteral("A"), QStringLiteral("Z")}));
+    EXPECT_EQ(itemsOf(window->ScrollBox1->kundeEd()), namesOf(tab().list()));
+    quit();
+    EXPECT_EQ(contents(dataFile() + QStringLiteral(".bak")), cut);
+    EXPECT_EQ(contents(dataFile()),
+              bytes({0x02, 0, 0, 0, 0x01, 0, 0, 0, 0x41, 0, 0x01, 0, 0, 0, 0x5A, 0}));
+}
+
+TEST_F(CustomerAppTest, TakeOverFillsKundeEdAndShowsTheSheet) {
+    putDataFile(bytes({0x02, 0, 0, 0, 0x04, 0, 0,    0, 0x41, 0, 0x62, 0, 0x65, 0, 0x6C, 0,
+                       0x06, 0, 0, 0, 0x4D, 0, 0xFC, 0, 0x6C, 0, 0x6C, 0, 0x65, 0, 0x72, 0}));
+    start();
+    window->sheet().text(FieldId::KundeEd).setText(u"Dachbau Nord");
+    window->PageControl1->setCurrentIndex(1);
+
+    tab().BitBtn17->click();
+    EXPECT_EQ(window->PageControl1->currentIndex(), 1) << "nothing selected: nothing happens";
+    EXPECT_EQ(shown(FieldId::KundeEd), QStringLiteral("Dachbau Nord"));
+
+    tab().list().select(1);
+    tab().BitBtn17->click();
+    EXPECT_EQ(window->PageControl1->currentIndex(), 0);
+    EXPECT_EQ(shown(FieldId::KundeEd), QStringLiteral("Müller"));
+    EXPECT_EQ(window->ScrollBox1->kundeEd()->currentText(), QStringLiteral("Müller"));
+    EXPECT_EQ(itemsOf(window->ScrollBox1->kundeEd()), namesOf(tab().list()));
+}
+
+TEST_F(CustomerAppTest, NeuerKundeIsTheDefaultButtonOnlyOnItsPage) {
+    start();
+    EXPECT_FALSE(tab().BitBtn14->isDefault());
+    window->PageControl1->setCurrentIndex(1);
+    EXPECT_TRUE(tab().BitBtn14->isDefault());
+    window->PageControl1->setCurrentIndex(0);
+    EXPECT_FALSE(tab().BitBtn14->isDefault());
+}
+
+class PresetTest : public CustomerAppTest {
+protected:
+    void SetUp() override {
+        start();
+        window->sheet().enter(FieldId::AnzZeilenEd, u"5");
+    }
+    // The six fields of material row `row` (0-4) as they show.
+    QStringList row(int r) const {
+        const auto& m = materialRows()[static_cast<std::size_t>(r)];
+        return {shown(m.bez), shown(m.list), shown(m.rab),
+                shown(m.ek),  shown(m.ver),  shown(m.summe)};
+    }
+    void fillRow(int r, const std::u16string& bez, const std::u16string& list,
+                 const std::u16string& rab, const std::u16string& ver) {
+        const auto& m = materialRows()[static_cast<std::size_t>(r)];
+        auto& sheet = window->sheet();
+        sheet.enter(m.bez, bez);
+        sheet.enter(m.list, list);
+        sheet.enter(m.rab, rab);
+        sheet.enter(m.ver, ver);
+    }
+    QPushButton* saveButton(int r) const { return window->ScrollBox1->presetButton(r, false); }
+    QPushButton* loadButton(int r) const { return window->ScrollBox1->presetButton(r, true); }
+    QString presetPath() const { return tempPath(QStringLiteral("bahn.mat")); }
+};
+
+TEST_F(PresetTest, SavedFromRowTwoLoadsIntoRowFive) {
+    fillRow(1, u"Bitumenbahn V60", u"12,35", u"10", u"5");
+    const QStringList second = row(1);
+    ASSERT_EQ(second, (QStringList{QStringLiteral("Bitumenbahn V60"), QStringLiteral("12,35"),
+                                   QStringLiteral("10,00"), QStringLiteral("11,12"),
+                                   QStringLiteral("5,00"), QStringLiteral("11,68")}));
+    dialogs_.fileAnswers.push_back(presetPath());
+    saveButton(1)->click();
+    ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
+    EXPECT_TRUE(dialogs_.fileRequests[0].save);
+    EXPECT_EQ(dialogs_.fileRequests[0].filter, QStringLiteral("Material (*.mat)|*.mat"));
+    EXPECT_EQ(dialogs_.fileRequests[0].defaultSuffix, QStringLiteral(".mat"));
+
+    const QString subtotalBefore = shown(FieldId::Ek9Ed);
+    dialogs_.fileAnswers.push_back(presetPath());
+    loadButton(4)->click();
+    EXPECT_FALSE(dialogs_.fileRequests.back().save);
+    EXPECT_EQ(row(4), second);
+    EXPECT_EQ(row(1), second);
+    EXPECT_NE(shown(FieldId::Ek9Ed), subtotalBefore) << "the subtotal follows the loaded row";
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(PresetTest, StoredPricesLoadAsStoredNotRecomputed) {
+    savemat(presetPath().toStdU16String(), {u"Sonderposten", 100.0, 10.0, 50.0, 0.0, 77.0});
+    dialogs_.fileAnswers.push_back(presetPath());
+    loadButton(0)->click();
+    EXPECT_EQ(row(0), (QStringList{QStringLiteral("Sonderposten"), QStringLiteral("100,00"),
+                                   QStringLiteral("10,00"), QStringLiteral("50,00"),
+                                   QStringLiteral("0,00"), QStringLiteral("77,00")}));
+}
+
+TEST_F(PresetTest, LoadingIntoAHiddenRowChangesNoSum) {
+    savemat(presetPath().toStdU16String(), {u"Bahn", 20.0, 0.0, 20.0, 0.0, 20.0});
+    window->sheet().enter(FieldId::AnzZeilenEd, u"4");
+    ASSERT_FALSE(window->sheet().shown(RowId::Panel6));
+    const QString subtotal = shown(FieldId::Ek9Ed);
+    dialogs_.fileAnswers.push_back(presetPath());
+    loadButton(4)->click();
+    EXPECT_EQ(row(4).value(5), QStringLiteral("20,00"));
+    EXPECT_EQ(shown(FieldId::Ek9Ed), subtotal);
+}
+
+TEST_F(PresetTest, CancellingOrAFailedLoadChangesNothing) {
+    fillRow(0, u"Bahn", u"20", u"0", u"0");
+    const QStringList before = row(0);
+
+    dialogs_.fileAnswers.push_back(std::nullopt);
+    saveButton(0)->click();
+    dialogs_.fileAnswers.push_back(std::nullopt);
+    loadButton(0)->click();
+    EXPECT_EQ(row(0), before);
+    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_TRUE(QDir(temp_.path()).entryList({QStringLiteral("*.mat")}).isEmpty());
+
+    struct Case {
+        const char* name;
+        QByteArray data; // empty: no file at all
+        QString caption;
+        QString text;
+    };
+    const Case cases[] = {
+        {"missing file", {}, QString(), QStringLiteral("Konnte die Datei nicht öffnen.")},
+        {"cut after the description",
+         bytes({0x02, 0, 0, 0, 0x41, 0, 0x42, 0, 0, 0, 0, 0, 0, 0, 0x59, 0x40}),
+         QStringLiteral("Pyrelto Kalkulation"), QStringLiteral("Read beyond end of file")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = tempPath(QString::fromLatin1(c.name) + QStringLiteral(".mat"));
+        if (!c.data.isEmpty()) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.data);
+        }
+        dialogs_.messages.clear();
+        dialogs_.fileAnswers.push_back(path);
+        loadButton(0)->click();
+        ASSERT_EQ(dialogs_.messages.size(), 1u);
+        EXPECT_EQ(dialogs_.messages[0].caption, c.caption);
+        EXPECT_EQ(dialogs_.messages[0].text, c.text);
+        EXPECT_EQ(dialogs_.messages[0].icon, Dialogs::Icon::Error);
+        EXPECT_EQ(row(0), before);
+    }
+}
+
+} // namespace
+} // namespace pyrelto
