@@ -407,13 +407,17 @@ void TFormStorage::save(bool destroying) {
     for (const std::u16string_view entry : StoredProps)
         if (const auto prop = storedProp(entry))
             values.emplace_back(prop->name, storedText(sheet_, prop->field));
+    const auto failed = [this](const std::u16string& name) {
+        if (showError_)
+            showError_(QStringLiteral("Failed to set data for '%1'").arg(toQString(name)));
+    };
     for (const auto& [name, text] : values) {
-        if (!store_.writeString(name, text)) {
-            if (showError_)
-                showError_(QStringLiteral("Failed to set data for '%1'").arg(toQString(name)));
-            return;
-        }
+        if (!store_.writeString(name, text))
+            return failed(name);
     }
+    // A store that cannot make the values last has stored none of them, the first included.
+    if (!store_.commit())
+        return failed(values.front().first);
     saved_ = true;
 }
 

@@ -119,6 +119,11 @@ bool QtSettingsStore::writeString(std::u16string_view name, std::u16string_view 
         failed_ = false;
     }
     settings_->setValue(toQString(name), toQString(value));
+    return true;
+}
+
+bool QtSettingsStore::commit() {
+    // One sync for all values: each one writes and syncs the whole file.
     settings_->sync();
     failed_ = settings_->status() != QSettings::NoError;
     return !failed_;

@@ -24,9 +24,11 @@ public:
     virtual ValueKind kind(std::u16string_view name) const = 0;
     // The text of a string value; nothing when the value is missing or not a string.
     virtual std::optional<std::u16string> readString(std::u16string_view name) const = 0;
-    // Stores a string value and makes it durable. False when the store refused it; the values
-    // written before stay written.
+    // Stores a string value; false when the store refused it. Whether it lasts is known only
+    // after commit().
     virtual bool writeString(std::u16string_view name, std::u16string_view value) = 0;
+    // Makes the values written so far durable; false when they could not be.
+    virtual bool commit() { return true; }
 };
 
 // The store for tests and for runs that must not touch the user's settings.
@@ -71,6 +73,7 @@ public:
     ValueKind kind(std::u16string_view name) const override;
     std::optional<std::u16string> readString(std::u16string_view name) const override;
     bool writeString(std::u16string_view name, std::u16string_view value) override;
+    bool commit() override;
 
 private:
     // Native is the Windows registry; everywhere else the store is a settings file.
