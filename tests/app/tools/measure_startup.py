@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""Time from process start to the first painted main window, without a file and with one.
+
+Runs pyrelto_startup_probe (the program's own start, stopped at the window's first paint) RUNS
+times in each case and prints the median and the spread. Use a Release build; under Xvfb set
+QT_QPA_PLATFORM=xcb to include the X server, otherwise the offscreen platform is used.
+
+    tests/app/tools/measure_startup.py BUILD_DIR [RUNS]
+"""
+import os
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def text_block(text):
+    units = text.encode("utf-16-le")
+    return struct.pack("<i", len(units) // 2) + units
+
+
+def sample_calculation():
+    """A complete calculation file (80 entries) with every row in use."""
+    out = struct.pack("<4i", 5, 5, 5, 3)
+    texts = ["Müller Bedachungen"] + [f"Bahn {n}" for n in range(1, 6)] + [
+        "Gas", "Titanol", "Tellerdübel", "Pyrelto 1. Lage", "Pyrelto 2. Lage",
+        "Pyrelto 3. Lage", "€"]
+    out += b"".join(text_block(t) for t in texts)
+    out += struct.pack("<41d", *[1.25 + n for n in range(41)])
+    out += b"".join(text_block(f"Sonstiges {n}") for n in range(3, 6))
+    out += struct.pack("<3d", 0.1, 0.2, 0.3)
+    out += b"".join(text_block(f"Stück {n}") for n in range(2, 6))
+    out += struct.pack("<12d", *[0.5 + n for n in range(12)])
+    return out
+
+
+def run(probe, args, env):
+    env = dict(env, PYRELTO_T0_NS=str(time.clock_gettime_ns(time.CLOCK_MONOTONIC)))
+    out = subprocess.run([probe] + args, env=env, capture_output=True, text=True, timeout=60,
+                         check=True).stdout
+    for line in out.splitlines():
+        if line.startswith("shown_ms="):
+            return float(line.split("=", 1)[1])
+    raise RuntimeError("probe printed no time: " + out)
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build/release"
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 21
+    probe = os.path.join(build, "tests", "app", "pyrelto_startup_probe")
+    env = dict(os.environ)
+    env.setdefault("QT_QPA_PLATFORM", "offscreen")
+    env.setdefault("LANG", "de_DE.UTF-8")
+    with tempfile.TemporaryDirectory() as home:
+        env.update(HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
+                   XDG_CONFIG_HOME=os.path.join(home, "config"))
+        sample = os.path.join(home, "beispiel.kal")
+        with open(sample, "wb") as f:
+            f.write(sample_calculation())
+        run(probe, [], env)  # warm the page cache
+        for name, args in (("without a file", []), ("with a file", [sample])):
+            times = sorted(run(probe, args, env) for _ in range(runs))
+            print(f"{env['QT_QPA_PLATFORM']:9} {name:15} median {statistics.median(times):7.1f} ms"
+                  f"  (min {times[0]:.1f}, max {times[-1]:.1f}, {runs} runs)")
+
+
+if __name__ == "__main__":
+    main()
