@@ -13,8 +13,10 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace pyrelto {
 
@@ -34,6 +36,18 @@ std::u16string toU16(const QString& text) {
 QString toQString(std::u16string_view text) {
     return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
 }
+
+// Rows as high as the platform's report lists make them for a small font: the text plus a few
+// pixels, so that descenders and the in-place editor's frame fit.
+class RowDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), option.fontMetrics.height() + 4));
+        return size;
+    }
+};
 
 } // namespace
 
@@ -66,30 +80,36 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     Panel26->setFixedHeight(kPanelHeight);
 
     auto button = [this](const char* name, const QString& caption, int x, int y, int width,
-                         QStyle::StandardPixmap picture) {
-        auto* b = new QPushButton(style()->standardIcon(picture), caption, Panel26);
+                         QStyle::StandardPixmap picture, QStyle::StandardPixmap fallback) {
+        // Not every style draws every dialog picture; the fallback is one they all have.
+        QIcon icon = style()->standardIcon(picture);
+        if (icon.isNull())
+            icon = style()->standardIcon(fallback);
+        auto* b = new QPushButton(icon, caption, Panel26);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(x, y, width, kButtonHeight);
         // Enter on a focused button presses that button, as the platform's buttons do.
         b->setAutoDefault(true);
         return b;
     };
-    BitBtn14 =
-        button("BitBtn14", QStringLiteral("Neuer Kunde"), 8, 8, 121, QStyle::SP_DialogOkButton);
+    BitBtn14 = button("BitBtn14", QStringLiteral("Neuer Kunde"), 8, 8, 121,
+                      QStyle::SP_DialogOkButton, QStyle::SP_DialogApplyButton);
     BitBtn15 = button("BitBtn15", QStringLiteral("Eintrag bearbeiten"), 136, 8, 153,
-                      QStyle::SP_DialogRetryButton);
-    BitBtn16 =
-        button("BitBtn16", QStringLiteral("Löschen"), 296, 8, 121, QStyle::SP_DialogCancelButton);
+                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
+    BitBtn16 = button("BitBtn16", QStringLiteral("Löschen"), 296, 8, 121,
+                      QStyle::SP_DialogCancelButton, QStyle::SP_DialogDiscardButton);
     BitBtn17 = button("BitBtn17", QStringLiteral("Kunde in Kalkulation übernehmen..."), 8, 40, 225,
-                      QStyle::SP_DialogIgnoreButton);
-    BitBtn18 =
-        button("BitBtn18", QStringLiteral("Suchen"), 432, 40, 105, QStyle::SP_DialogRetryButton);
+                      QStyle::SP_DialogIgnoreButton, QStyle::SP_ArrowBack);
+    BitBtn18 = button("BitBtn18", QStringLiteral("Suchen"), 432, 40, 105,
+                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
     BitBtn19 = button("BitBtn19", QStringLiteral("Weiter suchen"), 544, 40, 105,
-                      QStyle::SP_DialogRetryButton);
+                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
 
     Label101 = new QLabel(QStringLiteral("Suchtext:"), Panel26);
     Label101->setObjectName(QStringLiteral("Label101"));
-    Label101->setGeometry(240, 40, 52, 21);
+    // At x 240 as designed; a font wider than the design's moves it left rather than under SuchEd.
+    const int labelWidth = std::max(Label101->sizeHint().width(), 52);
+    Label101->setGeometry(std::min(240, 294 - labelWidth), 40, labelWidth, 21);
     Label101->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     SuchEd = new QLineEdit(Panel26);
@@ -101,6 +121,7 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     ListView1->setObjectName(QStringLiteral("ListView1"));
     model_ = new CustomerListModel(list_, this);
     ListView1->setModel(model_);
+    ListView1->setItemDelegate(new RowDelegate(ListView1));
     model_->setSelectionModel(ListView1->selectionModel());
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
