@@ -355,30 +355,40 @@ TEST_P(FormStorageTest, NegativeFormVersionRestoresNothingButSaves) {
 }
 
 TEST_P(FormStorageTest, ValueOfAnotherTypeStopsTheRestoreAndNothingIsSaved) {
-    putOther(QStringLiteral("Flags"));
-    put(QStringLiteral("NormPos"), QStringLiteral("60,40,460,340"));
-    put(QStringLiteral("MwStEd_Value"), QStringLiteral("7.5"));
-    QByteArray before;
-    if (GetParam() == Backing::SettingsFile) {
-        store();
-        QFile in(path);
-        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-        before = in.readAll();
-    }
-    open();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages.front(), QStringLiteral("Invalid data type for 'Flags'"));
-    EXPECT_FALSE(window->storage.restored());
-    EXPECT_EQ(shows(FieldId::MwStEd), QStringLiteral("19,00"));
-    EXPECT_EQ(window->normalGeometry().size(), QSize(811, 682)); // nothing half applied
+    for (const QString& wrong :
+         {QStringLiteral("Flags"), QStringLiteral("FormVersion"), QStringLiteral("ShowCmd"),
+          QStringLiteral("PixelsPerInch"), suffixed(u"MinMaxPos")}) {
+        SCOPED_TRACE(toStd(wrong));
+        reset();
+        putOther(wrong);
+        put(QStringLiteral("NormPos"), QStringLiteral("60,40,460,340"));
+        if (wrong != QStringLiteral("ShowCmd"))
+            put(QStringLiteral("ShowCmd"), QStringLiteral("3"));
+        put(QStringLiteral("MwStEd_Value"), QStringLiteral("7.5"));
+        QByteArray before;
+        if (GetParam() == Backing::SettingsFile) {
+            store();
+            QFile in(path);
+            ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+            before = in.readAll();
+        }
+        open();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages.front(), QStringLiteral("Invalid data type for '%1'").arg(wrong));
+        EXPECT_FALSE(window->storage.restored());
+        // Nothing half applied: neither the position, nor the show state, nor the VAT rate.
+        EXPECT_EQ(shows(FieldId::MwStEd), QStringLiteral("19,00"));
+        EXPECT_EQ(window->normalGeometry().size(), QSize(811, 682));
+        EXPECT_FALSE(window->isMaximized());
 
-    closeAndDestroy();
-    if (GetParam() == Backing::Memory) {
-        EXPECT_TRUE(memory.writeLog.empty());
-    } else {
-        QFile in(path);
-        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-        EXPECT_EQ(in.readAll(), before);
+        closeAndDestroy();
+        if (GetParam() == Backing::Memory) {
+            EXPECT_TRUE(memory.writeLog.empty());
+        } else {
+            QFile in(path);
+            ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+            EXPECT_EQ(in.readAll(), before);
+        }
     }
 }
 
