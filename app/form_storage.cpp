@@ -6,6 +6,7 @@
 #include "sheet.h"
 
 #include <QGuiApplication>
+#include <QMargins>
 #include <QMetaObject>
 #include <QPointer>
 #include <QScreen>
@@ -27,6 +28,9 @@ constexpr int kRestoreToMaximized = 2;
 
 // Below this many pixels of it on a screen, a window cannot be grabbed and moved back.
 constexpr int kReachablePart = 32;
+// Stored coordinates are cut to this, which keeps every sum of two of them inside int.
+constexpr int kFarAway = 1 << 24;
+const QMargins kUsualFrame(8, 31, 8, 8);
 
 std::u16string ascii(std::string_view text) {
     return {text.begin(), text.end()};
@@ -169,7 +173,7 @@ std::array<std::optional<int>, 4> positionWords(std::u16string_view text) {
     return words;
 }
 
-QRect placeOnNearestScreen(const QRect& rect, const QList<QRect>& screens) {
+QRect placeOnNearestScreen(const QRect& rect, const QList<QRect>& screens, const QMargins& frame) {
     if (screens.isEmpty())
         return rect;
     const int needWidth = std::clamp(rect.width(), 1, kReachablePart);
@@ -190,9 +194,11 @@ QRect placeOnNearestScreen(const QRect& rect, const QList<QRect>& screens) {
         *std::min_element(screens.begin(), screens.end(), [&](const QRect& a, const QRect& b) {
             return distance(a) < distance(b);
         });
-    QRect placed(rect.topLeft(), rect.size().boundedTo(target.size()));
-    placed.moveLeft(std::clamp(rect.left(), target.left(), target.right() + 1 - placed.width()));
-    placed.moveTop(std::clamp(rect.top(), target.top(), target.bottom() + 1 - placed.height()));
+    // The frame (title bar included) goes on the screen too.
+    const QRect area = target.marginsRemoved(frame);
+    QRect placed(rect.topLeft(), rect.size().boundedTo(area.size()));
+    placed.moveLeft(std::clamp(rect.left(), area.left(), area.right() + 1 - placed.width()));
+    placed.moveTop(std::clamp(rect.top(), area.top(), area.bottom() + 1 - placed.height()));
     return placed;
 }
 
@@ -281,10 +287,12 @@ void TFormStorage::applyPlacement(const StoredPlacement& stored) {
     }
     const QRect current = window_.geometry();
     const auto words = positionWords(stored.normPos);
-    placement.left = words[0].value_or(current.left());
-    placement.top = words[1].value_or(current.top());
-    placement.right = words[2].value_or(current.left() + current.width());
-    placement.bottom = words[3].value_or(current.top() + current.height());
+    // Far beyond any screen, but small enough that no arithmetic on them overflows.
+    const auto bounded = [](int value) { return std::clamp(value, -kFarAway, kFarAway); };
+    placement.left = bounded(words[0].value_or(current.left()));
+    placement.top = bounded(words[1].value_or(current.top()));
+    placement.right = bounded(words[2].value_or(current.left() + current.width()));
+    placement.bottom = bounded(words[3].value_or(current.top() + current.height()));
     if (placement.right <= placement.left)
         return;
     placement.flags = stored.flags;
@@ -296,7 +304,15 @@ void TFormStorage::applyPlacement(const StoredPlacement& stored) {
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.append(screen->availableGeometry());
-    const QRect reachable = placeOnNearestScreen(window_.geometry(), screens);
+    // Before the window is first shown the platform has not told its frame yet; a common title
+    // bar and border stand in for it.
+    QMargins frame(window_.geometry().left() - window_.frameGeometry().left(),
+                   window_.geometry().top() - window_.frameGeometry().top(),
+                   window_.frameGeometry().right() - window_.geometry().right(),
+                   window_.frameGeometry().bottom() - window_.geometry().bottom());
+    if (frame.isNull())
+        frame = kUsualFrame;
+    const QRect reachable = placeOnNearestScreen(window_.geometry(), screens, frame);
     if (reachable != window_.geometry())
         window_.setGeometry(reachable);
 }

@@ -5,6 +5,7 @@
 // SaveFormPlacement when a close is allowed, and formDestroying when it goes away.
 
 #include <QList>
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -45,11 +46,13 @@ std::optional<int> parseStoredInteger(std::u16string_view text);
 // word is empty.
 std::array<std::optional<int>, 4> positionWords(std::u16string_view text);
 
-// Where a window with the rectangle `rect` may open when `screens` are the usable areas of the
-// screens now attached: unchanged while a usable part of it lies on one of them; otherwise moved
-// (and shrunk if it is larger) onto the nearest one, so that a window stored on a monitor that has
-// since been removed does not open where nobody can see or reach it.
-QRect placeOnNearestScreen(const QRect& rect, const QList<QRect>& screens);
+// Where a window with the inner rectangle `rect` and the `frame` around it may open when `screens`
+// are the usable areas of the screens now attached: unchanged while a usable part of it lies on
+// one of them; otherwise moved, frame included (and shrunk if it is larger), onto the nearest one,
+// so that a window stored on a monitor that has since been removed does not open where nobody
+// can see or reach it.
+QRect placeOnNearestScreen(const QRect& rect, const QList<QRect>& screens,
+                           const QMargins& frame = {});
 
 class TFormStorage {
 public:

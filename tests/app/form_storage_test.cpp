@@ -332,6 +332,19 @@ TEST_P(FormStorageTest, PlacementIsRestored) {
     }
 }
 
+TEST_P(FormStorageTest, NumbersAtTheEndsOfTheIntegerRangeAreHarmless) {
+    // right - left would overflow; the window still opens where it can be reached.
+    put(QStringLiteral("NormPos"), QStringLiteral("-2147483648,-2147483648,2147483647,2147483647"));
+    put(QStringLiteral("MinMaxPos"), QStringLiteral("-2147483648,2147483647,-1,-1"));
+    open();
+    EXPECT_TRUE(window->storage.restored());
+    EXPECT_TRUE(window->geometry().intersects(QGuiApplication::primaryScreen()->geometry()));
+    closeAndDestroy();
+    // The minimized position comes back as stored; the maximized one is the system's.
+    EXPECT_TRUE(stored()[QStringLiteral("MinMaxPos")].startsWith(
+        QStringLiteral("-2147483648,2147483647,")));
+}
+
 TEST_P(FormStorageTest, ShowCmdTwoMinimizesOnceTheWindowIsUp) {
     put(QStringLiteral("ShowCmd"), QStringLiteral("2"));
     open();
@@ -513,6 +526,12 @@ TEST(PlaceOnNearestScreen, ReachableWindowsStayAndLostOnesComeBack) {
         EXPECT_EQ(placeOnNearestScreen(c.rect, screens), c.expected);
     }
     EXPECT_EQ(placeOnNearestScreen(QRect(5000, 5000, 10, 10), {}), QRect(5000, 5000, 10, 10));
+    // With a frame, the title bar lands on the screen as well.
+    EXPECT_EQ(placeOnNearestScreen(QRect(100, -2000, 400, 300), screens, QMargins(8, 31, 8, 8)),
+              QRect(100, 31, 400, 300));
+    EXPECT_EQ(placeOnNearestScreen(QRect(0, 0, 5000, 5000), {QRect(0, 0, 800, 600)},
+                                   QMargins(8, 31, 8, 8)),
+              QRect(0, 0, 5000, 5000)); // on the screen already, only larger
 }
 
 } // namespace
