@@ -301,6 +301,7 @@ TEST_F(MainFormTest, TheSeparatorIsToldAgainWhenTheRegionalSettingsChange) {
 
 // Runs the test below in a process of its own with other regional settings.
 TEST(RegionalSettings, TheFieldsFollowTheSystemLocale) {
+    test::testApplication();
     const struct {
         const char* locale;
         const char* separator;
