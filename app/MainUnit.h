@@ -126,7 +126,7 @@ private:
     void buildCustomerTab();
     void loadCustomerList();
     void saveCustomerList();
-    // Printing fills these in (app/print_commands.cpp); until then the commands do nothing.
+    // The printer set-up and the printout (app/print_commands.cpp).
     void printerSetupCommand();
     void printCommand();
 

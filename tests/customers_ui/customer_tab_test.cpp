@@ -1,6 +1,5 @@
 #include "customer_list_model.h"
 #include "customer_tab.h"
-#include "dialogs_fake.h"
 #include "ui_test_support.h"
 
 #include <QComboBox>
@@ -54,7 +53,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&pages));
     }
 
-    void TearDown() override { EXPECT_TRUE(dialogs.answers.empty()) << "unused answers"; }
+    void TearDown() override { EXPECT_TRUE(dialogs_.questionAnswers.empty()) << "unused answers"; }
 
     QModelIndex row(int r) const { return tab->ListView1->model()->index(r, 0); }
     // The open in-place editor of the list, if any (a closed one may linger hidden until deleted).
@@ -77,8 +76,6 @@ protected:
                           tab->ListView1->visualRect(row(r)).center());
     }
 
-    // Records the caption of a question too; replaces the shared fake for these tests.
-    FakeDialogs dialogs;
     QTabWidget pages;
     QComboBox* kunde = nullptr;
     CustomerTab* tab = nullptr;
@@ -253,20 +250,20 @@ TEST_F(CustomerTabTest, LoeschenDeletesOnlyOnYes) {
         SCOPED_TRACE(r.name);
         load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier")});
         clickRow(1);
-        dialogs.questions.clear();
-        dialogs.answers.push_back(r.answer);
+        dialogs_.questions.clear();
+        dialogs_.questionAnswers.push_back(r.answer);
         tab->BitBtn16->click();
-        ASSERT_EQ(dialogs.questions.size(), 1u);
-        EXPECT_EQ(dialogs.questions[0].text,
+        ASSERT_EQ(dialogs_.questions.size(), 1u);
+        EXPECT_EQ(dialogs_.questions[0].text,
                   QStringLiteral("Wollen Sie den Kunden wirklich löschen?"));
-        EXPECT_EQ(dialogs.questions[0].caption, QStringLiteral("Löschen"));
+        EXPECT_EQ(dialogs_.questions[0].caption, QStringLiteral("Löschen"));
         EXPECT_EQ(namesOf(tab->list()), r.left);
         expectComboIsList();
     }
     EXPECT_EQ(tab->list().selected(), -1);
-    dialogs.questions.clear();
+    dialogs_.questions.clear();
     tab->BitBtn16->click();
-    EXPECT_TRUE(dialogs.questions.empty()) << "no selection, no question";
+    EXPECT_TRUE(dialogs_.questions.empty()) << "no selection, no question";
 }
 
 TEST_F(CustomerTabTest, TakeOverNeedsASelection) {
@@ -292,9 +289,9 @@ TEST_F(CustomerTabTest, EnterAndEscapeInSuchEdPlayDefaultAndCancelButton) {
     clickRow(0);
     tab->SuchEd->setFocus();
     tab->SuchEd->setText(QStringLiteral("ab"));
-    dialogs.answers.push_back(Dialogs::Answer::No);
+    dialogs_.questionAnswers.push_back(Dialogs::Answer::No);
     QTest::keyClick(tab->SuchEd, Qt::Key_Escape);
-    EXPECT_EQ(dialogs.questions.size(), 1u) << "Escape runs Löschen";
+    EXPECT_EQ(dialogs_.questions.size(), 1u) << "Escape runs Löschen";
     EXPECT_EQ(tab->list().count(), 2);
 
     tab->SuchEd->setFocus();

@@ -64,8 +64,8 @@ void FakeDialogs::message(QWidget*, const QString& caption, const QString& text,
     messages.push_back({caption, text, icon});
 }
 
-Dialogs::Answer FakeDialogs::question(QWidget*, const QString&, const QString& text) {
-    questions.push_back(text);
+Dialogs::Answer FakeDialogs::question(QWidget*, const QString& caption, const QString& text) {
+    questions.push_back({caption, text, Icon::Question});
     if (questionAnswers.empty()) {
         ADD_FAILURE() << "a question nobody expected: " << toStd(text);
         return Answer::Cancel;

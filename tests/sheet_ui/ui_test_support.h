@@ -60,7 +60,7 @@ public:
 
     std::vector<FileRequest> fileRequests;
     std::vector<Message> messages;
-    std::vector<QString> questions;
+    std::vector<Message> questions; // icon Question
     int printerSetups = 0;
     int beeps = 0;
 };
