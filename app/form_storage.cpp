@@ -52,10 +52,6 @@ std::u16string joinNumbers(std::initializer_list<int> values) {
     return text;
 }
 
-QString toQString(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 bool isTrimmed(char16_t c) {
     return c <= u' ';
 }
@@ -264,7 +260,7 @@ void TFormStorage::RestoreFormPlacement() {
         }
     } catch (const InvalidDataType& error) {
         if (showError_)
-            showError_(QStringLiteral("Invalid data type for '%1'").arg(toQString(error.name)));
+            showError_(QStringLiteral("Invalid data type for '%1'").arg(QStringView(error.name)));
         return;
     }
     restored_ = true;
@@ -425,7 +421,7 @@ void TFormStorage::save(bool destroying) {
             values.emplace_back(prop->name, storedText(sheet_, prop->field));
     const auto failed = [this](const std::u16string& name) {
         if (showError_)
-            showError_(QStringLiteral("Failed to set data for '%1'").arg(toQString(name)));
+            showError_(QStringLiteral("Failed to set data for '%1'").arg(QStringView(name)));
     };
     for (const auto& [name, text] : values) {
         if (!store_.writeString(name, text))

@@ -10,13 +10,7 @@
 
 namespace pyrelto {
 
-namespace {
-
-QString toQString(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
+namespace {} // namespace
 
 // ---- MemorySettingsStore ----
 
@@ -85,7 +79,7 @@ std::unique_ptr<QSettings> QtSettingsStore::open() const {
 }
 
 std::optional<QString> QtSettingsStore::text(std::u16string_view name) const {
-    const QVariant value = settings_->value(toQString(name));
+    const QVariant value = settings_->value(QStringView(name));
     if (!value.isValid())
         return std::nullopt;
     if (value.typeId() == QMetaType::QString)
@@ -98,7 +92,7 @@ std::optional<QString> QtSettingsStore::text(std::u16string_view name) const {
 }
 
 SettingsStore::ValueKind QtSettingsStore::kind(std::u16string_view name) const {
-    if (!settings_->contains(toQString(name)))
+    if (!settings_->contains(QStringView(name)))
         return ValueKind::Missing;
     return text(name) ? ValueKind::String : ValueKind::Other;
 }
@@ -118,7 +112,7 @@ bool QtSettingsStore::writeString(std::u16string_view name, std::u16string_view 
         settings_ = open();
         failed_ = false;
     }
-    settings_->setValue(toQString(name), toQString(value));
+    settings_->setValue(QStringView(name), QStringView(value).toString());
     return true;
 }
 

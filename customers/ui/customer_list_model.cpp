@@ -15,11 +15,6 @@ QString toQString(std::u16string_view text) {
     return view(text).toString();
 }
 
-std::u16string toU16(const QString& text) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<std::size_t>(text.size()));
-}
-
 } // namespace
 
 CustomerList::Compare localeCompare(const QLocale& locale) {
@@ -70,7 +65,7 @@ QVariant CustomerListModel::data(const QModelIndex& index, int role) const {
 bool CustomerListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !index.isValid() || index.row() >= list_.count())
         return false;
-    list_.setName(index.row(), toU16(value.toString()));
+    list_.setName(index.row(), value.toString().toStdU16String());
     return true;
 }
 

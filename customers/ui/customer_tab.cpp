@@ -28,11 +28,6 @@ constexpr int kColumnWidth = 400;
 // Where a found entry comes to stand, measured from the top of the list's client area.
 constexpr int kFoundOffset = 50;
 
-std::u16string toU16(const QString& text) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<std::size_t>(text.size()));
-}
-
 QString toQString(std::u16string_view text) {
     return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
 }
@@ -231,13 +226,13 @@ void CustomerTab::BitBtn17Click() {
 }
 
 void CustomerTab::BitBtn18Click() {
-    const int row = list_.searchFirst(toU16(SuchEd->text()));
+    const int row = list_.searchFirst(SuchEd->text().toStdU16String());
     if (row >= 0)
         showFound(row);
 }
 
 void CustomerTab::BitBtn19Click() {
-    const int row = list_.searchNext(toU16(SuchEd->text()));
+    const int row = list_.searchNext(SuchEd->text().toStdU16String());
     if (row >= 0)
         showFound(row);
 }
