@@ -179,6 +179,32 @@ TEST_F(CalculationFileTest, BaseSectionOnlyKeepsTheExtensionFields) {
     EXPECT_EQ(loaded.shownText(F::AnzZeilenEd), u"5");
 }
 
+// Loaded into the sheet it came from, no entry changes a field, so only the closing count rules can
+// move a total: they recompute the subtotal, and the layer rule, which is not among them, would
+// have recomputed the total per m².
+TEST_F(CalculationFileTest, CountRulesCloseTheLoadWithoutTheLayerRule) {
+    const struct {
+        const char* name;
+        FieldId typedOver;
+        bool keepsTypedValue;
+    } cases[] = {
+        {"subtotal typed over is recomputed", F::Ek9Ed, false},
+        {"total per m2 typed over survives", F::Summe13Ed, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sheet sheet;
+        fill(sheet, 1);
+        const auto computed = test::snapshot(sheet);
+        sheet.number(c.typedOver).SetValue(4321.5L);
+        const auto typed = test::snapshot(sheet);
+        ASSERT_NE(typed, computed);
+        ASSERT_NO_THROW(savefile(sheet, name("selbst.kal")));
+        ASSERT_NO_THROW(openfile(sheet, name("selbst.kal")));
+        EXPECT_EQ(test::snapshot(sheet), c.keepsTypedValue ? typed : computed);
+    }
+}
+
 TEST_F(CalculationFileTest, ExtraBytesAndOutOfRangeCountsStillLoad) {
     Sheet source;
     source.runCountRules();
@@ -342,6 +368,57 @@ TEST_F(CalculationFileTest, OverlongNameIsRefusedBeforeTheDiskIsTouched) {
     const auto longer = test::name16(folder / std::string(rest, 'n'));
     EXPECT_THROW(savefile(sheet, longer), IoError);
     EXPECT_FALSE(std::filesystem::exists(folder / std::string(rest, 'n')));
+}
+
+// The limit counts UTF-16 units: neither the bytes of the system's name nor the characters.
+TEST_F(CalculationFileTest, NameLimitCountsUtf16Units) {
+    Sheet saved;
+    fill(saved, 1);
+    MemoryWriter image;
+    writeCalculation(image, captureCalculation(saved));
+    const struct {
+        const char* name;
+        std::u16string folder; // below the temp folder
+        std::size_t units;     // of the whole name
+        bool opens;
+    } cases[] = {
+        {"259 units with umlauts", std::u16string(100, u'ü'), 259, true},
+        {"260 units with surrogate pairs",
+         [] {
+             std::u16string f;
+             for (int i = 0; i < 50; ++i) {
+                 f += u"\U0001F600";
+             }
+             return f;
+         }(),
+         260, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path folder = dir.path() / std::filesystem::path(c.folder);
+        std::filesystem::create_directory(folder);
+        const std::size_t rest = c.units - test::name16(folder).size() - 1;
+        const auto path = folder / std::string(rest, 'k');
+        test::writeBytes(path, image.bytes());
+        ASSERT_EQ(test::name16(path).size(), c.units);
+
+        Sheet sheet;
+        fill(sheet, 2);
+        const auto before = test::snapshot(sheet);
+        if (c.opens) {
+            ASSERT_NO_THROW(openfile(sheet, test::name16(path)));
+            EXPECT_EQ(test::snapshot(sheet), test::snapshot(saved));
+            EXPECT_NO_THROW(savefile(sheet, test::name16(path)));
+        } else {
+            try {
+                openfile(sheet, test::name16(path));
+                ADD_FAILURE() << "opened";
+            } catch (const IoError& e) {
+                EXPECT_STREQ(e.what(), "File name too long");
+            }
+            EXPECT_EQ(test::snapshot(sheet), before);
+        }
+    }
 }
 
 TEST_F(CalculationFileTest, FullDiskKeepsTheOldFileByteForByte) {
