@@ -172,13 +172,16 @@ void SafeWrite::commit(std::optional<std::u16string_view> backup) {
         discard();
         throw IoError::system(error);
     }
+    std::optional<std::string> movedAside;
     if (backup) {
-        const auto backupName = detail::nativeName(*backup);
+        auto backupName = detail::nativeName(*backup);
         if (!backupName) {
             discard();
             throw IoError::system(EINVAL);
         }
-        if (::rename(target_.c_str(), backupName->c_str()) != 0 && errno != ENOENT) {
+        if (::rename(target_.c_str(), backupName->c_str()) == 0) {
+            movedAside = std::move(backupName);
+        } else if (errno != ENOENT) {
             const int error = errno;
             discard();
             throw IoError::system(error);
@@ -186,9 +189,10 @@ void SafeWrite::commit(std::optional<std::u16string_view> backup) {
     }
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         const int error = errno;
-        if (backup) {
-            // Put the old file back where the user expects it.
-            ::rename(detail::nativeName(*backup)->c_str(), target_.c_str());
+        if (movedAside) {
+            // Put the old file back where the user expects it. Only a file moved aside just now:
+            // an older one under the backup name has nothing to do with this target.
+            ::rename(movedAside->c_str(), target_.c_str());
         }
         discard();
         throw IoError::system(error);

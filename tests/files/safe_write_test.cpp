@@ -89,6 +89,24 @@ TEST_F(SafeWriteTest, BackupKeepsTheOldFileAside) {
     EXPECT_FALSE(std::filesystem::exists(dir / "g.bak"));
 }
 
+// The target and the temporary vanish before the commit (another program tidied the folder), so
+// nothing is moved aside and the final rename fails: an older backup must stay where it is.
+TEST_F(SafeWriteTest, FailedCommitLeavesAnOlderBackupAlone) {
+    test::writeBytes(dir / "f", oldData);
+    test::writeBytes(dir / "f.bak", bytes({1}));
+    SafeWrite file;
+    ASSERT_TRUE(file.open(name("f")));
+    file.write(newData);
+    for (const auto& entry : dir.entries()) {
+        if (entry != "f.bak") {
+            std::filesystem::remove(dir / entry);
+        }
+    }
+    EXPECT_THROW(file.commit(name("f.bak")), IoError);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"f.bak"});
+    EXPECT_EQ(test::readBytes(dir / "f.bak"), bytes({1}));
+}
+
 TEST_F(SafeWriteTest, UncommittedWriteLeavesNoTrace) {
     test::writeBytes(dir / "f", oldData);
     {
