@@ -113,6 +113,10 @@ TEST_F(SafeWriteTest, UncommittedWriteLeavesNoTrace) {
         SafeWrite file;
         ASSERT_TRUE(file.open(name("f")));
         file.write(newData);
+        // The temporary lies beside the target, so the final rename never crosses file systems.
+        const auto during = dir.entries();
+        ASSERT_EQ(during.size(), 2U);
+        EXPECT_EQ(test::readBytes(dir / (during[0] == "f" ? during[1] : during[0])), newData);
     }
     EXPECT_EQ(test::readBytes(dir / "f"), oldData);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
