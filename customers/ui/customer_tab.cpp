@@ -247,7 +247,11 @@ void CustomerTab::showFound(int row) {
         // The client area's top edge lies above the column header.
         const int fromTop =
             ListView1->viewport()->geometry().top() - ListView1->frameWidth() + rect.top();
-        const int rows = (fromTop - kFoundOffset) / rect.height();
+        // Whole rows only: the nearest number of rows to the distance, as the platform's report
+        // list rounds a scroll by pixels, so the entry lands within half a row of the offset.
+        const int distance = fromTop - kFoundOffset;
+        const int half = rect.height() / 2;
+        const int rows = (distance + (distance < 0 ? -half : half)) / rect.height();
         auto* bar = ListView1->verticalScrollBar();
         bar->setValue(bar->value() + rows);
     }

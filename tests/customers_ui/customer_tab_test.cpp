@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace pyrelto {
@@ -331,8 +332,18 @@ TEST_F(CustomerSearchTest, FoundEntryIsSelectedScrolledAndFocused) {
     EXPECT_EQ(tab->list().selected(), 150);
     EXPECT_EQ(tab->ListView1->selectionModel()->selectedRows().value(0).row(), 150);
     EXPECT_TRUE(tab->ListView1->hasFocus());
-    EXPECT_NEAR(distanceFromTop(150), 50, rowHeight());
+    EXPECT_LE(std::abs(distanceFromTop(150) - 50), rowHeight() / 2);
     expectComboIsList();
+
+    // The list scrolls by whole rows, to the row nearest the wanted distance, in both directions:
+    // back up to entries above the shown part too.
+    for (const int target : {120, 60, 31}) {
+        SCOPED_TRACE(target);
+        tab->SuchEd->setText(QStringLiteral("Kunde %1").arg(target, 3, 10, QLatin1Char('0')));
+        tab->BitBtn18->click();
+        ASSERT_EQ(tab->list().selected(), target);
+        EXPECT_LE(std::abs(distanceFromTop(target) - 50), rowHeight() / 2);
+    }
 
     // Near the top, the list cannot scroll above its first row.
     tab->SuchEd->setText(QStringLiteral("KUNDE 001"));
