@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
@@ -248,16 +249,34 @@ void SpinEditWidget::focusInEvent(QFocusEvent* event) {
 void SpinEditWidget::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     enteredByMouse_ = false;
+    // A popup or a switch to another window keeps the text as typed: leaving means the focus
+    // went to another control of this window.
     if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason) {
         return;
     }
-    // Leaving means the focus went to another control of this window; a switch to another
-    // window keeps the text as typed.
+    if (event->reason() == Qt::MenuBarFocusReason) {
+        // The menu bar holds the keyboard only while the user looks at the menu (Alt); the field
+        // is left only if the focus then goes on to another control rather than coming back.
+        QObject::disconnect(menuBarWatch_);
+        menuBarWatch_ = connect(qApp, &QApplication::focusChanged, this,
+                                [this](QWidget*, QWidget* now) { focusMovedOnFromMenuBar(now); });
+        return;
+    }
     const QWidget* now = QApplication::focusWidget();
     if (now == nullptr || now->window() != window()) {
         return;
     }
     guarded([&] { field_.leave(); });
+}
+
+void SpinEditWidget::focusMovedOnFromMenuBar(QWidget* now) {
+    if (now == nullptr || qobject_cast<QMenuBar*>(now) != nullptr) {
+        return;
+    }
+    QObject::disconnect(menuBarWatch_);
+    if (now != this && now->window() == window()) {
+        guarded([&] { field_.leave(); });
+    }
 }
 
 void SpinEditWidget::mousePressEvent(QMouseEvent* event) {

@@ -79,6 +79,8 @@ private:
     void step(bool up);
     // Replaces the selection by `clip` like any text box, then lets the field check the result.
     void pasteText(const QString& clip);
+    // While the menu bar holds the keyboard: the focus went on to `now`.
+    void focusMovedOnFromMenuBar(QWidget* now);
     void showFieldText();
     void textEdited(const QString& text);
     template <class F> void guarded(F&& action);
@@ -89,6 +91,7 @@ private:
     // The focus arrived with the mouse press now being handled; a press on the spin button is
     // not a click in the text, so the field is entered as by the keyboard.
     bool enteredByMouse_ = false;
+    QMetaObject::Connection menuBarWatch_;
 };
 
 } // namespace pyrelto

@@ -120,6 +120,14 @@ TEST_F(SheetViewTest, AfterStartTheCountsDecideTheShownRows) {
     EXPECT_GT(view_->verticalScrollBar()->maximum(), 0);
 }
 
+TEST_F(SheetViewTest, OnlyTheHeightOfTheRowsScrolls) {
+    // At the design size the rows fit the width beside the vertical bar: no horizontal bar takes
+    // height from the visible area.
+    EXPECT_TRUE(view_->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(view_->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(view_->horizontalScrollBar()->maximum(), 0);
+}
+
 TEST_F(SheetViewTest, RowsHideAndShowWithTheirCountsAndKeepTheirValues) {
     sheet_.number(FieldId::List2Ed).SetValue(4.5L); // row 2 is hidden now
     enter(FieldId::AnzZeilenEd, QStringLiteral("3"));

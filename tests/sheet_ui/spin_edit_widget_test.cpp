@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -270,6 +271,64 @@ TEST_F(SpinEditWidgetTest, CutWorksAsInAnyTextBox) {
     EXPECT_EQ(widget(FieldId::List1Ed)->text(), QString());
     EXPECT_EQ(sheet_.shownText(FieldId::List1Ed), u"");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("12,50"));
+}
+
+TEST_F(SpinEditWidgetTest, UndoAndRedoAreEditsThatReachTheField) {
+    SpinEditWidget* w = widget(FieldId::List1Ed);
+    auto byKeyboard = [&](QKeySequence::StandardKey key) { QTest::keySequence(w, key); };
+    auto byMenu = [&](QKeySequence::StandardKey key) {
+        // The entries show their shortcut after a tab.
+        const QString shortcut = QKeySequence(key).toString(QKeySequence::NativeText);
+        std::unique_ptr<QMenu> menu(w->createContextMenu());
+        for (QAction* action : menu->actions()) {
+            if (!shortcut.isEmpty() && action->text().section(QLatin1Char('\t'), 1) == shortcut) {
+                action->trigger();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no context menu entry for " << shortcut.toStdString();
+    };
+    const struct {
+        const char* name;
+        std::function<void(QKeySequence::StandardKey)> edit;
+    } rows[] = {{"keyboard", byKeyboard}, {"contextMenu", byMenu}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        type(FieldId::List1Ed, QStringLiteral("7"));
+        ASSERT_EQ(sheet_.shownText(FieldId::Ek1Ed), u"7,00");
+        rules_.clear();
+        row.edit(QKeySequence::Undo);
+        EXPECT_EQ(w->text(), QStringLiteral("0,00"));
+        EXPECT_EQ(sheet_.shownText(FieldId::List1Ed), u"0,00");
+        EXPECT_EQ(sheet_.shownText(FieldId::Ek1Ed), u"0,00") << "the rule ran on the undone text";
+        row.edit(QKeySequence::Redo);
+        EXPECT_EQ(sheet_.shownText(FieldId::List1Ed), u"7");
+        EXPECT_EQ(sheet_.shownText(FieldId::Ek1Ed), u"7,00");
+        EXPECT_EQ(rulesRun("List1EdChange"), 2);
+        leave(FieldId::List1Ed);
+        sheet_.number(FieldId::List1Ed).SetValue(0);
+    }
+}
+
+TEST_F(SpinEditWidgetTest, TheMenuBarTakingTheKeyboardIsNotLeaving) {
+    auto* bar = new QMenuBar(host_.get());
+    bar->addMenu(QStringLiteral("Datei"))->addAction(QStringLiteral("Beenden"));
+    bar->show();
+    type(FieldId::Dach14Ed, QStringLiteral("12.5"));
+    // Alt alone: the menu bar takes the keyboard; a second Alt gives it back.
+    QTest::keyClick(widget(FieldId::Dach14Ed), Qt::Key_Alt, Qt::AltModifier);
+    ASSERT_TRUE(bar->hasFocus());
+    EXPECT_EQ(widget(FieldId::Dach14Ed)->text(), QStringLiteral("12,5"));
+    QTest::keyClick(bar, Qt::Key_Escape);
+    ASSERT_TRUE(widget(FieldId::Dach14Ed)->hasFocus());
+    EXPECT_EQ(widget(FieldId::Dach14Ed)->text(), QStringLiteral("12,5"));
+    EXPECT_FALSE(widget(FieldId::Dach14Ed)->hasSelectedText());
+
+    // From the menu bar straight on to another field: that is leaving.
+    QTest::keyClick(widget(FieldId::Dach14Ed), Qt::Key_Alt, Qt::AltModifier);
+    ASSERT_TRUE(bar->hasFocus());
+    widget(FieldId::MwStEd)->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(widget(FieldId::Dach14Ed)->text(), QStringLiteral("12,50"));
 }
 
 TEST_F(SpinEditWidgetTest, TheWheelDoesNothingInTheField) {
