@@ -34,7 +34,7 @@ struct WindowPlacement {
 };
 
 // A stored float: "." as decimal point, at most 18 significant digits, trailing zeros dropped;
-// plain from 0.001 up to 18 integer digits, otherwise "1.5E20" / "1E-5". Not for NaN or infinity,
+// plain from 0.0001 up to 18 integer digits, otherwise "1.5E20" / "1E-5". Not for NaN or infinity,
 // which give "0" (a field never reads as either).
 std::u16string storedFloatText(long double value);
 // A stored text without its leading and trailing spaces and control characters.

@@ -10,8 +10,6 @@
 
 namespace pyrelto {
 
-namespace {} // namespace
-
 // ---- MemorySettingsStore ----
 
 SettingsStore::ValueKind MemorySettingsStore::kind(std::u16string_view name) const {
@@ -119,6 +117,13 @@ bool QtSettingsStore::writeString(std::u16string_view name, std::u16string_view 
 bool QtSettingsStore::commit() {
     // One sync for all values: each one writes and syncs the whole file.
     settings_->sync();
+    // A line of the file that QSettings could not read leaves FormatError for good, even after
+    // the file has been written anew, and it would then hide a failed write as well. A fresh view
+    // reads what is on disk now: clean when the write went through, still unreadable otherwise.
+    if (settings_->status() == QSettings::FormatError) {
+        settings_.reset();
+        settings_ = open();
+    }
     failed_ = settings_->status() != QSettings::NoError;
     return !failed_;
 }

@@ -345,13 +345,58 @@ TEST_P(FormStorageTest, NumbersAtTheEndsOfTheIntegerRangeAreHarmless) {
         QStringLiteral("-2147483648,2147483647,")));
 }
 
-TEST_P(FormStorageTest, ShowCmdTwoMinimizesOnceTheWindowIsUp) {
-    put(QStringLiteral("ShowCmd"), QStringLiteral("2"));
+TEST_P(FormStorageTest, MinimizingShowCommandsMinimizeOnceTheWindowIsUp) {
+    for (const QString& showCmd : {QStringLiteral("2"), QStringLiteral("6"), QStringLiteral("7")}) {
+        SCOPED_TRACE(toStd(showCmd));
+        reset();
+        put(QStringLiteral("ShowCmd"), showCmd);
+        open();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(window->isMinimized());
+        closeAndDestroy();
+        EXPECT_EQ(stored()[QStringLiteral("ShowCmd")], QStringLiteral("2"));
+    }
+}
+
+TEST_P(FormStorageTest, PositionIsReadUnderTheScreenSuffixFirst) {
+    struct Case {
+        const char* name;
+        QString suffixedNormPos; // null: not stored
+        QString plainNormPos;
+        QRect geometry;
+    };
+    const std::vector<Case> cases{
+        {"suffixed wins", QStringLiteral("60,40,460,340"), QStringLiteral("100,50,700,550"),
+         QRect(60, 40, 400, 300)},
+        {"empty suffixed falls back", QStringLiteral(""), QStringLiteral("100,50,700,550"),
+         QRect(100, 50, 600, 500)},
+        {"no suffixed falls back", QString(), QStringLiteral("100,50,700,550"),
+         QRect(100, 50, 600, 500)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset();
+        if (!c.suffixedNormPos.isNull())
+            put(suffixed(u"NormPos"), c.suffixedNormPos);
+        put(QStringLiteral("NormPos"), c.plainNormPos);
+        window = std::make_unique<HookedWindow>(sheet, store(), messages);
+        window->storage.RestoreFormPlacement();
+        EXPECT_EQ(window->normalGeometry(), c.geometry);
+        EXPECT_TRUE(messages.empty());
+    }
+}
+
+TEST_P(FormStorageTest, StoredPropertyOfAnotherTypeIsPassedOverSilently) {
+    putOther(QStringLiteral("MwStEd_Value"));
+    put(QStringLiteral("Waehr15Ed_Text"), QStringLiteral("CHF"));
+    put(QStringLiteral("NormPos"), QStringLiteral("60,40,460,340"));
     open();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(window->isMinimized());
-    closeAndDestroy();
-    EXPECT_EQ(stored()[QStringLiteral("ShowCmd")], QStringLiteral("2"));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(window->storage.restored());
+    EXPECT_EQ(shows(FieldId::MwStEd), QStringLiteral("19,00"));
+    EXPECT_TRUE(rules.empty());
+    EXPECT_EQ(shows(FieldId::Waehr15Ed), QStringLiteral("CHF"));
+    EXPECT_EQ(window->normalGeometry(), QRect(60, 40, 400, 300));
 }
 
 TEST_P(FormStorageTest, NegativeFormVersionRestoresNothingButSaves) {
@@ -458,6 +503,23 @@ TEST_P(FormStorageTest, DestroySavesOnlyWhenNoSaveCompleted) {
     EXPECT_EQ(stored()[QStringLiteral("MwStEd_Value")], QStringLiteral("19"));
 }
 
+class SettingsFileTest : public test::UiTest {};
+
+TEST_F(SettingsFileTest, LinesItCannotReadDoNotMakeASuccessfulSaveAFailure) {
+    const QString path = tempPath(QStringLiteral("pyrelto.conf"));
+    {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("[TMainForm]\nShowCmd=3\na line without an equals sign\n");
+    }
+    QtSettingsStore store(path, QStringLiteral("TMainForm"));
+    EXPECT_EQ(store.readString(u"ShowCmd"), u"3");
+    ASSERT_TRUE(store.writeString(u"ShowCmd", u"1"));
+    EXPECT_TRUE(store.commit());
+    EXPECT_EQ(QSettings(path, QSettings::IniFormat).value(QStringLiteral("TMainForm/ShowCmd")),
+              QStringLiteral("1"));
+}
+
 TEST(StoredTextForms, FloatTextHasAPointAndUpTo18Digits) {
     const struct {
         const char* name;
@@ -469,7 +531,8 @@ TEST(StoredTextForms, FloatTextHasAPointAndUpTo18Digits) {
         {"zero", 0.0L, "0"},
         {"negative", -7.25L, "-7.25"},
         {"small plain", 0.07L, "0.07"},
-        {"smallest plain", 0.001L, "0.001"},
+        {"thousandths plain", 0.001L, "0.001"},
+        {"smallest plain", 0.0001L, "0.0001"},
         {"scientific small", 0.00001L, "1E-5"},
         {"scientific with digits", -0.0000125L, "-1.25E-5"},
         {"eighteen integer digits", 123456789012345678.0L, "123456789012345678"},

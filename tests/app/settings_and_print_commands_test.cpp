@@ -92,12 +92,19 @@ TEST_F(MainFormSettingsTest, WrongTypeIsReportedInTheStandardErrorBox) {
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write("[TMainForm]\nFlags=@Rect(0 0 1 1)\nMwStEd_Value=7.5\n");
     }
-    auto form = showForm();
+    // The window's own show handler still runs: the file named on the command line opens.
+    Sheet file;
+    file.text(FieldId::Waehr15Ed).setText(u"DM");
+    const QString path = tempPath(QStringLiteral("auftrag.kal"));
+    savefile(file, path.toStdU16String());
+
+    auto form = showForm({path});
     ASSERT_EQ(dialogs_.messages.size(), 1u);
     EXPECT_EQ(dialogs_.messages[0].caption, QStringLiteral("Pyrelto Kalkulation"));
     EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("Invalid data type for 'Flags'"));
     EXPECT_EQ(dialogs_.messages[0].icon, Dialogs::Icon::Error);
     EXPECT_EQ(shown(*form, FieldId::MwStEd), QStringLiteral("19,00"));
+    EXPECT_EQ(shown(*form, FieldId::Waehr15Ed), QStringLiteral("DM"));
     form->close();
     form.reset();
     EXPECT_EQ(stored(QStringLiteral("MwStEd_Value")), QStringLiteral("7.5")); // untouched
