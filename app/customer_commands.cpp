@@ -9,12 +9,48 @@
 #include "material_preset.h"
 #include "sheet_view.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace pyrelto {
+
+namespace {
+
+// "Neuer Kunde" and "Löschen" are the window's default and cancel buttons while the customer page
+// is shown, so Enter and Escape that travelled up to the window untaken (from the tab bar, say)
+// run them too, not only keys typed inside the page.
+class CustomerPageKeys final : public QObject {
+public:
+    CustomerPageKeys(QWidget* window, QTabWidget* pages, QWidget* page, CustomerTab* tab)
+        : QObject(window), window_(window), pages_(pages), page_(page), tab_(tab) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != window_ || event->type() != QEvent::KeyPress ||
+            pages_->currentWidget() != page_)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        // A focused push button answers Enter itself on the platform; here it lets it pass, and
+        // it must not turn into a new customer.
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && qobject_cast<QAbstractButton*>(QApplication::focusWidget()))
+            return false;
+        return tab_->defaultButtonKey(key);
+    }
+
+private:
+    QWidget* window_;
+    QTabWidget* pages_;
+    QWidget* page_;
+    CustomerTab* tab_;
+};
+
+} // namespace
 
 void TMainForm::buildCustomerTab() {
     customerTab_ = new CustomerTab(TabSheet2);
@@ -23,6 +59,7 @@ void TMainForm::buildCustomerTab() {
     layout->addWidget(customerTab_);
     customerFile_ = std::make_unique<CustomerListFile>(customerTab_->list());
     customerTab_->setCombo(ScrollBox1->kundeEd());
+    installEventFilter(new CustomerPageKeys(this, PageControl1, TabSheet2, customerTab_));
     connect(customerTab_, &CustomerTab::customerTakenOver, this, [this](const QString& name) {
         sheet_.text(FieldId::KundeEd).setText(name.toStdU16String());
         PageControl1->setCurrentIndex(0);

@@ -258,24 +258,28 @@ void CustomerTab::showFound(int row) {
     ListView1->setFocus(Qt::OtherFocusReason);
 }
 
-void CustomerTab::keyPressEvent(QKeyEvent* event) {
+bool CustomerTab::defaultButtonKey(QKeyEvent* event) {
     const auto mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (mods == Qt::NoModifier) {
-        switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            BitBtn14Click();
-            return;
-        case Qt::Key_Escape:
-            event->accept();
-            BitBtn16Click();
-            return;
-        default:
-            break;
-        }
+    if (mods != Qt::NoModifier)
+        return false;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        BitBtn14Click();
+        return true;
+    case Qt::Key_Escape:
+        event->accept();
+        BitBtn16Click();
+        return true;
+    default:
+        return false;
     }
-    QWidget::keyPressEvent(event);
+}
+
+void CustomerTab::keyPressEvent(QKeyEvent* event) {
+    if (!defaultButtonKey(event))
+        QWidget::keyPressEvent(event);
 }
 
 void CustomerTab::showEvent(QShowEvent* event) {

@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -43,6 +44,11 @@ public:
     void BitBtn19Click(); // "Weiter suchen"
     void ListView1DblClick();
 
+    // The window's default and cancel buttons: Enter runs "Neuer Kunde", Escape runs "Löschen".
+    // True when the key was one of them and has been handled. The caller makes sure the tab is
+    // shown and that no control took the key itself.
+    bool defaultButtonKey(QKeyEvent* event);
+
     QFrame* Panel26 = nullptr;
     QPushButton* BitBtn14 = nullptr;
     QPushButton* BitBtn15 = nullptr;
@@ -60,8 +66,7 @@ signals:
     void customerTakenOver(const QString& name);
 
 protected:
-    // The tab plays the window's default and cancel buttons: Enter that no control takes runs
-    // "Neuer Kunde", Escape runs "Löschen". Keys reach this only while the tab is shown.
+    // Enter or Escape that no control of the tab took; keys reach this only while it is shown.
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
@@ -150,6 +151,38 @@ TEST_F(CustomerAppTest, NeuerKundeIsTheDefaultButtonOnlyOnItsPage) {
     EXPECT_TRUE(tab().BitBtn14->isDefault());
     window->PageControl1->setCurrentIndex(0);
     EXPECT_FALSE(tab().BitBtn14->isDefault());
+}
+
+TEST_F(CustomerAppTest, EnterAndEscapeFromTheTabBarReachTheButtonsOnlyOnTheirPage) {
+    putDataFile(bytes({0x02, 0, 0, 0, 0x04, 0, 0,    0, 0x41, 0, 0x62, 0, 0x65, 0, 0x6C, 0,
+                       0x06, 0, 0, 0, 0x4D, 0, 0xFC, 0, 0x6C, 0, 0x6C, 0, 0x65, 0, 0x72, 0}));
+    start();
+    QTabBar* bar = window->PageControl1->tabBar();
+    tab().list().select(0);
+    bar->setFocus();
+    QTest::keyClick(bar, Qt::Key_Return);
+    QTest::keyClick(bar, Qt::Key_Escape);
+    EXPECT_EQ(tab().list().count(), 2) << "on the sheet page neither key reaches them";
+    EXPECT_TRUE(dialogs_.questions.empty());
+
+    window->PageControl1->setCurrentIndex(1);
+    bar->setFocus();
+    dialogs_.questionAnswers.push_back(Dialogs::Answer::Yes);
+    QTest::keyClick(bar, Qt::Key_Escape);
+    ASSERT_EQ(dialogs_.questions.size(), 1u) << "Escape runs Löschen";
+    EXPECT_EQ(namesOf(tab().list()), QStringList{QStringLiteral("Müller")});
+
+    // A focused button of the button bar is pressed by Enter on the platform; it never makes a
+    // new customer.
+    window->BitBtn11->setFocus();
+    QTest::keyClick(window->BitBtn11, Qt::Key_Return);
+    EXPECT_EQ(tab().list().count(), 1);
+
+    bar->setFocus();
+    QTest::keyClick(bar, Qt::Key_Return);
+    EXPECT_EQ(namesOf(tab().list()), (QStringList{QStringLiteral("Müller"), QString()}))
+        << "Enter runs Neuer Kunde";
+    EXPECT_EQ(itemsOf(window->ScrollBox1->kundeEd()), namesOf(tab().list()));
 }
 
 class PresetTest : public CustomerAppTest {
