@@ -57,6 +57,9 @@ SheetView::SheetView(Sheet& sheet, QWidget* parent) : QScrollArea(parent), sheet
     content_->setAutoFillBackground(true);
     build();
     setWidget(content_);
+    // Over a scroll bar as well, the window's step is the only one.
+    verticalScrollBar()->installEventFilter(this);
+    horizontalScrollBar()->installEventFilter(this);
     sheet_.onRowShown = [this](RowId id, bool shown) {
         row(id)->setVisible(shown);
         relayout();
@@ -222,7 +225,9 @@ void SheetView::wheelEvent(QWheelEvent* event) {
 }
 
 bool SheetView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Wheel && watched == kundeEd() && !kundeEd()->hasFocus()) {
+    if (event->type() == QEvent::Wheel &&
+        ((watched == kundeEd() && !kundeEd()->hasFocus()) || watched == verticalScrollBar() ||
+         watched == horizontalScrollBar())) {
         event->ignore();
         return true;
     }

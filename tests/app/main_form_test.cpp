@@ -82,6 +82,7 @@ TEST_F(MainFormTest, TheWindowAsDesigned) {
     EXPECT_EQ(form->PageControl1->currentIndex(), 0);
     EXPECT_EQ(form->customerPage(), form->PageControl1->widget(1));
     EXPECT_TRUE(form->ScrollBox1->isVisible());
+    EXPECT_FALSE(form->ScrollBox1->horizontalScrollBar()->isVisible());
 
     const struct {
         QPushButton* button;
@@ -266,6 +267,8 @@ TEST_F(MainFormTest, TheWheelScrollsTheSheetOnTheFirstTabOnly) {
     wheel(*form, -240, form->Panel18);
     EXPECT_EQ(bar->value(), 80) << "two notches at once, over the button bar";
     EXPECT_EQ(field->text(), QStringLiteral("15,00")) << "the wheel does nothing in a field";
+    wheel(*form, -120, bar);
+    EXPECT_EQ(bar->value(), 100) << "over the scroll bar, too, one notch is one step";
     for (int i = 0; i * TMainForm::kWheelStep <= maximum; ++i) {
         wheel(*form, -120, form->ScrollBox1->viewport());
     }
