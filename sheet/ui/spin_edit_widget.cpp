@@ -212,8 +212,10 @@ void SpinEditWidget::keyPressEvent(QKeyEvent* event) {
     }
     const QString typed = event->text();
     const Qt::KeyboardModifiers mods = event->modifiers();
-    const bool command = (mods & (Qt::ControlModifier | Qt::MetaModifier)) &&
-                         !((mods & Qt::ControlModifier) && (mods & Qt::AltModifier));
+    // Ctrl combinations are the text box's own commands (Ctrl+Alt is AltGr typing). With any
+    // other modifier a printable character is typed and goes through the filter; the text box
+    // would otherwise insert it as it stands (Meta+A gives "a").
+    const bool command = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
     if (typed.isEmpty() || command || isControlText(typed)) {
         // Editing keys, Enter and Esc: Enter and Esc stay unhandled so that the window's default
         // and cancel buttons get them.
@@ -280,8 +282,14 @@ void SpinEditWidget::focusMovedOnFromMenuBar(QWidget* now) {
 }
 
 void SpinEditWidget::mousePressEvent(QMouseEvent* event) {
+    const bool entering = enteredByMouse_;
     enteredByMouse_ = false;
     QLineEdit::mousePressEvent(event);
+    // Only a left click in the text places the cursor on entering; the right button (about to
+    // open the context menu) or the middle one enters the field like the keyboard.
+    if (entering && event->button() != Qt::LeftButton) {
+        selectAll();
+    }
 }
 
 void SpinEditWidget::mouseReleaseEvent(QMouseEvent* event) {

@@ -90,6 +90,15 @@ TEST_F(SpinEditWidgetTest, EnteringSelectsTheTextExceptByAClickInIt) {
     QTest::mouseClick(mwst, Qt::LeftButton, {}, QPoint(20, mwst->height() / 2));
     EXPECT_TRUE(mwst->hasFocus());
     EXPECT_FALSE(mwst->hasSelectedText());
+
+    // A right click enters the field as the keyboard does (the context menu it opens is closed).
+    SpinEditWidget* roof = widget(FieldId::Dach14Ed);
+    QTest::mouseClick(roof, Qt::RightButton, {}, QPoint(20, roof->height() / 2));
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+        popup->close();
+    }
+    EXPECT_TRUE(roof->hasFocus());
+    EXPECT_EQ(roof->selectedText(), QStringLiteral("0,00"));
 }
 
 TEST_F(SpinEditWidgetTest, AHeldButtonRepeatsPausesOutsideItsHalfAndStopsOnRelease) {
@@ -182,6 +191,14 @@ TEST_F(SpinEditWidgetTest, TheTypingFilter) {
         EXPECT_EQ(dialogs_.beeps - beeps, row.beeps ? 1 : 0);
         EXPECT_EQ(rules_.empty(), row.beeps);
     }
+
+    // A modifier other than Ctrl does not take a letter past the filter.
+    startWith(FieldId::List1Ed, u"12");
+    const int beeps = dialogs_.beeps;
+    QTest::sendKeyEvent(QTest::Click, widget(FieldId::List1Ed), Qt::Key_A, QStringLiteral("a"),
+                        Qt::MetaModifier);
+    EXPECT_EQ(widget(FieldId::List1Ed)->text(), QStringLiteral("12"));
+    EXPECT_EQ(dialogs_.beeps - beeps, 1);
 }
 
 TEST_F(SpinEditWidgetTest, EveryKeystrokeRunsTheRuleAndLeavingOnceMore) {
