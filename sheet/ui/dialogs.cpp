@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QStringList>
 #include <exception>
@@ -20,7 +21,8 @@ QtDialogs& qtDialogs() {
 }
 
 std::optional<QString> runFileDialog(QWidget* parent, const QString& filter,
-                                     const QString& defaultSuffix, QFileDialog::AcceptMode mode) {
+                                     const QString& defaultSuffix, QFileDialog::AcceptMode mode,
+                                     const QString& suggestedName = QString()) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
     // Opening accepts a typed name that does not exist: the open itself reports it, as the
@@ -30,6 +32,8 @@ std::optional<QString> runFileDialog(QWidget* parent, const QString& filter,
     dialog.setDefaultSuffix(defaultSuffix);
     if (mode == QFileDialog::AcceptSave) {
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (!suggestedName.isEmpty())
+            dialog.selectFile(suggestedName);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
@@ -57,8 +61,9 @@ std::optional<QString> QtDialogs::openFileName(QWidget* parent, const QString& f
 }
 
 std::optional<QString> QtDialogs::saveFileName(QWidget* parent, const QString& filter,
-                                               const QString& defaultSuffix) {
-    return runFileDialog(parent, filter, defaultSuffix, QFileDialog::AcceptSave);
+                                               const QString& defaultSuffix,
+                                               const QString& suggestedName) {
+    return runFileDialog(parent, filter, defaultSuffix, QFileDialog::AcceptSave, suggestedName);
 }
 
 void QtDialogs::message(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
@@ -103,6 +108,18 @@ void QtDialogs::beep() {
 bool QtDialogs::printerSetup(QWidget* parent, QPrinter& printer) {
     QPrintDialog dialog(&printer, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogs::runForm(QDialog& form) {
+    return form.exec() == QDialog::Accepted;
+}
+
+void QtDialogs::printPreview(QWidget* parent, QPrinter& printer,
+                             const std::function<void(QPrinter&)>& paint) {
+    QPrintPreviewDialog preview(&printer, parent);
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&paint](QPrinter* target) { paint(*target); });
+    preview.exec();
 }
 
 QString qtFileFilter(const QString& filter) {

@@ -4,8 +4,10 @@
 // answers and records.
 
 #include <QString>
+#include <functional>
 #include <optional>
 
+class QDialog;
 class QPrinter;
 class QWidget;
 
@@ -27,11 +29,13 @@ public:
     // The full name of a file to open or to save, nothing when the user cancels. `filter` is a
     // list of "description|pattern" pairs joined by "|" ("Kalkulation (*.kal)|*.kal");
     // `defaultSuffix` (".kal") is added to a name typed without one. Saving never asks before
-    // replacing an existing file.
+    // replacing an existing file. `suggestedName` (a bare file name) is what the save dialog
+    // offers before the user types.
     virtual std::optional<QString> openFileName(QWidget* parent, const QString& filter,
                                                 const QString& defaultSuffix) = 0;
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
-                                                const QString& defaultSuffix) = 0;
+                                                const QString& defaultSuffix,
+                                                const QString& suggestedName = QString()) = 0;
     // A box with an OK button. An empty caption leaves the platform's default title.
     virtual void message(QWidget* parent, const QString& caption, const QString& text,
                          Icon icon) = 0;
@@ -41,6 +45,12 @@ public:
     virtual void beep() = 0;
     // The printer set-up dialog working on `printer`; false when the user cancels.
     virtual bool printerSetup(QWidget* parent, QPrinter& printer) = 0;
+    // One of the program's own forms (firm data, offer), run modally; true when it was accepted.
+    virtual bool runForm(QDialog& form) = 0;
+    // The print preview of a document that `paint` draws on the printer it is given; the preview
+    // prints on `printer` when the user asks it to.
+    virtual void printPreview(QWidget* parent, QPrinter& printer,
+                              const std::function<void(QPrinter&)>& paint) = 0;
 };
 
 // The dialogs in use for the whole process: QtDialogs unless a replacement is installed.
@@ -49,17 +59,22 @@ Dialogs& dialogs();
 // nullptr returns to QtDialogs.
 void setDialogs(Dialogs* replacement);
 
-// The real dialogs: QFileDialog, QMessageBox, QPrintDialog and QApplication::beep.
+// The real dialogs: QFileDialog, QMessageBox, QPrintDialog, QPrintPreviewDialog and
+// QApplication::beep.
 class QtDialogs final : public Dialogs {
 public:
     std::optional<QString> openFileName(QWidget* parent, const QString& filter,
                                         const QString& defaultSuffix) override;
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
-                                        const QString& defaultSuffix) override;
+                                        const QString& defaultSuffix,
+                                        const QString& suggestedName = QString()) override;
     void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
     Answer question(QWidget* parent, const QString& caption, const QString& text) override;
     void beep() override;
     bool printerSetup(QWidget* parent, QPrinter& printer) override;
+    bool runForm(QDialog& form) override;
+    void printPreview(QWidget* parent, QPrinter& printer,
+                      const std::function<void(QPrinter&)>& paint) override;
 };
 
 // A "description|pattern|..." filter in QFileDialog's form: one "description (patterns)" per

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QPrinter>
 #include <QTimer>
 #include <QWidget>
 
@@ -49,8 +50,9 @@ std::optional<QString> FakeDialogs::openFileName(QWidget*, const QString& filter
 }
 
 std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString& filter,
-                                                 const QString& defaultSuffix) {
-    fileRequests.push_back({true, filter, defaultSuffix});
+                                                 const QString& defaultSuffix,
+                                                 const QString& suggestedName) {
+    fileRequests.push_back({true, filter, defaultSuffix, suggestedName});
     if (fileAnswers.empty()) {
         ADD_FAILURE() << "a save dialog nobody expected";
         return std::nullopt;
@@ -84,6 +86,27 @@ bool FakeDialogs::printerSetup(QWidget*, QPrinter&) {
     const bool answer = printerSetupAnswers.front();
     printerSetupAnswers.pop_front();
     return answer;
+}
+
+bool FakeDialogs::runForm(QDialog& form) {
+    forms.push_back(form.windowTitle());
+    if (formAnswers.empty()) {
+        ADD_FAILURE() << "a form nobody expected: " << toStd(form.windowTitle());
+        return false;
+    }
+    const auto answer = std::move(formAnswers.front());
+    formAnswers.pop_front();
+    return answer(form);
+}
+
+void FakeDialogs::printPreview(QWidget*, QPrinter&, const std::function<void(QPrinter&)>& paint) {
+    ++previews;
+    if (!previewPdf)
+        return;
+    QPrinter preview(QPrinter::HighResolution);
+    preview.setOutputFormat(QPrinter::PdfFormat);
+    preview.setOutputFileName(*previewPdf);
+    paint(preview);
 }
 
 ModalWatchdog::ModalWatchdog() {

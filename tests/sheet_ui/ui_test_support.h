@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -41,27 +42,39 @@ public:
         bool save;
         QString filter;
         QString defaultSuffix;
+        QString suggestedName = {};
     };
 
     std::optional<QString> openFileName(QWidget* parent, const QString& filter,
                                         const QString& defaultSuffix) override;
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
-                                        const QString& defaultSuffix) override;
+                                        const QString& defaultSuffix,
+                                        const QString& suggestedName = QString()) override;
     void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
     Answer question(QWidget* parent, const QString& caption, const QString& text) override;
     void beep() override { ++beeps; }
     bool printerSetup(QWidget* parent, QPrinter& printer) override;
+    // Runs the next queued form handler on the real form: it fills the form, clicks its buttons
+    // and says whether the form was accepted.
+    bool runForm(QDialog& form) override;
+    // Records the preview; with previewPdf set, the document is drawn into that PDF file.
+    void printPreview(QWidget* parent, QPrinter& printer,
+                      const std::function<void(QPrinter&)>& paint) override;
 
     // What the next file dialogs answer, in order; nothing is "Cancel". A dialog without a queued
     // answer fails the test.
     std::deque<std::optional<QString>> fileAnswers;
     std::deque<Answer> questionAnswers;
     std::deque<bool> printerSetupAnswers;
+    std::deque<std::function<bool(QDialog&)>> formAnswers;
+    std::optional<QString> previewPdf;
 
     std::vector<FileRequest> fileRequests;
     std::vector<Message> messages;
     std::vector<Message> questions; // icon Question
     int printerSetups = 0;
+    std::vector<QString> forms; // window titles
+    int previews = 0;
     int beeps = 0;
 };
 

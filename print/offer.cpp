@@ -1,0 +1,853 @@
+#include "offer.h"
+
+#include "field_catalogue.h"
+#include "pdf_document_info.h"
+#include "printout.h"
+#include "safe_write.h"
+#include "sheet.h"
+#include "torvane.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QSvgRenderer>
+#include <algorithm>
+#include <functional>
+#include <span>
+
+namespace pyrelto {
+
+namespace {
+
+QString toQString(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString shown(const Sheet& sheet, FieldId id) {
+    return toQString(sheet.shownText(id)).trimmed();
+}
+
+QChar groupSeparatorFor(QChar decimal) {
+    return decimal == QLatin1Char(',') ? QLatin1Char('.') : QLatin1Char(',');
+}
+
+// The rows whose descriptions describe the work: the layers first (what the customer gets), then
+// the materials and the items counted in pieces. The other costs per m² (gas, primer) are the
+// contractor's running costs, not work the customer orders.
+struct DescribedRow {
+    RowId row;
+    FieldId bez;
+    FieldId sum;
+};
+constexpr DescribedRow kDescribedRows[] = {
+    {RowId::Panel11, FieldId::Bez10Ed, FieldId::Summe10Ed},
+    {RowId::Panel12, FieldId::Bez11Ed, FieldId::Summe11Ed},
+    {RowId::Panel13, FieldId::Bez12Ed, FieldId::Summe12Ed},
+    {RowId::Panel2, FieldId::Bez1Ed, FieldId::Summe1Ed},
+    {RowId::Panel3, FieldId::Bez2Ed, FieldId::Summe2Ed},
+    {RowId::Panel4, FieldId::Bez3Ed, FieldId::Summe3Ed},
+    {RowId::Panel5, FieldId::Bez4Ed, FieldId::Summe4Ed},
+    {RowId::Panel6, FieldId::Bez5Ed, FieldId::Summe5Ed},
+    {RowId::Panel9, FieldId::Bez8Ed, FieldId::Summe8Ed},
+    {RowId::Panel22, FieldId::Bez8Ed2, FieldId::Summe8Ed2},
+    {RowId::Panel23, FieldId::Bez8Ed3, FieldId::Summe8Ed3},
+    {RowId::Panel24, FieldId::Bez8Ed4, FieldId::Summe8Ed4},
+    {RowId::Panel25, FieldId::Bez8Ed5, FieldId::Summe8Ed5},
+};
+
+QString withCurrency(const QString& amount, const QString& currency) {
+    return currency.isEmpty() ? amount : amount + QLatin1Char(' ') + currency;
+}
+
+// The VAT rate without the decimals a whole rate does not need: "19,00" → "19", "7,50" → "7,5".
+QString rateText(QString rate, QChar decimal) {
+    if (!rate.contains(decimal))
+        return rate;
+    while (rate.endsWith(QLatin1Char('0')))
+        rate.chop(1);
+    if (rate.endsWith(decimal))
+        rate.chop(1);
+    return rate;
+}
+
+} // namespace
+
+QString FirmData::defaultPaymentTerms() {
+    return QStringLiteral("Zahlbar innerhalb von 14 Tagen nach Rechnungsstellung ohne Abzug. "
+                          "Abgerechnet wird nach tatsächlichem Aufmaß.");
+}
+
+QString FirmData::defaultClosingText() {
+    return QStringLiteral("Wir würden uns freuen, diesen Auftrag für Sie ausführen zu dürfen. Für "
+                          "Rückfragen stehen wir Ihnen jederzeit gerne zur Verfügung.\n\n"
+                          "Mit freundlichen Grüßen");
+}
+
+QString OfferChoices::defaultSubject() {
+    return QStringLiteral("Angebot über Abdichtungsarbeiten");
+}
+
+QString OfferChoices::defaultIntroduction() {
+    return QStringLiteral("Sehr geehrte Damen und Herren,\n\nvielen Dank für Ihre Anfrage. Gerne "
+                          "bieten wir Ihnen die folgenden Leistungen an:");
+}
+
+QString OfferChoices::defaultWorkTitle() {
+    return QStringLiteral("Abdichtung der Dachfläche mit Bitumen-Schweißbahnen, vollflächig "
+                          "verschweißt, einschließlich Material und Verlegung");
+}
+
+QString ibanProblem(const QString& iban) {
+    QString compact;
+    for (const QChar c : iban)
+        if (!c.isSpace())
+            compact.append(c.toUpper());
+    if (compact.isEmpty())
+        return {};
+    const QString shape = QStringLiteral(
+        "Die IBAN „%1“ ist keine gültige IBAN: Sie beginnt mit zwei Buchstaben für das Land und "
+        "zwei Prüfziffern, danach folgen bis zu 30 Buchstaben oder Ziffern.");
+    if (compact.size() < 15 || compact.size() > 34 || !compact.at(0).isLetter() ||
+        !compact.at(1).isLetter() || !compact.at(2).isDigit() || !compact.at(3).isDigit())
+        return shape.arg(iban.trimmed());
+    // ISO 13616: the first four characters moved to the end, letters as 10 to 35, the whole
+    // number modulo 97 must be 1.
+    const QString moved = compact.mid(4) + compact.left(4);
+    int remainder = 0;
+    for (const QChar c : moved) {
+        const ushort u = c.unicode();
+        if (u >= '0' && u <= '9') {
+            remainder = (remainder * 10 + (u - '0')) % 97;
+        } else if (u >= 'A' && u <= 'Z') {
+            remainder = (remainder * 100 + (u - 'A' + 10)) % 97;
+        } else {
+            return shape.arg(iban.trimmed());
+        }
+    }
+    if (remainder != 1)
+        return QStringLiteral("Die IBAN „%1“ ist nicht gültig: Die Prüfziffern passen nicht zur "
+                              "Kontonummer. Bitte prüfen Sie die Eingabe auf Tippfehler.")
+            .arg(iban.trimmed());
+    return {};
+}
+
+QString groupedIban(const QString& iban) {
+    QString compact;
+    for (const QChar c : iban)
+        if (!c.isSpace())
+            compact.append(c.toUpper());
+    QString out;
+    for (qsizetype i = 0; i < compact.size(); ++i) {
+        if (i > 0 && i % 4 == 0)
+            out.append(QLatin1Char(' '));
+        out.append(compact.at(i));
+    }
+    return out;
+}
+
+QString groupedAmount(const QString& shownText, QChar decimal) {
+    const QString text = shownText.trimmed();
+    const qsizetype sign = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    qsizetype end = text.indexOf(decimal);
+    if (end < 0)
+        end = text.size();
+    if (end - sign < 1)
+        return text;
+    for (qsizetype i = sign; i < text.size(); ++i)
+        if (i != end && !text.at(i).isDigit())
+            return text; // "1,5E20", "NAN": not a plain number to group
+    QString out = text.left(sign);
+    for (qsizetype i = sign; i < end; ++i) {
+        if (i > sign && (end - i) % 3 == 0)
+            out.append(groupSeparatorFor(decimal));
+        out.append(text.at(i));
+    }
+    out.append(text.mid(end));
+    return out;
+}
+
+std::optional<long long> centsOf(const QString& shownText, QChar decimal) {
+    const QString text = shownText.trimmed();
+    const bool negative = text.startsWith(QLatin1Char('-'));
+    const qsizetype start = negative ? 1 : 0;
+    const qsizetype point = text.indexOf(decimal);
+    const qsizetype end = point < 0 ? text.size() : point;
+    const QString fraction = point < 0 ? QString() : text.mid(point + 1);
+    if (end - start < 1 || end - start > 15 || fraction.size() > 2)
+        return std::nullopt;
+    long long cents = 0;
+    for (qsizetype i = start; i < end; ++i) {
+        if (!text.at(i).isDigit())
+            return std::nullopt;
+        cents = cents * 10 + text.at(i).digitValue();
+    }
+    for (qsizetype i = 0; i < 2; ++i) {
+        int digit = 0;
+        if (i < fraction.size()) {
+            if (!fraction.at(i).isDigit())
+                return std::nullopt;
+            digit = fraction.at(i).digitValue();
+        }
+        cents = cents * 10 + digit;
+    }
+    return negative ? -cents : cents;
+}
+
+QString centsText(long long cents, QChar decimal) {
+    const bool negative = cents < 0;
+    const unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(cents)
+                                                  : static_cast<unsigned long long>(cents);
+    QString fraction = QString::number(magnitude % 100);
+    if (fraction.size() < 2)
+        fraction.prepend(QLatin1Char('0'));
+    return (negative && magnitude != 0 ? QStringLiteral("-") : QString()) +
+           QString::number(magnitude / 100) + decimal + fraction;
+}
+
+QStringList describedRows(const Sheet& sheet) {
+    QStringList rows;
+    for (const DescribedRow& row : kDescribedRows) {
+        if (!sheet.shown(row.row))
+            continue;
+        const QString description = shown(sheet, row.bez);
+        if (description.isEmpty() || sheet.number(row.sum).GetValue() == 0)
+            continue;
+        rows.append(description);
+    }
+    return rows;
+}
+
+OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices,
+                         QChar decimal) {
+    OfferDocument offer;
+    offer.firm = firm;
+    offer.choices = choices;
+    offer.currency = shown(sheet, FieldId::Waehr15Ed);
+    const auto amount = [&](const QString& text) {
+        return withCurrency(groupedAmount(text, decimal), offer.currency);
+    };
+    const QString area = groupedAmount(shown(sheet, FieldId::Dach14Ed), decimal);
+    const QString netText = shown(sheet, FieldId::Summe15Ed);
+    const QString grossText = shown(sheet, FieldId::BruttoEd);
+
+    QString workTitle = choices.workTitle.trimmed();
+    if (workTitle.isEmpty())
+        workTitle = OfferChoices::defaultWorkTitle();
+    offer.positions.push_back({QStringLiteral("1"), workTitle, area, QStringLiteral("m²"),
+                               amount(shown(sheet, FieldId::Summe13Ed)), amount(netText)});
+    if (!choices.summaryOnly) {
+        int n = 0;
+        for (const QString& description : describedRows(sheet)) {
+            offer.positions.push_back({QStringLiteral("1.%1").arg(++n), description, area,
+                                       QStringLiteral("m²"), QString(), QString()});
+        }
+    }
+
+    offer.net = amount(netText);
+    offer.gross = amount(grossText);
+    offer.vatLabel =
+        QStringLiteral("zzgl. MwSt. %1 %").arg(rateText(shown(sheet, FieldId::MwStEd), decimal));
+    // The difference of the two sums the sheet shows, so that the three lines always add up to
+    // the cent; rounding the rate times the net a third time could miss by one.
+    const auto net = centsOf(netText, decimal);
+    const auto gross = centsOf(grossText, decimal);
+    if (net && gross) {
+        offer.vat = amount(centsText(*gross - *net, decimal));
+    } else {
+        const long double difference = sheet.number(FieldId::BruttoEd).GetValue() -
+                                       sheet.number(FieldId::Summe15Ed).GetValue();
+        offer.vat =
+            withCurrency(QString::number(static_cast<double>(difference), 'E', 2), offer.currency);
+    }
+    return offer;
+}
+
+QString isolatedField(const QString& text) {
+    QString flat = text;
+    flat.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar& c : flat)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar(0x2028) ||
+            c == QChar(0x2029))
+            c = QLatin1Char(' ');
+    flat = flat.trimmed();
+    if (flat.isEmpty())
+        return flat;
+    // FIRST STRONG ISOLATE ... POP DIRECTIONAL ISOLATE
+    return QChar(0x2068) + flat + QChar(0x2069);
+}
+
+QString suggestedOfferFileName(const OfferDocument& offer) {
+    QString name = QStringLiteral("Angebot");
+    for (const QString& part :
+         {offer.choices.number.trimmed(), offer.choices.recipientName.trimmed()})
+        if (!part.isEmpty())
+            name += QLatin1Char(' ') + part;
+    QString safe;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
+            safe.append(QLatin1Char('_'));
+        else
+            safe.append(c);
+    }
+    return safe.left(120).trimmed() + QStringLiteral(".pdf");
+}
+
+// ---- painting ----
+
+namespace {
+
+const QColor kInk(30, 30, 30);
+const QColor kMuted(100, 100, 100);
+const QColor kAccent(31, 64, 104);
+const QColor kHeaderFill(232, 236, 241);
+const QColor kMarks(150, 150, 150);
+
+QFont offerFont(double points, bool bold = false) {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+// Positions on the paper in millimetres from its top left corner (DIN 5008, form B).
+namespace mm {
+constexpr double kPageWidth = 210;
+constexpr double kLeft = 25;
+constexpr double kRight = 190;
+constexpr double kReturnLine = 50;
+constexpr double kAddressTop = 62.7;
+constexpr double kInfoLeft = 125;
+constexpr double kInfoTop = 50;
+constexpr double kSubjectTop = 98.46;
+constexpr double kFollowTop = 30;
+constexpr double kBodyBottom = 258;
+constexpr double kPageNumber = 261;
+constexpr double kFooterTop = 268;
+// Columns of the positions table: Pos., Beschreibung, Menge, Einheit, Einzelpreis, Gesamtpreis.
+constexpr std::array<double, 7> kColumns{25, 35, 106, 124, 140, 164, 190};
+} // namespace mm
+
+// A piece of the letter body that the pages are filled with, top to bottom.
+struct FlowItem {
+    double height = 0; // device pixels
+    std::function<void(QPainter&, double top)> paint;
+    bool tableRow = false;
+    bool keepWithNext = false;
+};
+
+class OfferPainter {
+public:
+    OfferPainter(const OfferDocument& offer, QPagedPaintDevice& device)
+        : offer_(offer), device_(device), dpmm_(device.logicalDpiY() / 25.4) {
+        logo_ = loadLogo(offer.firm.logoPath);
+    }
+
+    int paint() {
+        buildFlow();
+        const auto pages = paginate();
+        QPainter painter;
+        if (!painter.begin(&device_))
+            throw PrintError(QStringLiteral("Das Angebot konnte nicht erstellt werden."));
+        // Every position is measured from the paper's corner, whatever margins the device keeps.
+        const QRectF paintRect = device_.pageLayout().paintRectPixels(device_.logicalDpiX());
+        const QPointF origin = -paintRect.topLeft();
+        for (std::size_t page = 0; page < pages.size(); ++page) {
+            if (page > 0 && !device_.newPage())
+                throw PrintError(QStringLiteral("Der Drucker hat keine neue Seite angenommen."));
+            painter.resetTransform();
+            painter.translate(origin);
+            const int number = static_cast<int>(page) + 1;
+            if (page == 0)
+                paintFirstPageHead(painter);
+            else
+                paintFollowHead(painter, number);
+            paintMarks(painter);
+            double y = x(page == 0 ? mm::kSubjectTop : mm::kFollowTop);
+            const auto [first, last] = pages[page];
+            if (page > 0 && first < last && flow_[static_cast<std::size_t>(first)].tableRow) {
+                paintTableHeader(painter, y);
+                y += tableHeaderHeight();
+            }
+            for (int i = first; i < last; ++i) {
+                flow_[static_cast<std::size_t>(i)].paint(painter, y);
+                y += flow_[static_cast<std::size_t>(i)].height;
+            }
+            if (pages.size() > 1) {
+                painter.setFont(small_);
+                painter.setPen(kMuted);
+                painter.drawText(QRectF(x(mm::kLeft), x(mm::kPageNumber), x(mm::kRight - mm::kLeft),
+                                        line(small_)),
+                                 Qt::AlignRight | Qt::AlignVCenter,
+                                 QStringLiteral("Seite %1 von %2").arg(number).arg(pages.size()));
+            }
+            paintFooter(painter);
+        }
+        if (!painter.end())
+            throw PrintError(QStringLiteral("Das Angebot konnte nicht abgeschlossen werden."));
+        return static_cast<int>(pages.size());
+    }
+
+private:
+    double x(double millimetres) const { return millimetres * dpmm_; }
+    double line(const QFont& font) const { return QFontMetricsF(font, &device_).lineSpacing(); }
+    double width(const QString& text, const QFont& font) const {
+        return QFontMetricsF(font, &device_).horizontalAdvance(text);
+    }
+
+    struct Logo {
+        QImage image;
+        std::shared_ptr<QSvgRenderer> svg;
+        QSizeF size() const { return svg ? QSizeF(svg->defaultSize()) : QSizeF(image.size()); }
+        bool valid() const { return svg || !image.isNull(); }
+    };
+    static Logo loadLogo(const QString& path) {
+        Logo logo;
+        if (path.isEmpty())
+            return logo;
+        if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+            auto svg = std::make_shared<QSvgRenderer>(path);
+            if (svg->isValid() && !svg->defaultSize().isEmpty())
+                logo.svg = std::move(svg);
+        } else {
+            logo.image = QImage(path);
+        }
+        return logo;
+    }
+
+    // Greedy word wrap; a word wider than the line is cut where it must be.
+    QStringList wrap(const QString& text, const QFont& font, double room) const {
+        QStringList lines;
+        const QFontMetricsF metrics(font, &device_);
+        for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+            const QString trimmed = paragraph.trimmed();
+            if (trimmed.isEmpty()) {
+                lines.append(QString());
+                continue;
+            }
+            QString current;
+            for (QString word : trimmed.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                const QString candidate =
+                    current.isEmpty() ? word : current + QLatin1Char(' ') + word;
+                if (metrics.horizontalAdvance(candidate) <= room) {
+                    current = candidate;
+                    continue;
+                }
+                if (!current.isEmpty())
+                    lines.append(current);
+                while (metrics.horizontalAdvance(word) > room && word.size() > 1) {
+                    qsizetype cut = word.size() - 1;
+                    while (cut > 1 && metrics.horizontalAdvance(word.left(cut)) > room)
+                        --cut;
+                    lines.append(word.left(cut));
+                    word = word.mid(cut);
+                }
+                current = word;
+            }
+            lines.append(current);
+        }
+        return lines;
+    }
+
+    void drawLine(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
+                  const QColor& colour, Qt::Alignment align = Qt::AlignLeft) {
+        if (text.isEmpty())
+            return;
+        painter.setFont(font);
+        painter.setPen(colour);
+        painter.drawText(rect, align | Qt::AlignVCenter, isolatedField(text));
+    }
+
+    void addParagraphs(const QString& text, const QFont& font, double spacingAfter) {
+        const QStringList lines = wrap(text, font, x(mm::kRight - mm::kLeft));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString lineText = lines.at(i);
+            const double h = line(font) * 1.15 + (i + 1 == lines.size() ? spacingAfter : 0);
+            flow_.push_back({h, [this, lineText, font](QPainter& p, double top) {
+                                 drawLine(p,
+                                          QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft),
+                                                 line(font) * 1.15),
+                                          lineText, font, kInk);
+                             }});
+        }
+    }
+
+    double tableHeaderHeight() const { return line(tableHead_) * 1.7; }
+
+    void paintTableHeader(QPainter& painter, double top) {
+        const double h = tableHeaderHeight();
+        painter.fillRect(QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft), h), kHeaderFill);
+        static const std::array<QString, 6> titles{
+            QStringLiteral("Pos."),        QStringLiteral("Beschreibung"),
+            QStringLiteral("Menge"),       QStringLiteral("Einheit"),
+            QStringLiteral("Einzelpreis"), QStringLiteral("Gesamtpreis")};
+        painter.setFont(tableHead_);
+        painter.setPen(kAccent);
+        for (std::size_t c = 0; c < titles.size(); ++c) {
+            const QRectF cell = cellRect(c, top, h);
+            painter.drawText(cell, alignment(c) | Qt::AlignVCenter, titles[c]);
+        }
+    }
+
+    static Qt::Alignment alignment(std::size_t column) {
+        return column == 2 || column >= 4 ? Qt::AlignRight : Qt::AlignLeft;
+    }
+    QRectF cellRect(std::size_t column, double top, double h) const {
+        const double pad = x(1.2);
+        return QRectF(x(mm::kColumns[column]) + pad, top,
+                      x(mm::kColumns[column + 1] - mm::kColumns[column]) - 2 * pad, h);
+    }
+
+    void addPositions() {
+        const double h = tableHeaderHeight();
+        flow_.push_back(
+            {h, [this](QPainter& p, double top) { paintTableHeader(p, top); }, false, true});
+        const double rowLine = line(body_) * 1.25;
+        for (std::size_t i = 0; i < offer_.positions.size(); ++i) {
+            const OfferPosition& position = offer_.positions[i];
+            const bool charged = !position.total.isEmpty();
+            const QFont& font = charged ? bodyBold_ : body_;
+            const QRectF descriptionCell = cellRect(1, 0, 0);
+            const QStringList lines = wrap(position.description, font, descriptionCell.width());
+            const double padTop = x(charged ? 1.6 : 0.6);
+            for (qsizetype l = 0; l < lines.size(); ++l) {
+                const bool first = l == 0;
+                const bool lastLine = l + 1 == lines.size();
+                const double rowHeight = rowLine + (first ? padTop : 0) + (lastLine ? x(0.8) : 0);
+                const QString text = lines.at(l);
+                flow_.push_back(
+                    {rowHeight,
+                     [this, position, text, first, lastLine, padTop, rowLine, &font,
+                      rule = lastLine && i + 1 < offer_.positions.size() &&
+                             !offer_.positions[i + 1].total.isEmpty()](QPainter& p, double top) {
+                         const double y = top + (first ? padTop : 0);
+                         drawLine(p, cellRect(1, y, rowLine), text, font, kInk);
+                         if (first) {
+                             const std::array<QString, 6> cells{position.number,    QString(),
+                                                                position.quantity,  position.unit,
+                                                                position.unitPrice, position.total};
+                             for (std::size_t c : {0u, 2u, 3u, 4u, 5u})
+                                 drawLine(p, cellRect(c, y, rowLine), cells[c], font, kInk,
+                                          alignment(c));
+                         }
+                         if (rule) {
+                             p.setPen(QPen(kMarks, x(0.15)));
+                             const double bottom = y + rowLine + x(0.8);
+                             p.drawLine(QPointF(x(mm::kLeft), bottom),
+                                        QPointF(x(mm::kRight), bottom));
+                         }
+                     },
+                     true, false});
+            }
+        }
+    }
+
+    void addTotals() {
+        const double rowLine = line(body_) * 1.35;
+        const double grossLine = line(bodyBold_) * 1.6;
+        const double h = x(3) + rowLine * 2 + x(1.5) + grossLine + x(6);
+        flow_.push_back(
+            {h, [this, rowLine, grossLine](QPainter& p, double top) {
+                 p.setPen(QPen(kInk, x(0.25)));
+                 p.drawLine(QPointF(x(mm::kLeft), top + x(1)), QPointF(x(mm::kRight), top + x(1)));
+                 double y = top + x(3);
+                 const QRectF labels(x(110), 0, x(52), rowLine);
+                 const QRectF values(x(mm::kColumns[5] - 8), 0,
+                                     x(mm::kRight - mm::kColumns[5] + 8) - x(1.2), rowLine);
+                 const auto row = [&](const QString& label, const QString& value, const QFont& font,
+                                      double h) {
+                     drawLine(p, labels.translated(0, y).adjusted(0, 0, 0, h - rowLine), label,
+                              font, kInk);
+                     drawLine(p, values.translated(0, y).adjusted(0, 0, 0, h - rowLine), value,
+                              font, kInk, Qt::AlignRight);
+                     y += h;
+                 };
+                 row(QStringLiteral("Nettobetrag"), offer_.net, body_, rowLine);
+                 row(offer_.vatLabel, offer_.vat, body_, rowLine);
+                 y += x(0.5);
+                 p.setPen(QPen(kInk, x(0.25)));
+                 p.drawLine(QPointF(x(110), y), QPointF(x(mm::kRight), y));
+                 y += x(1);
+                 row(QStringLiteral("Gesamtbetrag"), offer_.gross, grossFont_, grossLine);
+                 p.setPen(QPen(kInk, x(0.25)));
+                 p.drawLine(QPointF(x(110), y), QPointF(x(mm::kRight), y));
+                 p.drawLine(QPointF(x(110), y + x(0.6)), QPointF(x(mm::kRight), y + x(0.6)));
+             }});
+    }
+
+    void buildFlow() {
+        body_ = offerFont(9.5);
+        bodyBold_ = offerFont(9.5, true);
+        small_ = offerFont(7);
+        tableHead_ = offerFont(8.5, true);
+        grossFont_ = offerFont(10.5, true);
+        const QFont subject = offerFont(12, true);
+        const OfferChoices& c = offer_.choices;
+
+        const QString subjectText =
+            c.subject.trimmed().isEmpty() ? OfferChoices::defaultSubject() : c.subject.trimmed();
+        flow_.push_back(
+            {line(subject) * 1.2 + x(2), [this, subject, subjectText](QPainter& p, double top) {
+                 drawLine(p,
+                          QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft), line(subject) * 1.2),
+                          subjectText, subject, kAccent);
+             }});
+        flow_.push_back(
+            {line(body_) * 1.15 + x(4), [this](QPainter& p, double top) {
+                 drawLine(p,
+                          QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft), line(body_) * 1.15),
+                          QStringLiteral("Angebotsnummer %1").arg(offer_.choices.number.trimmed()),
+                          body_, kMuted);
+             }});
+        if (!c.introduction.trimmed().isEmpty())
+            addParagraphs(c.introduction.trimmed(), body_, x(4));
+        addPositions();
+        addTotals();
+        QString terms = QStringLiteral("Dieses Angebot ist gültig bis zum %1.")
+                            .arg(c.validUntil.toString(QStringLiteral("dd.MM.yyyy")));
+        const QString payment = offer_.firm.paymentTerms.trimmed().isEmpty()
+                                    ? FirmData::defaultPaymentTerms()
+                                    : offer_.firm.paymentTerms.trimmed();
+        terms += QLatin1Char(' ') + payment;
+        addParagraphs(terms, body_, x(4));
+        const QString closing = offer_.firm.closingText.trimmed().isEmpty()
+                                    ? FirmData::defaultClosingText()
+                                    : offer_.firm.closingText.trimmed();
+        addParagraphs(closing, body_, x(3));
+        QStringList signature;
+        if (!offer_.firm.contact.trimmed().isEmpty())
+            signature << offer_.firm.contact.trimmed();
+        if (!offer_.firm.name.trimmed().isEmpty())
+            signature << offer_.firm.name.trimmed();
+        if (!signature.isEmpty())
+            addParagraphs(signature.join(QLatin1Char('\n')), body_, 0);
+    }
+
+    // [first, end) of the flow items on each page. A table header stays with its first row, and a
+    // page that goes on inside the table gets the header again.
+    std::vector<std::pair<int, int>> paginate() const {
+        std::vector<std::pair<int, int>> pages;
+        const int count = static_cast<int>(flow_.size());
+        int first = 0;
+        double y = x(mm::kSubjectTop);
+        const double bottom = x(mm::kBodyBottom);
+        for (int i = 0; i < count; ++i) {
+            const FlowItem& item = flow_[static_cast<std::size_t>(i)];
+            const double needed = item.height + (item.keepWithNext && i + 1 < count
+                                                     ? flow_[static_cast<std::size_t>(i) + 1].height
+                                                     : 0);
+            if (i > first && y + needed > bottom) {
+                pages.emplace_back(first, i);
+                first = i;
+                y = x(mm::kFollowTop) + (item.tableRow ? tableHeaderHeight() : 0);
+            }
+            y += item.height;
+        }
+        pages.emplace_back(first, count);
+        return pages;
+    }
+
+    void paintMarks(QPainter& painter) {
+        painter.setPen(QPen(kMarks, x(0.2)));
+        for (const double fold : {105.0, 210.0})
+            painter.drawLine(QPointF(x(4), x(fold)), QPointF(x(9), x(fold)));
+        painter.drawLine(QPointF(x(4), x(148.5)), QPointF(x(12), x(148.5)));
+    }
+
+    QString returnLine() const {
+        QStringList parts;
+        for (const QString& part : {offer_.firm.name, offer_.firm.street, offer_.firm.postcodeTown})
+            if (!part.trimmed().isEmpty())
+                parts << part.trimmed();
+        return parts.join(QStringLiteral(" · "));
+    }
+
+    void paintFirstPageHead(QPainter& painter) {
+        const FirmData& firm = offer_.firm;
+        const double textRoom = x(mm::kRight - mm::kLeft);
+        double logoLeft = x(mm::kRight);
+        if (logo_.valid()) {
+            // At most 60 × 24 mm in the top right corner, its proportions kept.
+            QSizeF size = logo_.size();
+            size.scale(QSizeF(x(60), x(24)), Qt::KeepAspectRatio);
+            const QRectF target(x(mm::kRight) - size.width(), x(12), size.width(), size.height());
+            if (logo_.svg)
+                logo_.svg->render(&painter, target);
+            else
+                painter.drawImage(target, logo_.image);
+            logoLeft = target.left() - x(5);
+        }
+        if (firm.hasLetterhead()) {
+            const QFont nameFont = offerFont(17, true);
+            const double room = std::min(textRoom, logoLeft - x(mm::kLeft));
+            drawLine(painter, QRectF(x(mm::kLeft), x(14), room, line(nameFont)),
+                     QFontMetricsF(nameFont, &device_)
+                         .elidedText(firm.name.trimmed(), Qt::ElideRight, room),
+                     nameFont, kAccent);
+            QStringList details;
+            for (const QString& part : {firm.contact, firm.street, firm.postcodeTown})
+                if (!part.trimmed().isEmpty())
+                    details << part.trimmed();
+            drawLine(painter,
+                     QRectF(x(mm::kLeft), x(14) + line(nameFont) + x(1), room, line(small_)),
+                     details.join(QStringLiteral(" · ")), offerFont(8), kMuted);
+            painter.setPen(QPen(kAccent, x(0.5)));
+            painter.drawLine(QPointF(x(mm::kLeft), x(40)), QPointF(x(mm::kRight), x(40)));
+            // The return address above the recipient, small and underlined, as window
+            // envelopes show it.
+            QFont returnFont = offerFont(6.5);
+            returnFont.setUnderline(true);
+            drawLine(painter, QRectF(x(mm::kLeft), x(mm::kReturnLine), x(80), line(returnFont)),
+                     returnLine(), returnFont, kMuted);
+        }
+        // The recipient.
+        const QFont addressFont = offerFont(10);
+        double y = x(mm::kAddressTop);
+        QStringList recipient;
+        if (!offer_.choices.recipientName.trimmed().isEmpty())
+            recipient << offer_.choices.recipientName.trimmed();
+        for (const QString& part : offer_.choices.recipientAddress.split(QLatin1Char('\n')))
+            if (!part.trimmed().isEmpty())
+                recipient << part.trimmed();
+        for (const QString& part : recipient.mid(0, 6)) {
+            drawLine(painter, QRectF(x(mm::kLeft), y, x(80), line(addressFont)), part, addressFont,
+                     kInk);
+            y += line(addressFont);
+        }
+        // The information block.
+        QList<std::pair<QString, QString>> info{
+            {QStringLiteral("Angebotsnummer"), offer_.choices.number.trimmed()},
+            {QStringLiteral("Datum"), offer_.choices.date.toString(QStringLiteral("dd.MM.yyyy"))},
+            {QStringLiteral("Gültig bis"),
+             offer_.choices.validUntil.toString(QStringLiteral("dd.MM.yyyy"))}};
+        if (!firm.contact.trimmed().isEmpty())
+            info.append({QStringLiteral("Ansprechpartner"), firm.contact.trimmed()});
+        if (!firm.phone.trimmed().isEmpty())
+            info.append({QStringLiteral("Telefon"), firm.phone.trimmed()});
+        if (!firm.email.trimmed().isEmpty())
+            info.append({QStringLiteral("E-Mail"), firm.email.trimmed()});
+        const QFont label = offerFont(8);
+        const QFont value = offerFont(8.5);
+        y = x(mm::kInfoTop);
+        for (const auto& [name, text] : info) {
+            drawLine(painter, QRectF(x(mm::kInfoLeft), y, x(28), line(value) * 1.2), name, label,
+                     kMuted);
+            drawLine(painter,
+                     QRectF(x(mm::kInfoLeft + 29), y, x(mm::kRight - mm::kInfoLeft - 29),
+                            line(value) * 1.2),
+                     text, value, kInk);
+            y += line(value) * 1.2;
+        }
+    }
+
+    void paintFollowHead(QPainter& painter, int page) {
+        const QFont head = offerFont(8.5, true);
+        const QRectF band(x(mm::kLeft), x(14), x(mm::kRight - mm::kLeft), line(head));
+        if (offer_.firm.hasLetterhead())
+            drawLine(painter, band, offer_.firm.name.trimmed(), head, kAccent);
+        drawLine(painter, band,
+                 QStringLiteral("Angebot %1 vom %2 – Seite %3")
+                     .arg(offer_.choices.number.trimmed(),
+                          offer_.choices.date.toString(QStringLiteral("dd.MM.yyyy")))
+                     .arg(page),
+                 offerFont(8), kMuted, Qt::AlignRight);
+        painter.setPen(QPen(kAccent, x(0.3)));
+        painter.drawLine(QPointF(x(mm::kLeft), x(20)), QPointF(x(mm::kRight), x(20)));
+    }
+
+    void paintFooter(QPainter& painter) {
+        const FirmData& f = offer_.firm;
+        if (!f.hasLetterhead())
+            return;
+        const auto join = [](std::initializer_list<QString> parts) {
+            QStringList kept;
+            for (const QString& part : parts)
+                if (!part.trimmed().isEmpty())
+                    kept << part.trimmed();
+            return kept;
+        };
+        const auto labelled = [](const QString& label, const QString& value) {
+            return value.trimmed().isEmpty() ? QString() : label + value.trimmed();
+        };
+        const std::array<QStringList, 4> columns{
+            join({f.name, f.street, f.postcodeTown}),
+            join({labelled(QStringLiteral("Tel. "), f.phone), f.email, f.web}),
+            join({labelled(QStringLiteral("Inhaber: "), f.contact),
+                  labelled(QStringLiteral("Steuer-Nr./USt-IdNr.: "), f.taxId)}),
+            join({labelled(QStringLiteral("Kontoinhaber: "), f.accountHolder),
+                  labelled(QStringLiteral("IBAN: "), groupedIban(f.iban)),
+                  labelled(QStringLiteral("BIC: "), f.bic)})};
+        constexpr std::array<double, 5> edges{mm::kLeft, 62, 100, 140, mm::kRight};
+        painter.setPen(QPen(kMarks, x(0.2)));
+        painter.drawLine(QPointF(x(mm::kLeft), x(mm::kFooterTop - 2)),
+                         QPointF(x(mm::kRight), x(mm::kFooterTop - 2)));
+        const double h = line(small_) * 1.1;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            double y = x(mm::kFooterTop);
+            const double room = x(edges[c + 1] - edges[c] - 2);
+            for (const QString& entry : columns[c]) {
+                for (const QString& part : wrap(entry, small_, room)) {
+                    drawLine(painter, QRectF(x(edges[c]), y, room, h), part, small_, kMuted);
+                    y += h;
+                }
+            }
+        }
+    }
+
+    const OfferDocument& offer_;
+    QPagedPaintDevice& device_;
+    double dpmm_;
+    Logo logo_;
+    std::vector<FlowItem> flow_;
+    QFont body_, bodyBold_, small_, tableHead_, grossFont_;
+};
+
+} // namespace
+
+int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device) {
+    OfferPainter painter(offer, device);
+    return painter.paint();
+}
+
+int printOffer(const OfferDocument& offer, QPrinter& printer) {
+    if (const QString problem = printerProblem(printer); !problem.isEmpty())
+        throw PrintError(problem);
+    printer.setDocName(QStringLiteral("Angebot ") + offer.choices.number.trimmed());
+    return paintOffer(offer, printer);
+}
+
+QByteArray offerPdf(const OfferDocument& offer) {
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        writer.setResolution(600);
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        const QString title = QStringLiteral("Angebot ") + offer.choices.number.trimmed();
+        writer.setTitle(title);
+        writer.setCreator(QStringLiteral("Pyrelto Kalkulation"));
+        paintOffer(offer, writer);
+    }
+    if (bytes.isEmpty())
+        throw PrintError(QStringLiteral("Das Angebot konnte nicht erstellt werden."));
+    return withDocumentAuthor(bytes, offer.firm.name.trimmed());
+}
+
+void writeOfferPdf(const OfferDocument& offer, const QString& fileName) {
+    const QByteArray bytes = offerPdf(offer);
+    const std::span<const std::byte> data(reinterpret_cast<const std::byte*>(bytes.constData()),
+                                          static_cast<std::size_t>(bytes.size()));
+    if (!writeFileSafely(fileName.toStdU16String(), data))
+        throw PrintError(QStringLiteral("Die Datei „%1“ konnte nicht angelegt werden.")
+                             .arg(QFileInfo(fileName).fileName()));
+}
+
+} // namespace pyrelto

@@ -1,0 +1,484 @@
+// The offer document: real PDFs read back with pdftotext, pdfinfo and pdffonts.
+
+#include "calculation_pdf.h"
+#include "decimal_text.h"
+#include "offer.h"
+#include "printout.h"
+#include "sheet.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <initializer_list>
+#include <string>
+#include <utility>
+
+namespace pyrelto {
+namespace {
+
+using F = FieldId;
+
+// The application comes from the environment printout_test.cpp registers for this program.
+
+std::string str(const QString& text) {
+    return text.toStdString();
+}
+
+QString run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << str(QString::fromUtf8(process.readAllStandardError()));
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+FirmData sampleFirm() {
+    FirmData firm;
+    firm.name = QStringLiteral("Bedachungen Kramer GmbH");
+    firm.contact = QStringLiteral("Jonas Kramer");
+    firm.street = QStringLiteral("Industriestraße 12");
+    firm.postcodeTown = QStringLiteral("34117 Kassel");
+    firm.phone = QStringLiteral("0561 123456");
+    firm.email = QStringLiteral("info@kramer-dach.de");
+    firm.web = QStringLiteral("www.kramer-dach.de");
+    firm.taxId = QStringLiteral("DE123456789");
+    firm.accountHolder = QStringLiteral("Bedachungen Kramer GmbH");
+    firm.iban = QStringLiteral("DE89370400440532013000");
+    firm.bic = QStringLiteral("COBADEFFXXX");
+    firm.paymentTerms = FirmData::defaultPaymentTerms();
+    firm.closingText = FirmData::defaultClosingText();
+    return firm;
+}
+
+OfferChoices sampleChoices() {
+    OfferChoices choices;
+    choices.number = QStringLiteral("2026-014");
+    choices.date = QDate(2026, 12, 10);
+    choices.validUntil = QDate(2027, 1, 7);
+    choices.recipientName = QStringLiteral("Dachdeckerei Müller");
+    choices.recipientAddress = QStringLiteral("Herrn Peter Müller\nLindenweg 5\n37073 Göttingen");
+    choices.subject = OfferChoices::defaultSubject();
+    choices.introduction = OfferChoices::defaultIntroduction();
+    choices.workTitle = OfferChoices::defaultWorkTitle();
+    return choices;
+}
+
+class OfferTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        setDecimalSeparator(u',');
+        sheet.runCountRules();
+        // PYRELTO_KEEP_OFFER keeps the PDFs for looking at them (docs/offer.png).
+        if (qEnvironmentVariableIsSet("PYRELTO_KEEP_OFFER"))
+            folder.setAutoRemove(false);
+    }
+    void TearDown() override {
+        setDecimalSeparator(oldSeparator);
+        if (!folder.autoRemove())
+            std::printf("offers kept in %s\n", qPrintable(folder.path()));
+    }
+
+    void enter(std::initializer_list<std::pair<F, QString>> entries) {
+        for (const auto& [id, text] : entries)
+            sheet.enter(id, text.toStdU16String());
+    }
+    void enterWorkedExample() {
+        enter({{F::List1Ed, QStringLiteral("9,99")},
+               {F::Rab1Ed, QStringLiteral("35")},
+               {F::Ver1Ed, QStringLiteral("15")},
+               {F::Summe6Ed, QStringLiteral("0,35")},
+               {F::Summe7Ed, QStringLiteral("0,20")},
+               {F::Ek8Ed, QStringLiteral("0,12")},
+               {F::Anz8Ed, QStringLiteral("4")},
+               {F::Summe10Ed, QStringLiteral("6,00")},
+               {F::Summe11Ed, QStringLiteral("4,50")},
+               {F::Dach14Ed, QStringLiteral("24")},
+               {F::KundeEd, QStringLiteral("Dachdeckerei Müller")}});
+    }
+    QString shown(F id) const { return QString::fromStdU16String(sheet.shownText(id)); }
+
+    // Writes the offer as a PDF and returns its text as pdftotext reads it.
+    QString offerText(const OfferDocument& offer, const QString& name = QStringLiteral("a.pdf")) {
+        const QString path = folder.filePath(name);
+        writeOfferPdf(offer, path);
+        return run(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    }
+    int pages(const QString& name) {
+        const QString info = run(QStringLiteral("pdfinfo"), {folder.filePath(name)});
+        for (const QString& line : info.split(QLatin1Char('\n')))
+            if (line.startsWith(QStringLiteral("Pages:")))
+                return line.mid(6).trimmed().toInt();
+        return -1;
+    }
+
+    char16_t oldSeparator = decimalSeparator();
+    QTemporaryDir folder;
+    Sheet sheet;
+};
+
+TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
+    enterWorkedExample();
+    ASSERT_EQ(shown(F::Summe15Ed), QStringLiteral("486,24"));
+    const QString text =
+        offerText(buildOffer(sheet, sampleFirm(), sampleChoices(), QLatin1Char(',')));
+
+    for (const QString& expected : {QStringLiteral("486,24 €"),
+                                    QStringLiteral("92,39 €"),
+                                    QStringLiteral("578,63 €"),
+                                    QStringLiteral("20,26 €"),
+                                    QStringLiteral("24,00"),
+                                    QStringLiteral("zzgl. MwSt. 19 %"),
+                                    QStringLiteral("Bedachungen Kramer GmbH"),
+                                    QStringLiteral("DE89 3704 0044 0532 0130 00"),
+                                    QStringLiteral("COBADEFFXXX"),
+                                    QStringLiteral("Dachdeckerei Müller"),
+                                    QStringLiteral("Lindenweg 5"),
+                                    QStringLiteral("37073 Göttingen"),
+                                    QStringLiteral("2026-014"),
+                                    QStringLiteral("10.12.2026"),
+                                    QStringLiteral("07.01.2027"),
+                                    QStringLiteral("Pyrelto 1. Lage"),
+                                    QStringLiteral("Pyrelto 2. Lage"),
+                                    QStringLiteral("Tellerdübel"),
+                                    QStringLiteral("Pos."),
+                                    QStringLiteral("Einzelpreis"),
+                                    QStringLiteral("Gesamtpreis")}) {
+        EXPECT_TRUE(text.contains(expected)) << str(expected) << "\n" << str(text);
+    }
+    // The purchase side of this sheet: list price, discount, purchase price, waste, the row sum
+    // with waste and the subtotal before the markup; and the words that would name them.
+    for (const QString& secret :
+         {QStringLiteral("9,99"), QStringLiteral("35,00"), QStringLiteral("6,49"),
+          QStringLiteral("15,00"), QStringLiteral("8,49"), QStringLiteral("9,76"),
+          QStringLiteral("EK"), QStringLiteral("Aufschlag"), QStringLiteral("Rabatt"),
+          QStringLiteral("Verschnitt"), QStringLiteral("Listenpreis")}) {
+        EXPECT_FALSE(text.contains(secret)) << str(secret) << "\n" << str(text);
+    }
+    // A layer without a price and the running costs (gas, primer) are no work offered.
+    EXPECT_FALSE(text.contains(QStringLiteral("Pyrelto 3. Lage")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Gas")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Titanol")));
+    EXPECT_EQ(pages(QStringLiteral("a.pdf")), 1);
+}
+
+TEST_F(OfferTest, PdfCarriesTitleAuthorCreatorAndEmbeddedFonts) {
+    enterWorkedExample();
+    const QString path = folder.filePath(QStringLiteral("meta.pdf"));
+    writeOfferPdf(buildOffer(sheet, sampleFirm(), sampleChoices(), QLatin1Char(',')), path);
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    const auto entry = [&info](const QString& name) {
+        const auto match =
+            QRegularExpression(QStringLiteral("(?m)^") + name + QStringLiteral(":\\s*(.*)$"))
+                .match(info);
+        return match.hasMatch() ? match.captured(1).trimmed() : QStringLiteral("<none>");
+    };
+    EXPECT_EQ(entry(QStringLiteral("Title")), QStringLiteral("Angebot 2026-014")) << str(info);
+    EXPECT_EQ(entry(QStringLiteral("Author")), QStringLiteral("Bedachungen Kramer GmbH"));
+    EXPECT_EQ(entry(QStringLiteral("Creator")), QStringLiteral("Pyrelto Kalkulation"));
+    const QStringList fonts =
+        run(QStringLiteral("pdffonts"), {path}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GT(fonts.size(), 2) << "no font in the document";
+    for (const QString& line : fonts.mid(2)) {
+        // Columns: name, type, encoding, emb, sub, uni, object, id.
+        const QStringList columns = line.simplified().split(QLatin1Char(' '));
+        ASSERT_GE(columns.size(), 7) << str(line);
+        EXPECT_EQ(columns.at(columns.size() - 5), QStringLiteral("yes")) << str(line);
+    }
+}
+
+TEST_F(OfferTest, SummaryPositionLeavesOutTheDescribedRows) {
+    enterWorkedExample();
+    OfferChoices choices = sampleChoices();
+    choices.summaryOnly = true;
+    const OfferDocument offer = buildOffer(sheet, sampleFirm(), choices, QLatin1Char(','));
+    ASSERT_EQ(offer.positions.size(), 1u);
+    EXPECT_EQ(offer.positions[0].quantity, QStringLiteral("24,00"));
+    EXPECT_EQ(offer.positions[0].unitPrice, QStringLiteral("20,26 €"));
+    EXPECT_EQ(offer.positions[0].total, QStringLiteral("486,24 €"));
+    const QString text = offerText(offer);
+    EXPECT_FALSE(text.contains(QStringLiteral("Tellerdübel"))) << str(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("486,24 €"))) << str(text);
+
+    choices.summaryOnly = false;
+    const OfferDocument itemised = buildOffer(sheet, sampleFirm(), choices, QLatin1Char(','));
+    ASSERT_EQ(itemised.positions.size(), 4u);
+    for (std::size_t i = 1; i < itemised.positions.size(); ++i) {
+        SCOPED_TRACE(str(itemised.positions[i].description));
+        EXPECT_EQ(itemised.positions[i].number, QStringLiteral("1.%1").arg(i));
+        EXPECT_TRUE(itemised.positions[i].unitPrice.isEmpty());
+        EXPECT_TRUE(itemised.positions[i].total.isEmpty());
+    }
+}
+
+// Sheets of every shape: the three lines of the totals block add up to the cent and are the
+// sheet's own end sums.
+TEST_F(OfferTest, TotalsAddUpAndEqualTheSheet) {
+    QString longText;
+    for (int i = 1; i <= 40; ++i)
+        longText += QStringLiteral("Zeile %1 der ausführlichen Beschreibung dieser Bahn. ").arg(i);
+    struct Case {
+        const char* name;
+        QString vat;
+        int layers;
+        int materials;
+        QString area;
+        QString description;
+        int minPages;
+    };
+    const Case cases[] = {
+        {"vat0_one_layer_one_material", QStringLiteral("0"), 1, 1, QStringLiteral("24"), {}, 1},
+        {"vat7_two_layers_three_materials",
+         QStringLiteral("7"),
+         2,
+         3,
+         QStringLiteral("137,5"),
+         {},
+         1},
+        {"vat19_three_layers_five_materials",
+         QStringLiteral("19"),
+         3,
+         5,
+         QStringLiteral("3,33"),
+         {},
+         1},
+        {"vat19_thousands", QStringLiteral("19"), 3, 5, QStringLiteral("4281,75"), {}, 1},
+        {"vat7_forty_row_description", QStringLiteral("7"), 2, 2, QStringLiteral("12345"), longText,
+         2},
+        {"vat16_odd_cents", QStringLiteral("16"), 1, 4, QStringLiteral("0,07"), {}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sheet s;
+        s.runCountRules();
+        s.enter(F::MwStEd, c.vat.toStdU16String());
+        s.enter(F::LagenEd, QString::number(c.layers).toStdU16String());
+        s.enter(F::AnzZeilenEd, QString::number(c.materials).toStdU16String());
+        const std::array<std::pair<F, F>, 5> materials{{{F::List1Ed, F::Bez1Ed},
+                                                        {F::List2Ed, F::Bez2Ed},
+                                                        {F::List3Ed, F::Bez3Ed},
+                                                        {F::List4Ed, F::Bez4Ed},
+                                                        {F::List5Ed, F::Bez5Ed}}};
+        for (int m = 0; m < c.materials; ++m) {
+            const auto [list, bez] = materials[static_cast<std::size_t>(m)];
+            s.enter(list, QStringLiteral("%1,%2").arg(7 + 3 * m).arg(13 * m + 7).toStdU16String());
+            s.enter(bez, (m == 0 && !c.description.isEmpty() ? c.description
+                                                             : QStringLiteral("Bahn %1").arg(m + 1))
+                             .toStdU16String());
+        }
+        s.enter(F::Ver9Ed, u"17,5");
+        s.enter(F::Summe10Ed, u"6,35");
+        s.enter(F::Summe11Ed, u"4,15");
+        s.enter(F::Summe12Ed, u"3,95");
+        s.enter(F::Dach14Ed, c.area.toStdU16String());
+
+        const OfferDocument offer = buildOffer(s, sampleFirm(), sampleChoices(), QLatin1Char(','));
+        const QString net = QString::fromStdU16String(s.shownText(F::Summe15Ed));
+        const QString gross = QString::fromStdU16String(s.shownText(F::BruttoEd));
+        EXPECT_EQ(offer.net, groupedAmount(net, QLatin1Char(',')) + QStringLiteral(" €"));
+        EXPECT_EQ(offer.gross, groupedAmount(gross, QLatin1Char(',')) + QStringLiteral(" €"));
+        const auto netCents = centsOf(net, QLatin1Char(','));
+        const auto grossCents = centsOf(gross, QLatin1Char(','));
+        ASSERT_TRUE(netCents && grossCents) << str(net) << " " << str(gross);
+        // The VAT line read back as cents: net + VAT = gross exactly.
+        QString vat = offer.vat;
+        vat.remove(QStringLiteral(" €")).remove(QLatin1Char('.'));
+        const auto vatCents = centsOf(vat, QLatin1Char(','));
+        ASSERT_TRUE(vatCents) << str(offer.vat);
+        EXPECT_EQ(*netCents + *vatCents, *grossCents);
+
+        const QString name = QString::fromLatin1(c.name) + QStringLiteral(".pdf");
+        const QString text = offerText(offer, name);
+        for (const QString& amount : {offer.net, offer.vat, offer.gross}) {
+            EXPECT_TRUE(text.contains(amount)) << str(amount) << "\n" << str(text);
+        }
+        EXPECT_TRUE(text.contains(QStringLiteral("zzgl. MwSt. %1 %").arg(c.vat)));
+        EXPECT_GE(pages(name), c.minPages);
+        if (c.minPages > 1) {
+            // The table goes on with its heading, and every page says which one it is.
+            EXPECT_GE(text.count(QStringLiteral("Beschreibung")), 2) << str(text);
+            EXPECT_TRUE(text.contains(QStringLiteral("Seite 2 von"))) << str(text);
+            EXPECT_TRUE(text.contains(QStringLiteral("Zeile 40"))) << str(text);
+        }
+    }
+}
+
+TEST(OfferAmounts, GroupsThousandsAndCountsCents) {
+    struct Case {
+        const char* name;
+        QString shown;
+        QChar decimal;
+        QString grouped;
+        std::optional<long long> cents;
+    };
+    const Case cases[] = {
+        {"small", QStringLiteral("486,24"), QLatin1Char(','), QStringLiteral("486,24"), 48624},
+        {"thousands", QStringLiteral("86765,88"), QLatin1Char(','), QStringLiteral("86.765,88"),
+         8676588},
+        {"millions", QStringLiteral("1234567,05"), QLatin1Char(','), QStringLiteral("1.234.567,05"),
+         123456705},
+        {"point", QStringLiteral("86765.88"), QLatin1Char('.'), QStringLiteral("86,765.88"),
+         8676588},
+        {"negative", QStringLiteral("-1000,10"), QLatin1Char(','), QStringLiteral("-1.000,10"),
+         -100010},
+        {"zero", QStringLiteral("0,00"), QLatin1Char(','), QStringLiteral("0,00"), 0},
+        {"scientific", QStringLiteral("1,5E20"), QLatin1Char(','), QStringLiteral("1,5E20"),
+         std::nullopt},
+        {"not_a_number", QStringLiteral("INF"), QLatin1Char(','), QStringLiteral("INF"),
+         std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(groupedAmount(c.shown, c.decimal), c.grouped);
+        EXPECT_EQ(centsOf(c.shown, c.decimal), c.cents);
+        if (c.cents) {
+            EXPECT_EQ(centsText(*c.cents, c.decimal), c.shown);
+        }
+    }
+}
+
+TEST(OfferIban, CheckDigitsDecide) {
+    struct Case {
+        const char* name;
+        QString iban;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"german", QStringLiteral("DE89370400440532013000"), true},
+        {"german_grouped_lower", QStringLiteral("de89 3704 0044 0532 0130 00"), true},
+        {"austrian", QStringLiteral("AT611904300234573201"), true},
+        {"british_letters", QStringLiteral("GB29NWBK60161331926819"), true},
+        {"empty_means_none", QString(), true},
+        {"one_digit_wrong", QStringLiteral("DE89370400440532013001"), false},
+        {"swapped_digits", QStringLiteral("DE89370400440532010300"), false},
+        {"too_short", QStringLiteral("DE8937040044"), false},
+        {"no_country", QStringLiteral("8937040044053201300012"), false},
+        {"punctuation", QStringLiteral("DE89-3704-0044-0532-0130-00"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString problem = ibanProblem(c.iban);
+        EXPECT_EQ(problem.isEmpty(), c.valid) << str(problem);
+        if (!c.valid) {
+            EXPECT_TRUE(problem.startsWith(QStringLiteral("Die IBAN"))) << str(problem);
+        }
+    }
+    EXPECT_EQ(groupedIban(QStringLiteral("de89370400440532013000")),
+              QStringLiteral("DE89 3704 0044 0532 0130 00"));
+}
+
+// Missing pieces leave gaps, never a crash or an empty document.
+TEST_F(OfferTest, MissingFirmDataLogoAndAddressAreLeftOut) {
+    enterWorkedExample();
+    const QString damaged = folder.filePath(QStringLiteral("logo.png"));
+    {
+        QFile f(damaged);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\x89PNG\r\n\x1a\n this is no picture");
+    }
+    const QString damagedSvg = folder.filePath(QStringLiteral("logo.svg"));
+    {
+        QFile f(damagedSvg);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<svg xmlns=\"http://www.w3.org/2000/svg\"><rect");
+    }
+    struct Case {
+        const char* name;
+        QString firmName;
+        QString logo;
+        QString address;
+    };
+    const Case cases[] = {
+        {"no_firm_name", QString(), QString(), QStringLiteral("Lindenweg 5")},
+        {"damaged_png", QStringLiteral("Kramer"), damaged, QStringLiteral("Lindenweg 5")},
+        {"damaged_svg", QStringLiteral("Kramer"), damagedSvg, QStringLiteral("Lindenweg 5")},
+        {"missing_logo", QStringLiteral("Kramer"), folder.filePath(QStringLiteral("weg.png")),
+         QStringLiteral("Lindenweg 5")},
+        {"no_address", QStringLiteral("Kramer"), QString(), QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmData firm = sampleFirm();
+        firm.name = c.firmName;
+        firm.logoPath = c.logo;
+        OfferChoices choices = sampleChoices();
+        choices.recipientAddress = c.address;
+        const QString text = offerText(buildOffer(sheet, firm, choices, QLatin1Char(',')),
+                                       QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
+        EXPECT_TRUE(text.contains(QStringLiteral("578,63 €"))) << str(text);
+        EXPECT_TRUE(text.contains(QStringLiteral("Dachdeckerei Müller"))) << str(text);
+        EXPECT_EQ(text.contains(QStringLiteral("Lindenweg 5")), !c.address.isEmpty());
+        // Without a firm name there is no letterhead and no footer to carry the bank data.
+        EXPECT_EQ(text.contains(QStringLiteral("DE89 3704")), !c.firmName.isEmpty()) << str(text);
+    }
+}
+
+TEST_F(OfferTest, LogoIsDrawnAtTheTop) {
+    enterWorkedExample();
+    QImage logo(200, 80, QImage::Format_RGB32);
+    logo.fill(QColor(200, 30, 30));
+    const QString path = folder.filePath(QStringLiteral("logo.png"));
+    ASSERT_TRUE(logo.save(path));
+    FirmData firm = sampleFirm();
+    firm.logoPath = path;
+    const QString pdf = folder.filePath(QStringLiteral("logo.pdf"));
+    writeOfferPdf(buildOffer(sheet, firm, sampleChoices(), QLatin1Char(',')), pdf);
+    run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-png"),
+         QStringLiteral("-singlefile"), pdf, folder.filePath(QStringLiteral("logo_page"))});
+    const QImage page(folder.filePath(QStringLiteral("logo_page.png")));
+    ASSERT_FALSE(page.isNull());
+    // 30 dpi: the logo lies in the top right, 12 mm from the top, ending at 190 mm.
+    const QColor topRight = page.pixelColor(page.width() * 180 / 210, page.height() * 18 / 297);
+    EXPECT_GT(topRight.red(), 150);
+    EXPECT_LT(topRight.green(), 90);
+}
+
+TEST_F(OfferTest, CalculationPdfIsThePrintout) {
+    enterWorkedExample();
+    const QString direct = folder.filePath(QStringLiteral("kalkulation.pdf"));
+    EXPECT_EQ(writeCalculationPdf(sheet, direct, QDate(2026, 12, 10)), 1);
+    const QString printed = folder.filePath(QStringLiteral("gedruckt.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(printed);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printSheet(sheet, printer, QDate(2026, 12, 10));
+    const QString text =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), direct, QStringLiteral("-")});
+    EXPECT_TRUE(text.contains(QStringLiteral("578,63"))) << str(text);
+    EXPECT_EQ(text, run(QStringLiteral("pdftotext"),
+                        {QStringLiteral("-layout"), printed, QStringLiteral("-")}));
+
+    // A folder that is not there: an error, and no file.
+    const QString nowhere = folder.filePath(QStringLiteral("fehlt/kalkulation.pdf"));
+    EXPECT_THROW(writeCalculationPdf(sheet, nowhere, QDate(2026, 12, 10)), PrintError);
+    EXPECT_FALSE(QFile::exists(nowhere));
+}
+
+TEST(OfferFileName, SuggestsNumberAndCustomerWithoutUnsafeCharacters) {
+    OfferDocument offer;
+    offer.choices.number = QStringLiteral("2026-014");
+    offer.choices.recipientName = QStringLiteral("Müller");
+    EXPECT_EQ(suggestedOfferFileName(offer), QStringLiteral("Angebot 2026-014 Müller.pdf"));
+    offer.choices.recipientName = QStringLiteral("Bau/Tech: \"Nord\"");
+    EXPECT_EQ(suggestedOfferFileName(offer),
+              QStringLiteral("Angebot 2026-014 Bau_Tech_ _Nord_.pdf"));
+    offer.choices.recipientName.clear();
+    EXPECT_EQ(suggestedOfferFileName(offer), QStringLiteral("Angebot 2026-014.pdf"));
+}
+
+TEST(OfferIsolation, FieldsAreFlattenedAndIsolated) {
+    EXPECT_EQ(isolatedField(QStringLiteral(" a\nb\r\nc ")),
+              QChar(0x2068) + QStringLiteral("a b c") + QChar(0x2069));
+    EXPECT_EQ(isolatedField(QStringLiteral("  ")), QString());
+}
+
+} // namespace
+} // namespace pyrelto
