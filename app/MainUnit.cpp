@@ -49,6 +49,23 @@ QIcon printerIcon() {
     return QIcon(pixmap);
 }
 
+// A page with a folded corner and lines of text, for the offer.
+QIcon documentIcon() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(QColor(64, 64, 64));
+    p.setBrush(Qt::white);
+    const QPoint page[] = {{3, 1}, {10, 1}, {13, 4}, {13, 14}, {3, 14}};
+    p.drawPolygon(page, 5);
+    p.drawLine(10, 1, 10, 4);
+    p.drawLine(10, 4, 13, 4);
+    p.setPen(QColor(40, 80, 150));
+    for (const int y : {6, 8, 10, 12})
+        p.drawLine(5, y, y == 12 ? 8 : 11, y);
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 void RegionalSettings::apply() {
@@ -107,6 +124,14 @@ void TMainForm::buildMenu() {
             &TMainForm::Druckereinrichten1Click);
     Drucken1 =
         add(QStringLiteral("Drucken1"), QStringLiteral("Drucken"), &TMainForm::Drucken1Click);
+    KalkulationPdf1 =
+        add(QStringLiteral("KalkulationPdf1"), QStringLiteral("Kalkulation als PDF speichern..."),
+            &TMainForm::KalkulationPdf1Click);
+    Datei1->addSeparator();
+    Angebot1 = add(QStringLiteral("Angebot1"), QStringLiteral("Angebot erstellen..."),
+                   &TMainForm::Angebot1Click);
+    Firmendaten1 = add(QStringLiteral("Firmendaten1"), QStringLiteral("Firmendaten..."),
+                       &TMainForm::Firmendaten1Click);
     Datei1->addSeparator();
     Beenden1 =
         add(QStringLiteral("Beenden1"), QStringLiteral("Beenden"), &TMainForm::Beenden1Click);
@@ -135,6 +160,9 @@ void TMainForm::buildButtonBar() {
     BitBtn13 = add(QStringLiteral("BitBtn13"), QStringLiteral("Drucken"),
                    QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()), 216, 105,
                    &TMainForm::Drucken1Click);
+    BitBtn14 = add(QStringLiteral("BitBtn14"), QStringLiteral("Angebot..."),
+                   QIcon::fromTheme(QStringLiteral("x-office-document"), documentIcon()), 328, 105,
+                   &TMainForm::Angebot1Click);
 }
 
 void TMainForm::buildPages() {

@@ -78,6 +78,11 @@ public:
     void Druckereinrichten1Click();
     void Drucken1Click();
     void Beenden1Click();
+    // The offer and the PDF commands (app/offer_commands.cpp).
+    void KalkulationPdf1Click();
+    void Angebot1Click();
+    void Firmendaten1Click();
+    static QString pdfFilter() { return QStringLiteral("PDF-Dokument (*.pdf)|*.pdf"); }
 
     // Start-up and shut-down handlers, run by the window itself.
     void FormCreate();
@@ -97,11 +102,15 @@ public:
     QAction* Speichernunter1 = nullptr;
     QAction* Druckereinrichten1 = nullptr;
     QAction* Drucken1 = nullptr;
+    QAction* KalkulationPdf1 = nullptr;
+    QAction* Angebot1 = nullptr;
+    QAction* Firmendaten1 = nullptr;
     QAction* Beenden1 = nullptr;
     QFrame* Panel18 = nullptr;
     QPushButton* BitBtn11 = nullptr;
     QPushButton* BitBtn12 = nullptr;
     QPushButton* BitBtn13 = nullptr;
+    QPushButton* BitBtn14 = nullptr; // "Angebot..."
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;

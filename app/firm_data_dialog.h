@@ -1,0 +1,55 @@
+#pragma once
+// "Firmendaten...": the contractor's own data for the offer's letterhead, information block and
+// footer. The IBAN is checked before the form closes; a logo is checked when it is chosen and
+// copied into the program data folder when the form is accepted.
+
+#include "offer.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace pyrelto {
+
+class FirmDataDialog final : public QDialog {
+public:
+    explicit FirmDataDialog(const FirmData& firm, QWidget* parent = nullptr);
+
+    // The data as entered; after accept() the logo is the copy in the program data folder.
+    FirmData firmData() const;
+
+    // "Logo wählen...": asks for a picture through the dialogs seam; a picture that cannot be
+    // shown is refused with a message.
+    void chooseLogo();
+    void removeLogo();
+
+    void accept() override;
+
+    QLineEdit* nameEdit = nullptr;
+    QLineEdit* contactEdit = nullptr;
+    QLineEdit* streetEdit = nullptr;
+    QLineEdit* townEdit = nullptr;
+    QLineEdit* phoneEdit = nullptr;
+    QLineEdit* emailEdit = nullptr;
+    QLineEdit* webEdit = nullptr;
+    QLineEdit* taxEdit = nullptr;
+    QLineEdit* holderEdit = nullptr;
+    QLineEdit* ibanEdit = nullptr;
+    QLineEdit* bicEdit = nullptr;
+    QPlainTextEdit* paymentEdit = nullptr;
+    QPlainTextEdit* closingEdit = nullptr;
+    QLabel* logoLabel = nullptr;
+
+    static QString logoFilter() {
+        return QStringLiteral("Bilder (*.png;*.jpg;*.jpeg;*.svg)|*.png;*.jpg;*.jpeg;*.svg");
+    }
+
+private:
+    void showLogo();
+    QString logo_; // the stored copy, or a newly chosen original until accept()
+    bool logoChosen_ = false;
+};
+
+} // namespace pyrelto

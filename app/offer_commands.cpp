@@ -1,0 +1,41 @@
+#include "MainUnit.h"
+#include "calculation_pdf.h"
+#include "dialogs.h"
+#include "firm_data_dialog.h"
+#include "offer_dialog.h"
+#include "offer_service.h"
+#include "settings_store.h"
+
+#include <QDate>
+
+namespace pyrelto {
+
+void TMainForm::KalkulationPdf1Click() {
+    runCommand([this] {
+        if (const auto name = dialogs().saveFileName(this, pdfFilter(), QStringLiteral(".pdf")))
+            writeCalculationPdf(sheet_, *name, QDate::currentDate());
+    });
+}
+
+void TMainForm::Angebot1Click() {
+    runCommand([this] {
+        const auto firmStore = programSettings(QString::fromUtf16(kFirmDataGroup));
+        const auto counter = programSettings(QString::fromUtf16(kOfferGroup));
+        OfferDialog dialog(sheet_, readFirmData(*firmStore), *counter, printer(),
+                           QDate::currentDate(), this);
+        dialogs().runForm(dialog);
+    });
+}
+
+void TMainForm::Firmendaten1Click() {
+    runCommand([this] {
+        const auto store = programSettings(QString::fromUtf16(kFirmDataGroup));
+        FirmDataDialog dialog(readFirmData(*store), this);
+        if (!dialogs().runForm(dialog))
+            return;
+        if (!writeFirmData(*store, dialog.firmData()))
+            reportError(this, QStringLiteral("Die Firmendaten konnten nicht gespeichert werden."));
+    });
+}
+
+} // namespace pyrelto

@@ -1,0 +1,204 @@
+#include "offer_dialog.h"
+
+#include "decimal_text.h"
+#include "dialogs.h"
+#include "offer_service.h"
+#include "printout.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace pyrelto {
+
+namespace {
+
+QDateEdit* dateEdit(const QString& name, const QDate& date, QWidget* parent) {
+    auto* edit = new QDateEdit(date, parent);
+    edit->setObjectName(name);
+    edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    edit->setCalendarPopup(true);
+    return edit;
+}
+
+} // namespace
+
+OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore& counter,
+                         QPrinter& printer, const QDate& today, QWidget* parent)
+    : QDialog(parent), sheet_(sheet), firm_(firm), counter_(counter), printer_(printer) {
+    setObjectName(QStringLiteral("OfferDialog"));
+    setWindowTitle(QStringLiteral("Angebot erstellen"));
+    const OfferChoices choices = newOfferChoices(sheet, counter, today);
+
+    numberEdit = new QLineEdit(choices.number, this);
+    numberEdit->setObjectName(QStringLiteral("numberEdit"));
+    dateEdit = pyrelto::dateEdit(QStringLiteral("dateEdit"), choices.date, this);
+    validEdit = pyrelto::dateEdit(QStringLiteral("validEdit"), choices.validUntil, this);
+    recipientEdit = new QLineEdit(choices.recipientName, this);
+    recipientEdit->setObjectName(QStringLiteral("recipientEdit"));
+    addressEdit = new QPlainTextEdit(choices.recipientAddress, this);
+    addressEdit->setObjectName(QStringLiteral("addressEdit"));
+    addressEdit->setTabChangesFocus(true);
+    addressEdit->setFixedHeight(72);
+    addressEdit->setPlaceholderText(QStringLiteral("Straße und Hausnummer\nPLZ und Ort"));
+    subjectEdit = new QLineEdit(choices.subject, this);
+    subjectEdit->setObjectName(QStringLiteral("subjectEdit"));
+    introductionEdit = new QPlainTextEdit(choices.introduction, this);
+    introductionEdit->setObjectName(QStringLiteral("introductionEdit"));
+    introductionEdit->setTabChangesFocus(true);
+    introductionEdit->setFixedHeight(72);
+    workTitleEdit = new QLineEdit(choices.workTitle, this);
+    workTitleEdit->setObjectName(QStringLiteral("workTitleEdit"));
+    summaryBox =
+        new QCheckBox(QStringLiteral("Nur eine Sammelposition (ohne Einzelaufstellung)"), this);
+    summaryBox->setObjectName(QStringLiteral("summaryBox"));
+
+    // A customer typed in here gets the address remembered for that name, unless one is typed.
+    connect(recipientEdit, &QLineEdit::editingFinished, this, [this] {
+        if (!addressEdit->toPlainText().trimmed().isEmpty())
+            return;
+        try {
+            addressEdit->setPlainText(rememberedAddress(recipientEdit->text()));
+        } catch (const std::exception&) {
+            // A damaged address file: the address is typed, and saving keeps the file aside.
+        }
+    });
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Angebotsnummer:"), numberEdit);
+    form->addRow(QStringLiteral("Datum:"), dateEdit);
+    form->addRow(QStringLiteral("Gültig bis:"), validEdit);
+    form->addRow(QStringLiteral("Empfänger:"), recipientEdit);
+    form->addRow(QStringLiteral("Anschrift:"), addressEdit);
+    form->addRow(QStringLiteral("Betreff:"), subjectEdit);
+    form->addRow(QStringLiteral("Einleitung:"), introductionEdit);
+    form->addRow(QStringLiteral("Leistung:"), workTitleEdit);
+    form->addRow(QString(), summaryBox);
+
+    noteLabel = new QLabel(this);
+    noteLabel->setObjectName(QStringLiteral("noteLabel"));
+    noteLabel->setWordWrap(true);
+    if (!firm_.hasLetterhead()) {
+        noteLabel->setText(QStringLiteral("Es sind noch keine Firmendaten hinterlegt (Datei – "
+                                          "Firmendaten...). Das Angebot erscheint ohne "
+                                          "Briefkopf."));
+    }
+    noteLabel->setVisible(!noteLabel->text().isEmpty());
+
+    auto* buttons = new QDialogButtonBox(this);
+    previewButton = buttons->addButton(QStringLiteral("Vorschau"), QDialogButtonBox::ActionRole);
+    previewButton->setObjectName(QStringLiteral("previewButton"));
+    pdfButton =
+        buttons->addButton(QStringLiteral("Als PDF speichern..."), QDialogButtonBox::ActionRole);
+    pdfButton->setObjectName(QStringLiteral("pdfButton"));
+    printButton = buttons->addButton(QStringLiteral("Drucken"), QDialogButtonBox::ActionRole);
+    printButton->setObjectName(QStringLiteral("printButton"));
+    QPushButton* close =
+        buttons->addButton(QStringLiteral("Schließen"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("closeButton"));
+    connect(previewButton, &QPushButton::clicked, this, [this] { preview(); });
+    connect(pdfButton, &QPushButton::clicked, this, [this] { savePdf(); });
+    connect(printButton, &QPushButton::clicked, this, [this] { print(); });
+    connect(buttons, &QDialogButtonBox::rejected, this, [this] { reject(); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(noteLabel);
+    layout->addWidget(buttons);
+    resize(560, sizeHint().height());
+}
+
+OfferDocument OfferDialog::document() const {
+    OfferChoices choices;
+    choices.number = numberEdit->text().trimmed();
+    choices.date = dateEdit->date();
+    choices.validUntil = validEdit->date();
+    choices.recipientName = recipientEdit->text().trimmed();
+    choices.recipientAddress = addressEdit->toPlainText().trimmed();
+    choices.subject = subjectEdit->text().trimmed();
+    choices.introduction = introductionEdit->toPlainText().trimmed();
+    choices.workTitle = workTitleEdit->text().trimmed();
+    choices.summaryOnly = summaryBox->isChecked();
+    FirmData firm = firm_;
+    if (!firm.logoPath.isEmpty() && !logoProblem(firm.logoPath).isEmpty())
+        firm.logoPath.clear();
+    return buildOffer(sheet_, firm, choices, QChar(decimalSeparator()));
+}
+
+void OfferDialog::warnAboutLogo() {
+    if (logoWarned_ || firm_.logoPath.isEmpty())
+        return;
+    if (const QString problem = logoProblem(firm_.logoPath); !problem.isEmpty()) {
+        logoWarned_ = true;
+        dialogs().message(this, applicationTitle(),
+                          problem + QStringLiteral(" Das Angebot wird ohne Logo erstellt. Unter "
+                                                   "„Datei – Firmendaten...“ können Sie das Logo "
+                                                   "neu wählen."),
+                          Dialogs::Icon::Warning);
+    }
+}
+
+void OfferDialog::output(const std::function<bool(const OfferDocument&)>& make, bool issues) {
+    try {
+        warnAboutLogo();
+        const OfferDocument offer = document();
+        if (make(offer) && issues)
+            offerIssued(offer, counter_);
+    } catch (const PrintError& e) {
+        reportError(this, e.message());
+    } catch (...) {
+        reportCurrentException(this);
+    }
+}
+
+void OfferDialog::preview() {
+    output(
+        [this](const OfferDocument& offer) {
+            dialogs().printPreview(this, printer_, [offer](QPrinter& target) {
+                // The letter's positions are taken from the paper's edge.
+                target.setFullPage(true);
+                paintOffer(offer, target);
+            });
+            return true;
+        },
+        false);
+}
+
+void OfferDialog::savePdf() {
+    output(
+        [this](const OfferDocument& offer) {
+            const auto name = dialogs().saveFileName(this, pdfFilter(), QStringLiteral(".pdf"),
+                                                     suggestedOfferFileName(offer));
+            if (!name)
+                return false;
+            writeOfferPdf(offer, *name);
+            return true;
+        },
+        true);
+}
+
+void OfferDialog::print() {
+    output(
+        [this](const OfferDocument& offer) {
+            const bool fullPage = printer_.fullPage();
+            printer_.setFullPage(true);
+            try {
+                printOffer(offer, printer_);
+            } catch (...) {
+                printer_.setFullPage(fullPage);
+                throw;
+            }
+            printer_.setFullPage(fullPage);
+            return true;
+        },
+        true);
+}
+
+} // namespace pyrelto

@@ -1,0 +1,67 @@
+#pragma once
+// "Angebot erstellen...": the offer of the sheet as it stands, filled in from the sheet, the firm
+// data and the customer's remembered address, with everything the user may still change. Its
+// buttons preview, save as PDF and print; each offer that goes out counts the number and keeps
+// the address.
+
+#include "offer.h"
+
+#include <QDialog>
+#include <functional>
+
+class QCheckBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPrinter;
+class QPushButton;
+
+namespace pyrelto {
+
+class Sheet;
+class SettingsStore;
+
+class OfferDialog final : public QDialog {
+public:
+    // `counter` keeps the offer numbers; `printer` is the window's printer.
+    OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore& counter, QPrinter& printer,
+                const QDate& today, QWidget* parent = nullptr);
+
+    // The offer as the form now describes it.
+    OfferDocument document() const;
+
+    void preview();
+    void savePdf();
+    void print();
+
+    static QString pdfFilter() { return QStringLiteral("PDF-Dokument (*.pdf)|*.pdf"); }
+
+    QLineEdit* numberEdit = nullptr;
+    QDateEdit* dateEdit = nullptr;
+    QDateEdit* validEdit = nullptr;
+    QLineEdit* recipientEdit = nullptr;
+    QPlainTextEdit* addressEdit = nullptr;
+    QLineEdit* subjectEdit = nullptr;
+    QPlainTextEdit* introductionEdit = nullptr;
+    QLineEdit* workTitleEdit = nullptr;
+    QCheckBox* summaryBox = nullptr;
+    QLabel* noteLabel = nullptr;
+    QPushButton* previewButton = nullptr;
+    QPushButton* pdfButton = nullptr;
+    QPushButton* printButton = nullptr;
+
+private:
+    // Runs one of the three outputs (`make` is false when the user cancelled); with `issues`, an
+    // offer that went out is counted. A failure goes to the standard error report.
+    void output(const std::function<bool(const OfferDocument&)>& make, bool issues);
+    void warnAboutLogo();
+
+    const Sheet& sheet_;
+    FirmData firm_;
+    SettingsStore& counter_;
+    QPrinter& printer_;
+    bool logoWarned_ = false;
+};
+
+} // namespace pyrelto

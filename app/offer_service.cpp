@@ -1,0 +1,216 @@
+#include "offer_service.h"
+
+#include "customer_address_file.h"
+#include "customer_file.h"
+#include "field_catalogue.h"
+#include "printout.h"
+#include "safe_write.h"
+#include "settings_store.h"
+#include "sheet.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QRegularExpression>
+#include <QSvgRenderer>
+#include <array>
+#include <span>
+
+namespace pyrelto {
+
+namespace {
+
+// The stored names of the firm data, each with the member it fills.
+struct FirmValue {
+    std::u16string_view name;
+    QString FirmData::*member;
+};
+constexpr std::array<FirmValue, 14> kFirmValues{{
+    {u"Firma", &FirmData::name},
+    {u"Ansprechpartner", &FirmData::contact},
+    {u"Strasse", &FirmData::street},
+    {u"PlzOrt", &FirmData::postcodeTown},
+    {u"Telefon", &FirmData::phone},
+    {u"EMail", &FirmData::email},
+    {u"Web", &FirmData::web},
+    {u"SteuerNr", &FirmData::taxId},
+    {u"Kontoinhaber", &FirmData::accountHolder},
+    {u"IBAN", &FirmData::iban},
+    {u"BIC", &FirmData::bic},
+    {u"Logo", &FirmData::logoPath},
+    {u"Zahlungsbedingungen", &FirmData::paymentTerms},
+    {u"Schlusstext", &FirmData::closingText},
+}};
+
+constexpr std::u16string_view kLastNumber = u"LetzteNummer";
+
+QString addressFileName(bool create) {
+    return QString::fromStdU16String(GetProgramDir(create) +
+                                     std::u16string(kCustomerAddressFileName));
+}
+
+} // namespace
+
+std::unique_ptr<SettingsStore> programSettings(const QString& group) {
+    QString base = QtSettingsStore::executableBaseName();
+    if (base.endsWith(QStringLiteral("-cli")))
+        base.chop(4);
+    return QtSettingsStore::forExecutable(base, group);
+}
+
+FirmData readFirmData(const SettingsStore& store) {
+    FirmData firm;
+    for (const FirmValue& value : kFirmValues)
+        if (const auto text = store.readString(value.name))
+            firm.*value.member = QString::fromStdU16String(*text);
+    // Not stored yet: the texts a contractor starts from.
+    if (store.kind(u"Zahlungsbedingungen") == SettingsStore::ValueKind::Missing)
+        firm.paymentTerms = FirmData::defaultPaymentTerms();
+    if (store.kind(u"Schlusstext") == SettingsStore::ValueKind::Missing)
+        firm.closingText = FirmData::defaultClosingText();
+    return firm;
+}
+
+bool writeFirmData(SettingsStore& store, const FirmData& firm) {
+    bool written = true;
+    for (const FirmValue& value : kFirmValues)
+        written = store.writeString(value.name, (firm.*value.member).toStdU16String()) && written;
+    return store.commit() && written;
+}
+
+QString nextOfferNumber(const SettingsStore& store, const QDate& today) {
+    const QString year = QString::number(today.year());
+    const QString first = year + QStringLiteral("-001");
+    const auto last = store.readString(kLastNumber);
+    if (!last)
+        return first;
+    const QString text = QString::fromStdU16String(*last).trimmed();
+    const auto yearly = QRegularExpression(QStringLiteral("^(\\d{4})-(\\d{1,9})$")).match(text);
+    if (yearly.hasMatch() && yearly.captured(1) != year)
+        return first;
+    const auto counted = QRegularExpression(QStringLiteral("^(.*?)(\\d{1,9})$")).match(text);
+    if (!counted.hasMatch())
+        return first;
+    const QString digits = counted.captured(2);
+    return counted.captured(1) +
+           QString::number(digits.toLongLong() + 1).rightJustified(digits.size(), QLatin1Char('0'));
+}
+
+bool recordOfferNumber(SettingsStore& store, const QString& number) {
+    const bool written = store.writeString(kLastNumber, number.trimmed().toStdU16String());
+    return store.commit() && written;
+}
+
+QString rememberedAddress(const QString& customer) {
+    const auto addresses = readCustomerAddresses(addressFileName(false).toStdU16String());
+    if (!addresses)
+        return {};
+    const auto it = addresses->find(customer.trimmed().toStdU16String());
+    return it == addresses->end() ? QString() : QString::fromStdU16String(it->second);
+}
+
+void rememberAddress(const QString& customer, const QString& address) {
+    const QString name = customer.trimmed();
+    if (name.isEmpty())
+        return;
+    const std::u16string file = addressFileName(true).toStdU16String();
+    CustomerAddresses addresses;
+    bool damaged = false;
+    try {
+        if (auto read = readCustomerAddresses(file))
+            addresses = std::move(*read);
+    } catch (const IoError&) {
+        damaged = true;
+    }
+    const QString trimmed = address.trimmed();
+    const auto it = addresses.find(name.toStdU16String());
+    if (trimmed.isEmpty() ? it == addresses.end()
+                          : it != addresses.end() && it->second == trimmed.toStdU16String())
+        return;
+    if (trimmed.isEmpty())
+        addresses.erase(it);
+    else
+        addresses.insert_or_assign(name.toStdU16String(), trimmed.toStdU16String());
+    if (!writeCustomerAddresses(file, addresses, damaged))
+        throw IoError::damaged("Die Adressdatei konnte nicht angelegt werden");
+}
+
+QString logoProblem(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    if (!QFileInfo(path).isFile())
+        return QStringLiteral("Das Logo „%1“ wurde nicht gefunden.").arg(name);
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    bool readable = false;
+    if (suffix == QStringLiteral("svg")) {
+        const QSvgRenderer svg(path);
+        readable = svg.isValid() && !svg.defaultSize().isEmpty();
+    } else if (suffix == QStringLiteral("png") || suffix == QStringLiteral("jpg") ||
+               suffix == QStringLiteral("jpeg")) {
+        QImageReader reader(path);
+        readable = !reader.read().isNull();
+    } else {
+        return QStringLiteral("Das Logo „%1“ ist kein Bild im Format PNG, JPEG oder SVG.")
+            .arg(name);
+    }
+    if (!readable)
+        return QStringLiteral("Das Logo „%1“ ist beschädigt oder kein Bild im Format PNG, JPEG "
+                              "oder SVG und kann nicht verwendet werden.")
+            .arg(name);
+    return {};
+}
+
+QString copyLogo(const QString& source) {
+    if (const QString problem = logoProblem(source); !problem.isEmpty())
+        throw PrintError(problem);
+    QString suffix = QFileInfo(source).suffix().toLower();
+    if (suffix == QStringLiteral("jpeg"))
+        suffix = QStringLiteral("jpg");
+    const QString target =
+        QString::fromStdU16String(GetProgramDir(true)) + QStringLiteral("logo.") + suffix;
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PrintError(QStringLiteral("Das Logo „%1“ konnte nicht gelesen werden.")
+                             .arg(QFileInfo(source).fileName()));
+    const QByteArray bytes = file.readAll();
+    if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
+        return target;
+    const std::span<const std::byte> data(reinterpret_cast<const std::byte*>(bytes.constData()),
+                                          static_cast<std::size_t>(bytes.size()));
+    if (!writeFileSafely(target.toStdU16String(), data))
+        throw PrintError(QStringLiteral("Das Logo konnte nicht in den Programmordner kopiert "
+                                        "werden."));
+    // Only one logo at a time: an older copy in another format would never be shown again.
+    for (const QString& other :
+         {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("svg")})
+        if (other != suffix)
+            QFile::remove(QString::fromStdU16String(GetProgramDir(false)) +
+                          QStringLiteral("logo.") + other);
+    return target;
+}
+
+OfferChoices newOfferChoices(const Sheet& sheet, const SettingsStore& counter, const QDate& today) {
+    OfferChoices choices;
+    choices.number = nextOfferNumber(counter, today);
+    choices.date = today;
+    choices.validUntil = today.addDays(28);
+    choices.recipientName = QString::fromStdU16String(sheet.shownText(FieldId::KundeEd)).trimmed();
+    try {
+        choices.recipientAddress = rememberedAddress(choices.recipientName);
+    } catch (const IoError&) {
+        // A damaged address file leaves the address to be typed; writing it later keeps the
+        // damaged file aside.
+    }
+    choices.subject = OfferChoices::defaultSubject();
+    choices.introduction = OfferChoices::defaultIntroduction();
+    choices.workTitle = OfferChoices::defaultWorkTitle();
+    return choices;
+}
+
+void offerIssued(const OfferDocument& offer, SettingsStore& counter) {
+    if (!recordOfferNumber(counter, offer.choices.number))
+        throw IoError::damaged("Die Angebotsnummer konnte nicht gespeichert werden");
+    rememberAddress(offer.choices.recipientName, offer.choices.recipientAddress);
+}
+
+} // namespace pyrelto

@@ -1,0 +1,45 @@
+#include "customer_address_file.h"
+
+#include "safe_write.h"
+
+#include <limits>
+
+namespace pyrelto {
+
+std::optional<CustomerAddresses> readCustomerAddresses(std::u16string_view fname) {
+    FileReader file;
+    if (!file.open(fname))
+        return std::nullopt;
+    const std::int32_t count = readInt32(file);
+    if (count < 0)
+        throw IoError::damaged("Die Adressdatei ist beschädigt");
+    CustomerAddresses addresses;
+    // Every entry takes at least eight bytes, so a damaged count ends at the file's end rather than
+    // in a long loop.
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::u16string name = blockreadStrU(file);
+        std::u16string address = blockreadStrU(file);
+        addresses.insert_or_assign(std::move(name), std::move(address));
+    }
+    if (!file.atEnd())
+        throw IoError::damaged("Die Adressdatei ist beschädigt");
+    return addresses;
+}
+
+bool writeCustomerAddresses(std::u16string_view fname, const CustomerAddresses& addresses,
+                            bool keepDamaged) {
+    if (addresses.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 8))
+        throw IoError::damaged("Zu viele Adressen für die Datei");
+    MemoryWriter image;
+    writeInt32(image, static_cast<std::int32_t>(addresses.size()));
+    for (const auto& [name, address] : addresses) {
+        blockwriteStrU(image, name);
+        blockwriteStrU(image, address);
+    }
+    if (!keepDamaged)
+        return writeFileSafely(fname, image.bytes());
+    const std::u16string backup = std::u16string(fname) + u".bak";
+    return writeFileSafely(fname, image.bytes(), backup);
+}
+
+} // namespace pyrelto
