@@ -5,6 +5,7 @@
 #include "sheet.h"
 #include "utf16.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -22,8 +23,20 @@ constexpr std::string_view kUsage =
 
 // One step, checked before anything runs so that a malformed command line prints nothing.
 struct Step {
-    std::function<void(Sheet&)> run;
+    std::function<void(Sheet&, std::ostream&)> run;
 };
+
+std::string usage(std::span<const CliFileStep> extraSteps) {
+    std::string text(kUsage);
+    if (!extraSteps.empty()) {
+        text.pop_back(); // "]..." becomes "| --offer FILE ...]..."
+        text.erase(text.size() - 3);
+        for (const auto& step : extraSteps)
+            text += " | " + step.option + " FILE";
+        text += "]...";
+    }
+    return text;
+}
 
 std::optional<char16_t> separatorArg(std::string_view value) {
     const std::u16string s = fromUtf8(value);
@@ -81,7 +94,9 @@ char16_t separatorFromEnvironment() {
     return u'.';
 }
 
-int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+           std::span<const CliFileStep> extraSteps) {
+    const std::string usageLine = usage(extraSteps);
     std::vector<Step> steps;
     std::optional<char16_t> separator;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -91,31 +106,44 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             if (!separator) {
                 err << "pyrelto-cli: --separator needs one character that is no digit, sign, "
                        "exponent letter or space\n"
-                    << kUsage << '\n';
+                    << usageLine << '\n';
                 return 2;
             }
             continue;
         }
         if (arg == "--open" || arg == "--save") {
             if (i + 1 >= args.size()) {
-                err << "pyrelto-cli: " << arg << " needs a file name\n" << kUsage << '\n';
+                err << "pyrelto-cli: " << arg << " needs a file name\n" << usageLine << '\n';
                 return 2;
             }
             const std::u16string name = fromUtf8(args[++i]);
             if (arg == "--open") {
-                steps.push_back({[name](Sheet& sheet) { openfile(sheet, name); }});
+                steps.push_back({[name](Sheet& sheet, std::ostream&) { openfile(sheet, name); }});
             } else {
-                steps.push_back({[name](Sheet& sheet) { savefile(sheet, name); }});
+                steps.push_back({[name](Sheet& sheet, std::ostream&) { savefile(sheet, name); }});
             }
             continue;
         }
+        const auto extra =
+            std::find_if(extraSteps.begin(), extraSteps.end(),
+                         [&arg](const CliFileStep& step) { return step.option == arg; });
+        if (extra != extraSteps.end()) {
+            if (i + 1 >= args.size()) {
+                err << "pyrelto-cli: " << arg << " needs a file name\n" << usageLine << '\n';
+                return 2;
+            }
+            steps.push_back({[run = extra->run, file = args[++i]](
+                                 Sheet& sheet, std::ostream& warn) { run(sheet, file, warn); }});
+            continue;
+        }
         if (arg.starts_with("--")) {
-            err << "pyrelto-cli: unknown option '" << arg << "'\n" << kUsage << '\n';
+            err << "pyrelto-cli: unknown option '" << arg << "'\n" << usageLine << '\n';
             return 2;
         }
         const auto eq = arg.find('=');
         if (eq == std::string::npos) {
-            err << "pyrelto-cli: a step must be NAME=TEXT, got '" << arg << "'\n" << kUsage << '\n';
+            err << "pyrelto-cli: a step must be NAME=TEXT, got '" << arg << "'\n"
+                << usageLine << '\n';
             return 2;
         }
         const std::string name = arg.substr(0, eq);
@@ -125,7 +153,7 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             return 2;
         }
         steps.push_back({[id = *id, text = fromUtf8(std::string_view(arg).substr(eq + 1))](
-                             Sheet& sheet) { sheet.enter(id, text); }});
+                             Sheet& sheet, std::ostream&) { sheet.enter(id, text); }});
     }
 
     setDecimalSeparator(separator.value_or(separatorFromEnvironment()));
@@ -134,7 +162,7 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     int status = 0;
     for (const auto& step : steps) {
         try {
-            step.run(sheet);
+            step.run(sheet, err);
         } catch (const std::exception& e) {
             // A failed step is reported and the rest still run, as in the program.
             err << "pyrelto-cli: " << e.what() << '\n';

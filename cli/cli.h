@@ -2,15 +2,28 @@
 // The headless driver: runs steps on one sheet that starts as the program starts and prints the
 // sheet as JSON. Kept apart from main() so tests drive it in-process.
 
+#include <functional>
 #include <iosfwd>
 #include <span>
 #include <string>
 
 namespace pyrelto {
 
+class Sheet;
+
+// A step with a file argument that a build adds beyond the core's own ("--offer FILE"): the
+// std-only driver knows nothing of what it does. `run` throws for a failure (the message goes to
+// stderr, the other steps still run, exit 1) and writes mere warnings to `err` itself.
+struct CliFileStep {
+    std::string option;
+    std::function<void(Sheet& sheet, const std::string& file, std::ostream& err)> run;
+};
+
 // Exit codes: 0 all steps ran, 1 a step failed (its message on `err`, the rest still ran and the
 // JSON was printed), 2 the command line was malformed (nothing printed on `out`).
-int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+// `extraSteps` are accepted beside the core's steps, in the same left-to-right order.
+int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+           std::span<const CliFileStep> extraSteps = {});
 
 // The decimal separator of the user's locale as the environment names it (LC_ALL, LC_NUMERIC,
 // LANG), decided without the C library's locale tables, which may not be installed.

@@ -1,5 +1,6 @@
 #include "cli.h"
 #include "decimal_text.h"
+#include "sheet.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -163,6 +165,70 @@ TEST(Cli, DefaultSeparatorFollowsTheEnvironment) {
     EXPECT_EQ(run.json()["fields"]["List1Ed"], "1,50");
     ::unsetenv("LC_ALL");
     ::unsetenv("LANG");
+}
+
+} // namespace
+} // namespace pyrelto
+
+namespace pyrelto {
+namespace {
+
+// The steps a build with Qt adds ride on the driver's order and failure rule; the std-only driver
+// itself knows none of them.
+TEST(Cli, AddedFileStepsRunInOrderUnderTheFailureRule) {
+    std::vector<std::string> seen;
+    const std::vector<CliFileStep> extra{
+        {"--note",
+         [&seen](Sheet& sheet, const std::string& file, std::ostream& err) {
+             seen.push_back(file + "@" +
+                            std::to_string(sheet.number(FieldId::Dach14Ed).GetValue() > 0));
+             err << "warning only\n";
+         }},
+        {"--fail", [](Sheet&, const std::string&, std::ostream&) {
+             throw std::runtime_error("Die Datei konnte nicht angelegt werden.");
+         }}};
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> seen;
+        const char* errPart;
+    };
+    const Row rows[] = {
+        {"warning_is_no_failure",
+         {"--note", "a.pdf", "Dach14Ed=24", "--note", "b.pdf"},
+         0,
+         {"a.pdf@0", "b.pdf@1"},
+         "warning only"},
+        {"failure_lets_the_rest_run",
+         {"--fail", "x.pdf", "--note", "c.pdf"},
+         1,
+         {"c.pdf@0"},
+         "pyrelto-cli: Die Datei konnte nicht angelegt werden."},
+        {"missing_file_name", {"--note"}, 2, {}, "--note needs a file name"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        seen.clear();
+        std::ostringstream out;
+        std::ostringstream err;
+        const char16_t old = decimalSeparator();
+        EXPECT_EQ(runCli(row.args, out, err, extra), row.status);
+        setDecimalSeparator(old);
+        EXPECT_EQ(seen, row.seen);
+        EXPECT_NE(err.str().find(row.errPart), std::string::npos) << err.str();
+        EXPECT_EQ(out.str().empty(), row.status == 2);
+    }
+}
+
+TEST(Cli, OfferStepsAreUnknownWithoutQt) {
+    for (const char* option : {"--offer", "--calculation-pdf"}) {
+        SCOPED_TRACE(option);
+        const CliRun run = cli({"Dach14Ed=24", option, "angebot.pdf"});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_NE(run.err.find("unknown option"), std::string::npos) << run.err;
+    }
 }
 
 } // namespace

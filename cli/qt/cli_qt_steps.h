@@ -1,0 +1,16 @@
+#pragma once
+// The steps pyrelto-cli has only in builds with Qt: "--offer FILE" and "--calculation-pdf FILE".
+// They draw with Qt on its offscreen platform, so they need no display.
+
+#include "cli.h"
+
+#include <vector>
+
+namespace pyrelto {
+
+std::vector<CliFileStep> qtCliSteps();
+
+// Ends the application object the steps made on first use (none when the process had one).
+void releaseCliApplication();
+
+} // namespace pyrelto
