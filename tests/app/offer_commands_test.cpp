@@ -1,0 +1,371 @@
+// The window's offer commands with real forms, real settings and data files in temporary folders,
+// and real PDFs read back with pdftotext; only the dialogs are fakes.
+
+#include "MainUnit.h"
+#include "cli.h"
+#include "cli_qt_steps.h"
+#include "decimal_text.h"
+#include "firm_data_dialog.h"
+#include "offer_dialog.h"
+#include "offer_service.h"
+#include "settings_store.h"
+#include "ui_test_support.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sstream>
+
+namespace pyrelto {
+namespace {
+
+using test::toStd;
+
+QString pdfText(const QString& path) {
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    EXPECT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << toStd(path);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+class OfferCommandsTest : public test::UiTest {
+protected:
+    void SetUp() override {
+        form = std::make_unique<TMainForm>();
+        form->show();
+        QCoreApplication::processEvents();
+        for (const auto& [id, text] : std::initializer_list<std::pair<FieldId, const char16_t*>>{
+                 {FieldId::List1Ed, u"9,99"},
+                 {FieldId::Rab1Ed, u"35"},
+                 {FieldId::Ver1Ed, u"15"},
+                 {FieldId::Summe6Ed, u"0,35"},
+                 {FieldId::Summe7Ed, u"0,20"},
+                 {FieldId::Ek8Ed, u"0,12"},
+                 {FieldId::Anz8Ed, u"4"},
+                 {FieldId::Summe10Ed, u"6"},
+                 {FieldId::Summe11Ed, u"4,5"},
+                 {FieldId::Dach14Ed, u"24"},
+                 {FieldId::KundeEd, u"Müller"}})
+            form->sheet().enter(id, text);
+        ASSERT_EQ(form->sheet().shownText(FieldId::BruttoEd), u"578,63");
+    }
+    void TearDown() override {
+        form->close();
+        form.reset();
+    }
+
+    static QString settingsPath() {
+        return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+               QLatin1Char('/') + QtSettingsStore::executableBaseName() + QStringLiteral(".conf");
+    }
+    static QString stored(const QString& key) {
+        QSettings settings(settingsPath(), QSettings::IniFormat);
+        return settings.value(key).toString();
+    }
+    QString dataFolder() const {
+        return tempPath(QStringLiteral("xdg_data_home")) +
+               QStringLiteral("/Torvane/Pyrelto Kalkulation/");
+    }
+
+    // Enters the firm data through "Firmendaten..." with a valid IBAN.
+    void storeFirmData() {
+        dialogs_.formAnswers.push_back([](QDialog& dialog) {
+            auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
+            firm.nameEdit->setText(QStringLiteral("Bedachungen Kramer GmbH"));
+            firm.contactEdit->setText(QStringLiteral("Jonas Kramer"));
+            firm.streetEdit->setText(QStringLiteral("Industriestraße 12"));
+            firm.townEdit->setText(QStringLiteral("34117 Kassel"));
+            firm.ibanEdit->setText(QStringLiteral("de89 3704 0044 0532 0130 00"));
+            firm.bicEdit->setText(QStringLiteral("COBADEFFXXX"));
+            firm.accept();
+            return firm.result() == QDialog::Accepted;
+        });
+        form->Firmendaten1->trigger();
+        ASSERT_TRUE(dialogs_.formAnswers.empty());
+    }
+
+    // Runs "Angebot erstellen..." with `fill` working on the real form.
+    void runOffer(const std::function<void(OfferDialog&)>& fill) {
+        dialogs_.formAnswers.push_back([fill](QDialog& dialog) {
+            fill(dynamic_cast<OfferDialog&>(dialog));
+            return false;
+        });
+        form->BitBtn14->click();
+        ASSERT_TRUE(dialogs_.formAnswers.empty());
+    }
+
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(OfferCommandsTest, MenuAndButtonBarOfferTheNewCommands) {
+    QStringList texts;
+    for (const QAction* action : form->Datei1->actions())
+        texts << action->text();
+    EXPECT_EQ(texts.join(QLatin1Char('|')),
+              QStringLiteral("Öffnen...|Speichern unter...||Drucker einrichten...|Drucken|"
+                             "Kalkulation als PDF speichern...||Angebot erstellen...|"
+                             "Firmendaten...||Beenden"));
+    EXPECT_EQ(form->BitBtn14->text(), QStringLiteral("Angebot..."));
+    EXPECT_FALSE(form->BitBtn14->icon().isNull());
+    EXPECT_GE(form->BitBtn14->geometry().left(), form->BitBtn13->geometry().right());
+}
+
+TEST_F(OfferCommandsTest, FirmDataRefusesAWrongIbanAndKeepsTheWindowsValues) {
+    form->close(); // the window's own values are stored now and must stay as they are
+    QSettings before(settingsPath(), QSettings::IniFormat);
+    before.beginGroup(QStringLiteral("TMainForm"));
+    std::map<QString, QString> windowValues;
+    for (const QString& key : before.allKeys())
+        windowValues[key] = before.value(key).toString();
+    ASSERT_FALSE(windowValues.empty());
+
+    dialogs_.formAnswers.push_back([this](QDialog& dialog) {
+        auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
+        EXPECT_EQ(firm.paymentEdit->toPlainText(), FirmData::defaultPaymentTerms());
+        firm.nameEdit->setText(QStringLiteral("Bedachungen Kramer GmbH"));
+        firm.ibanEdit->setText(QStringLiteral("DE89370400440532013001"));
+        firm.accept();
+        EXPECT_NE(firm.result(), QDialog::Accepted);
+        EXPECT_EQ(dialogs_.messages.size(), 1u);
+        firm.ibanEdit->setText(QStringLiteral("DE89370400440532013000"));
+        firm.accept();
+        return firm.result() == QDialog::Accepted;
+    });
+    form->Firmendaten1->trigger();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("Prüfziffern")))
+        << toStd(dialogs_.messages[0].text);
+    EXPECT_EQ(stored(QStringLiteral("Firmendaten/Firma")),
+              QStringLiteral("Bedachungen Kramer GmbH"));
+    EXPECT_EQ(stored(QStringLiteral("Firmendaten/IBAN")),
+              QStringLiteral("DE89 3704 0044 0532 0130 00"));
+
+    QSettings after(settingsPath(), QSettings::IniFormat);
+    after.beginGroup(QStringLiteral("TMainForm"));
+    for (const auto& [key, value] : windowValues)
+        EXPECT_EQ(after.value(key).toString(), value) << toStd(key);
+    EXPECT_EQ(after.allKeys().size(), static_cast<qsizetype>(windowValues.size()));
+
+    // A cancelled form stores nothing.
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
+        dynamic_cast<FirmDataDialog&>(dialog).nameEdit->setText(QStringLiteral("Andere"));
+        return false;
+    });
+    form->Firmendaten1->trigger();
+    EXPECT_EQ(stored(QStringLiteral("Firmendaten/Firma")),
+              QStringLiteral("Bedachungen Kramer GmbH"));
+}
+
+TEST_F(OfferCommandsTest, LogoIsCheckedAndCopiedIntoTheProgramDataFolder) {
+    const QString damaged = tempPath(QStringLiteral("kaputt.png"));
+    {
+        QFile f(damaged);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\x89PNG\r\n\x1a\nno picture");
+    }
+    const QString good = tempPath(QStringLiteral("firmenlogo.png"));
+    QImage logo(120, 40, QImage::Format_RGB32);
+    logo.fill(Qt::darkBlue);
+    ASSERT_TRUE(logo.save(good));
+
+    dialogs_.fileAnswers = {damaged, tempPath(QStringLiteral("fehlt.svg")), good};
+    dialogs_.formAnswers.push_back([this](QDialog& dialog) {
+        auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
+        firm.nameEdit->setText(QStringLiteral("Kramer"));
+        for (int i = 0; i < 3; ++i)
+            firm.chooseLogo();
+        EXPECT_EQ(firm.logoLabel->text(), QStringLiteral("firmenlogo.png"));
+        firm.accept();
+        return firm.result() == QDialog::Accepted;
+    });
+    form->Firmendaten1->trigger();
+    ASSERT_EQ(dialogs_.messages.size(), 2u);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("beschädigt")))
+        << toStd(dialogs_.messages[0].text);
+    EXPECT_TRUE(dialogs_.messages[1].text.contains(QStringLiteral("nicht gefunden")))
+        << toStd(dialogs_.messages[1].text);
+
+    const QString copy = dataFolder() + QStringLiteral("logo.png");
+    EXPECT_EQ(stored(QStringLiteral("Firmendaten/Logo")), copy);
+    EXPECT_EQ(contents(copy), contents(good));
+    // The original may go: the offer uses the copy. When the copy is damaged later, the offer
+    // is still made, without the logo, and the user is told.
+    ASSERT_TRUE(QFile::remove(good));
+    {
+        QFile f(copy);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("damaged");
+    }
+    const QString pdf = tempPath(QStringLiteral("angebot.pdf"));
+    dialogs_.fileAnswers = {pdf};
+    runOffer([](OfferDialog& offer) { offer.pdfButton->click(); });
+    ASSERT_EQ(dialogs_.messages.size(), 3u);
+    EXPECT_EQ(dialogs_.messages[2].icon, Dialogs::Icon::Warning);
+    EXPECT_TRUE(dialogs_.messages[2].text.contains(QStringLiteral("ohne Logo")))
+        << toStd(dialogs_.messages[2].text);
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("578,63 €")));
+}
+
+TEST_F(OfferCommandsTest, OfferFillsItselfCountsUpAndRemembersTheAddress) {
+    storeFirmData();
+    const QByteArray optionsBefore = contents(dataFolder() + QStringLiteral("options.dat"));
+    const QString year = QString::number(QDate::currentDate().year());
+    const QString first = tempPath(QStringLiteral("erstes.pdf"));
+    dialogs_.fileAnswers = {first};
+    runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-001"));
+        EXPECT_EQ(offer.dateEdit->date(), QDate::currentDate());
+        EXPECT_EQ(offer.validEdit->date(), QDate::currentDate().addDays(28));
+        EXPECT_EQ(offer.recipientEdit->text(), QStringLiteral("Müller"));
+        EXPECT_TRUE(offer.addressEdit->toPlainText().isEmpty());
+        EXPECT_FALSE(offer.noteLabel->isVisibleTo(&offer));
+        offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5\n37073 Göttingen"));
+        offer.pdfButton->click();
+    });
+    ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
+    EXPECT_TRUE(dialogs_.fileRequests[0].save);
+    EXPECT_EQ(dialogs_.fileRequests[0].suggestedName,
+              QStringLiteral("Angebot %1-001 Müller.pdf").arg(year));
+    const QString text = pdfText(first);
+    for (const QString& expected :
+         {QStringLiteral("486,24 €"), QStringLiteral("92,39 €"), QStringLiteral("578,63 €"),
+          QStringLiteral("Bedachungen Kramer GmbH"), QStringLiteral("DE89 3704 0044 0532 0130 00"),
+          QStringLiteral("Lindenweg 5"), year + QStringLiteral("-001"),
+          QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")),
+          QDate::currentDate().addDays(28).toString(QStringLiteral("dd.MM.yyyy"))})
+        EXPECT_TRUE(text.contains(expected)) << toStd(expected) << "\n" << toStd(text);
+    EXPECT_TRUE(dialogs_.messages.empty());
+
+    // The next offer: the number counted on, the address known. A preview and a cancelled save
+    // count nothing.
+    dialogs_.fileAnswers = {std::nullopt};
+    runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-002"));
+        EXPECT_EQ(offer.addressEdit->toPlainText(), QStringLiteral("Lindenweg 5\n37073 Göttingen"));
+        offer.previewButton->click();
+        offer.pdfButton->click();
+    });
+    EXPECT_EQ(dialogs_.previews, 1);
+    runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-002"));
+        // A number typed by hand is where the count goes on from.
+        offer.numberEdit->setText(QStringLiteral("A-0099"));
+        form->printer().setOutputFormat(QPrinter::PdfFormat);
+        form->printer().setOutputFileName(tempPath(QStringLiteral("gedruckt.pdf")));
+        offer.printButton->click();
+    });
+    EXPECT_TRUE(
+        pdfText(tempPath(QStringLiteral("gedruckt.pdf"))).contains(QStringLiteral("A-0099")));
+    runOffer(
+        [&](OfferDialog& offer) { EXPECT_EQ(offer.numberEdit->text(), QStringLiteral("A-0100")); });
+    EXPECT_EQ(contents(dataFolder() + QStringLiteral("options.dat")), optionsBefore);
+    EXPECT_TRUE(QFile::exists(dataFolder() + QStringLiteral("adressen.dat")));
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(OfferCommandsTest, CliOfferGivesTheSameTextAsTheDialog) {
+    storeFirmData();
+    const QString fromDialog = tempPath(QStringLiteral("dialog.pdf"));
+    const QString fromCli = tempPath(QStringLiteral("cli.pdf"));
+    // The first offer keeps the address; the second is made both ways with the same number.
+    dialogs_.fileAnswers = {tempPath(QStringLiteral("erstes.pdf")), fromDialog};
+    runOffer([](OfferDialog& offer) {
+        offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5\n37073 Göttingen"));
+        offer.pdfButton->click();
+    });
+    runOffer([&](OfferDialog& offer) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const std::vector<std::string> args{
+            "--separator=,", "List1Ed=9,99",   "Rab1Ed=35", "Ver1Ed=15",   "Summe6Ed=0,35",
+            "Summe7Ed=0,20", "Ek8Ed=0,12",     "Anz8Ed=4",  "Summe10Ed=6", "Summe11Ed=4,5",
+            "Dach14Ed=24",   "KundeEd=Müller", "--offer",   toStd(fromCli)};
+        const auto steps = qtCliSteps();
+        EXPECT_EQ(runCli(args, out, err, steps), 0) << err.str();
+        setDecimalSeparator(u',');
+        EXPECT_TRUE(err.str().empty()) << err.str();
+        offer.pdfButton->click();
+    });
+    const QString dialogText = pdfText(fromDialog);
+    EXPECT_TRUE(dialogText.contains(QStringLiteral("Lindenweg 5"))) << toStd(dialogText);
+    EXPECT_EQ(pdfText(fromCli), dialogText);
+}
+
+TEST_F(OfferCommandsTest, OfferWithoutFirmDataSaysSoAndStillWorks) {
+    const QString pdf = tempPath(QStringLiteral("ohne.pdf"));
+    dialogs_.fileAnswers = {pdf};
+    runOffer([](OfferDialog& offer) {
+        EXPECT_TRUE(offer.noteLabel->isVisibleTo(&offer));
+        EXPECT_TRUE(offer.noteLabel->text().contains(QStringLiteral("Firmendaten")));
+        offer.recipientEdit->clear();
+        offer.summaryBox->setChecked(true);
+        offer.pdfButton->click();
+    });
+    EXPECT_EQ(dialogs_.fileRequests.at(0).suggestedName,
+              QStringLiteral("Angebot %1-001.pdf").arg(QDate::currentDate().year()));
+    const QString text = pdfText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("578,63 €"))) << toStd(text);
+    EXPECT_FALSE(text.contains(QStringLiteral("Tellerdübel"))) << toStd(text);
+    EXPECT_TRUE(dialogs_.messages.empty());
+
+    // A file that cannot be made: the standard error report, and the number is not used up.
+    dialogs_.fileAnswers = {tempPath(QStringLiteral("fehlt/angebot.pdf"))};
+    runOffer([](OfferDialog& offer) { offer.pdfButton->click(); });
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].caption, QStringLiteral("Pyrelto Kalkulation"));
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("angebot.pdf")));
+    runOffer([](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(),
+                  QStringLiteral("%1-002").arg(QDate::currentDate().year()));
+    });
+}
+
+TEST_F(OfferCommandsTest, CalculationPdfEqualsWhatThePrinterPrints) {
+    const QString saved = tempPath(QStringLiteral("kalkulation.pdf"));
+    dialogs_.fileAnswers = {saved};
+    form->KalkulationPdf1->trigger();
+    ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs_.fileRequests[0].filter, TMainForm::pdfFilter());
+    EXPECT_EQ(dialogs_.fileRequests[0].defaultSuffix, QStringLiteral(".pdf"));
+    EXPECT_EQ(dialogs_.printerSetups, 0);
+
+    const QString printed = tempPath(QStringLiteral("drucker.pdf"));
+    form->printer().setOutputFormat(QPrinter::PdfFormat);
+    form->printer().setOutputFileName(printed);
+    form->printer().setPageSize(QPageSize(QPageSize::A4));
+    form->Drucken1->trigger();
+    const QString text = pdfText(saved);
+    EXPECT_TRUE(text.contains(QStringLiteral("9,99"))) << toStd(text);
+    EXPECT_EQ(text, pdfText(printed));
+    EXPECT_TRUE(dialogs_.messages.empty());
+
+    // Cancelled: nothing written, nothing said.
+    dialogs_.fileAnswers = {std::nullopt};
+    form->KalkulationPdf1->trigger();
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+} // namespace
+} // namespace pyrelto
