@@ -99,8 +99,8 @@ QString OfferChoices::defaultIntroduction() {
 }
 
 QString OfferChoices::defaultWorkTitle() {
-    return QStringLiteral("Abdichtung der Dachfläche mit Bitumen-Schweißbahnen, vollflächig "
-                          "verschweißt, einschließlich Material und Verlegung");
+    return QStringLiteral("Abdichtung der Dachfläche mit Bitumen-Schweißbahnen, "
+                          "einschließlich Material");
 }
 
 QString ibanProblem(const QString& iban) {
@@ -783,7 +783,7 @@ private:
             join({labelled(QStringLiteral("Kontoinhaber: "), f.accountHolder),
                   labelled(QStringLiteral("IBAN: "), groupedIban(f.iban)),
                   labelled(QStringLiteral("BIC: "), f.bic)})};
-        constexpr std::array<double, 5> edges{mm::kLeft, 62, 100, 140, mm::kRight};
+        constexpr std::array<double, 5> edges{mm::kLeft, 68, 104, 141, mm::kRight};
         painter.setPen(QPen(kMarks, x(0.2)));
         painter.drawLine(QPointF(x(mm::kLeft), x(mm::kFooterTop - 2)),
                          QPointF(x(mm::kRight), x(mm::kFooterTop - 2)));

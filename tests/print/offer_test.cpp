@@ -126,8 +126,22 @@ protected:
 TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
     enterWorkedExample();
     ASSERT_EQ(shown(F::Summe15Ed), QStringLiteral("486,24"));
-    const QString text =
-        offerText(buildOffer(sheet, sampleFirm(), sampleChoices(), QLatin1Char(',')));
+    // With a logo, as docs/offer.png shows the offer.
+    FirmData firm = sampleFirm();
+    firm.logoPath = folder.filePath(QStringLiteral("logo.svg"));
+    {
+        QFile logo(firm.logoPath);
+        ASSERT_TRUE(logo.open(QIODevice::WriteOnly));
+        logo.write(R"(<svg xmlns="http://www.w3.org/2000/svg" width="270" height="96">
+<path d="M8 60 L60 14 L112 60" fill="none" stroke="#1f4068" stroke-width="10"
+      stroke-linejoin="round"/>
+<rect x="30" y="60" width="60" height="8" fill="#b5452e"/>
+<text x="126" y="50" font-family="DejaVu Sans" font-weight="bold" font-size="30"
+      fill="#1f4068">KRAMER</text>
+<text x="126" y="78" font-family="DejaVu Sans" font-size="15" fill="#555">Bedachungen</text>
+</svg>)");
+    }
+    const QString text = offerText(buildOffer(sheet, firm, sampleChoices(), QLatin1Char(',')));
 
     for (const QString& expected : {QStringLiteral("486,24 €"),
                                     QStringLiteral("92,39 €"),
