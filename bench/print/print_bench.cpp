@@ -1,0 +1,80 @@
+// The two documents of the program, each made and written as a PDF file: the offer beside the
+// calculation printout. Runs on Qt's offscreen platform.
+
+#include "calculation_pdf.h"
+#include "decimal_text.h"
+#include "offer.h"
+#include "sheet.h"
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace pyrelto {
+namespace {
+
+void enterWorkedExample(Sheet& sheet) {
+    setDecimalSeparator(u',');
+    sheet.runCountRules();
+    for (const auto& [id, text] : std::initializer_list<std::pair<FieldId, const char16_t*>>{
+             {FieldId::List1Ed, u"9,99"},
+             {FieldId::Rab1Ed, u"35"},
+             {FieldId::Ver1Ed, u"15"},
+             {FieldId::Summe6Ed, u"0,35"},
+             {FieldId::Summe7Ed, u"0,20"},
+             {FieldId::Ek8Ed, u"0,12"},
+             {FieldId::Anz8Ed, u"4"},
+             {FieldId::Summe10Ed, u"6"},
+             {FieldId::Summe11Ed, u"4,5"},
+             {FieldId::Dach14Ed, u"24"},
+             {FieldId::KundeEd, u"Müller"},
+             {FieldId::Bez1Ed, u"Bitumen-Schweißbahn"}})
+        sheet.enter(id, text);
+}
+
+void BM_OfferPdf(benchmark::State& state) {
+    Sheet sheet;
+    enterWorkedExample(sheet);
+    FirmData firm;
+    firm.name = QStringLiteral("Bedachungen Kramer GmbH");
+    firm.street = QStringLiteral("Industriestraße 12");
+    firm.postcodeTown = QStringLiteral("34117 Kassel");
+    firm.iban = QStringLiteral("DE89 3704 0044 0532 0130 00");
+    OfferChoices choices;
+    choices.number = QStringLiteral("2026-014");
+    choices.date = QDate(2026, 12, 10);
+    choices.validUntil = choices.date.addDays(28);
+    choices.recipientName = QStringLiteral("Müller");
+    choices.recipientAddress = QStringLiteral("Lindenweg 5\n37073 Göttingen");
+    choices.introduction = OfferChoices::defaultIntroduction();
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("angebot.pdf"));
+    for (auto _ : state) {
+        writeOfferPdf(buildOffer(sheet, firm, choices, QLatin1Char(',')), file);
+    }
+}
+BENCHMARK(BM_OfferPdf)->Unit(benchmark::kMillisecond);
+
+void BM_CalculationPdf(benchmark::State& state) {
+    Sheet sheet;
+    enterWorkedExample(sheet);
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("kalkulation.pdf"));
+    for (auto _ : state) {
+        writeCalculationPdf(sheet, file, QDate(2026, 12, 10));
+    }
+}
+BENCHMARK(BM_CalculationPdf)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace pyrelto
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
