@@ -76,7 +76,10 @@ inline Bytes readBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     Bytes out(chars.size());
-    std::memcpy(out.data(), chars.data(), chars.size());
+    // An empty file has no data pointer, which memcpy may not be given even for no bytes.
+    if (!chars.empty()) {
+        std::memcpy(out.data(), chars.data(), chars.size());
+    }
     return out;
 }
 
