@@ -278,6 +278,25 @@ TEST_F(OfferCommandsTest, OfferFillsItselfCountsUpAndRemembersTheAddress) {
     EXPECT_TRUE(dialogs_.messages.empty());
 }
 
+TEST_F(OfferCommandsTest, DamagedAddressFileIsKeptAsideNotLost) {
+    const QByteArray damaged("\x05\x00\x00\x00\x02\x00", 6);
+    ASSERT_TRUE(QDir().mkpath(dataFolder()));
+    {
+        QFile f(dataFolder() + QStringLiteral("adressen.dat"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(damaged);
+    }
+    dialogs_.fileAnswers = {tempPath(QStringLiteral("angebot.pdf"))};
+    runOffer([](OfferDialog& offer) {
+        EXPECT_TRUE(offer.addressEdit->toPlainText().isEmpty());
+        offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5"));
+        offer.pdfButton->click();
+    });
+    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_EQ(contents(dataFolder() + QStringLiteral("adressen.dat.bak")), damaged);
+    EXPECT_EQ(rememberedAddress(QStringLiteral("Müller")), QStringLiteral("Lindenweg 5"));
+}
+
 TEST_F(OfferCommandsTest, CliOfferGivesTheSameTextAsTheDialog) {
     storeFirmData();
     const QString fromDialog = tempPath(QStringLiteral("dialog.pdf"));
