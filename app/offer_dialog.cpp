@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "offer_service.h"
 #include "printout.h"
+#include "sheet.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -129,7 +130,7 @@ OfferDocument OfferDialog::document() const {
     FirmData firm = firm_;
     if (!firm.logoPath.isEmpty() && !logoProblem(firm.logoPath).isEmpty())
         firm.logoPath.clear();
-    return buildOffer(sheet_, firm, choices, QChar(decimalSeparator()));
+    return buildOffer(sheet_, firm, choices, QChar(sheet_.numberFormat().decimalSeparator));
 }
 
 void OfferDialog::warnAboutLogo() {

@@ -1,6 +1,7 @@
 #include "offer.h"
 
 #include "field_catalogue.h"
+#include "field_text_isolation.h"
 #include "pdf_document_info.h"
 #include "printout.h"
 #include "safe_write.h"
@@ -269,17 +270,8 @@ OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferCh
 }
 
 QString isolatedField(const QString& text) {
-    QString flat = text;
-    flat.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    for (QChar& c : flat)
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar(0x2028) ||
-            c == QChar(0x2029))
-            c = QLatin1Char(' ');
-    flat = flat.trimmed();
-    if (flat.isEmpty())
-        return flat;
-    // FIRST STRONG ISOLATE ... POP DIRECTIONAL ISOLATE
-    return QChar(0x2068) + flat + QChar(0x2069);
+    const std::u16string isolated = isolatedFieldText(text.trimmed().toStdU16String());
+    return QString::fromStdU16String(isolated).trimmed();
 }
 
 QString suggestedOfferFileName(const OfferDocument& offer) {

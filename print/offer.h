@@ -104,8 +104,8 @@ QStringList describedRows(const Sheet& sheet);
 OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices,
                          QChar decimal);
 
-// A field's text as the offer prints it: line breaks become spaces and the text is isolated, so
-// that a right-to-left name cannot reorder the neutral text around it.
+// A field's text as the offer prints it, trimmed and put through isolatedFieldText: one line that
+// cannot reorder the text around it.
 QString isolatedField(const QString& text);
 
 // Paints the offer page by page; returns the number of pages. Throws PrintError when the device

@@ -14,7 +14,6 @@ namespace pyrelto {
 namespace {
 
 void enterWorkedExample(Sheet& sheet) {
-    setDecimalSeparator(u',');
     sheet.runCountRules();
     for (const auto& [id, text] : std::initializer_list<std::pair<FieldId, const char16_t*>>{
              {FieldId::List1Ed, u"9,99"},

@@ -5,6 +5,7 @@
 #include "offer.h"
 #include "offer_service.h"
 #include "settings_store.h"
+#include "sheet.h"
 
 #include <QDate>
 #include <QGuiApplication>
@@ -52,7 +53,8 @@ void offerStep(Sheet& sheet, const std::string& file, std::ostream& err) {
         }
     }
     const OfferChoices choices = newOfferChoices(sheet, *counter, QDate::currentDate());
-    const OfferDocument offer = buildOffer(sheet, firm, choices, QChar(decimalSeparator()));
+    const OfferDocument offer =
+        buildOffer(sheet, firm, choices, QChar(sheet.numberFormat().decimalSeparator));
     writeOfferPdf(offer, fileName(file));
     offerIssued(offer, *counter);
 }

@@ -25,9 +25,7 @@ struct CliRun {
 CliRun cli(std::vector<std::string> args) {
     std::ostringstream out;
     std::ostringstream err;
-    const char16_t old = decimalSeparator();
     const int status = runCli(args, out, err);
-    setDecimalSeparator(old);
     return {status, out.str(), err.str()};
 }
 
@@ -212,9 +210,7 @@ TEST(Cli, AddedFileStepsRunInOrderUnderTheFailureRule) {
         seen.clear();
         std::ostringstream out;
         std::ostringstream err;
-        const char16_t old = decimalSeparator();
         EXPECT_EQ(runCli(row.args, out, err, extra), row.status);
-        setDecimalSeparator(old);
         EXPECT_EQ(seen, row.seen);
         EXPECT_NE(err.str().find(row.errPart), std::string::npos) << err.str();
         EXPECT_EQ(out.str().empty(), row.status == 2);

@@ -72,14 +72,12 @@ class OfferTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        setDecimalSeparator(u',');
         sheet.runCountRules();
         // PYRELTO_KEEP_OFFER keeps the PDFs for looking at them (docs/offer.png).
         if (qEnvironmentVariableIsSet("PYRELTO_KEEP_OFFER"))
             folder.setAutoRemove(false);
     }
     void TearDown() override {
-        setDecimalSeparator(oldSeparator);
         if (!folder.autoRemove())
             std::printf("offers kept in %s\n", qPrintable(folder.path()));
     }
@@ -118,7 +116,6 @@ protected:
         return -1;
     }
 
-    char16_t oldSeparator = decimalSeparator();
     QTemporaryDir folder;
     Sheet sheet;
 };
@@ -489,9 +486,13 @@ TEST(OfferFileName, SuggestsNumberAndCustomerWithoutUnsafeCharacters) {
 }
 
 TEST(OfferIsolation, FieldsAreFlattenedAndIsolated) {
-    EXPECT_EQ(isolatedField(QStringLiteral(" a\nb\r\nc ")),
-              QChar(0x2068) + QStringLiteral("a b c") + QChar(0x2069));
+    EXPECT_EQ(isolatedField(QStringLiteral(" a\nb\r\nc ")), QStringLiteral("a b c"));
     EXPECT_EQ(isolatedField(QStringLiteral("  ")), QString());
+    const QString hebrew = QStringLiteral("\u05e9\u05dc\u05d5\u05dd");
+    EXPECT_EQ(isolatedField(hebrew + QStringLiteral("\nBau ")),
+              QChar(0x2068) + hebrew + QStringLiteral(" Bau") + QChar(0x2069));
+    // An override typed into a field cannot turn the rest of the line around.
+    EXPECT_EQ(isolatedField(QChar(0x202E) + QStringLiteral("Kramer")), QStringLiteral("Kramer"));
 }
 
 } // namespace
