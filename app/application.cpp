@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "MainUnit.h"
+#include "program_icon.h"
 
 #include <QApplication>
 #include <QFont>
@@ -21,6 +22,10 @@ void setUpApplication(QApplication& app) {
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(11);
     QApplication::setFont(font);
+
+    // Lets desktops match the window to its menu entry, for the task-bar icon and grouping.
+    QGuiApplication::setDesktopFileName(desktopId());
+    QApplication::setWindowIcon(programIcon());
 
     // Without the translations installed, Qt's texts stay English and nothing else changes.
     auto* translator = new QTranslator(&app);
