@@ -70,3 +70,8 @@ if(PYRELTO_DEBIAN_DOCS)
 else()
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${PYRELTO_DOC_DIR})
 endif()
+
+if(BUILD_TESTING)
+  add_test(NAME install_layout COMMAND ${PROJECT_SOURCE_DIR}/scripts/install_test.sh
+                                       ${PROJECT_BINARY_DIR})
+endif()
