@@ -25,7 +25,6 @@ void setUpApplication(QApplication& app) {
 
     // Lets desktops match the window to its menu entry, for the task-bar icon and grouping.
     QGuiApplication::setDesktopFileName(desktopId());
-    QApplication::setWindowIcon(programIcon());
 
     // Without the translations installed, Qt's texts stay English and nothing else changes.
     auto* translator = new QTranslator(&app);
@@ -41,6 +40,7 @@ int runPyrelto(int argc, char** argv) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     TMainForm form(arguments);
+    setProgramIconAfterFirstPaint(form);
     form.show();
     return QApplication::exec();
 }

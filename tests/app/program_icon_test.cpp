@@ -1,6 +1,7 @@
 #include "program_icon.h"
 #include "ui_test_support.h"
 
+#include <QApplication>
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,8 @@
 #include <QImage>
 #include <QPixmap>
 #include <QStringList>
+#include <QTest>
+#include <QWidget>
 
 namespace pyrelto {
 namespace {
@@ -107,6 +110,31 @@ TEST_F(ProgramIconTest, WithoutThemeIconTheBuiltInOneShows) {
         ASSERT_FALSE(shown.isNull());
         EXPECT_EQ(shown, builtIn);
     }
+}
+
+TEST_F(ProgramIconTest, BetweenTwoDrawnSizesTheLargerOneIsScaledDown) {
+    const QIcon icon = builtInProgramIcon();
+    const QImage fromLarger =
+        icon.pixmap(24).scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation).toImage();
+    const QImage shown = icon.pixmap(20).toImage();
+    ASSERT_EQ(shown.size(), QSize(20, 20));
+    EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32),
+              fromLarger.convertToFormat(QImage::Format_ARGB32));
+    EXPECT_EQ(icon.pixmap(512).size(), QSize(256, 256)) << "never blown up beyond the largest";
+}
+
+TEST_F(ProgramIconTest, TheApplicationGetsTheIconAfterTheWindowFirstPainted) {
+    QApplication::setWindowIcon(QIcon());
+    QWidget window;
+    window.resize(200, 100);
+    setProgramIconAfterFirstPaint(window);
+    QTest::qWait(20);
+    EXPECT_TRUE(QApplication::windowIcon().isNull()) << "not before the window is shown";
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QApplication::windowIcon().isNull(); }));
+    EXPECT_FALSE(window.windowIcon().isNull());
+    QApplication::setWindowIcon(QIcon());
 }
 
 } // namespace
