@@ -69,8 +69,8 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 sleep 2 # the first paint and the file's values
-xprop -display "$display" -name "$title" WM_CLASS _KDE_NET_WM_DESKTOP_FILE _GTK_APPLICATION_ID \
-  WM_NAME | sed 's/^/window: /'
+# WM_CLASS is what X11 desktops match against the entry's StartupWMClass.
+xprop -display "$display" -name "$title" WM_CLASS WM_NAME | sed 's/^/window: /'
 icons=$(xprop -display "$display" -name "$title" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' |
   tr '\n' ' ' || true)
 echo "window icon sizes: ${icons:-none}"
