@@ -61,9 +61,11 @@ public:
     // The customer list on that page.
     CustomerTab* customerTab() const noexcept;
     // The customer list file: read into the list (true when it could be opened and read), and
-    // written from it. Failures go to the standard error report.
+    // written from it. Failures go to the standard error report, a file that cannot be created
+    // too (with customerListNotSavedMessage) unless it already holds the list's names.
     bool openfileConfig(const std::u16string& fname);
     void savefileConfig(const std::u16string& fname);
+    static QString customerListNotSavedMessage(const std::u16string& fname);
 
     // The preset buttons of material row `materialRow` (0-4): "Material speichern..." (BitBtn1,
     // 3, 5, 7, 9) and "Material laden..." (BitBtn2, 4, 6, 8, 10).
