@@ -89,6 +89,11 @@ public:
     void FormMouseWheelDown();
     void FormMouseWheelUp();
 
+    // A later start of the program handed over its command line: the window comes to the front
+    // and opens the file as if it had been named on its own command line. While a dialog is open
+    // the file waits for it to close.
+    void argumentsHandedOver(const QStringList& arguments);
+
     // Runs a command: the file messages appear in a plain error box, any other error that
     // escapes goes to the standard error report, and the program goes on.
     void runCommand(const std::function<void()>& command);
@@ -140,6 +145,10 @@ private:
     std::unique_ptr<QPrinter> printer_;
     QStringList arguments_;
     bool shown_ = false;
+    // Handed-over files not opened yet, and whether a later look at them is already planned.
+    QStringList handedOver_;
+    bool handedOverPlanned_ = false;
+    void openHandedOverFiles();
     // Wheel rotation not yet making up a whole notch (high-resolution wheels send parts).
     int wheelRemainder_ = 0;
     CustomerTab* customerTab_ = nullptr;

@@ -1,6 +1,8 @@
 #include "application.h"
 
 #include "MainUnit.h"
+#include "single_instance.h"
+#include "termination_signals.h"
 
 #include <QApplication>
 #include <QFont>
@@ -35,7 +37,14 @@ int runPyrelto(int argc, char** argv) {
     setUpApplication(app);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    SingleInstance instance;
+    if (instance.start(arguments) == SingleInstance::Role::HandedOver) {
+        return 0;
+    }
     TMainForm form(arguments);
+    QObject::connect(&instance, &SingleInstance::argumentsHandedOver, &form,
+                     &TMainForm::argumentsHandedOver);
+    closeWindowsOnTerminationSignals();
     form.show();
     return QApplication::exec();
 }
