@@ -97,7 +97,7 @@ bool TMainForm::openfileConfig(const std::u16string& fname) {
 void TMainForm::savefileConfig(const std::u16string& fname) {
     // The window closes all the same after a failed write; the old file is still whole.
     runCommand([this, &fname] {
-        if (customerFile_->savefileConfig(fname) != CustomerListFile::SaveResult::NotWritten)
+        if (customerFile_->savefileConfig(fname) || !customerFile_->lostChanges())
             return;
         // Passing over it silently would cost every customer edit of this run unnoticed.
         reportError(this, customerListNotSavedMessage(fname));

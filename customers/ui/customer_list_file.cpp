@@ -38,7 +38,8 @@ bool CustomerListFile::openfileConfig(std::u16string_view fname) {
     return true;
 }
 
-CustomerListFile::SaveResult CustomerListFile::savefileConfig(std::u16string_view fname) {
+bool CustomerListFile::savefileConfig(std::u16string_view fname) {
+    lostChanges_ = false;
     std::optional<std::vector<std::u16string>> onDisk;
     bool damagedOnDisk = false;
     try {
@@ -56,12 +57,13 @@ CustomerListFile::SaveResult CustomerListFile::savefileConfig(std::u16string_vie
     if (!writeCustomerFile(fname, list_.names(), keepAside)) {
         const bool sameAsFile = onDisk ? sameCustomerNames(*onDisk, list_.names())
                                        : !damagedOnDisk && loaded_.empty() && list_.count() == 0;
-        return sameAsFile ? SaveResult::NotWrittenNothingLost : SaveResult::NotWritten;
+        lostChanges_ = !sameAsFile;
+        return false;
     }
     // The damaged file now lies beside the new one; a second save must not replace that copy.
     damaged_ = false;
     loaded_ = list_.names();
-    return SaveResult::Written;
+    return true;
 }
 
 } // namespace pyrelto

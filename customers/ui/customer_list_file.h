@@ -24,19 +24,16 @@ public:
     // file aside instead of overwriting it.
     bool openfileConfig(std::u16string_view fname);
 
-    enum class SaveResult {
-        Written,
-        // The file cannot be created, but it already holds exactly the list's names.
-        NotWrittenNothingLost,
-        // The file cannot be created and the list's changes are not stored.
-        NotWritten,
-    };
-
     // Writes every entry in list order, replacing `fname` only once the new file is complete.
     // When another copy of the program changed the file since it was read, its names are merged
-    // in first (mergeCustomerNames), and the list shows the merged names. Throws IoError for a
-    // failed transfer; the old file is then as it was.
-    SaveResult savefileConfig(std::u16string_view fname);
+    // in first (mergeCustomerNames), and the list shows the merged names. False when the file
+    // cannot be created; lostChanges() then tells whether that costs the user anything. Throws
+    // IoError for a failed transfer; the old file is then as it was.
+    bool savefileConfig(std::u16string_view fname);
+
+    // The last save could not create the file, and the file does not already hold the list's
+    // names: the user's changes of this run are not stored.
+    bool lostChanges() const noexcept { return lostChanges_; }
 
     // The last file read was damaged.
     bool damaged() const noexcept { return damaged_; }
@@ -44,6 +41,7 @@ public:
 private:
     CustomerList& list_;
     bool damaged_ = false;
+    bool lostChanges_ = false;
     // The names the file held when it was read: what a later change on disk is measured against.
     std::vector<std::u16string> loaded_;
 };
