@@ -44,6 +44,7 @@ int runPyrelto(int argc, char** argv) {
     TMainForm form(arguments);
     QObject::connect(&instance, &SingleInstance::argumentsHandedOver, &form,
                      &TMainForm::argumentsHandedOver);
+    instance.stopWhenClosing(&form);
     closeWindowsOnTerminationSignals();
     form.show();
     return QApplication::exec();

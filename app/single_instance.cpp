@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QLocalSocket>
@@ -146,6 +147,16 @@ SingleInstance::HandOver SingleInstance::handOver(const QByteArray& message) {
     }
     char answer = 0;
     return socket.getChar(&answer) && answer == kTaken ? HandOver::Taken : HandOver::NoAnswer;
+}
+
+void SingleInstance::stopWhenClosing(QObject* window) {
+    window->installEventFilter(this);
+}
+
+bool SingleInstance::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close)
+        server_.close();
+    return QObject::eventFilter(watched, event);
 }
 
 void SingleInstance::takeConnection() {

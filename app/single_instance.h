@@ -44,6 +44,10 @@ public:
     static QByteArray encodeMessage(const QStringList& arguments);
     static std::optional<QStringList> decodeBody(const QByteArray& body);
 
+    // Stops answering once `window` starts to close: a file handed to a window on its way out
+    // would be taken and then never opened. A later start then runs on its own.
+    void stopWhenClosing(QObject* window);
+
 signals:
     // A later start handed over its command line (the file in it already absolute).
     void argumentsHandedOver(const QStringList& arguments);
@@ -52,6 +56,7 @@ private:
     enum class HandOver { NobodyListens, Taken, NoAnswer };
     HandOver handOver(const QByteArray& message);
     void takeConnection();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     QLocalServer server_;
 };

@@ -227,6 +227,27 @@ TEST_F(SingleInstanceChannelTest, GarbageIsDroppedAndAProperMessageIsAnswered) {
     EXPECT_EQ(socket.read(1), QByteArray("K"));
 }
 
+// A window on its way out would take a file and never open it; the next start must run itself.
+TEST_F(SingleInstanceChannelTest, AClosingWindowTakesNoMoreFiles) {
+    SingleInstance instance;
+    ASSERT_EQ(instance.start({}), SingleInstance::Role::First);
+    QWidget window;
+    instance.stopWhenClosing(&window);
+    window.show();
+    auto connects = [] {
+        QLocalSocket socket;
+        socket.connectToServer(SingleInstance::serverName());
+        return socket.waitForConnected(2000);
+    };
+    EXPECT_TRUE(connects());
+    window.close();
+    EXPECT_FALSE(connects());
+
+    SingleInstance next;
+    EXPECT_EQ(next.start({}), SingleInstance::Role::First);
+    EXPECT_TRUE(connects());
+}
+
 TEST_F(SingleInstanceChannelTest, AHandedOverFileOpensAsFromTheCommandLine) {
     const QString missing = tempPath(QStringLiteral("fehlt.kal"));
     std::vector<test::FakeDialogs::Message> fromCommandLine;
