@@ -1,5 +1,6 @@
 #include "customer_tab.h"
 
+#include "button_pictures.h"
 #include "customer_list_model.h"
 #include "dialogs.h"
 
@@ -12,7 +13,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -75,30 +75,24 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     Panel26->setFixedHeight(kPanelHeight);
 
     auto button = [this](const char* name, const QString& caption, int x, int y, int width,
-                         QStyle::StandardPixmap picture, QStyle::StandardPixmap fallback) {
-        // Not every style draws every dialog picture; the fallback is one they all have.
-        QIcon icon = style()->standardIcon(picture);
-        if (icon.isNull())
-            icon = style()->standardIcon(fallback);
-        auto* b = new QPushButton(icon, caption, Panel26);
+                         ButtonPicture picture) {
+        auto* b = new QPushButton(buttonPicture(picture), caption, Panel26);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(x, y, width, kButtonHeight);
         // Enter on a focused button presses that button, as the platform's buttons do.
         b->setAutoDefault(true);
         return b;
     };
-    BitBtn14 = button("BitBtn14", QStringLiteral("Neuer Kunde"), 8, 8, 121,
-                      QStyle::SP_DialogOkButton, QStyle::SP_DialogApplyButton);
-    BitBtn15 = button("BitBtn15", QStringLiteral("Eintrag bearbeiten"), 136, 8, 153,
-                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
-    BitBtn16 = button("BitBtn16", QStringLiteral("Löschen"), 296, 8, 121,
-                      QStyle::SP_DialogCancelButton, QStyle::SP_DialogDiscardButton);
+    BitBtn14 =
+        button("BitBtn14", QStringLiteral("Neuer Kunde"), 8, 8, 121, ButtonPicture::NewEntry);
+    BitBtn15 =
+        button("BitBtn15", QStringLiteral("Eintrag bearbeiten"), 136, 8, 153, ButtonPicture::Edit);
+    BitBtn16 = button("BitBtn16", QStringLiteral("Löschen"), 296, 8, 121, ButtonPicture::Delete);
     BitBtn17 = button("BitBtn17", QStringLiteral("Kunde in Kalkulation übernehmen..."), 8, 40, 225,
-                      QStyle::SP_DialogIgnoreButton, QStyle::SP_ArrowBack);
-    BitBtn18 = button("BitBtn18", QStringLiteral("Suchen"), 432, 40, 105,
-                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
-    BitBtn19 = button("BitBtn19", QStringLiteral("Weiter suchen"), 544, 40, 105,
-                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
+                      ButtonPicture::TakeOver);
+    BitBtn18 = button("BitBtn18", QStringLiteral("Suchen"), 432, 40, 105, ButtonPicture::Search);
+    BitBtn19 =
+        button("BitBtn19", QStringLiteral("Weiter suchen"), 544, 40, 105, ButtonPicture::Search);
 
     Label101 = new QLabel(QStringLiteral("Suchtext:"), Panel26);
     Label101->setObjectName(QStringLiteral("Label101"));
