@@ -105,9 +105,11 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     SuchEd->setObjectName(QStringLiteral("SuchEd"));
     SuchEd->setGeometry(296, 40, 121, 21);
     Label101->setBuddy(SuchEd);
+    SuchEd->setAccessibleName(QStringLiteral("Suchtext"));
 
     ListView1 = new QTreeView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("Kundenliste"));
     model_ = new CustomerListModel(list_, this);
     ListView1->setModel(model_);
     ListView1->setItemDelegate(new RowDelegate(ListView1));

@@ -33,6 +33,40 @@ QLabel* addLabel(const QString& text, QWidget* parent, int x, int y) {
     return label;
 }
 
+// The words a screen reader says for a field: its caption, and for a row of a group the group and
+// the row's number, so that the five "Summe:" fields can be told apart.
+QString spokenName(const FieldInfo& info) {
+    QString caption = qs(info.caption).trimmed();
+    if (caption.endsWith(u':')) {
+        caption.chop(1);
+    }
+    if (caption.isEmpty()) {
+        caption = info.id == FieldId::Waehr15Ed
+                      ? QStringLiteral("Währung")
+                      : QString::fromLatin1(info.name.data(), qsizetype(info.name.size()));
+    }
+    const RowInfo& row = rowInfo(info.row);
+    if (!row.governedBy) {
+        return caption;
+    }
+    QString group;
+    switch (*row.governedBy) {
+    case FieldId::AnzZeilenEd:
+        group = QStringLiteral("Material");
+        break;
+    case FieldId::AnzSonstEd:
+        group = QStringLiteral("Sonstiges");
+        break;
+    case FieldId::AnzStueckEd:
+        group = QStringLiteral("Stück");
+        break;
+    default:
+        group = QStringLiteral("Lage");
+        break;
+    }
+    return QStringLiteral("%1, %2 %3").arg(caption, group).arg(row.number);
+}
+
 void paintBase(QWidget* widget, FieldColour colour) {
     const auto rgb = colourRgb(colour);
     if (!rgb) {
@@ -48,6 +82,7 @@ void paintBase(QWidget* widget, FieldColour colour) {
 
 SheetView::SheetView(Sheet& sheet, QWidget* parent) : QScrollArea(parent), sheet_(sheet) {
     setObjectName(QStringLiteral("ScrollBox1"));
+    setAccessibleName(QStringLiteral("Kalkulation"));
     setBackgroundRole(QPalette::Base);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
@@ -90,8 +125,9 @@ void SheetView::build() {
             QWidget* w = buildField(info, rowWidget);
             fields_[static_cast<std::size_t>(info.id)] = w;
             if (!info.caption.empty()) {
-                captions_[static_cast<std::size_t>(info.id)] =
-                    addLabel(qs(info.caption), rowWidget, info.x, kCaptionY);
+                QLabel* caption = addLabel(qs(info.caption), rowWidget, info.x, kCaptionY);
+                caption->setBuddy(w);
+                captions_[static_cast<std::size_t>(info.id)] = caption;
             }
             if (info.unitAfter) {
                 QLabel* unit = addLabel(QStringLiteral("m²"), rowWidget, kUnitX, kFieldY);
@@ -109,6 +145,11 @@ void SheetView::build() {
                                                rowWidget);
                 button->setObjectName(QStringLiteral("BitBtn%1").arg(2 * m + 1 + load));
                 button->setGeometry(QRect(QPoint(kPresetX, load != 0 ? kFieldY : 0), kPresetSize));
+                // Five rows have the same two buttons: the row tells them apart when spoken.
+                button->setAccessibleName(QStringLiteral("%1, Material %2")
+                                              .arg(load != 0 ? QStringLiteral("Material laden")
+                                                             : QStringLiteral("Material speichern"))
+                                              .arg(m + 1));
                 presetButtons_[2 * m + static_cast<std::size_t>(load)] = button;
             }
         }
@@ -162,6 +203,11 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
     widget->setObjectName(
         QString::fromLatin1(info.name.data(), static_cast<qsizetype>(info.name.size())));
     widget->setGeometry(info.x, kFieldY, info.width, kFieldHeight);
+    widget->setAccessibleName(spokenName(info));
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        // The typing goes into the combo's own line edit, which a screen reader announces apart.
+        combo->lineEdit()->setAccessibleName(widget->accessibleName());
+    }
     paintBase(widget, info.colour);
     return widget;
 }
