@@ -68,7 +68,9 @@ public:
     // change notification.
     int append();
     // Sets the name of the entry at `index`. A name equal to the current one changes nothing.
-    // Otherwise the change notification is raised and, outside a bulk update, the list re-sorts.
+    // Otherwise the change notification is raised and, outside a bulk update, the list re-sorts:
+    // when every other entry is already in order (the usual case: a rename, or the name of a new
+    // entry at the end), the entry alone moves to its place, found by binary search.
     // Returns the entry's index afterwards.
     int setName(int index, std::u16string name);
     // Removes the entry at `index`; when it was the selected one, nothing is selected afterwards.
@@ -105,6 +107,8 @@ private:
     void checkIndex(int index) const;
     // Sorts and returns where each entry went, or nothing when no entry moved.
     std::vector<int> sortNames();
+    // Moves the entry at `index` to where a stable sort would put it, the others being in order.
+    int placeEntry(int index);
     template <typename F> void notify(F&& f) {
         // Copy: an observer may remove itself while being told.
         const auto observers = observers_;
@@ -117,6 +121,8 @@ private:
     std::vector<CustomerListObserver*> observers_;
     int selected_ = -1;
     int updateDepth_ = 0;
+    // The entries [0, orderedPrefix_) are known to be in order; appended entries may stand after.
+    int orderedPrefix_ = 0;
 };
 
 // RAII for beginUpdate/endUpdate, so a load that fails halfway still ends its bulk update.
