@@ -44,6 +44,8 @@ private:
     void cleared() override;
     void aboutToSort() override;
     void sorted(std::span<const int> newIndexOf) override;
+    void bulkUpdateBegun() override;
+    void bulkUpdateEnded() override;
 
     int viewSelectedRow() const;
     // Makes the view show the list's selection.
@@ -58,6 +60,8 @@ private:
     // selection signals tell the list nothing new.
     bool changingRows_ = false;
     bool showingSelection_ = false;
+    // A bulk update is one model reset: a load of 200,000 names tells the views once, not per name.
+    bool resetting_ = false;
 };
 
 } // namespace pyrelto
