@@ -56,6 +56,16 @@ void CustomerList::clear() {
     notify([](CustomerListObserver& o) { o.cleared(); });
 }
 
+void CustomerList::assign(std::vector<std::u16string> names) {
+    notify([](CustomerListObserver& o) { o.aboutToClear(); });
+    names_ = std::move(names);
+    selected_ = -1;
+    orderedPrefix_ = 0;
+    notify([](CustomerListObserver& o) { o.cleared(); });
+    if (!updating())
+        sortNames();
+}
+
 int CustomerList::append() {
     const int index = count();
     notify([index](CustomerListObserver& o) { o.aboutToInsert(index); });

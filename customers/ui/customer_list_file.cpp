@@ -8,11 +8,9 @@ namespace pyrelto {
 
 namespace {
 
-void replaceNames(CustomerList& list, const std::vector<std::u16string>& names) {
+void replaceNames(CustomerList& list, std::vector<std::u16string> names) {
     CustomerListUpdate update(list);
-    list.clear();
-    for (const auto& name : names)
-        list.setName(list.append(), name);
+    list.assign(std::move(names));
 }
 
 } // namespace
@@ -30,7 +28,7 @@ bool CustomerListFile::openfileConfig(std::u16string_view fname) {
     if (!names)
         return false;
     damaged_ = false;
-    replaceNames(list_, *names);
+    replaceNames(list_, std::move(*names));
     return true;
 }
 

@@ -297,6 +297,31 @@ TEST(CustomerList, RenameTellsOneSortWithWhereEveryEntryWent) {
     list.removeObserver(&moves);
 }
 
+TEST(CustomerList, AssignReplacesEverythingInOneNotification) {
+    CustomerList list;
+    load(list, {u"Abel", u"Meier"});
+    list.select(1);
+    Recorder recorder;
+    list.addObserver(&recorder);
+    list.assign({u"Zorn", u"", u"Bauer", u"Zorn"});
+    EXPECT_EQ(namesOf(list), (std::vector<std::string>{"", "Bauer", "Zorn", "Zorn"}));
+    EXPECT_EQ(list.selected(), -1);
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"cleared", "sorted"}));
+
+    // Inside a bulk update the sort waits for its end, as for names set one by one.
+    recorder.events.clear();
+    {
+        CustomerListUpdate update(list);
+        list.assign({u"b", u"a"});
+        EXPECT_EQ(namesOf(list), (std::vector<std::string>{"b", "a"}));
+    }
+    EXPECT_EQ(namesOf(list), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"begin", "cleared", "sorted", "end"}));
+    // Renaming after a load places the entry without a full sort: the order is known again.
+    EXPECT_EQ(list.setName(0, u"c"), 1);
+    EXPECT_EQ(namesOf(list), (std::vector<std::string>{"b", "c"}));
+}
+
 TEST(CustomerList, DuplicatesAndEmptyNamesAreKept) {
     CustomerList list;
     load(list, {u"Meier", u"", u"Meier", u""});
