@@ -50,6 +50,12 @@ void CustomerListModel::setSelectionModel(QItemSelectionModel* selection) {
     showListSelection();
 }
 
+QModelIndex CustomerListModel::index(int row, int column, const QModelIndex& parent) const {
+    if (row < 0 || row >= list_.count() || column != 0 || parent.isValid())
+        return {};
+    return createIndex(row, column);
+}
+
 int CustomerListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : list_.count();
 }
