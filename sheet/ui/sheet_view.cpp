@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -154,6 +155,32 @@ void SheetView::build() {
             }
         }
         rowWidget->setVisible(sheet_.shown(r.id));
+        rowWidget->installEventFilter(this);
+    }
+}
+
+void SheetView::paintFieldFrames(QWidget* rowWidget) {
+    // On a light palette the style's sunken frame sets an uncoloured field off from the sheet. On
+    // a dark one most styles draw that frame nearly as dark as the sheet, and the field vanishes:
+    // a frame of our own, half way between the sheet and its text, keeps it in sight.
+    const QPalette& pal = rowWidget->palette();
+    const QColor base = pal.color(QPalette::Base);
+    if (base.lightness() >= 128) {
+        return;
+    }
+    const QColor text = pal.color(QPalette::Text);
+    const QColor frame((base.red() + text.red()) / 2, (base.green() + text.green()) / 2,
+                       (base.blue() + text.blue()) / 2);
+    QPainter painter(rowWidget);
+    painter.setPen(frame);
+    painter.setBrush(Qt::NoBrush);
+    for (const FieldInfo& info : fieldCatalogue()) {
+        if (info.colour != FieldColour::Window ||
+            rows_[static_cast<std::size_t>(info.row)] != rowWidget) {
+            continue;
+        }
+        // Just outside the field, where neither the field nor its style paints.
+        painter.drawRect(fieldWidget(info.id)->geometry().adjusted(-1, -1, 0, 0));
     }
 }
 
@@ -271,6 +298,10 @@ void SheetView::wheelEvent(QWheelEvent* event) {
 }
 
 bool SheetView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched->parent() == content_) {
+        paintFieldFrames(static_cast<QWidget*>(watched));
+        return false;
+    }
     if (event->type() == QEvent::Wheel &&
         ((watched == kundeEd() && !kundeEd()->hasFocus()) || watched == verticalScrollBar() ||
          watched == horizontalScrollBar())) {

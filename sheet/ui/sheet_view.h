@@ -57,6 +57,7 @@ private:
     void build();
     QWidget* buildField(const FieldInfo& info, QWidget* rowWidget);
     void relayout();
+    void paintFieldFrames(QWidget* rowWidget);
 
     Sheet& sheet_;
     QWidget* content_ = nullptr;
