@@ -32,9 +32,9 @@ constexpr int kNotch = 120;
 
 } // namespace
 
-void RegionalSettings::apply() {
+NumberFormat regionalNumberFormat() {
     const QString point = QLocale::system().decimalPoint();
-    setDecimalSeparator(point.isEmpty() ? u'.' : point.at(0).unicode());
+    return NumberFormat{point.isEmpty() ? u'.' : point.at(0).unicode()};
 }
 
 TMainForm::TMainForm(QStringList arguments, QWidget* parent)
@@ -229,7 +229,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LocaleChange) {
-        RegionalSettings::apply();
+        sheet_.setNumberFormat(regionalNumberFormat());
     }
     QMainWindow::changeEvent(event);
 }

@@ -52,10 +52,6 @@ std::u16string joinNumbers(std::initializer_list<int> values) {
     return text;
 }
 
-bool isTrimmed(char16_t c) {
-    return c <= u' ';
-}
-
 // One entry of StoredProps, "Component.Property": the field and the value name
 // "Component_Property".
 struct StoredProp {
@@ -81,103 +77,33 @@ std::u16string storedText(const Sheet& sheet, FieldId field) {
 
 } // namespace
 
-std::u16string storedFloatText(long double value) {
-    if (!std::isfinite(value))
-        return u"0";
-    const DecimalDigits expansion = decimalExpansion18(value);
-    const std::string& digits = expansion.digits;
-    if (digits.empty())
-        return u"0";
-    const int count = static_cast<int>(digits.size());
-    const int e = expansion.exponent; // digits before the point
-    std::string text = expansion.negative ? "-" : "";
-    if (e >= -3 && e <= 18) {
-        if (e <= 0) {
-            text += "0.";
-            text.append(static_cast<std::size_t>(-e), '0');
-            text += digits;
-        } else if (e >= count) {
-            text += digits;
-            text.append(static_cast<std::size_t>(e - count), '0');
-        } else {
-            text += digits.substr(0, static_cast<std::size_t>(e));
-            text += '.';
-            text += digits.substr(static_cast<std::size_t>(e));
-        }
-    } else {
-        text += digits.front();
-        if (count > 1) {
-            text += '.';
-            text += digits.substr(1);
-        }
-        text += 'E';
-        char buffer[16];
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, e - 1);
-        text.append(buffer, result.ptr);
-    }
-    return ascii(text);
-}
-
-std::u16string trimStoredText(std::u16string_view text) {
-    const auto first = std::find_if_not(text.begin(), text.end(), isTrimmed);
-    const auto last = std::find_if_not(text.rbegin(), text.rend(), isTrimmed).base();
-    return first < last ? std::u16string(first, last) : std::u16string();
-}
-
-std::optional<int> parseStoredInteger(std::u16string_view text) {
-    const std::u16string trimmed = trimStoredText(text);
-    std::string narrow;
-    for (const char16_t c : trimmed) {
-        if (c > 0x7F)
-            return std::nullopt;
-        narrow += static_cast<char>(c);
-    }
-    std::string_view digits = narrow;
-    bool negative = false;
-    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
-        negative = digits.front() == '-';
-        digits.remove_prefix(1);
-    }
-    if (digits.empty() || digits.front() < '0' || digits.front() > '9')
-        return std::nullopt;
-    long long magnitude = 0;
-    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-    if (result.ec != std::errc() || result.ptr != digits.data() + digits.size())
-        return std::nullopt;
-    const long long value = negative ? -magnitude : magnitude;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(value);
-}
-
-std::array<std::optional<int>, 4> positionWords(std::u16string_view text) {
-    std::array<std::optional<int>, 4> words;
-    std::size_t found = 0;
-    std::size_t pos = 0;
-    const auto separator = [](char16_t c) { return c == u',' || c == u' '; };
-    while (found < words.size()) {
-        while (pos < text.size() && separator(text[pos]))
-            ++pos;
-        if (pos == text.size())
-            break;
-        std::size_t end = pos;
-        while (end < text.size() && !separator(text[end]))
-            ++end;
-        words[found++] = parseStoredInteger(text.substr(pos, end - pos));
-        pos = end;
-    }
-    return words;
-}
-
 QRect placeOnNearestScreen(const QRect& rect, const QList<QRect>& screens, const QMargins& frame) {
     if (screens.isEmpty())
         return rect;
     const int needWidth = std::clamp(rect.width(), 1, kReachablePart);
     const int needHeight = std::clamp(rect.height(), 1, kReachablePart);
+    // The screen the window lands on is the one that holds most of it.
+    const QRect* landing = nullptr;
+    long long landingArea = 0;
     for (const QRect& screen : screens) {
         const QRect part = screen.intersected(rect);
-        if (part.width() >= needWidth && part.height() >= needHeight)
+        const long long area = static_cast<long long>(part.width()) * part.height();
+        if (part.width() >= needWidth && part.height() >= needHeight && area > landingArea) {
+            landing = &screen;
+            landingArea = area;
+        }
+    }
+    if (landing) {
+        // Reachable, but a window larger than its screen (one stored line can ask for 32767
+        // pixels square, gigabytes of window memory) is cut to the screen and moved onto it,
+        // frame included, so that its title bar can be grabbed.
+        if (rect.width() <= landing->width() && rect.height() <= landing->height())
             return rect;
+        const QRect area = landing->marginsRemoved(frame);
+        QRect placed(rect.topLeft(), rect.size().boundedTo(area.size()));
+        placed.moveLeft(std::clamp(rect.left(), area.left(), area.right() + 1 - placed.width()));
+        placed.moveTop(std::clamp(rect.top(), area.top(), area.bottom() + 1 - placed.height()));
+        return placed;
     }
     const auto distance = [&rect](const QRect& screen) {
         const long long dx =
@@ -294,9 +220,6 @@ void TFormStorage::applyPlacement(const StoredPlacement& stored) {
     placement.flags = stored.flags;
     placement_ = placement;
 
-    window_.setGeometry(
-        QRect(QPoint(placement.left, placement.top),
-              QSize(placement.right - placement.left, placement.bottom - placement.top)));
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.append(screen->availableGeometry());
@@ -308,9 +231,11 @@ void TFormStorage::applyPlacement(const StoredPlacement& stored) {
                    window_.frameGeometry().bottom() - window_.geometry().bottom());
     if (frame.isNull())
         frame = kUsualFrame;
-    const QRect reachable = placeOnNearestScreen(window_.geometry(), screens, frame);
-    if (reachable != window_.geometry())
-        window_.setGeometry(reachable);
+    // Placed before the window takes it: never even briefly the size a stored line asks for.
+    const QSize size = QSize(placement.right - placement.left, placement.bottom - placement.top)
+                           .boundedTo(window_.maximumSize());
+    window_.setGeometry(
+        placeOnNearestScreen(QRect(QPoint(placement.left, placement.top), size), screens, frame));
 }
 
 void TFormStorage::applyShowCmd(int showCmd) {
@@ -359,7 +284,7 @@ void TFormStorage::restoreProperties() {
         }
         text = trimStoredText(text);
         if (isNumeric(prop->field)) {
-            const char16_t separator = decimalSeparator();
+            const char16_t separator = sheet_.numberFormat().decimalSeparator;
             std::replace(text.begin(), text.end(), u'.', separator);
             if (const auto value = parseFloat(text, separator))
                 sheet_.number(prop->field).SetValue(*value);

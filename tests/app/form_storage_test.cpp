@@ -1,5 +1,6 @@
 #include "decimal_text.h"
 #include "form_storage.h"
+#include "observer_hooks.h"
 #include "settings_store.h"
 #include "sheet.h"
 #include "ui_test_support.h"
@@ -72,7 +73,7 @@ protected:
     FormStorageTest() {
         test::testApplication();
         sheet.runCountRules();
-        sheet.onRule = [this](std::string_view rule) { rules.emplace_back(rule); };
+        hooks.rule = [this](std::string_view rule) { rules.emplace_back(rule); };
         path = tempPath(QStringLiteral("pyrelto.conf"));
     }
     ~FormStorageTest() override { window.reset(); }
@@ -173,6 +174,7 @@ protected:
     }
 
     Sheet sheet;
+    test::SheetHooks hooks{sheet};
     std::vector<std::string> rules;
     std::vector<QString> messages;
     MemorySettingsStore memory;
@@ -520,52 +522,6 @@ TEST_F(SettingsFileTest, LinesItCannotReadDoNotMakeASuccessfulSaveAFailure) {
               QStringLiteral("1"));
 }
 
-TEST(StoredTextForms, FloatTextHasAPointAndUpTo18Digits) {
-    const struct {
-        const char* name;
-        long double value;
-        const char* text;
-    } cases[] = {
-        {"integer", 16.0L, "16"},
-        {"fraction", 19.5L, "19.5"},
-        {"zero", 0.0L, "0"},
-        {"negative", -7.25L, "-7.25"},
-        {"small plain", 0.07L, "0.07"},
-        {"thousandths plain", 0.001L, "0.001"},
-        {"smallest plain", 0.0001L, "0.0001"},
-        {"scientific small", 0.00001L, "1E-5"},
-        {"scientific with digits", -0.0000125L, "-1.25E-5"},
-        {"eighteen integer digits", 123456789012345678.0L, "123456789012345678"},
-        {"nineteen integer digits", 1e18L, "1E18"},
-        {"rounded to 18 digits", 1.0L / 3.0L, "0.333333333333333333"},
-        {"not a number", std::numeric_limits<long double>::quiet_NaN(), "0"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::u16string text = storedFloatText(c.value);
-        EXPECT_EQ(std::string(text.begin(), text.end()), c.text);
-    }
-}
-
-TEST(StoredTextForms, IntegersTrimmedTextAndPositionWords) {
-    EXPECT_EQ(parseStoredInteger(u" -12 "), -12);
-    EXPECT_EQ(parseStoredInteger(u"+3"), 3);
-    for (const char16_t* bad : {u"", u"1.5", u"$10", u"12a", u"2147483648", u"-"})
-        EXPECT_FALSE(parseStoredInteger(bad).has_value()) << toStd(QString::fromUtf16(bad));
-    EXPECT_EQ(parseStoredInteger(u"-2147483648"), std::numeric_limits<int>::min());
-
-    EXPECT_EQ(trimStoredText(u"\t  EUR \r\n"), u"EUR");
-    EXPECT_EQ(trimStoredText(u" \x01 "), u"");
-    EXPECT_EQ(trimStoredText(u"Schweizer Franken"), u"Schweizer Franken");
-
-    const auto words = positionWords(u" 100,,50 x,900,7,8");
-    EXPECT_EQ(words[0], 100);
-    EXPECT_EQ(words[1], 50);
-    EXPECT_FALSE(words[2].has_value()); // "x"
-    EXPECT_EQ(words[3], 900);
-    EXPECT_FALSE(positionWords(u"1,2")[2].has_value());
-}
-
 TEST(PlaceOnNearestScreen, ReachableWindowsStayAndLostOnesComeBack) {
     // Two monitors side by side; the right one is smaller and lower.
     const QList<QRect> screens{QRect(0, 0, 1920, 1040), QRect(1920, 200, 1280, 984)};
@@ -592,9 +548,15 @@ TEST(PlaceOnNearestScreen, ReachableWindowsStayAndLostOnesComeBack) {
     // With a frame, the title bar lands on the screen as well.
     EXPECT_EQ(placeOnNearestScreen(QRect(100, -2000, 400, 300), screens, QMargins(8, 31, 8, 8)),
               QRect(100, 31, 400, 300));
+    // On the screen already, but larger: cut to the screen the window lands on, frame included.
     EXPECT_EQ(placeOnNearestScreen(QRect(0, 0, 5000, 5000), {QRect(0, 0, 800, 600)},
                                    QMargins(8, 31, 8, 8)),
-              QRect(0, 0, 5000, 5000)); // on the screen already, only larger
+              QRect(8, 31, 784, 561));
+    EXPECT_EQ(placeOnNearestScreen(QRect(0, 0, 16777216, 16777216), screens),
+              QRect(0, 0, 1920, 1040));
+    // Mostly on the right, smaller screen: its size is the limit, not the larger left one's.
+    EXPECT_EQ(placeOnNearestScreen(QRect(1900, 300, 3000, 3000), screens),
+              QRect(1920, 200, 1280, 984));
 }
 
 } // namespace
