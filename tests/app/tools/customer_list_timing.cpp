@@ -27,6 +27,11 @@
 #include <random>
 #include <vector>
 
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#define PYRELTO_CALLGRIND 1
+#endif
+
 namespace {
 
 using pyrelto::TMainForm;
@@ -54,12 +59,23 @@ void settle() {
     QCoreApplication::processEvents();
 }
 
-double timed(const std::function<void()>& action) {
+// The action and every layout and paint it causes. Under callgrind each one is dumped on its own
+// (customer_list_instructions.sh reads the dumps); elsewhere the markers do nothing.
+double timed(const char* what, int names, const std::function<void()>& action) {
+#ifdef PYRELTO_CALLGRIND
+    CALLGRIND_ZERO_STATS;
+#endif
     QElapsedTimer t;
     t.start();
     action();
-    settle();
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+    const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+#ifdef PYRELTO_CALLGRIND
+    CALLGRIND_DUMP_STATS_AT(qPrintable(QString::fromLatin1(what) + u' ' + QString::number(names)));
+#else
+    (void)what;
+    (void)names;
+#endif
+    return ms;
 }
 
 double median(std::vector<double> v) {
@@ -71,10 +87,10 @@ struct Figures {
     std::vector<double> firstPaint, dropDown, added, renamed, deleted;
 };
 
-void runOnce(Figures& f) {
+void runOnce(Figures& f, int n) {
     double paint = 0;
     std::unique_ptr<TMainForm> form;
-    paint = timed([&] {
+    paint = timed("first-paint", n, [&] {
         form = std::make_unique<TMainForm>();
         form->show();
         settle();
@@ -84,7 +100,10 @@ void runOnce(Figures& f) {
     pyrelto::CustomerList& list = tab.list();
     QComboBox* combo = form->ScrollBox1->kundeEd();
 
-    f.dropDown.push_back(timed([&] { combo->showPopup(); }));
+    f.dropDown.push_back(timed("drop-down", n, [&] {
+        combo->showPopup();
+        settle();
+    }));
     combo->hidePopup();
     settle();
 
@@ -92,9 +111,18 @@ void runOnce(Figures& f) {
     settle();
     const int middle = list.count() / 2;
     // What committing the in-place editor of "Neuer Kunde" does to the list.
-    f.added.push_back(timed([&] { list.setName(list.append(), u"Mittelstein Bedachungen"); }));
-    f.renamed.push_back(timed([&] { list.setName(middle, u"Aaron Dachbau"); }));
-    f.deleted.push_back(timed([&] { list.remove(middle); }));
+    f.added.push_back(timed("new", n, [&] {
+        list.setName(list.append(), u"Mittelstein Bedachungen");
+        settle();
+    }));
+    f.renamed.push_back(timed("rename", n, [&] {
+        list.setName(middle, u"Aaron Dachbau");
+        settle();
+    }));
+    f.deleted.push_back(timed("delete", n, [&] {
+        list.remove(middle);
+        settle();
+    }));
     form->PageControl1->setCurrentIndex(0);
     settle();
     // No save at the end: the next run starts from the same file.
@@ -133,7 +161,7 @@ int main(int argc, char** argv) {
         pyrelto::writeCustomerFile(file, names, false);
         Figures f;
         for (int r = 0; r < repeats; ++r)
-            runOnce(f);
+            runOnce(f, n);
         std::printf("%9d %12.2f %12.2f %12.2f %12.2f %12.2f\n", n, median(f.firstPaint),
                     median(f.dropDown), median(f.added), median(f.renamed), median(f.deleted));
         std::fflush(stdout);
