@@ -12,7 +12,7 @@ trap 'rm -rf "$out"' EXIT
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} valgrind --tool=callgrind \
   --callgrind-out-file="$out/cg.%p" "$build/tests/app/pyrelto_customer_list_timing" 1 "$@" \
   >/dev/null 2>&1
-for dump in $(ls "$out"/cg.*.* | sort -t. -k3 -n); do
+for dump in $(ls -v "$out"/cg.*.*); do
   what=$(sed -n 's/^desc: Trigger: Client Request: //p' "$dump")
   [ -n "$what" ] || continue
   printf '%-24s %15s instructions\n' "$what" "$(sed -n 's/^summary: //p' "$dump")"
