@@ -29,7 +29,8 @@ PY
 fi
 instructions() {
   valgrind --tool=callgrind --callgrind-out-file="$home/cg.out" "$probe" "$@" >/dev/null 2>"$home/cg.log"
-  sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$home/cg.log"
+  # Summed over every part callgrind reports (under xcb it reports two).
+  sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$home/cg.log" | python3 -c "import sys; print(sum(int(l) for l in sys.stdin))"
 }
 rss_kb() {
   /usr/bin/time -f %M "$probe" "$@" 2>&1 >/dev/null | tail -1
