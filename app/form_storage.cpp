@@ -267,7 +267,7 @@ void TFormStorage::restoreProperties() {
         }
         text = trimStoredText(text);
         if (isNumeric(prop->field)) {
-            const char16_t separator = decimalSeparator();
+            const char16_t separator = sheet_.numberFormat().decimalSeparator;
             std::replace(text.begin(), text.end(), u'.', separator);
             if (const auto value = parseFloat(text, separator))
                 sheet_.number(prop->field).SetValue(*value);

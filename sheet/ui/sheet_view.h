@@ -23,7 +23,7 @@ class SpinEditWidget;
 // capital umlauts where the face draws them above its ascent.
 int dropDownRowHeight(const QFontMetrics& metrics);
 
-class SheetView final : public QScrollArea {
+class SheetView final : public QScrollArea, private SheetObserver, private TextFieldObserver {
 public:
     // The narrowest the rows get: the preset buttons end at x = 777.
     static constexpr int kMinimumRowWidth = 785;
@@ -62,6 +62,8 @@ private:
     void build();
     QWidget* buildField(const FieldInfo& info, QWidget* rowWidget);
     void relayout();
+    void onRowShown(RowId id, bool shown) override;
+    void onTextShown(TextField& field) override;
 
     Sheet& sheet_;
     QWidget* content_ = nullptr;

@@ -45,7 +45,7 @@ private:
     bool pointerInside_ = false;
 };
 
-class SpinEditWidget final : public QLineEdit {
+class SpinEditWidget final : public QLineEdit, private TRxSpinEditObserver {
 public:
     // Shows `field` and keeps showing it; the widget must go before the field does.
     explicit SpinEditWidget(TRxSpinEdit& field, QWidget* parent = nullptr);
@@ -88,6 +88,7 @@ private:
     bool textFits() const;
     // The whole value as the tooltip while it does not fit, none while it does.
     void updateCutHint();
+    void onTextShown(TRxSpinEdit& field) override;
     void textEdited(const QString& text);
     template <class F> void guarded(F&& action);
 

@@ -1,5 +1,6 @@
 #include "decimal_text.h"
 #include "form_storage.h"
+#include "observer_hooks.h"
 #include "settings_store.h"
 #include "sheet.h"
 #include "ui_test_support.h"
@@ -72,7 +73,7 @@ protected:
     FormStorageTest() {
         test::testApplication();
         sheet.runCountRules();
-        sheet.onRule = [this](std::string_view rule) { rules.emplace_back(rule); };
+        hooks.rule = [this](std::string_view rule) { rules.emplace_back(rule); };
         path = tempPath(QStringLiteral("pyrelto.conf"));
     }
     ~FormStorageTest() override { window.reset(); }
@@ -173,6 +174,7 @@ protected:
     }
 
     Sheet sheet;
+    test::SheetHooks hooks{sheet};
     std::vector<std::string> rules;
     std::vector<QString> messages;
     MemorySettingsStore memory;

@@ -25,14 +25,12 @@ class PrintoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        setDecimalSeparator(u',');
         sheet.runCountRules();
         // PYRELTO_KEEP_PRINTOUT keeps the PDFs for looking at them (docs/printout.png).
         if (qEnvironmentVariableIsSet("PYRELTO_KEEP_PRINTOUT"))
             folder.setAutoRemove(false);
     }
     void TearDown() override {
-        setDecimalSeparator(oldSeparator);
         if (!folder.autoRemove())
             std::printf("printouts kept in %s\n", qPrintable(folder.path()));
     }
@@ -87,9 +85,8 @@ protected:
         return -1;
     }
 
-    char16_t oldSeparator = decimalSeparator();
     QTemporaryDir folder;
-    Sheet sheet;
+    Sheet sheet{NumberFormat{u','}};
 };
 
 // The column each value lands in and the line it is on, looked up by its text.
