@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "MainUnit.h"
+#include "program_icon.h"
 
 #include <QApplication>
 #include <QFont>
@@ -22,6 +23,9 @@ void setUpApplication(QApplication& app) {
     font.setPixelSize(11);
     QApplication::setFont(font);
 
+    // Lets desktops match the window to its menu entry, for the task-bar icon and grouping.
+    QGuiApplication::setDesktopFileName(desktopId());
+
     // Without the translations installed, Qt's texts stay English and nothing else changes.
     auto* translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -36,6 +40,7 @@ int runPyrelto(int argc, char** argv) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     TMainForm form(arguments);
+    setProgramIconAfterFirstPaint(form);
     form.show();
     return QApplication::exec();
 }

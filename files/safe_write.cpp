@@ -1,5 +1,6 @@
 #include "safe_write.h"
 
+#include "leftover_temporaries.h"
 #include "native_name.h"
 
 #include <atomic>
@@ -14,16 +15,6 @@
 namespace pyrelto {
 
 namespace {
-
-std::string hex(std::uint64_t v) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string s;
-    do {
-        s.insert(s.begin(), kDigits[v & 15U]);
-        v >>= 4;
-    } while (v != 0);
-    return s;
-}
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -104,12 +95,15 @@ bool SafeWrite::open(std::u16string_view target) {
     }
 
     const std::string folder = folderOf(*resolved);
+    // Before our own temporary takes room: leftovers of killed saves may be what fills the disk.
+    removeLeftoverTemporaries(folder);
     static std::atomic<std::uint64_t> counter{0};
     const auto stamp =
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 64; ++attempt) {
-        std::string temp = folder + "/.pyrelto-" + hex(static_cast<std::uint64_t>(::getpid())) +
-                           "-" + hex(stamp) + "-" + hex(++counter) + ".tmp";
+        std::string temp =
+            folder + "/" +
+            temporaryFileName(static_cast<std::uint64_t>(::getpid()), stamp, ++counter);
         // A new file gets the permission bits the user's umask gives any new file.
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                               oldMode ? 0600 : 0666);

@@ -2,6 +2,7 @@
 
 #include "customer_list_model.h"
 #include "dialogs.h"
+#include "rx_spin_edit.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -48,6 +49,9 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex&) const override {
         auto* editor = new QLineEdit(parent);
+        // Left at its default limit of 32767, the editor would cut a long name and store the cut
+        // name, although the user only looked at it.
+        editor->setMaxLength(static_cast<int>(kMaxTextLength));
         editor->setObjectName(QStringLiteral("CustomerNameEditor"));
         editor->setFrame(true);
         editor->setAutoFillBackground(true);
