@@ -2,6 +2,8 @@
 
 #include "MainUnit.h"
 #include "program_icon.h"
+#include "single_instance.h"
+#include "termination_signals.h"
 
 #include <QApplication>
 #include <QFont>
@@ -39,8 +41,16 @@ int runPyrelto(int argc, char** argv) {
     setUpApplication(app);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    SingleInstance instance;
+    if (instance.start(arguments) == SingleInstance::Role::HandedOver) {
+        return 0;
+    }
     TMainForm form(arguments);
     setProgramIconAfterFirstPaint(form);
+    QObject::connect(&instance, &SingleInstance::argumentsHandedOver, &form,
+                     &TMainForm::argumentsHandedOver);
+    instance.stopWhenClosing(&form);
+    closeWindowsOnTerminationSignals();
     form.show();
     return QApplication::exec();
 }
