@@ -1,11 +1,13 @@
 #include "dialogs.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QStringList>
 #include <exception>
 
@@ -88,9 +90,21 @@ void QtDialogs::message(QWidget* parent, const QString& caption, const QString& 
     box.exec();
 }
 
-Dialogs::Answer QtDialogs::question(QWidget* parent, const QString& caption, const QString& text) {
+Dialogs::Answer QtDialogs::question(QWidget* parent, const QString& caption, const QString& text,
+                                    Answer defaultAnswer) {
     QMessageBox box(QMessageBox::Question, caption, text,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    switch (defaultAnswer) {
+    case Answer::Yes:
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    case Answer::No:
+        box.setDefaultButton(QMessageBox::No);
+        break;
+    case Answer::Cancel:
+        box.setDefaultButton(QMessageBox::Cancel);
+        break;
+    }
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Answer::Yes;
@@ -107,6 +121,13 @@ void QtDialogs::beep() {
 
 bool QtDialogs::printerSetup(QWidget* parent, QPrinter& printer) {
     QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Drucker einrichten"));
+    // Choosing prints nothing yet: the platform dialog's "Drucken" would promise a printout.
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) {
+            ok->setText(QStringLiteral("OK"));
+        }
+    }
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -38,6 +38,11 @@ public:
         QString text;
         Icon icon;
     };
+    struct Question {
+        QString caption;
+        QString text;
+        Answer defaultAnswer;
+    };
     struct FileRequest {
         bool save;
         QString filter;
@@ -51,7 +56,8 @@ public:
                                         const QString& defaultSuffix,
                                         const QString& suggestedName = QString()) override;
     void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
-    Answer question(QWidget* parent, const QString& caption, const QString& text) override;
+    Answer question(QWidget* parent, const QString& caption, const QString& text,
+                    Answer defaultAnswer) override;
     void beep() override { ++beeps; }
     bool printerSetup(QWidget* parent, QPrinter& printer) override;
     // Runs the next queued form handler on the real form: it fills the form, clicks its buttons
@@ -64,14 +70,15 @@ public:
     // What the next file dialogs answer, in order; nothing is "Cancel". A dialog without a queued
     // answer fails the test.
     std::deque<std::optional<QString>> fileAnswers;
-    std::deque<Answer> questionAnswers;
+    // Nothing: the user presses Enter, which takes the question's default button.
+    std::deque<std::optional<Answer>> questionAnswers;
     std::deque<bool> printerSetupAnswers;
     std::deque<std::function<bool(QDialog&)>> formAnswers;
     std::optional<QString> previewPdf;
 
     std::vector<FileRequest> fileRequests;
     std::vector<Message> messages;
-    std::vector<Message> questions; // icon Question
+    std::vector<Question> questions;
     int printerSetups = 0;
     std::vector<QString> forms; // window titles
     int previews = 0;
