@@ -1,205 +1,100 @@
 #include "safe_write.h"
 
-#include "native_name.h"
-
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <climits>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform_file.h"
 
 namespace pyrelto {
 
-namespace {
+struct SafeWrite::Open {
+    platform::WriteTarget target;
+    platform::Temporary temp;
+};
 
-std::string hex(std::uint64_t v) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string s;
-    do {
-        s.insert(s.begin(), kDigits[v & 15U]);
-        v >>= 4;
-    } while (v != 0);
-    return s;
-}
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The file a name stands for: a symbolic link is followed, so that saving through it updates the
-// file it points to instead of replacing the link by a plain file.
-std::optional<std::string> resolveTarget(const std::string& name) {
-    struct stat st {};
-    if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-        return name;
-    }
-    char* real = ::realpath(name.c_str(), nullptr);
-    if (real == nullptr) {
-        return std::nullopt; // a dangling or looping link
-    }
-    std::string resolved(real);
-    std::free(real);
-    return resolved;
-}
-
-void syncFolder(const std::string& folder) {
-    // Makes the rename itself durable; a file system that cannot sync folders still has the data.
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-} // namespace
+SafeWrite::SafeWrite() = default;
 
 SafeWrite::~SafeWrite() {
     discard();
 }
 
 void SafeWrite::discard() noexcept {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (!open_) {
+        return;
     }
-    if (!temp_.empty() && !committed_) {
-        ::unlink(temp_.c_str());
+    platform::closeHandle(open_->temp.handle);
+    if (!committed_) {
+        platform::removeFile(open_->temp.name);
     }
-    temp_.clear();
+    open_.reset();
 }
 
 bool SafeWrite::open(std::u16string_view target) {
-    if (fd_ >= 0 || committed_) {
+    if (open_ || committed_) {
         return false;
     }
-    const auto native = detail::nativeName(target);
-    if (!native || native->empty() || native->back() == '/') {
+    auto prepared = platform::prepareWriteTarget(target);
+    if (!prepared) {
         return false;
     }
-    const auto resolved = resolveTarget(*native);
-    if (!resolved) {
+    auto temp = platform::createTemporary(*prepared);
+    if (!temp) {
         return false;
     }
-    std::optional<mode_t> oldMode;
-    struct stat st {};
-    if (::stat(resolved->c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) {
-            return false;
-        }
-        // A file without any write bit is the user's protection; the superuser's access right
-        // must not let a rename slip past it.
-        if ((st.st_mode & 0222) == 0 || ::access(resolved->c_str(), W_OK) != 0) {
-            return false;
-        }
-        oldMode = st.st_mode & 07777;
-    } else if (errno != ENOENT) {
-        return false;
-    }
-
-    const std::string folder = folderOf(*resolved);
-    static std::atomic<std::uint64_t> counter{0};
-    const auto stamp =
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        std::string temp = folder + "/.pyrelto-" + hex(static_cast<std::uint64_t>(::getpid())) +
-                           "-" + hex(stamp) + "-" + hex(++counter) + ".tmp";
-        // A new file gets the permission bits the user's umask gives any new file.
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                              oldMode ? 0600 : 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) {
-                continue;
-            }
-            return false;
-        }
-        fd_ = fd;
-        temp_ = std::move(temp);
-        if (oldMode && ::fchmod(fd_, *oldMode) != 0) {
-            discard();
-            return false;
-        }
-        target_ = *resolved;
-        folder_ = folder;
-        return true;
-    }
-    return false;
+    open_ = std::make_unique<Open>(Open{std::move(*prepared), std::move(*temp)});
+    return true;
 }
 
 void SafeWrite::write(std::span<const std::byte> bytes) {
-    if (fd_ < 0) {
-        throw IoError::system(EBADF);
+    if (!open_ || open_->temp.handle == platform::kNoHandle) {
+        throw IoError::native(platform::badHandleError());
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            const int error = errno;
-            discard();
-            throw IoError::system(error);
-        }
-        if (n == 0) {
-            discard();
-            throw IoError::diskFull();
-        }
-        // A short write is retried for the rest: the next write reports why the disk stopped.
-        done += static_cast<std::size_t>(n);
+    try {
+        platform::writeAll(open_->temp.handle, bytes);
+    } catch (const IoError&) {
+        discard();
+        throw;
     }
 }
 
 void SafeWrite::commit(std::optional<std::u16string_view> backup) {
-    if (fd_ < 0) {
-        throw IoError::system(EBADF);
+    if (!open_ || open_->temp.handle == platform::kNoHandle) {
+        throw IoError::native(platform::badHandleError());
     }
-    if (::fsync(fd_) != 0) {
-        const int error = errno;
+    const platform::Handle handle = open_->temp.handle;
+    // flushAndClose closes in any case; discard() must not close the handle a second time.
+    open_->temp.handle = platform::kNoHandle;
+    try {
+        platform::flushAndClose(handle);
+    } catch (const IoError&) {
         discard();
-        throw IoError::system(error);
+        throw;
     }
-    const int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0) {
-        const int error = errno;
-        discard();
-        throw IoError::system(error);
-    }
-    std::optional<std::string> movedAside;
+    const auto& target = open_->target.target;
+    std::optional<platform::NativeName> movedAside;
     if (backup) {
-        auto backupName = detail::nativeName(*backup);
+        auto backupName = platform::nativeName(*backup);
         if (!backupName) {
             discard();
-            throw IoError::system(EINVAL);
+            throw IoError::native(platform::invalidNameError());
         }
-        if (::rename(target_.c_str(), backupName->c_str()) == 0) {
+        if (platform::moveReplacing(target, *backupName)) {
             movedAside = std::move(backupName);
-        } else if (errno != ENOENT) {
-            const int error = errno;
+        } else if (const int error = platform::lastError(); !platform::isMissingFile(error)) {
             discard();
-            throw IoError::system(error);
+            throw IoError::native(error);
         }
     }
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-        const int error = errno;
+    if (!platform::moveReplacing(open_->temp.name, target)) {
+        const int error = platform::lastError();
         if (movedAside) {
             // Put the old file back where the user expects it. Only a file moved aside just now:
             // an older one under the backup name has nothing to do with this target.
-            ::rename(movedAside->c_str(), target_.c_str());
+            platform::moveReplacing(*movedAside, target);
         }
         discard();
-        throw IoError::system(error);
+        throw IoError::native(error);
     }
     committed_ = true;
-    temp_.clear();
-    syncFolder(folder_);
+    platform::syncFolder(open_->target.folder);
+    open_.reset();
 }
 
 bool writeFileSafely(std::u16string_view target, std::span<const std::byte> bytes,
