@@ -3,10 +3,16 @@
 // line ends or stop at a 1A byte.
 
 #include "platform_file.h"
-
 #include "torvane.h"
 #include "utf16.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <limits>
+
+// clang-format off
+// windows.h first: the other two build on its macros.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -14,14 +20,9 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
-
 #include <knownfolders.h>
 #include <shlobj.h>
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <limits>
+// clang-format on
 
 namespace pyrelto::platform {
 
@@ -98,9 +99,9 @@ bool isDiskFile(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
 std::optional<std::wstring> finalName(HANDLE h) {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetFinalPathNameByHandleW(h, buffer.data(),
-                                                    static_cast<DWORD>(buffer.size()),
-                                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        const DWORD n =
+            ::GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         if (n == 0) {
             return std::nullopt;
         }
@@ -114,9 +115,8 @@ std::optional<std::wstring> finalName(HANDLE h) {
 
 // Attributes a replaced file hands on; read-only never occurs (such a target is refused) and the
 // rest describe the old file's storage, not the user's wishes.
-constexpr DWORD kKeptAttributes =
-    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 void makeFolders(const std::wstring& path) {
     // Skips the root ("C:\" or "\\server\share\"); those exist or cannot be made.
@@ -198,8 +198,8 @@ std::optional<OpenedFile> openForReading(std::u16string_view name) {
 }
 
 std::size_t readSome(Handle handle, std::span<std::byte> into) {
-    const auto want = static_cast<DWORD>(
-        std::min<std::size_t>(into.size(), std::numeric_limits<DWORD>::max()));
+    const auto want =
+        static_cast<DWORD>(std::min<std::size_t>(into.size(), std::numeric_limits<DWORD>::max()));
     DWORD got = 0;
     if (::ReadFile(handleOf(handle), into.data(), want, &got, nullptr) == 0) {
         throw IoError::native(lastError());
@@ -237,7 +237,9 @@ std::optional<WriteTarget> prepareWriteTarget(std::u16string_view name) {
         if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
             return std::nullopt;
         }
-        if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // The handle followed any link; the name itself says whether it is one.
+        const DWORD own = ::GetFileAttributesW(native->c_str());
+        if (own == INVALID_FILE_ATTRIBUTES || (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             auto resolved = finalName(probe.get());
             if (!resolved) {
                 return std::nullopt;
@@ -261,8 +263,8 @@ std::optional<Temporary> createTemporary(const WriteTarget& target) {
     static std::atomic<std::uint64_t> counter{0};
     const auto stamp =
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    const DWORD attributes = target.keep && *target.keep != 0 ? *target.keep
-                                                              : FILE_ATTRIBUTE_NORMAL;
+    const DWORD attributes =
+        target.keep && *target.keep != 0 ? *target.keep : FILE_ATTRIBUTE_NORMAL;
     for (int attempt = 0; attempt < 64; ++attempt) {
         std::wstring temp = target.folder + L".pyrelto-" + hex(::GetCurrentProcessId()) + L"-" +
                             hex(stamp) + L"-" + hex(++counter) + L".tmp";
@@ -329,9 +331,8 @@ void syncFolder(const NativeName&) noexcept {
 std::u16string programDataFolder(bool create) {
     // The roaming folder, as CSIDL_APPDATA names it: a customer list follows the user's profile.
     PWSTR base = nullptr;
-    const HRESULT hr = ::SHGetKnownFolderPath(FOLDERID_RoamingAppData,
-                                              create ? KF_FLAG_CREATE : KF_FLAG_DEFAULT, nullptr,
-                                              &base);
+    const HRESULT hr = ::SHGetKnownFolderPath(
+        FOLDERID_RoamingAppData, create ? KF_FLAG_CREATE : KF_FLAG_DEFAULT, nullptr, &base);
     if (FAILED(hr) || base == nullptr) {
         ::CoTaskMemFree(base);
         return {};
