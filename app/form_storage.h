@@ -4,6 +4,8 @@
 // handler, so that a calculation file named on the command line overrides the restored values),
 // SaveFormPlacement when a close is allowed, and formDestroying when it goes away.
 
+#include "stored_text.h"
+
 #include <QList>
 #include <QMargins>
 #include <QPoint>
@@ -32,19 +34,6 @@ struct WindowPlacement {
     QPoint maxPosition{-1, -1};
     int left = 0, top = 0, right = 0, bottom = 0;
 };
-
-// A stored float: "." as decimal point, at most 18 significant digits, trailing zeros dropped;
-// plain from 0.0001 up to 18 integer digits, otherwise "1.5E20" / "1E-5". Not for NaN or infinity,
-// which give "0" (a field never reads as either).
-std::u16string storedFloatText(long double value);
-// A stored text without its leading and trailing spaces and control characters.
-std::u16string trimStoredText(std::u16string_view text);
-// A stored integer: optional spaces and sign, decimal digits; nothing for anything else or a value
-// outside 32 bits.
-std::optional<int> parseStoredInteger(std::u16string_view text);
-// The first four words of a position value, split at commas and spaces; a missing or non-numeric
-// word is empty.
-std::array<std::optional<int>, 4> positionWords(std::u16string_view text);
 
 // Where a window with the inner rectangle `rect` and the `frame` around it may open when `screens`
 // are the usable areas of the screens now attached: unchanged while a usable part of it lies on

@@ -15,21 +15,15 @@ namespace pyrelto {
 
 namespace {
 
-// The x positions the sheet's fields stand at, one per column of the printout.
-constexpr std::array<int, PrintColumns::cols> kColumnX{8, 136, 232, 328, 424, 520, 616};
-constexpr int kUnitColumn = 6;
-constexpr int kSumColumn = 5;
+// The printout keeps the sheet's columns; units take the currency's place.
+static_assert(PrintColumns::cols == kColumnCount);
+constexpr int kUnitColumn = kCurrencyColumn;
 
 const QColor kInk(0, 0, 0);
 const QColor kCaptionInk(85, 85, 85);
 
 QString toQString(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-int columnOf(const FieldInfo& field) {
-    const auto it = std::find(kColumnX.begin(), kColumnX.end(), field.x);
-    return it == kColumnX.end() ? -1 : static_cast<int>(it - kColumnX.begin());
 }
 
 // Paper coordinates are device pixels; sizes below are given in millimetres.
@@ -88,11 +82,11 @@ PrintColumns layoutSheet(const Sheet& sheet) {
         Cells captions;
         Cells values;
         for (const FieldInfo* field : fields) {
-            const int column = columnOf(*field);
-            if (column < 0)
+            const std::optional<int> column = sheetColumn(*field);
+            if (!column)
                 continue;
-            captions[static_cast<std::size_t>(column)] = toQString(field->caption);
-            values[static_cast<std::size_t>(column)] = toQString(sheet.shownText(field->id));
+            captions[static_cast<std::size_t>(*column)] = toQString(field->caption);
+            values[static_cast<std::size_t>(*column)] = toQString(sheet.shownText(field->id));
             if (field->id == FieldId::Dach14Ed)
                 values[kUnitColumn] = QStringLiteral("m²");
             else if (field->unitAfter || field->id == FieldId::Summe13Ed)

@@ -1,5 +1,7 @@
 #include "field_catalogue.h"
 
+#include <algorithm>
+
 namespace pyrelto {
 
 namespace {
@@ -10,6 +12,13 @@ using K = FieldKind;
 using C = FieldColour;
 
 constexpr int kNumberWidth = 89;
+constexpr int kDescriptionX = kColumnX[kDescriptionColumn];
+constexpr int kListPriceX = kColumnX[kListPriceColumn];
+constexpr int kDiscountX = kColumnX[kDiscountColumn];
+constexpr int kPurchasePriceX = kColumnX[kPurchasePriceColumn];
+constexpr int kPercentX = kColumnX[kPercentColumn];
+constexpr int kSumX = kColumnX[kSumColumn];
+constexpr int kCurrencyX = kColumnX[kCurrencyColumn];
 constexpr int kDescriptionWidth = 121;
 
 constexpr FieldInfo amount(F id, std::string_view name, R row, std::u16string_view caption,
@@ -23,43 +32,46 @@ constexpr FieldInfo count(F id, std::string_view name, std::u16string_view capti
             min, max,  C::Window, x,         kNumberWidth, false, 0};
 }
 constexpr FieldInfo pieces(F id, std::string_view name, R row) {
-    return {id,   name, K::Pieces,    row, u"Stück pro m²:", 0.0L,  {},
-            0.0L, 0.0L, C::PaleGreen, 424, kNumberWidth,     false, 0};
+    return {id,   name, K::Pieces,    row,       u"Stück pro m²:", 0.0L,  {},
+            0.0L, 0.0L, C::PaleGreen, kPercentX, kNumberWidth,     false, 0};
 }
 constexpr FieldInfo text(F id, std::string_view name, R row, std::u16string_view caption,
-                         std::u16string_view def = {}, int x = 8, int width = kDescriptionWidth,
-                         C colour = C::Window) {
+                         std::u16string_view def = {}, int x = kDescriptionX,
+                         int width = kDescriptionWidth, C colour = C::Window) {
     return {id, name, K::Text, row, caption, 0.0L, def, 0.0L, 0.0L, colour, x, width, false, 0};
 }
 
 #define MATERIAL(n, panel)                                                                         \
     text(F::Bez##n##Ed, "Bez" #n "Ed", R::panel, u"Bezeichnung:"),                                 \
-        amount(F::List##n##Ed, "List" #n "Ed", R::panel, u"Listenpreis:", C::Yellow, 136),         \
-        amount(F::Rab##n##Ed, "Rab" #n "Ed", R::panel, u"Rabatt %:", C::Aqua, 232),                \
-        amount(F::Ek##n##Ed, "Ek" #n "Ed", R::panel, u"EK Preis:", C::Lime, 328),                  \
-        amount(F::Ver##n##Ed, "Ver" #n "Ed", R::panel, u"Verschnitt in %:", C::PaleGreen, 424),    \
-        amount(F::Summe##n##Ed, "Summe" #n "Ed", R::panel, u"Summe:", C::Peach, 520, true)
+        amount(F::List##n##Ed, "List" #n "Ed", R::panel, u"Listenpreis:", C::Yellow, kListPriceX), \
+        amount(F::Rab##n##Ed, "Rab" #n "Ed", R::panel, u"Rabatt %:", C::Aqua, kDiscountX),         \
+        amount(F::Ek##n##Ed, "Ek" #n "Ed", R::panel, u"EK Preis:", C::Lime, kPurchasePriceX),      \
+        amount(F::Ver##n##Ed, "Ver" #n "Ed", R::panel, u"Verschnitt in %:", C::PaleGreen,          \
+               kPercentX),                                                                         \
+        amount(F::Summe##n##Ed, "Summe" #n "Ed", R::panel, u"Summe:", C::Peach, kSumX, true)
 
 #define OTHER(bez, summe, panel, def)                                                              \
     text(F::bez, #bez, R::panel, u"Sonstiges pro m²:", def),                                       \
-        amount(F::summe, #summe, R::panel, u"Summe:", C::Peach, 520, true)
+        amount(F::summe, #summe, R::panel, u"Summe:", C::Peach, kSumX, true)
 
 #define PIECE(bez, ek, anz, summe, panel, def)                                                     \
     text(F::bez, #bez, R::panel, u"Bezeichnung:", def),                                            \
-        amount(F::ek, #ek, R::panel, u"EK Preis:", C::Lime, 328), pieces(F::anz, #anz, R::panel),  \
-        amount(F::summe, #summe, R::panel, u"Summe:", C::Peach, 520, true)
+        amount(F::ek, #ek, R::panel, u"EK Preis:", C::Lime, kPurchasePriceX),                      \
+        pieces(F::anz, #anz, R::panel),                                                            \
+        amount(F::summe, #summe, R::panel, u"Summe:", C::Peach, kSumX, true)
 
 #define LAYER(bez, summe, panel, def)                                                              \
     text(F::bez, #bez, R::panel, u"Bezeichnung:", def),                                            \
-        amount(F::summe, #summe, R::panel, u"Summe:", C::Aqua, 520, true)
+        amount(F::summe, #summe, R::panel, u"Summe:", C::Aqua, kSumX, true)
 
-std::array<FieldInfo, kFieldCount> buildCatalogue() {
+constexpr std::array<FieldInfo, kFieldCount> buildCatalogue() {
     std::array<FieldInfo, kFieldCount> t{{
-        count(F::AnzZeilenEd, "AnzZeilenEd", u"Anzahl Materialzeilen:", 8, 1, 1, 5),
-        count(F::AnzSonstEd, "AnzSonstEd", u"Anzahl Sonstige Materialzeilen:", 136, 2, 0, 5),
+        count(F::AnzZeilenEd, "AnzZeilenEd", u"Anzahl Materialzeilen:", kDescriptionX, 1, 1, 5),
+        count(F::AnzSonstEd, "AnzSonstEd", u"Anzahl Sonstige Materialzeilen:", kListPriceX, 2, 0,
+              5),
         count(F::AnzStueckEd, "AnzStueckEd", u"Anzahl Materialzeilen Stück pro m²:", 296, 1, 0, 5),
         count(F::LagenEd, "LagenEd", u"Anzahl Lagen:", 480, 3, 0, 3),
-        text(F::KundeEd, "KundeEd", R::Panel17, u"Kundenname:", {}, 8, 601),
+        text(F::KundeEd, "KundeEd", R::Panel17, u"Kundenname:", {}, kDescriptionX, 601),
         MATERIAL(1, Panel2),
         MATERIAL(2, Panel3),
         MATERIAL(3, Panel4),
@@ -75,18 +87,20 @@ std::array<FieldInfo, kFieldCount> buildCatalogue() {
         PIECE(Bez8Ed3, Ek8Ed3, Anz8Ed3, Summe8Ed3, Panel23, {}),
         PIECE(Bez8Ed4, Ek8Ed4, Anz8Ed4, Summe8Ed4, Panel24, {}),
         PIECE(Bez8Ed5, Ek8Ed5, Anz8Ed5, Summe8Ed5, Panel25, {}),
-        amount(F::Ek9Ed, "Ek9Ed", R::Panel10, u"Zwischensumme:", C::Lime, 328),
-        amount(F::Ver9Ed, "Ver9Ed", R::Panel10, u"Aufschlag in %:", C::PaleGreen, 424, false, 15),
-        amount(F::Summe9Ed, "Summe9Ed", R::Panel10, u"Gesamtsumme Material:", C::Red, 520, true),
+        amount(F::Ek9Ed, "Ek9Ed", R::Panel10, u"Zwischensumme:", C::Lime, kPurchasePriceX),
+        amount(F::Ver9Ed, "Ver9Ed", R::Panel10, u"Aufschlag in %:", C::PaleGreen, kPercentX, false,
+               15),
+        amount(F::Summe9Ed, "Summe9Ed", R::Panel10, u"Gesamtsumme Material:", C::Red, kSumX, true),
         LAYER(Bez10Ed, Summe10Ed, Panel11, u"Pyrelto 1. Lage"),
         LAYER(Bez11Ed, Summe11Ed, Panel12, u"Pyrelto 2. Lage"),
         LAYER(Bez12Ed, Summe12Ed, Panel13, u"Pyrelto 3. Lage"),
-        amount(F::Summe13Ed, "Summe13Ed", R::Panel14, u"Gesamtpreis pro m²:", C::Lime, 520),
-        amount(F::Dach14Ed, "Dach14Ed", R::Panel15, u"Dachfläche:", C::Fuchsia, 520, true),
-        amount(F::Summe15Ed, "Summe15Ed", R::Panel16, u"Endsumme Netto:", C::Yellow, 328),
-        amount(F::MwStEd, "MwStEd", R::Panel16, u"Mwst%:", C::PaleGreen, 424, false, 19),
-        amount(F::BruttoEd, "BruttoEd", R::Panel16, u"Endsumme Brutto:", C::Yellow, 520),
-        text(F::Waehr15Ed, "Waehr15Ed", R::Panel16, {}, u"€", 616, 57, C::Yellow),
+        amount(F::Summe13Ed, "Summe13Ed", R::Panel14, u"Gesamtpreis pro m²:", C::Lime, kSumX),
+        amount(F::Dach14Ed, "Dach14Ed", R::Panel15, u"Dachfläche:", C::Fuchsia, kSumX, true),
+        amount(F::Summe15Ed, "Summe15Ed", R::Panel16, u"Endsumme Netto:", C::Yellow,
+               kPurchasePriceX),
+        amount(F::MwStEd, "MwStEd", R::Panel16, u"Mwst%:", C::PaleGreen, kPercentX, false, 19),
+        amount(F::BruttoEd, "BruttoEd", R::Panel16, u"Endsumme Brutto:", C::Yellow, kSumX),
+        text(F::Waehr15Ed, "Waehr15Ed", R::Panel16, {}, u"€", kCurrencyX, 57, C::Yellow),
     }};
     int numeric = 0;
     int texts = 0;
@@ -101,10 +115,19 @@ std::array<FieldInfo, kFieldCount> buildCatalogue() {
 #undef PIECE
 #undef LAYER
 
-const std::array<FieldInfo, kFieldCount>& catalogue() {
-    static const auto t = buildCatalogue();
-    return t;
+constexpr std::array<FieldInfo, kFieldCount> kCatalogue = buildCatalogue();
+
+// Lookups by id index these tables, and the file order names fields by id: an entry out of place
+// would silently give one field another's value.
+template <typename Table> constexpr bool idsAreIndices(const Table& table) {
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (static_cast<std::size_t>(table[i].id) != i) {
+            return false;
+        }
+    }
+    return true;
 }
+static_assert(idsAreIndices(kCatalogue));
 
 constexpr std::array<RowInfo, kRowCount> kRows{{
     {R::Panel1, "Panel1", std::nullopt, 0},     {R::Panel17, "Panel17", std::nullopt, 0},
@@ -120,6 +143,7 @@ constexpr std::array<RowInfo, kRowCount> kRows{{
     {R::Panel13, "Panel13", F::LagenEd, 3},     {R::Panel14, "Panel14", std::nullopt, 0},
     {R::Panel15, "Panel15", std::nullopt, 0},   {R::Panel16, "Panel16", std::nullopt, 0},
 }};
+static_assert(idsAreIndices(kRows));
 
 constexpr std::array<MaterialRow, 5> kMaterialRows{{
     {R::Panel2, F::Bez1Ed, F::List1Ed, F::Rab1Ed, F::Ek1Ed, F::Ver1Ed, F::Summe1Ed},
@@ -180,16 +204,33 @@ std::optional<Rgb> colourRgb(FieldColour colour) {
 }
 
 std::span<const FieldInfo, kFieldCount> fieldCatalogue() {
-    return catalogue();
+    return kCatalogue;
 }
 
 const FieldInfo& fieldInfo(FieldId id) {
-    return catalogue()[static_cast<std::size_t>(id)];
+    return kCatalogue[static_cast<std::size_t>(id)];
 }
 
 std::optional<FieldId> findField(std::string_view name) {
-    for (const auto& f : catalogue()) {
+    for (const auto& f : kCatalogue) {
         if (f.name == name) {
+            return f.id;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int> sheetColumn(const FieldInfo& field) {
+    const auto* it = std::find(kColumnX.begin(), kColumnX.end(), field.x);
+    if (it == kColumnX.end()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(it - kColumnX.begin());
+}
+
+std::optional<FieldId> fieldAt(RowId row, int column) {
+    for (const auto& f : kCatalogue) {
+        if (f.row == row && sheetColumn(f) == column) {
             return f.id;
         }
     }

@@ -147,6 +147,18 @@ struct Rgb {
 // The RGB of a colour; Window has none of its own (the platform decides).
 std::optional<Rgb> colourRgb(FieldColour colour);
 
+// The sheet's columns by their left edge; the printout keeps them. Fields of the top rows that
+// stand between them (some counts, the customer) belong to no column.
+inline constexpr int kColumnCount = 7;
+inline constexpr std::array<int, kColumnCount> kColumnX{8, 136, 232, 328, 424, 520, 616};
+inline constexpr int kDescriptionColumn = 0;
+inline constexpr int kListPriceColumn = 1;
+inline constexpr int kDiscountColumn = 2;
+inline constexpr int kPurchasePriceColumn = 3;
+inline constexpr int kPercentColumn = 4; // waste, markup, VAT, or pieces per m²
+inline constexpr int kSumColumn = 5;
+inline constexpr int kCurrencyColumn = 6;
+
 struct FieldInfo {
     FieldId id;
     std::string_view name;
@@ -170,6 +182,9 @@ std::optional<FieldId> findField(std::string_view name);
 inline bool isNumeric(FieldId id) {
     return fieldInfo(id).kind != FieldKind::Text;
 }
+std::optional<int> sheetColumn(const FieldInfo& field);
+// The field of `row` in `column`, if the row has one there.
+std::optional<FieldId> fieldAt(RowId row, int column);
 
 struct RowInfo {
     RowId id;

@@ -1,6 +1,7 @@
 #include "sheet.h"
 
 #include <cstddef>
+#include <vector>
 
 namespace pyrelto {
 
@@ -11,14 +12,14 @@ using R = RowId;
 
 enum class Rule : std::uint8_t {
     None,
-    MaterialPrice, // rule A: purchase price, then row sum
-    MaterialSum,   // rule B
-    PieceSum,      // rule C
+    PurchasePrice, // purchase price from list price and discount, then the row sum
+    MaterialRowSum,
+    PieceRowSum,
     Summe,
-    Markup, // rule D
+    MaterialTotal,
     Summe2,
     Summe3,
-    Gross, // rule E
+    Gross,
     Count,
 };
 
@@ -31,26 +32,26 @@ struct BindingEntry {
 
 // Which rule runs when a field's text changes. Every numeric field occurs exactly once.
 constexpr BindingEntry kBindings[] = {
-    {F::List1Ed, "List1EdChange", Rule::MaterialPrice, 0},
-    {F::List2Ed, "List2EdChange", Rule::MaterialPrice, 1},
-    {F::List3Ed, "List3EdChange", Rule::MaterialPrice, 2},
-    {F::List4Ed, "List4EdChange", Rule::MaterialPrice, 3},
-    {F::List5Ed, "List5EdChange", Rule::MaterialPrice, 4},
-    {F::Rab1Ed, "Rab1EdChange", Rule::MaterialPrice, 0},
-    {F::Rab2Ed, "Rab2EdChange", Rule::MaterialPrice, 1},
-    {F::Rab3Ed, "Rab3EdChange", Rule::MaterialPrice, 2},
-    {F::Rab4Ed, "Rab4EdChange", Rule::MaterialPrice, 3},
-    {F::Rab5Ed, "Rab5EdChange", Rule::MaterialPrice, 4},
-    {F::Ek1Ed, "Ek1EdChange", Rule::MaterialSum, 0},
-    {F::Ek2Ed, "Ek2EdChange", Rule::MaterialSum, 1},
-    {F::Ek3Ed, "Ek3EdChange", Rule::MaterialSum, 2},
-    {F::Ek4Ed, "Ek4EdChange", Rule::MaterialSum, 3},
-    {F::Ek5Ed, "Ek5EdChange", Rule::MaterialSum, 4},
-    {F::Ver1Ed, "Ver1EdChange", Rule::MaterialSum, 0},
-    {F::Ver2Ed, "Ver2EdChange", Rule::MaterialSum, 1},
-    {F::Ver3Ed, "Ver3EdChange", Rule::MaterialSum, 2},
-    {F::Ver4Ed, "Ver4EdChange", Rule::MaterialSum, 3},
-    {F::Ver5Ed, "Ver5EdChange", Rule::MaterialSum, 4},
+    {F::List1Ed, "List1EdChange", Rule::PurchasePrice, 0},
+    {F::List2Ed, "List2EdChange", Rule::PurchasePrice, 1},
+    {F::List3Ed, "List3EdChange", Rule::PurchasePrice, 2},
+    {F::List4Ed, "List4EdChange", Rule::PurchasePrice, 3},
+    {F::List5Ed, "List5EdChange", Rule::PurchasePrice, 4},
+    {F::Rab1Ed, "Rab1EdChange", Rule::PurchasePrice, 0},
+    {F::Rab2Ed, "Rab2EdChange", Rule::PurchasePrice, 1},
+    {F::Rab3Ed, "Rab3EdChange", Rule::PurchasePrice, 2},
+    {F::Rab4Ed, "Rab4EdChange", Rule::PurchasePrice, 3},
+    {F::Rab5Ed, "Rab5EdChange", Rule::PurchasePrice, 4},
+    {F::Ek1Ed, "Ek1EdChange", Rule::MaterialRowSum, 0},
+    {F::Ek2Ed, "Ek2EdChange", Rule::MaterialRowSum, 1},
+    {F::Ek3Ed, "Ek3EdChange", Rule::MaterialRowSum, 2},
+    {F::Ek4Ed, "Ek4EdChange", Rule::MaterialRowSum, 3},
+    {F::Ek5Ed, "Ek5EdChange", Rule::MaterialRowSum, 4},
+    {F::Ver1Ed, "Ver1EdChange", Rule::MaterialRowSum, 0},
+    {F::Ver2Ed, "Ver2EdChange", Rule::MaterialRowSum, 1},
+    {F::Ver3Ed, "Ver3EdChange", Rule::MaterialRowSum, 2},
+    {F::Ver4Ed, "Ver4EdChange", Rule::MaterialRowSum, 3},
+    {F::Ver5Ed, "Ver5EdChange", Rule::MaterialRowSum, 4},
     {F::Summe1Ed, "Summe1EdChange", Rule::Summe, 0},
     {F::Summe2Ed, "Summe2EdChange", Rule::Summe, 0},
     {F::Summe3Ed, "Summe3EdChange", Rule::Summe, 0},
@@ -61,23 +62,23 @@ constexpr BindingEntry kBindings[] = {
     {F::Summe7Ed2, "Summe7EdChange", Rule::Summe, 0},
     {F::Summe7Ed3, "Summe7EdChange", Rule::Summe, 0},
     {F::Summe7Ed4, "Summe7EdChange", Rule::Summe, 0},
-    {F::Ek8Ed, "Ek8EdChange", Rule::PieceSum, 0},
-    {F::Ek8Ed2, "Ek8Ed2Change", Rule::PieceSum, 1},
-    {F::Ek8Ed3, "Ek8Ed3Change", Rule::PieceSum, 2},
-    {F::Ek8Ed4, "Ek8Ed4Change", Rule::PieceSum, 3},
-    {F::Ek8Ed5, "Ek8Ed5Change", Rule::PieceSum, 4},
-    {F::Anz8Ed, "Anz8EdChange", Rule::PieceSum, 0},
-    {F::Anz8Ed2, "Anz8Ed2Change", Rule::PieceSum, 1},
-    {F::Anz8Ed3, "Anz8Ed3Change", Rule::PieceSum, 2},
-    {F::Anz8Ed4, "Anz8Ed4Change", Rule::PieceSum, 3},
-    {F::Anz8Ed5, "Anz8Ed5Change", Rule::PieceSum, 4},
+    {F::Ek8Ed, "Ek8EdChange", Rule::PieceRowSum, 0},
+    {F::Ek8Ed2, "Ek8Ed2Change", Rule::PieceRowSum, 1},
+    {F::Ek8Ed3, "Ek8Ed3Change", Rule::PieceRowSum, 2},
+    {F::Ek8Ed4, "Ek8Ed4Change", Rule::PieceRowSum, 3},
+    {F::Ek8Ed5, "Ek8Ed5Change", Rule::PieceRowSum, 4},
+    {F::Anz8Ed, "Anz8EdChange", Rule::PieceRowSum, 0},
+    {F::Anz8Ed2, "Anz8Ed2Change", Rule::PieceRowSum, 1},
+    {F::Anz8Ed3, "Anz8Ed3Change", Rule::PieceRowSum, 2},
+    {F::Anz8Ed4, "Anz8Ed4Change", Rule::PieceRowSum, 3},
+    {F::Anz8Ed5, "Anz8Ed5Change", Rule::PieceRowSum, 4},
     {F::Summe8Ed, "Summe8EdChange", Rule::Summe, 0},
     {F::Summe8Ed2, "Summe8EdChange", Rule::Summe, 0},
     {F::Summe8Ed3, "Summe8EdChange", Rule::Summe, 0},
     {F::Summe8Ed4, "Summe8EdChange", Rule::Summe, 0},
     {F::Summe8Ed5, "Summe8EdChange", Rule::Summe, 0},
-    {F::Ek9Ed, "Ek9EdChange", Rule::Markup, 0},
-    {F::Ver9Ed, "Ver9EdChange", Rule::Markup, 0},
+    {F::Ek9Ed, "Ek9EdChange", Rule::MaterialTotal, 0},
+    {F::Ver9Ed, "Ver9EdChange", Rule::MaterialTotal, 0},
     {F::Summe9Ed, "Summe9EdChange", Rule::Summe2, 0},
     {F::Summe10Ed, "Summe10EdChange", Rule::Summe2, 0},
     {F::Summe11Ed, "Summe11EdChange", Rule::Summe2, 0},
@@ -106,29 +107,44 @@ const std::array<const BindingEntry*, kFieldCount>& bindingByField() {
     return table;
 }
 
-struct PieceRow {
-    FieldId ek, anz, summe;
-};
-constexpr PieceRow kPieceRows[] = {
-    {F::Ek8Ed, F::Anz8Ed, F::Summe8Ed},    {F::Ek8Ed2, F::Anz8Ed2, F::Summe8Ed2},
-    {F::Ek8Ed3, F::Anz8Ed3, F::Summe8Ed3}, {F::Ek8Ed4, F::Anz8Ed4, F::Summe8Ed4},
-    {F::Ek8Ed5, F::Anz8Ed5, F::Summe8Ed5},
-};
-
 struct SummedRow {
     RowId row;
     FieldId sum;
 };
-// The rows CalcSumme adds, in its order: materials, other costs, pieces.
-constexpr SummedRow kSubtotalRows[] = {
-    {R::Panel2, F::Summe1Ed},   {R::Panel3, F::Summe2Ed},   {R::Panel4, F::Summe3Ed},
-    {R::Panel5, F::Summe4Ed},   {R::Panel6, F::Summe5Ed},   {R::Panel7, F::Summe6Ed},
-    {R::Panel8, F::Summe7Ed},   {R::Panel19, F::Summe7Ed2}, {R::Panel20, F::Summe7Ed3},
-    {R::Panel21, F::Summe7Ed4}, {R::Panel9, F::Summe8Ed},   {R::Panel22, F::Summe8Ed2},
-    {R::Panel23, F::Summe8Ed3}, {R::Panel24, F::Summe8Ed4}, {R::Panel25, F::Summe8Ed5},
+struct PieceRow {
+    FieldId price, pieces, sum;
 };
-constexpr SummedRow kLayerRows[] = {
-    {R::Panel11, F::Summe10Ed}, {R::Panel12, F::Summe11Ed}, {R::Panel13, F::Summe12Ed}};
+
+// The rows' groups and fields come from the catalogue: the count that governs a row says which
+// total it feeds, its column says which field is which.
+struct RowTables {
+    std::vector<SummedRow> subtotalRows; // added by CalcSumme, in sheet order
+    std::vector<SummedRow> layerRows;    // added by CalcSumme2 after the material total
+    std::vector<PieceRow> pieceRows;
+};
+
+const RowTables& rowTables() {
+    static const RowTables tables = [] {
+        RowTables t;
+        for (const RowInfo& r : rowCatalogue()) {
+            if (!r.governedBy) {
+                continue;
+            }
+            const FieldId sum = *fieldAt(r.id, kSumColumn);
+            if (*r.governedBy == F::LagenEd) {
+                t.layerRows.push_back({r.id, sum});
+                continue;
+            }
+            t.subtotalRows.push_back({r.id, sum});
+            if (*r.governedBy == F::AnzStueckEd) {
+                t.pieceRows.push_back(
+                    {*fieldAt(r.id, kPurchasePriceColumn), *fieldAt(r.id, kPercentColumn), sum});
+            }
+        }
+        return t;
+    }();
+    return tables;
+}
 
 // The sums add in a 64-bit double, rounding after every addition. Their inputs carry at most two
 // decimals, so the double cannot move a result across a rounding tie.
@@ -198,20 +214,20 @@ void Sheet::fieldChanged(FieldId id) {
         onRule(b->handler);
     }
     switch (b->rule) {
-    case Rule::MaterialPrice:
-        materialPrice(b->row);
+    case Rule::PurchasePrice:
+        purchasePrice(b->row);
         break;
-    case Rule::MaterialSum:
-        materialSum(b->row);
+    case Rule::MaterialRowSum:
+        materialRowSum(b->row);
         break;
-    case Rule::PieceSum:
-        pieceSum(b->row);
+    case Rule::PieceRowSum:
+        pieceRowSum(b->row);
         break;
     case Rule::Summe:
         CalcSumme();
         break;
-    case Rule::Markup:
-        markup();
+    case Rule::MaterialTotal:
+        materialTotal();
         break;
     case Rule::Summe2:
         CalcSumme2();
@@ -230,26 +246,26 @@ void Sheet::fieldChanged(FieldId id) {
     }
 }
 
-void Sheet::materialPrice(int row) {
+void Sheet::purchasePrice(int row) {
     const MaterialRow& m = materialRows()[static_cast<std::size_t>(row)];
     write(m.ek, (100.0L - value(m.rab)) * value(m.list) / 100.0L);
     // Runs even when the purchase price text stayed, so a hand-typed row sum is replaced.
     write(m.summe, (value(m.ver) + 100.0L) * value(m.ek) / 100.0L);
 }
 
-void Sheet::materialSum(int row) {
+void Sheet::materialRowSum(int row) {
     const MaterialRow& m = materialRows()[static_cast<std::size_t>(row)];
     write(m.summe, (value(m.ver) + 100.0L) * value(m.ek) / 100.0L);
 }
 
-void Sheet::pieceSum(int row) {
-    const PieceRow& p = kPieceRows[row];
-    write(p.summe, value(p.ek) * value(p.anz));
+void Sheet::pieceRowSum(int row) {
+    const PieceRow& p = rowTables().pieceRows[static_cast<std::size_t>(row)];
+    write(p.sum, value(p.price) * value(p.pieces));
 }
 
 void Sheet::CalcSumme() {
     double acc = 0.0;
-    for (const auto& r : kSubtotalRows) {
+    for (const auto& r : rowTables().subtotalRows) {
         if (shown(r.row)) {
             acc = addRounded(acc, value(r.sum));
         }
@@ -257,13 +273,13 @@ void Sheet::CalcSumme() {
     write(F::Ek9Ed, acc);
 }
 
-void Sheet::markup() {
+void Sheet::materialTotal() {
     write(F::Summe9Ed, (value(F::Ver9Ed) + 100.0L) * value(F::Ek9Ed) / 100.0L);
 }
 
 void Sheet::CalcSumme2() {
     double acc = addRounded(0.0, value(F::Summe9Ed));
-    for (const auto& r : kLayerRows) {
+    for (const auto& r : rowTables().layerRows) {
         if (shown(r.row)) {
             acc = addRounded(acc, value(r.sum));
         }

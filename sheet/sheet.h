@@ -52,11 +52,16 @@ public:
 
 private:
     void fieldChanged(FieldId id);
-    void materialPrice(int row); // rule A
-    void materialSum(int row);   // rule B
-    void pieceSum(int row);      // rule C
-    void markup();               // rule D
-    void gross();                // rule E
+    // Purchase price = list price less the discount, then the row sum from it.
+    void purchasePrice(int row);
+    // A material row's sum: purchase price plus its waste percentage.
+    void materialRowSum(int row);
+    // A piece row's sum: price times pieces per m².
+    void pieceRowSum(int row);
+    // The material total: the subtotal plus the markup percentage.
+    void materialTotal();
+    // The gross end sum: the net end sum plus VAT.
+    void gross();
     void applyCount(FieldId count);
     void setShown(RowId row, bool shown);
     long double value(FieldId id) const { return number(id).GetValue(); }
