@@ -6,7 +6,14 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3-dev
           qt6-base-dev libgl1-mesa-dev poppler-utils xvfb xauth clang libclang-rt-14-dev
-          fonts-dejavu-core fonts-wine qt6-translations-l10n)
+          fonts-dejavu-core fonts-wine qt6-translations-l10n
+          # The Windows leg: cross compilers, GoogleTest's sources for them, and wine to run them.
+          mingw-w64
+          g++-mingw-w64-x86-64-posix
+          googletest
+          wine64
+          wine
+)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
