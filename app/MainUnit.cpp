@@ -51,9 +51,9 @@ QIcon printerIcon() {
 
 } // namespace
 
-void RegionalSettings::apply() {
+NumberFormat regionalNumberFormat() {
     const QString point = QLocale::system().decimalPoint();
-    setDecimalSeparator(point.isEmpty() ? u'.' : point.at(0).unicode());
+    return NumberFormat{point.isEmpty() ? u'.' : point.at(0).unicode()};
 }
 
 TMainForm::TMainForm(QStringList arguments, QWidget* parent)
@@ -251,7 +251,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LocaleChange) {
-        RegionalSettings::apply();
+        sheet_.setNumberFormat(regionalNumberFormat());
     }
     QMainWindow::changeEvent(event);
 }

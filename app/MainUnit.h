@@ -26,13 +26,8 @@ class CustomerTab;
 class SheetView;
 class TFormStorage;
 
-// The decimal separator of the user's regional settings, told to the core. A member of the window
-// ahead of the sheet, so that the sheet's first texts are already written with it.
-class RegionalSettings {
-public:
-    RegionalSettings() { apply(); }
-    static void apply();
-};
+// The number format of the user's regional settings, as the window's sheet writes and reads.
+NumberFormat regionalNumberFormat();
 
 class TMainForm final : public QMainWindow {
     Q_OBJECT
@@ -130,8 +125,8 @@ private:
     void printerSetupCommand();
     void printCommand();
 
-    RegionalSettings regional_;
-    Sheet sheet_;
+    // Its first texts are already written in the regional format.
+    Sheet sheet_{regionalNumberFormat()};
     // After the sheet, so that the settings go before the fields they read.
     std::unique_ptr<SettingsStore> settingsStore_;
     std::unique_ptr<TFormStorage> formStorage_;

@@ -152,8 +152,7 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
                              Sheet& sheet) { sheet.enter(id, text); }});
     }
 
-    setDecimalSeparator(separator.value_or(separatorFromEnvironment()));
-    Sheet sheet;
+    Sheet sheet(NumberFormat{separator.value_or(separatorFromEnvironment())});
     sheet.runCountRules();
     int status = 0;
     for (const auto& step : steps) {

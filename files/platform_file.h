@@ -6,12 +6,14 @@
 // Error codes are the system's own (errno on POSIX, GetLastError() on Windows); IoError::native
 // turns them into the user's text.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pyrelto::platform {
 
@@ -88,6 +90,18 @@ bool isMissingFile(int code) noexcept;
 void removeFile(const NativeName& name) noexcept;
 // Makes a finished rename in the folder durable where the system needs it.
 void syncFolder(const NativeName& folder) noexcept;
+
+// For clearing the temporaries of killed saves (leftover_temporaries.h).
+std::uint64_t processId() noexcept;
+// True unless the process with this id is certainly gone (a process we may not query runs).
+bool processMayRun(std::uint64_t pid);
+// The names in `folder` (a prefix as in WriteTarget), without "." and ".."; empty when it cannot be
+// listed.
+std::vector<NativeName> folderEntries(const NativeName& folder);
+// Removes `path` when it is a regular file (not followed through a link) owned by this user and
+// last changed before `notAfter`.
+void removeOwnFileChangedBefore(const NativeName& path,
+                                std::chrono::system_clock::time_point notAfter);
 
 // The program data folder (see GetProgramDir), made with every folder above it when `create`.
 std::u16string programDataFolder(bool create);

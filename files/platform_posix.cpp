@@ -1,5 +1,6 @@
 // The file layer on POSIX systems: plain descriptors, which never translate line ends.
 
+#include "leftover_temporaries.h"
 #include "platform_file.h"
 #include "torvane.h"
 #include "utf16.h"
@@ -9,7 +10,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,16 +23,6 @@ namespace {
 
 int fdOf(Handle handle) {
     return static_cast<int>(handle);
-}
-
-std::string hex(std::uint64_t v) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string s;
-    do {
-        s.insert(s.begin(), kDigits[v & 15U]);
-        v >>= 4;
-    } while (v != 0);
-    return s;
 }
 
 // The file a name stands for: a symbolic link is followed, so that saving through it updates the
@@ -181,9 +175,7 @@ std::optional<Temporary> createTemporary(const WriteTarget& target) {
     const auto stamp =
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 64; ++attempt) {
-        std::string temp = target.folder + ".pyrelto-" +
-                           hex(static_cast<std::uint64_t>(::getpid())) + "-" + hex(stamp) + "-" +
-                           hex(++counter) + ".tmp";
+        std::string temp = target.folder + temporaryFileName(processId(), stamp, ++counter);
         // A new file gets the permission bits the user's umask gives any new file.
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                               target.keep ? 0600 : 0666);
@@ -252,6 +244,46 @@ void syncFolder(const NativeName& folder) noexcept {
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
+    }
+}
+
+std::uint64_t processId() noexcept {
+    return static_cast<std::uint64_t>(::getpid());
+}
+
+bool processMayRun(std::uint64_t pid) {
+    if (pid == 0 || pid > static_cast<std::uint64_t>(std::numeric_limits<pid_t>::max())) {
+        return true; // no id of this system: not certainly gone
+    }
+    // Signal 0 only asks whether the process exists; EPERM means it does, as another user's.
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+}
+
+std::vector<NativeName> folderEntries(const NativeName& folder) {
+    std::vector<NativeName> names;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") {
+            names.emplace_back(name);
+        }
+    }
+    ::closedir(dir);
+    return names;
+}
+
+void removeOwnFileChangedBefore(const NativeName& path,
+                                std::chrono::system_clock::time_point notAfter) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        return;
+    }
+    const auto changed = std::chrono::system_clock::from_time_t(st.st_mtime);
+    if (changed < notAfter) {
+        ::unlink(path.c_str());
     }
 }
 

@@ -2,6 +2,7 @@
 // reaches the disk unchanged whatever the ANSI code page, and raw handles, which never translate
 // line ends or stop at a 1A byte.
 
+#include "leftover_temporaries.h"
 #include "platform_file.h"
 #include "torvane.h"
 #include "utf16.h"
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <limits>
+#include <vector>
 
 // clang-format off
 // windows.h first: the other two build on its macros.
@@ -20,6 +22,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <aclapi.h>
 #include <knownfolders.h>
 #include <shlobj.h>
 // clang-format on
@@ -34,16 +37,6 @@ HANDLE handleOf(Handle handle) {
 
 Handle toHandle(HANDLE handle) {
     return reinterpret_cast<Handle>(handle);
-}
-
-std::wstring hex(std::uint64_t v) {
-    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring s;
-    do {
-        s.insert(s.begin(), kDigits[v & 15U]);
-        v >>= 4;
-    } while (v != 0);
-    return s;
 }
 
 bool isSeparator(wchar_t c) {
@@ -75,6 +68,12 @@ public:
     }
     bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return h_; }
+    void reset() {
+        if (valid()) {
+            ::CloseHandle(h_);
+        }
+        h_ = INVALID_HANDLE_VALUE;
+    }
     HANDLE release() {
         HANDLE h = h_;
         h_ = INVALID_HANDLE_VALUE;
@@ -117,6 +116,29 @@ std::optional<std::wstring> finalName(HANDLE h) {
 // rest describe the old file's storage, not the user's wishes.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+bool ownedByThisUser(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                          nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool same = false;
+    HANDLE token = nullptr;
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) != 0) {
+        DWORD size = 0;
+        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<std::byte> buffer(size);
+        if (size != 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) != 0) {
+            const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+            same = ::EqualSid(owner, user->User.Sid) != 0;
+        }
+        ::CloseHandle(token);
+    }
+    ::LocalFree(descriptor);
+    return same;
+}
 
 void makeFolders(const std::wstring& path) {
     // Skips the root ("C:\" or "\\server\share\"); those exist or cannot be made.
@@ -266,8 +288,8 @@ std::optional<Temporary> createTemporary(const WriteTarget& target) {
     const DWORD attributes =
         target.keep && *target.keep != 0 ? *target.keep : FILE_ATTRIBUTE_NORMAL;
     for (int attempt = 0; attempt < 64; ++attempt) {
-        std::wstring temp = target.folder + L".pyrelto-" + hex(::GetCurrentProcessId()) + L"-" +
-                            hex(stamp) + L"-" + hex(++counter) + L".tmp";
+        const std::string ascii = temporaryFileName(processId(), stamp, ++counter);
+        std::wstring temp = target.folder + std::wstring(ascii.begin(), ascii.end());
         const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                        CREATE_NEW, attributes, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -326,6 +348,74 @@ void removeFile(const NativeName& name) noexcept {
 
 void syncFolder(const NativeName&) noexcept {
     // MOVEFILE_WRITE_THROUGH has done it.
+}
+
+std::uint64_t processId() noexcept {
+    return ::GetCurrentProcessId();
+}
+
+bool processMayRun(std::uint64_t pid) {
+    if (pid == 0 || pid > std::numeric_limits<DWORD>::max()) {
+        return true; // no id of this system: not certainly gone
+    }
+    const HANDLE process =
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) {
+        // Only "no such process" is certain; a process we may not query runs.
+        return ::GetLastError() != ERROR_INVALID_PARAMETER;
+    }
+    DWORD exitCode = 0;
+    const bool running = ::GetExitCodeProcess(process, &exitCode) == 0 || exitCode == STILL_ACTIVE;
+    ::CloseHandle(process);
+    return running;
+}
+
+std::vector<NativeName> folderEntries(const NativeName& folder) {
+    std::vector<NativeName> names;
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = ::FindFirstFileW((folder + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        const std::wstring_view name(data.cFileName);
+        if (name != L"." && name != L"..") {
+            names.emplace_back(name);
+        }
+    } while (::FindNextFileW(find, &data) != 0);
+    ::FindClose(find);
+    return names;
+}
+
+void removeOwnFileChangedBefore(const NativeName& path,
+                                std::chrono::system_clock::time_point notAfter) {
+    // Opened without following a link, so a link under our pattern is looked at, not its target.
+    ScopedHandle h(::CreateFileW(path.c_str(), READ_CONTROL, kShareAll, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                 nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!h.valid() || !isDiskFile(h.get(), info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY)) != 0) {
+        return;
+    }
+    if (!ownedByThisUser(h.get())) {
+        return;
+    }
+    // FILETIME counts 100 ns steps since 1601; the system clock's epoch is 1970.
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+        info.ftLastWriteTime.dwLowDateTime;
+    constexpr std::uint64_t kTicksTo1970 = 116444736000000000ULL;
+    if (ticks < kTicksTo1970) {
+        return;
+    }
+    const auto changed = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::duration<std::uint64_t, std::ratio<1, 10000000>>(ticks - kTicksTo1970)));
+    if (changed < notAfter) {
+        h.reset();
+        ::DeleteFileW(path.c_str());
+    }
 }
 
 std::u16string programDataFolder(bool create) {

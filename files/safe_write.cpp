@@ -1,5 +1,6 @@
 #include "safe_write.h"
 
+#include "leftover_temporaries.h"
 #include "platform_file.h"
 
 namespace pyrelto {
@@ -34,6 +35,8 @@ bool SafeWrite::open(std::u16string_view target) {
     if (!prepared) {
         return false;
     }
+    // Before our own temporary takes room: leftovers of killed saves may be what fills the disk.
+    removeLeftoverTemporaries(prepared->folder);
     auto temp = platform::createTemporary(*prepared);
     if (!temp) {
         return false;

@@ -4,7 +4,8 @@
 // The new contents go to a temporary file in the target's folder; every write is checked, the data
 // is flushed and synced and the close checked, and only then is the temporary renamed over the
 // target, which takes the old file's permission bits. Until that rename the target is untouched;
-// on any failure the temporary is removed.
+// on any failure the temporary is removed. Leftover temporaries of killed saves in the target's
+// folder are cleared on the way (leftover_temporaries.h).
 
 #include "torvane.h"
 

@@ -10,8 +10,6 @@ namespace pyrelto {
 
 namespace {
 
-char16_t g_separator = u',';
-
 __extension__ typedef unsigned __int128 u128;
 
 // The raw parts of an x87 80-bit extended value: 64-bit significand with its explicit integer
@@ -252,14 +250,6 @@ long double pow10(int n) {
 }
 
 } // namespace
-
-char16_t decimalSeparator() noexcept {
-    return g_separator;
-}
-
-void setDecimalSeparator(char16_t separator) noexcept {
-    g_separator = separator;
-}
 
 DecimalDigits decimalExpansion18(long double v) {
     const Digits x = expand(v);

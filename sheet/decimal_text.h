@@ -1,6 +1,7 @@
 #pragma once
 // Conversions between numbers and the texts the numeric fields show. The C library's locale never
-// takes part: the decimal separator is the one the program was told (see decimalSeparator()).
+// takes part: the decimal separator is the one the caller passes, from the number format of the
+// sheet the field belongs to.
 
 #include <cstdint>
 #include <optional>
@@ -9,10 +10,13 @@
 
 namespace pyrelto {
 
-// The separator every numeric field shows and reads. One per process, because it follows the
-// user's regional settings, which may change while the program runs.
-char16_t decimalSeparator() noexcept;
-void setDecimalSeparator(char16_t separator) noexcept;
+// How a sheet's numeric fields show and read numbers. The window takes it from the user's regional
+// settings (and again when they change), the driver from its option or the environment; each
+// sheet keeps its own, so sheets of different formats can live side by side.
+struct NumberFormat {
+    char16_t decimalSeparator = u',';
+    friend bool operator==(const NumberFormat&, const NumberFormat&) = default;
+};
 
 // |v| as 0.D × 10^exponent, D rounded to 18 significant digits (round half to even on the exact
 // binary value), trailing zeros removed. Zero gives empty digits. Not for NaN or infinity.

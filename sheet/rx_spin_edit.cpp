@@ -2,6 +2,7 @@
 
 #include "decimal_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pyrelto {
@@ -24,7 +25,43 @@ bool equalIgnoringCase(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
+// Listeners may remove themselves (or others) while being told; the copy keeps the walk valid.
+template <typename Observer, typename Call>
+void notify(const std::vector<Observer*>& observers, Call call) {
+    if (observers.empty()) {
+        return;
+    }
+    const auto copy = observers;
+    for (Observer* o : copy) {
+        call(*o);
+    }
+}
+
+template <typename Observer> void addTo(std::vector<Observer*>& observers, Observer* observer) {
+    if (observer != nullptr &&
+        std::find(observers.begin(), observers.end(), observer) == observers.end()) {
+        observers.push_back(observer);
+    }
+}
+
+template <typename Observer>
+void removeFrom(std::vector<Observer*>& observers, Observer* observer) {
+    observers.erase(std::remove(observers.begin(), observers.end(), observer), observers.end());
+}
+
 } // namespace
+
+void TRxSpinEdit::addObserver(TRxSpinEditObserver* observer) {
+    addTo(observers_, observer);
+}
+
+void TRxSpinEdit::removeObserver(TRxSpinEditObserver* observer) {
+    removeFrom(observers_, observer);
+}
+
+void TRxSpinEdit::notifyChange() {
+    notify(observers_, [this](TRxSpinEditObserver& o) { o.OnChange(*this); });
+}
 
 void TRxSpinEdit::setValueType(ValueType type) {
     valueType_ = type;
@@ -53,18 +90,16 @@ void TRxSpinEdit::setText(std::u16string text) {
         return;
     }
     text_ = std::move(text);
-    if (onTextShown) {
-        onTextShown(*this);
-    }
-    if (!changing_ && OnChange) {
-        OnChange(*this);
+    notify(observers_, [this](TRxSpinEditObserver& o) { o.onTextShown(*this); });
+    if (!changing_) {
+        notifyChange();
     }
 }
 
 long double TRxSpinEdit::GetValue() const {
     switch (valueType_) {
     case ValueType::vtFloat:
-        if (const auto v = parseFloat(text_, decimalSeparator())) {
+        if (const auto v = parseFloat(text_, format_.decimalSeparator)) {
             return *v;
         }
         return minValue_;
@@ -96,7 +131,7 @@ void TRxSpinEdit::SetValue(long double value) {
     const long double v = clamp(value);
     switch (valueType_) {
     case ValueType::vtFloat:
-        setText(formatFixed(v, decimal_, decimalSeparator()));
+        setText(formatFixed(v, decimal_, format_.decimalSeparator));
         return;
     case ValueType::vtHex: {
         // No field of the sheet is hexadecimal; kept for completeness of the field's contract.
@@ -126,8 +161,8 @@ void TRxSpinEdit::step(long double delta) {
         throw;
     }
     changing_ = false;
-    if (!equalIgnoringCase(before, text_) && OnChange) {
-        OnChange(*this);
+    if (!equalIgnoringCase(before, text_)) {
+        notifyChange();
     }
 }
 
@@ -149,7 +184,7 @@ bool TRxSpinEdit::IsValidChar(char16_t key) const {
     if (valueType_ != ValueType::vtFloat) {
         return false;
     }
-    const char16_t separator = decimalSeparator();
+    const char16_t separator = format_.decimalSeparator;
     if (key == u'.' || key == separator) {
         return text_.find(separator) == std::u16string::npos;
     }
@@ -159,8 +194,8 @@ bool TRxSpinEdit::IsValidChar(char16_t key) const {
     return false;
 }
 
-char16_t TRxSpinEdit::typedChar(char16_t key) {
-    return key == u'.' ? decimalSeparator() : key;
+char16_t TRxSpinEdit::typedChar(char16_t key) const {
+    return key == u'.' ? format_.decimalSeparator : key;
 }
 
 void TRxSpinEdit::leave() {
@@ -169,7 +204,7 @@ void TRxSpinEdit::leave() {
 
 void TRxSpinEdit::paste(std::u16string newText) {
     const long double before = GetValue();
-    const bool isNumber = parseFloat(newText, decimalSeparator()).has_value();
+    const bool isNumber = parseFloat(newText, format_.decimalSeparator).has_value();
     setText(std::move(newText));
     if (!isNumber) {
         SetValue(before);
@@ -181,9 +216,15 @@ void TextField::setText(std::u16string text) {
         return;
     }
     text_ = std::move(text);
-    if (onTextShown) {
-        onTextShown(*this);
-    }
+    notify(observers_, [this](TextFieldObserver& o) { o.onTextShown(*this); });
+}
+
+void TextField::addObserver(TextFieldObserver* observer) {
+    addTo(observers_, observer);
+}
+
+void TextField::removeObserver(TextFieldObserver* observer) {
+    removeFrom(observers_, observer);
 }
 
 } // namespace pyrelto

@@ -3,18 +3,32 @@
 // and writing a value replaces the text by the formatted value. OnChange runs, synchronously and
 // once, only when the text really changes.
 
+#include "decimal_text.h"
+
 #include <cstdint>
-#include <functional>
 #include <string>
+#include <vector>
 
 namespace pyrelto {
 
 enum class ValueType { vtInteger, vtFloat, vtHex };
 
+class TRxSpinEdit;
+
+// Listens to one numeric field. Every listener hears every change: a view and the sheet's rule
+// listen side by side without replacing each other.
+class TRxSpinEditObserver {
+public:
+    virtual ~TRxSpinEditObserver() = default;
+    // The text changed. All listeners hear this before any hears OnChange, so that a view shows
+    // the new text before the rule bound to the field runs.
+    virtual void onTextShown(TRxSpinEdit& /*field*/) {}
+    // The text changed, once per edit or spin step.
+    virtual void OnChange(TRxSpinEdit& /*field*/) {}
+};
+
 class TRxSpinEdit {
 public:
-    using Handler = std::function<void(TRxSpinEdit&)>;
-
     TRxSpinEdit() = default;
     TRxSpinEdit(const TRxSpinEdit&) = delete;
     TRxSpinEdit& operator=(const TRxSpinEdit&) = delete;
@@ -34,10 +48,13 @@ public:
     void setMaxValue(long double value);
     bool checkMinValue() const noexcept { return checkMinValue_; }
     bool checkMaxValue() const noexcept { return checkMaxValue_; }
+    // The separator the field writes and reads. Changing it leaves the text as it is.
+    const NumberFormat& numberFormat() const noexcept { return format_; }
+    void setNumberFormat(NumberFormat format) noexcept { format_ = format; }
 
     const std::u16string& text() const noexcept { return text_; }
-    // Replaces the text; a different text shows in the view and then runs OnChange (unless a spin
-    // step is writing).
+    // Replaces the text; a different text is shown to the observers and then runs OnChange
+    // (unless a spin step is writing).
     void setText(std::u16string text);
 
     // The value of the current text; a text that is no number reads as MinValue (rounded for
@@ -57,7 +74,7 @@ public:
     // exponent letter. The caller beeps for a rejected character.
     bool IsValidChar(char16_t key) const;
     // What an accepted key inserts: "." enters the decimal separator.
-    static char16_t typedChar(char16_t key);
+    char16_t typedChar(char16_t key) const;
 
     // Leaving the field: re-read, clamp, re-format.
     void leave();
@@ -65,13 +82,13 @@ public:
     // before the paste is written back.
     void paste(std::u16string newText);
 
-    Handler OnChange;
-    // The view's hook: called when the text changed, before OnChange, so that a view shows the new
-    // text before the rule bound to the field runs.
-    Handler onTextShown;
+    // Observers are not owned; one must be removed before it dies.
+    void addObserver(TRxSpinEditObserver* observer);
+    void removeObserver(TRxSpinEditObserver* observer);
 
 private:
     void step(long double delta);
+    void notifyChange();
     long double clamp(long double value) const;
 
     std::u16string text_ = u"0";
@@ -83,21 +100,37 @@ private:
     bool checkMinValue_ = false;
     bool checkMaxValue_ = false;
     bool changing_ = false;
+    NumberFormat format_;
+    std::vector<TRxSpinEditObserver*> observers_;
 };
 
+class TextField;
+
+class TextFieldObserver {
+public:
+    virtual ~TextFieldObserver() = default;
+    virtual void onTextShown(TextField& field) = 0;
+};
+
+// The longest text a field may hold, in UTF-16 units: ample for any description or name (about a
+// hundred typed pages), and the bound under which the data files keep every text. A longer one in
+// a file is taken as damage, so that a corrupt length cannot make a reader allocate gigabytes.
+inline constexpr std::size_t kMaxTextLength = 256 * 1024;
+
 // A single-line text field of the sheet (descriptions, customer name, currency). No rule is bound
-// to it; the view hook keeps a widget in step with programmatic writes.
+// to it; its observers keep widgets in step with programmatic writes.
 class TextField {
 public:
-    using Handler = std::function<void(TextField&)>;
-
     const std::u16string& text() const noexcept { return text_; }
     void setText(std::u16string text);
 
-    Handler onTextShown;
+    // Observers are not owned; one must be removed before it dies.
+    void addObserver(TextFieldObserver* observer);
+    void removeObserver(TextFieldObserver* observer);
 
 private:
     std::u16string text_;
+    std::vector<TextFieldObserver*> observers_;
 };
 
 } // namespace pyrelto

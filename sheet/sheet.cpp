@@ -1,5 +1,6 @@
 #include "sheet.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -154,7 +155,7 @@ double addRounded(double acc, long double value) {
 
 } // namespace
 
-Sheet::Sheet() {
+Sheet::Sheet(NumberFormat format) : format_(format) {
     shown_.fill(true);
     for (const auto& info : fieldCatalogue()) {
         if (info.kind == FieldKind::Text) {
@@ -164,15 +165,35 @@ Sheet::Sheet() {
         // Configured like a field of the window's description: limits, type, then the value, all
         // before the handler is attached, so nothing runs.
         auto& f = numbers_[static_cast<std::size_t>(info.slot)];
+        f.setNumberFormat(format_);
         f.setMaxValue(info.maxValue);
         f.setMinValue(info.minValue);
         f.setValueType(info.kind == FieldKind::Amount ? ValueType::vtFloat : ValueType::vtInteger);
         f.setDecimal(2);
         f.setIncrement(1.0L);
         f.SetValue(info.defaultValue);
-        const FieldId id = info.id;
-        f.OnChange = [this, id](TRxSpinEdit&) { fieldChanged(id); };
+        auto& rule = rules_[static_cast<std::size_t>(info.slot)];
+        rule.bind(*this, info.id);
+        f.addObserver(&rule);
     }
+}
+
+void Sheet::setNumberFormat(NumberFormat format) {
+    format_ = format;
+    for (auto& f : numbers_) {
+        f.setNumberFormat(format);
+    }
+}
+
+void Sheet::addObserver(SheetObserver* observer) {
+    if (observer != nullptr &&
+        std::find(observers_.begin(), observers_.end(), observer) == observers_.end()) {
+        observers_.push_back(observer);
+    }
+}
+
+void Sheet::removeObserver(SheetObserver* observer) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
 TRxSpinEdit& Sheet::number(FieldId id) {
@@ -210,8 +231,12 @@ void Sheet::fieldChanged(FieldId id) {
     if (b == nullptr || b->rule == Rule::None) {
         return;
     }
-    if (onRule) {
-        onRule(b->handler);
+    if (!observers_.empty()) {
+        // A copy: an observer may remove itself while being told.
+        const auto observers = observers_;
+        for (SheetObserver* o : observers) {
+            o->onRule(b->handler);
+        }
     }
     switch (b->rule) {
     case Rule::PurchasePrice:
@@ -317,8 +342,9 @@ void Sheet::setShown(RowId row, bool shown) {
         return;
     }
     flag = shown;
-    if (onRowShown) {
-        onRowShown(row, shown);
+    const auto observers = observers_;
+    for (SheetObserver* o : observers) {
+        o->onRowShown(row, shown);
     }
 }
 

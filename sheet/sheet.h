@@ -7,16 +7,26 @@
 #include "rx_spin_edit.h"
 
 #include <array>
-#include <functional>
 #include <string_view>
+#include <vector>
 
 namespace pyrelto {
 
+// Listens to a sheet's rules and shown flags.
+class SheetObserver {
+public:
+    virtual ~SheetObserver() = default;
+    // A bound rule is about to run, named by its handler ("List1EdChange").
+    virtual void onRule(std::string_view /*handler*/) {}
+    // A row's shown flag changed.
+    virtual void onRowShown(RowId /*row*/, bool /*shown*/) {}
+};
+
 class Sheet {
 public:
-    // Every field at its default and every flag shown; no rule has run yet (the program's start-up
-    // runs the count rules, see runCountRules()).
-    Sheet();
+    // Every field at its default, written in `format`, and every flag shown; no rule has run yet
+    // (the program's start-up runs the count rules, see runCountRules()).
+    explicit Sheet(NumberFormat format = {});
     Sheet(const Sheet&) = delete;
     Sheet& operator=(const Sheet&) = delete;
 
@@ -26,6 +36,10 @@ public:
     const TextField& text(FieldId id) const;
     // The text a field shows, numeric or not.
     const std::u16string& shownText(FieldId id) const;
+
+    const NumberFormat& numberFormat() const noexcept { return format_; }
+    // Every numeric field writes and reads in `format` from now on; their texts stay as they are.
+    void setNumberFormat(NumberFormat format);
 
     // The user replaces a field's whole text in one edit and then leaves the field (numeric
     // fields re-read, clamp and re-format then). Text fields just take the text.
@@ -45,12 +59,25 @@ public:
     // The three direct count calls of start-up, file load and customer list load, in their order.
     void runCountRules();
 
-    // Called with the handler's name (e.g. "List1EdChange") each time a bound rule runs.
-    std::function<void(std::string_view handler)> onRule;
-    // Called when a row's shown flag changes.
-    std::function<void(RowId row, bool shown)> onRowShown;
+    // Observers are not owned; one must be removed before it dies.
+    void addObserver(SheetObserver* observer);
+    void removeObserver(SheetObserver* observer);
 
 private:
+    // Runs the rule bound to one field when its text changes.
+    class FieldRule final : public TRxSpinEditObserver {
+    public:
+        void bind(Sheet& sheet, FieldId id) {
+            sheet_ = &sheet;
+            id_ = id;
+        }
+        void OnChange(TRxSpinEdit& /*field*/) override { sheet_->fieldChanged(id_); }
+
+    private:
+        Sheet* sheet_ = nullptr;
+        FieldId id_{};
+    };
+
     void fieldChanged(FieldId id);
     // Purchase price = list price less the discount, then the row sum from it.
     void purchasePrice(int row);
@@ -70,6 +97,9 @@ private:
     std::array<TRxSpinEdit, kNumericFieldCount> numbers_;
     std::array<TextField, kTextFieldCount> texts_;
     std::array<bool, kRowCount> shown_{};
+    std::array<FieldRule, kNumericFieldCount> rules_;
+    NumberFormat format_;
+    std::vector<SheetObserver*> observers_;
 };
 
 } // namespace pyrelto

@@ -14,6 +14,11 @@ namespace pyrelto {
 
 namespace {
 
+// A box cuts what it is given to its limit and writes the cut text back to the field, so the
+// limit (32767 by default) is lifted to what a field may hold: a long text from a file is shown
+// and saved whole.
+constexpr int kTextBoxMaxLength = static_cast<int>(kMaxTextLength);
+
 constexpr int kCaptionY = 8;
 constexpr int kFieldY = 24;
 constexpr int kFieldHeight = 21;
@@ -60,19 +65,40 @@ SheetView::SheetView(Sheet& sheet, QWidget* parent) : QScrollArea(parent), sheet
     // Over a scroll bar as well, the window's step is the only one.
     verticalScrollBar()->installEventFilter(this);
     horizontalScrollBar()->installEventFilter(this);
-    sheet_.onRowShown = [this](RowId id, bool shown) {
-        row(id)->setVisible(shown);
-        relayout();
-    };
+    sheet_.addObserver(this);
     relayout();
 }
 
 SheetView::~SheetView() {
-    sheet_.onRowShown = nullptr;
+    sheet_.removeObserver(this);
     for (const FieldInfo& info : fieldCatalogue()) {
         if (info.kind == FieldKind::Text) {
-            sheet_.text(info.id).onTextShown = nullptr;
+            sheet_.text(info.id).removeObserver(this);
         }
+    }
+}
+
+void SheetView::onRowShown(RowId id, bool shown) {
+    row(id)->setVisible(shown);
+    relayout();
+}
+
+void SheetView::onTextShown(TextField& field) {
+    for (const FieldInfo& info : fieldCatalogue()) {
+        if (info.kind != FieldKind::Text || &sheet_.text(info.id) != &field) {
+            continue;
+        }
+        const QString shown = qs(field.text());
+        if (auto* combo = qobject_cast<QComboBox*>(fieldWidget(info.id))) {
+            if (combo->currentText() != shown) {
+                combo->setEditText(shown);
+            }
+        } else if (auto* edit = qobject_cast<QLineEdit*>(fieldWidget(info.id))) {
+            if (edit->text() != shown) {
+                edit->setText(shown);
+            }
+        }
+        return;
     }
 }
 
@@ -122,14 +148,10 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
         auto* combo = new QComboBox(rowWidget);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->lineEdit()->setMaxLength(kTextBoxMaxLength);
         TextField& field = sheet_.text(info.id);
         combo->setEditText(qs(field.text()));
-        field.onTextShown = [combo](TextField& f) {
-            const QString shown = qs(f.text());
-            if (combo->currentText() != shown) {
-                combo->setEditText(shown);
-            }
-        };
+        field.addObserver(this);
         connect(combo, &QComboBox::editTextChanged, this, [&field](const QString& text) {
             std::u16string edited = text.toStdU16String();
             if (edited != field.text()) {
@@ -141,14 +163,10 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
         widget = combo;
     } else if (info.kind == FieldKind::Text) {
         auto* edit = new QLineEdit(rowWidget);
+        edit->setMaxLength(kTextBoxMaxLength);
         TextField& field = sheet_.text(info.id);
         edit->setText(qs(field.text()));
-        field.onTextShown = [edit](TextField& f) {
-            const QString shown = qs(f.text());
-            if (edit->text() != shown) {
-                edit->setText(shown);
-            }
-        };
+        field.addObserver(this);
         connect(edit, &QLineEdit::textChanged, this, [&field](const QString& text) {
             std::u16string edited = text.toStdU16String();
             if (edited != field.text()) {

@@ -18,7 +18,7 @@ namespace pyrelto {
 
 class SpinEditWidget;
 
-class SheetView final : public QScrollArea {
+class SheetView final : public QScrollArea, private SheetObserver, private TextFieldObserver {
 public:
     // The narrowest the rows get: the preset buttons end at x = 777.
     static constexpr int kMinimumRowWidth = 785;
@@ -57,6 +57,8 @@ private:
     void build();
     QWidget* buildField(const FieldInfo& info, QWidget* rowWidget);
     void relayout();
+    void onRowShown(RowId id, bool shown) override;
+    void onTextShown(TextField& field) override;
 
     Sheet& sheet_;
     QWidget* content_ = nullptr;

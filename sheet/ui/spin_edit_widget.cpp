@@ -136,12 +136,16 @@ SpinEditWidget::SpinEditWidget(TRxSpinEdit& field, QWidget* parent)
     setAcceptDrops(false);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     QLineEdit::setText(QString::fromStdU16String(field_.text()));
-    field_.onTextShown = [this](TRxSpinEdit&) { showFieldText(); };
+    field_.addObserver(this);
     connect(this, &QLineEdit::textChanged, this, [this](const QString& t) { textEdited(t); });
 }
 
 SpinEditWidget::~SpinEditWidget() {
-    field_.onTextShown = nullptr;
+    field_.removeObserver(this);
+}
+
+void SpinEditWidget::onTextShown(TRxSpinEdit& /*field*/) {
+    showFieldText();
 }
 
 template <class F> void SpinEditWidget::guarded(F&& action) {
@@ -229,7 +233,7 @@ void SpinEditWidget::keyPressEvent(QKeyEvent* event) {
             event->accept();
             return;
         }
-        accepted += QChar(TRxSpinEdit::typedChar(c.unicode()));
+        accepted += QChar(field_.typedChar(c.unicode()));
     }
     if (!isReadOnly()) {
         insert(accepted);

@@ -45,7 +45,7 @@ private:
     bool pointerInside_ = false;
 };
 
-class SpinEditWidget final : public QLineEdit {
+class SpinEditWidget final : public QLineEdit, private TRxSpinEditObserver {
 public:
     // Shows `field` and keeps showing it; the widget must go before the field does.
     explicit SpinEditWidget(TRxSpinEdit& field, QWidget* parent = nullptr);
@@ -82,6 +82,7 @@ private:
     // While the menu bar holds the keyboard: the focus went on to `now`.
     void focusMovedOnFromMenuBar(QWidget* now);
     void showFieldText();
+    void onTextShown(TRxSpinEdit& field) override;
     void textEdited(const QString& text);
     template <class F> void guarded(F&& action);
 

@@ -1,5 +1,6 @@
 #include "decimal_text.h"
 #include "form_storage.h"
+#include "observer_hooks.h"
 #include "settings_store.h"
 #include "sheet.h"
 #include "ui_test_support.h"
@@ -72,7 +73,7 @@ protected:
     FormStorageTest() {
         test::testApplication();
         sheet.runCountRules();
-        sheet.onRule = [this](std::string_view rule) { rules.emplace_back(rule); };
+        hooks.rule = [this](std::string_view rule) { rules.emplace_back(rule); };
         path = tempPath(QStringLiteral("pyrelto.conf"));
     }
     ~FormStorageTest() override { window.reset(); }
@@ -173,6 +174,7 @@ protected:
     }
 
     Sheet sheet;
+    test::SheetHooks hooks{sheet};
     std::vector<std::string> rules;
     std::vector<QString> messages;
     MemorySettingsStore memory;
@@ -546,9 +548,15 @@ TEST(PlaceOnNearestScreen, ReachableWindowsStayAndLostOnesComeBack) {
     // With a frame, the title bar lands on the screen as well.
     EXPECT_EQ(placeOnNearestScreen(QRect(100, -2000, 400, 300), screens, QMargins(8, 31, 8, 8)),
               QRect(100, 31, 400, 300));
+    // On the screen already, but larger: cut to the screen the window lands on, frame included.
     EXPECT_EQ(placeOnNearestScreen(QRect(0, 0, 5000, 5000), {QRect(0, 0, 800, 600)},
                                    QMargins(8, 31, 8, 8)),
-              QRect(0, 0, 5000, 5000)); // on the screen already, only larger
+              QRect(8, 31, 784, 561));
+    EXPECT_EQ(placeOnNearestScreen(QRect(0, 0, 16777216, 16777216), screens),
+              QRect(0, 0, 1920, 1040));
+    // Mostly on the right, smaller screen: its size is the limit, not the larger left one's.
+    EXPECT_EQ(placeOnNearestScreen(QRect(1900, 300, 3000, 3000), screens),
+              QRect(1920, 200, 1280, 984));
 }
 
 } // namespace

@@ -295,11 +295,12 @@ TEST_F(MainFormTest, BeendenClosesTheWindow) {
 
 TEST_F(MainFormTest, TheSeparatorIsToldAgainWhenTheRegionalSettingsChange) {
     auto form = showForm();
-    EXPECT_EQ(decimalSeparator(), u',');
-    setDecimalSeparator(u'.');
+    EXPECT_EQ(form->sheet().numberFormat().decimalSeparator, u',');
+    form->sheet().setNumberFormat(NumberFormat{u'.'});
     QEvent change(QEvent::LocaleChange);
     QCoreApplication::sendEvent(form.get(), &change);
-    EXPECT_EQ(decimalSeparator(), u',');
+    EXPECT_EQ(form->sheet().numberFormat().decimalSeparator, u',');
+    EXPECT_EQ(form->sheet().number(FieldId::MwStEd).numberFormat().decimalSeparator, u',');
 }
 
 // Runs the test below in a process of its own with other regional settings.

@@ -23,9 +23,7 @@ struct CliRun {
 CliRun cli(std::vector<std::string> args) {
     std::ostringstream out;
     std::ostringstream err;
-    const char16_t old = decimalSeparator();
     const int status = runCli(args, out, err);
-    setDecimalSeparator(old);
     return {status, out.str(), err.str()};
 }
 

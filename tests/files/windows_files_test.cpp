@@ -3,12 +3,14 @@
 
 #include "calculation_file.h"
 #include "customer_file.h"
+#include "leftover_temporaries.h"
 #include "material_preset.h"
 #include "safe_write.h"
 #include "test_support.h"
 #include "utf16.h"
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -218,6 +220,64 @@ TEST_F(WindowsFilesTest, SystemErrorCodesGiveTheirTexts) {
     const std::string text = denied.what();
     EXPECT_TRUE(!text.empty() && text.back() != '\n' && text.back() != '\r');
     EXPECT_STREQ(IoError::native(0x2FFFFFFF).what(), "I/O error 805306367");
+}
+
+// The id of a process that has certainly ended: a child that exits at once and has been waited for.
+std::uint64_t endedProcessId() {
+    std::wstring command = L"cmd.exe /c exit 0";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                         nullptr, nullptr, &startup, &child) == 0) {
+        return 0;
+    }
+    ::WaitForSingleObject(child.hProcess, INFINITE);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess); // the last handle: the id is free now
+    return child.dwProcessId;
+}
+
+void setAge(const std::filesystem::path& p, std::chrono::seconds age) {
+    const HANDLE h = ::CreateFileW(p.wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks =
+        ((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime) -
+        static_cast<std::uint64_t>(age.count()) * 10000000ULL;
+    const FILETIME then{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    EXPECT_NE(::SetFileTime(h, nullptr, &then, &then), 0);
+    ::CloseHandle(h);
+}
+
+TEST_F(WindowsFilesTest, SavingRemovesOnlyCertainlyStaleTemporaries) {
+    const auto dead = endedProcessId();
+    ASSERT_NE(dead, 0U) << "no child process";
+    const auto self = static_cast<std::uint64_t>(::GetCurrentProcessId());
+    const auto old = kLeftoverTemporaryAge + std::chrono::minutes(1);
+    const struct {
+        const char* what;
+        std::string name;
+        std::chrono::seconds age;
+        bool removed;
+    } leftovers[] = {
+        {"dead process, old", temporaryFileName(dead, 1, 1), old, true},
+        {"dead process, young", temporaryFileName(dead, 1, 2), std::chrono::seconds(5), false},
+        {"running process, old", temporaryFileName(self, 1, 3), old, false},
+        {"the target's neighbour", "angebot.kal", old, false},
+    };
+    for (const auto& l : leftovers) {
+        test::writeBytes(dir / l.name, bytes({'k', 'a', 'l'}));
+        setAge(dir / l.name, l.age);
+    }
+    ASSERT_TRUE(writeFileSafely(name("rechnung.kal"), bytes({'n', 'e', 'u'})));
+    for (const auto& l : leftovers) {
+        SCOPED_TRACE(l.what);
+        EXPECT_EQ(!std::filesystem::exists(dir / l.name), l.removed);
+    }
+    EXPECT_EQ(test::readBytes(dir / "rechnung.kal"), bytes({'n', 'e', 'u'}));
 }
 
 // The same folder as CSIDL_APPDATA, which older programs of the user's profile use, and nothing

@@ -9,7 +9,9 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <utility>
@@ -25,14 +27,12 @@ class PrintoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        setDecimalSeparator(u',');
         sheet.runCountRules();
         // PYRELTO_KEEP_PRINTOUT keeps the PDFs for looking at them (docs/printout.png).
         if (qEnvironmentVariableIsSet("PYRELTO_KEEP_PRINTOUT"))
             folder.setAutoRemove(false);
     }
     void TearDown() override {
-        setDecimalSeparator(oldSeparator);
         if (!folder.autoRemove())
             std::printf("printouts kept in %s\n", qPrintable(folder.path()));
     }
@@ -87,9 +87,8 @@ protected:
         return -1;
     }
 
-    char16_t oldSeparator = decimalSeparator();
     QTemporaryDir folder;
-    Sheet sheet;
+    Sheet sheet{NumberFormat{u','}};
 };
 
 // The column each value lands in and the line it is on, looked up by its text.
@@ -194,6 +193,37 @@ TEST_F(PrintoutTest, LongPrintoutRunsOverPagesWithoutLosingARow) {
         }
     }
     EXPECT_TRUE(text.contains(QStringLiteral("578,63")));
+}
+
+TEST_F(PrintoutTest, EachFieldPrintsInItsOwnOrderOnItsOwnLine) {
+    enterWorkedExample();
+    // An override in the currency reversed every unit cell after it; a name stored reversed
+    // behind one printed as another name; a line break cut the heading in two.
+    enter({{F::Waehr15Ed, u"\u202EEUR"},
+           {F::KundeEd, u"\u202Erellüm\nDach"},
+           {F::Bez1Ed, u"Bitumen\u202E\r\nbahn"}});
+    const PrintColumns table = layoutSheet(sheet);
+    EXPECT_EQ(cellOf(table, QStringLiteral("EUR/m²")).first, 6);
+    EXPECT_EQ(cellOf(table, QStringLiteral("Bitumen bahn")).first, 0);
+
+    ASSERT_EQ(printToPdf(QStringLiteral("isolated.pdf")), 1);
+    const QString text = pdfText(QStringLiteral("isolated.pdf"));
+    EXPECT_TRUE(text.contains(QStringLiteral("EUR/m²"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Bitumen bahn"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("RUE"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("²m"))) << text.toStdString();
+    // The heading stays one line: caption, the name as stored, the date.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const auto heading = std::find_if(lines.begin(), lines.end(), [](const QString& line) {
+        return line.contains(QStringLiteral("10.12.2026"));
+    });
+    ASSERT_NE(heading, lines.end()) << text.toStdString();
+    const std::u16string_view captionText = fieldInfo(F::KundeEd).caption;
+    const QString caption =
+        QString::fromUtf16(captionText.data(), qsizetype(captionText.size())).trimmed();
+    EXPECT_TRUE(heading->contains(QRegularExpression(QRegularExpression::escape(caption) +
+                                                     QStringLiteral("\\s+rellüm Dach\\s+"))))
+        << heading->toStdString();
 }
 
 TEST_F(PrintoutTest, NoPrinterIsReportedInsteadOfPrintingNothing) {

@@ -1,5 +1,4 @@
 #include "decimal_text.h"
-#include "separator_guard.h"
 #include "utf16.h"
 
 #include <charconv>

@@ -1,5 +1,5 @@
+#include "observer_hooks.h"
 #include "rx_spin_edit.h"
-#include "separator_guard.h"
 #include "sheet.h"
 #include "utf16.h"
 
@@ -13,6 +13,7 @@ namespace {
 struct RecordedField {
     TRxSpinEdit field;
     std::vector<long double> reads;
+    test::FieldHooks hooks{field};
 
     explicit RecordedField(bool isFloat, long double min = 0, long double max = 0,
                            long double initial = 0) {
@@ -20,7 +21,7 @@ struct RecordedField {
         field.setMinValue(min);
         field.setValueType(isFloat ? ValueType::vtFloat : ValueType::vtInteger);
         field.SetValue(initial);
-        field.OnChange = [this](TRxSpinEdit& f) { reads.push_back(f.GetValue()); };
+        hooks.change = [this](TRxSpinEdit& f) { reads.push_back(f.GetValue()); };
     }
     std::string text() const { return toUtf8(field.text()); }
 };
@@ -34,15 +35,12 @@ void typeKeys(TRxSpinEdit& f, std::u16string_view keys, bool replaceAll = true) 
         }
         std::u16string next = replaceAll ? std::u16string() : f.text();
         replaceAll = false;
-        next.push_back(TRxSpinEdit::typedChar(k));
+        next.push_back(f.typedChar(k));
         f.setText(next);
     }
 }
 
-class SpinEditTest : public ::testing::Test {
-protected:
-    test::SeparatorGuard separator{u','};
-};
+class SpinEditTest : public ::testing::Test {};
 
 TEST_F(SpinEditTest, ConfigurationClampsAndFormatsWithoutNotifying) {
     RecordedField count(false, 1, 5, 1);
@@ -148,7 +146,7 @@ TEST_F(SpinEditTest, TypingFilter) {
     EXPECT_FALSE(count.field.IsValidChar(u'e'));
     EXPECT_TRUE(count.field.IsValidChar(u'+'));
 
-    test::SeparatorGuard point(u'.');
+    f.field.setNumberFormat(NumberFormat{u'.'});
     f.field.setText(u"12");
     EXPECT_TRUE(f.field.IsValidChar(u'.'));
     EXPECT_FALSE(f.field.IsValidChar(u','));
@@ -159,7 +157,7 @@ TEST_F(SpinEditTest, SpinStepNormalisesAndNotifiesOnce) {
     f.field.setText(u"12,345");
     f.reads.clear();
     std::vector<std::string> shown;
-    f.field.onTextShown = [&](TRxSpinEdit& e) { shown.push_back(toUtf8(e.text())); };
+    f.hooks.textShown = [&](TRxSpinEdit& e) { shown.push_back(toUtf8(e.text())); };
     f.field.UpClick();
     EXPECT_EQ(f.text(), "13,35");
     ASSERT_EQ(f.reads.size(), 1U);
@@ -210,7 +208,7 @@ TEST_F(SpinEditTest, PasteRestoresWhenTheResultIsNoNumber) {
 TEST_F(SpinEditTest, SeparatorChangeWhileRunning) {
     RecordedField f(true, 0, 0, 7.5L);
     EXPECT_EQ(f.text(), "7,50");
-    test::SeparatorGuard point(u'.');
+    f.field.setNumberFormat(NumberFormat{u'.'});
     EXPECT_EQ(f.field.GetValue(), 0); // the old separator is no number now
     f.field.SetValue(2.25L);
     EXPECT_EQ(f.text(), "2.25");

@@ -1,9 +1,11 @@
-#include "separator_guard.h"
+#include "observer_hooks.h"
 #include "sheet.h"
 #include "utf16.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,8 +41,8 @@ protected:
         }
     }
 
-    test::SeparatorGuard separator{u','};
     Sheet sheet;
+    test::SheetHooks hooks{sheet};
 };
 
 TEST_F(SheetTest, StartsWithTheDesignValues) {
@@ -100,17 +102,16 @@ TEST_F(SheetTest, WorkedExampleVariations) {
 TEST_F(SheetTest, CascadeIsDepthFirstInChainOrder) {
     enterWorkedExample();
     std::vector<std::string> calls;
-    sheet.onRule = [&](std::string_view h) { calls.emplace_back(h); };
+    hooks.rule = [&](std::string_view h) { calls.emplace_back(h); };
     sheet.number(F::List1Ed).SetValue(12);
     EXPECT_EQ(calls, (std::vector<std::string>{"List1EdChange", "Ek1EdChange", "Summe1EdChange",
                                                "Ek9EdChange", "Summe9EdChange", "Summe13EdChange",
                                                "Summe15EdChange"}));
     // A view sees each new text before the rule bound to that field runs.
     std::vector<std::string> order;
-    sheet.onRule = [&](std::string_view h) { order.emplace_back(h); };
-    sheet.number(F::Ek1Ed).onTextShown = [&](TRxSpinEdit& f) {
-        order.push_back("shown " + toUtf8(f.text()));
-    };
+    hooks.rule = [&](std::string_view h) { order.emplace_back(h); };
+    test::FieldHooks view(sheet.number(F::Ek1Ed));
+    view.textShown = [&](TRxSpinEdit& f) { order.push_back("shown " + toUtf8(f.text())); };
     sheet.number(F::List1Ed).SetValue(10);
     ASSERT_GE(order.size(), 3U);
     EXPECT_EQ(order[1], "shown 6,50");
@@ -124,7 +125,7 @@ TEST_F(SheetTest, EveryNumericFieldRunsItsOwnRule) {
             continue;
         }
         int calls = 0;
-        sheet.onRule = [&](std::string_view) { ++calls; };
+        hooks.rule = [&](std::string_view) { ++calls; };
         sheet.number(f.id).setText(u" " + sheet.number(f.id).text()); // same value, new text
         EXPECT_EQ(calls > 0, f.id != F::BruttoEd) << f.name;
     }
@@ -221,11 +222,102 @@ TEST_F(SheetTest, CountWhileTypingAndAfterLeaving) {
     enter(F::AnzSonstEd, "2");
     std::vector<std::string> calls;
     std::vector<RowId> flips;
-    sheet.onRule = [&](std::string_view h) { calls.emplace_back(h); };
-    sheet.onRowShown = [&](RowId r, bool) { flips.push_back(r); };
+    hooks.rule = [&](std::string_view h) { calls.emplace_back(h); };
+    hooks.rowShown = [&](RowId r, bool) { flips.push_back(r); };
     sheet.number(F::AnzSonstEd).setText(u"02");
     EXPECT_EQ(calls, std::vector<std::string>{"AnzSonstEdChange"});
     EXPECT_TRUE(flips.empty());
+}
+
+TEST(SheetNumberFormat, TwoSheetsInOneProcessEachWriteAndReadTheirOwnWay) {
+    Sheet comma(NumberFormat{u','});
+    Sheet point(NumberFormat{u'.'});
+    EXPECT_EQ(toUtf8(comma.shownText(F::MwStEd)), "19,00");
+    EXPECT_EQ(toUtf8(point.shownText(F::MwStEd)), "19.00");
+
+    // The same typed texts, each in its sheet's own form, cascade to the same cents.
+    const struct {
+        F field;
+        const char* text; // with "," where the separator goes
+    } steps[] = {{F::List1Ed, "9,99"},  {F::Rab1Ed, "35"},      {F::Ver1Ed, "15"},
+                 {F::Summe6Ed, "0,35"}, {F::Summe7Ed, "0,20"},  {F::Ek8Ed, "0,12"},
+                 {F::Anz8Ed, "4"},      {F::Summe10Ed, "6,00"}, {F::Summe11Ed, "4,50"},
+                 {F::Dach14Ed, "24"}};
+    comma.runCountRules();
+    point.runCountRules();
+    for (const auto& s : steps) {
+        std::string dotted = s.text;
+        std::replace(dotted.begin(), dotted.end(), ',', '.');
+        comma.enter(s.field, fromUtf8(s.text));
+        point.enter(s.field, fromUtf8(dotted));
+    }
+    EXPECT_EQ(toUtf8(comma.shownText(F::BruttoEd)), "578,63");
+    EXPECT_EQ(toUtf8(point.shownText(F::BruttoEd)), "578.63");
+    EXPECT_EQ(toUtf8(comma.shownText(F::Ek1Ed)), "6,49");
+    EXPECT_EQ(toUtf8(point.shownText(F::Ek1Ed)), "6.49");
+
+    // Each reads only its own separator, and "." typed enters its own.
+    comma.enter(F::Dach14Ed, u"2.5");
+    point.enter(F::Dach14Ed, u"2,5");
+    EXPECT_EQ(toUtf8(comma.shownText(F::Dach14Ed)), "0,00");
+    EXPECT_EQ(toUtf8(point.shownText(F::Dach14Ed)), "0.00");
+    EXPECT_EQ(comma.number(F::Dach14Ed).typedChar(u'.'), u',');
+    EXPECT_EQ(point.number(F::Dach14Ed).typedChar(u'.'), u'.');
+
+    // A later change reaches every numeric field of that sheet and no other.
+    point.setNumberFormat(NumberFormat{u','});
+    point.enter(F::Dach14Ed, u"2,5");
+    EXPECT_EQ(toUtf8(point.shownText(F::Dach14Ed)), "2,50");
+    EXPECT_EQ(comma.numberFormat().decimalSeparator, u',');
+    EXPECT_EQ(point.number(F::List1Ed).numberFormat().decimalSeparator, u',');
+}
+
+TEST(SheetObservers, EveryListenerHearsEveryChangeAndRemovedOnesNoMore) {
+    Sheet sheet;
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+    std::size_t heardWhileListening = 0;
+    test::SheetHooks a(sheet);
+    a.rule = [&](std::string_view h) { first.emplace_back(h); };
+    {
+        test::SheetHooks b(sheet);
+        b.rule = [&](std::string_view h) { second.emplace_back(h); };
+        test::FieldHooks viewA(sheet.number(F::Dach14Ed));
+        test::FieldHooks viewB(sheet.number(F::Dach14Ed));
+        int shownA = 0;
+        int shownB = 0;
+        viewA.textShown = [&](TRxSpinEdit&) { ++shownA; };
+        viewB.textShown = [&](TRxSpinEdit&) { ++shownB; };
+        sheet.enter(F::Dach14Ed, u"3");
+        EXPECT_EQ(shownA, 2); // "3", then "3,00" on leaving
+        EXPECT_EQ(shownB, 2);
+        EXPECT_EQ(first, second);
+        EXPECT_FALSE(first.empty());
+        heardWhileListening = second.size();
+    }
+    // The sheet's own rules still run once the listeners are gone.
+    first.clear();
+    sheet.enter(F::Summe13Ed, u"2");
+    EXPECT_EQ(toUtf8(sheet.shownText(F::Summe15Ed)), "6,00");
+    // "2" as typed, then "2,00" on leaving; the end sum's text stays "6,00" the second time.
+    EXPECT_EQ(first,
+              (std::vector<std::string>{"Summe13EdChange", "Summe15EdChange", "Summe13EdChange"}));
+    EXPECT_EQ(second.size(), heardWhileListening) << "the removed listener heard nothing more";
+}
+
+TEST(SheetObservers, AListenerMayRemoveItselfWhileBeingTold) {
+    Sheet sheet;
+    TRxSpinEdit& roof = sheet.number(F::Dach14Ed);
+    int calls = 0;
+    auto once = std::make_unique<test::FieldHooks>(roof);
+    test::FieldHooks* raw = once.get();
+    raw->change = [&](TRxSpinEdit& f) {
+        ++calls;
+        f.removeObserver(raw);
+    };
+    sheet.enter(F::Dach14Ed, u"5");
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(toUtf8(sheet.shownText(F::Dach14Ed)), "5,00");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // A sheet shown in its view inside an active top-level window, ready for real key and mouse
 // events; the count rules have run as at start-up.
 
+#include "observer_hooks.h"
 #include "sheet.h"
 #include "sheet_view.h"
 #include "spin_edit_widget.h"
@@ -23,7 +24,7 @@ protected:
         view_ = new SheetView(sheet_, host_.get());
         view_->setGeometry(0, 0, 803, 613);
         sheet_.runCountRules();
-        sheet_.onRule = [this](std::string_view handler) { rules_.emplace_back(handler); };
+        hooks_.rule = [this](std::string_view handler) { rules_.emplace_back(handler); };
         host_->show();
         QApplication::setActiveWindow(host_.get());
         EXPECT_TRUE(QTest::qWaitForWindowActive(host_.get()));
@@ -48,6 +49,7 @@ protected:
     }
 
     Sheet sheet_;
+    SheetHooks hooks_{sheet_};
     std::unique_ptr<QWidget> host_;
     SheetView* view_ = nullptr;
     std::vector<std::string> rules_;

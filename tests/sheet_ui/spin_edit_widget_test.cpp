@@ -203,7 +203,7 @@ TEST_F(SpinEditWidgetTest, TheTypingFilter) {
 
 TEST_F(SpinEditWidgetTest, EveryKeystrokeRunsTheRuleAndLeavingOnceMore) {
     std::vector<long double> seen;
-    sheet_.onRule = [&](std::string_view handler) {
+    hooks_.rule = [&](std::string_view handler) {
         if (handler == "List1EdChange") {
             seen.push_back(sheet_.number(FieldId::List1Ed).GetValue());
         }

@@ -1,7 +1,5 @@
 #include "ui_test_support.h"
 
-#include "decimal_text.h"
-
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -137,12 +135,9 @@ UiTest::UiTest() {
     }
     watchdog_ = std::make_unique<ModalWatchdog>();
     setDialogs(&dialogs_);
-    separator_ = decimalSeparator();
-    setDecimalSeparator(u',');
 }
 
 UiTest::~UiTest() {
-    setDecimalSeparator(separator_);
     setDialogs(nullptr);
     watchdog_.reset();
     while (!env_.empty()) {

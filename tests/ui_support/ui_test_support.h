@@ -102,7 +102,6 @@ protected:
 private:
     std::vector<std::unique_ptr<EnvOverride>> env_;
     std::unique_ptr<ModalWatchdog> watchdog_;
-    char16_t separator_;
 };
 
 std::string toStd(const QString& text);
