@@ -1,13 +1,16 @@
 #include "MainUnit.h"
 
 #include "calculation_file.h"
+#include "customer_tab.h"
 #include "decimal_text.h"
 #include "dialogs.h"
 #include "form_storage.h"
 #include "settings_store.h"
 #include "sheet_view.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QIcon>
@@ -21,6 +24,8 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QWindow>
@@ -31,6 +36,7 @@ namespace {
 
 constexpr int kButtonBarHeight = 41;
 constexpr int kNotch = 120;
+constexpr int kHandedOverRetryMs = 200;
 
 // No icon theme can be counted on, and the styles have no printer: a small one drawn here.
 QIcon printerIcon() {
@@ -209,6 +215,39 @@ void TMainForm::FormShow() {
     }
 }
 
+void TMainForm::argumentsHandedOver(const QStringList& arguments) {
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    if (arguments.isEmpty())
+        return;
+    handedOver_.append(arguments.constFirst());
+    openHandedOverFiles();
+}
+
+void TMainForm::openHandedOverFiles() {
+    // Opening under an open dialog would change the sheet behind the user's back (a file dialog
+    // about to save it, say); the files wait until no dialog is open and the window is shown.
+    if (!shown_ || QApplication::activeModalWidget() != nullptr) {
+        if (!handedOverPlanned_) {
+            handedOverPlanned_ = true;
+            QTimer::singleShot(kHandedOverRetryMs, this, [this] {
+                handedOverPlanned_ = false;
+                openHandedOverFiles();
+            });
+        }
+        return;
+    }
+    while (!handedOver_.isEmpty() && QApplication::activeModalWidget() == nullptr) {
+        const QString fname = handedOver_.takeFirst();
+        runCommand([this, &fname] { openfile(sheet_, fname.toStdU16String()); });
+    }
+    if (!handedOver_.isEmpty())
+        openHandedOverFiles();
+}
+
 void TMainForm::FormClose() {
     saveCustomerList();
 }
@@ -243,7 +282,8 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    // The window never refuses to close.
+    // The window never refuses to close. A customer name still being typed is kept.
+    customerTab_->commitEditing();
     FormStorage1->SaveFormPlacement();
     FormClose();
     event->accept();
@@ -262,18 +302,41 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (watched == windowHandle()) {
-            wheelRemainder_ += static_cast<QWheelEvent*>(event)->angleDelta().y();
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            wheelRemainder_ += wheel->angleDelta().y();
             for (; wheelRemainder_ >= kNotch; wheelRemainder_ -= kNotch) {
                 FormMouseWheelUp();
             }
             for (; wheelRemainder_ <= -kNotch; wheelRemainder_ += kNotch) {
                 FormMouseWheelDown();
             }
-            // Left unhandled: the control under the pointer still gets the wheel.
-            return false;
+            // Qt would hand the wheel to the control under the pointer and give it the focus on
+            // the way: a customer box scrolled under the pointer would flip its name and take
+            // the focus from a field being typed in. Only the customer list has a wheel of its
+            // own.
+            scrollCustomerList(*wheel);
+            return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::scrollCustomerList(const QWheelEvent& wheel) {
+    if (PageControl1->currentWidget() != TabSheet2) {
+        return;
+    }
+    QAbstractItemView* list = customerTab_->ListView1;
+    QWidget* viewport = list->viewport();
+    const QPoint global = wheel.globalPosition().toPoint();
+    const bool overList = list->rect().contains(list->mapFromGlobal(global));
+    if (!overList && !list->hasFocus()) {
+        return;
+    }
+    // Sent, not posted: a sent wheel event is delivered to its receiver only and moves no focus.
+    QWheelEvent copy(QPointF(viewport->mapFromGlobal(global)), wheel.globalPosition(),
+                     wheel.pixelDelta(), wheel.angleDelta(), wheel.buttons(), wheel.modifiers(),
+                     wheel.phase(), wheel.inverted(), wheel.source(), wheel.pointingDevice());
+    QCoreApplication::sendEvent(viewport, &copy);
 }
 
 } // namespace pyrelto

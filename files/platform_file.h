@@ -82,6 +82,13 @@ void writeAll(Handle handle, std::span<const std::byte> bytes);
 // Flushes the data to the storage and closes the handle, which is closed afterwards in any case.
 // Throws IoError.
 void flushAndClose(Handle handle);
+// Up to and including the last separator (a drive on Windows); empty for a bare name.
+NativeName folderOf(const NativeName& path);
+// A second file with the contents of `target` under a fresh temporary name in `folder` (a prefix
+// as in WriteTarget): a hard link, or a synced copy with the same permission bits or attributes
+// where the file system has no links. The target itself never moves. None when there is no
+// target; throws IoError.
+std::optional<NativeName> duplicateFile(const NativeName& target, const NativeName& folder);
 // Replaces `to` by `from` (or moves it there when `to` is absent), as one step that survives a
 // crash: the new name holds either the old file or the new one. False with lastError() set.
 bool moveReplacing(const NativeName& from, const NativeName& to) noexcept;

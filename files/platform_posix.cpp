@@ -41,9 +41,49 @@ std::optional<std::string> resolveTarget(const std::string& name) {
     return resolved;
 }
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+// Copies the file's bytes into the new file `to`, synced, with the file's permission bits.
+// Returns 0 or the error number.
+int copyInto(int from, int to) {
+    struct stat st {};
+    if (::fstat(from, &st) != 0) {
+        return errno;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(to, buffer + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            if (w <= 0) {
+                return w == 0 ? ENOSPC : errno;
+            }
+            done += w;
+        }
+    }
+    if (::fchmod(to, st.st_mode & 07777) != 0 || ::fsync(to) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+std::atomic<std::uint64_t> temporaryCounter{0};
+
+// A fresh name of our own temporary pattern in `folder`.
+std::string temporaryName(const std::string& folder) {
+    static const auto stamp =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return folder + temporaryFileName(processId(), stamp, ++temporaryCounter);
 }
 
 std::optional<std::string> dataHome() {
@@ -170,12 +210,65 @@ std::optional<WriteTarget> prepareWriteTarget(std::u16string_view name) {
     return target;
 }
 
-std::optional<Temporary> createTemporary(const WriteTarget& target) {
-    static std::atomic<std::uint64_t> counter{0};
-    const auto stamp =
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+NativeName folderOf(const NativeName& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::optional<NativeName> duplicateFile(const NativeName& target, const NativeName& folder) {
     for (int attempt = 0; attempt < 64; ++attempt) {
-        std::string temp = target.folder + temporaryFileName(processId(), stamp, ++counter);
+        std::string temp = temporaryName(folder);
+        if (::link(target.c_str(), temp.c_str()) == 0) {
+            return temp;
+        }
+        switch (errno) {
+        case EEXIST:
+            continue;
+        case ENOENT:
+            return std::nullopt;
+        case EPERM:
+        case EXDEV:
+        case EMLINK:
+        case ENOTSUP:
+        case ENOSYS:
+            break;
+        default:
+            throw IoError::native(errno);
+        }
+        const int from = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (from < 0) {
+            if (errno == ENOENT) {
+                return std::nullopt;
+            }
+            throw IoError::native(errno);
+        }
+        const int to =
+            ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+        if (to < 0) {
+            const int error = errno;
+            ::close(from);
+            if (error == EEXIST) {
+                continue;
+            }
+            throw IoError::native(error);
+        }
+        int error = copyInto(from, to);
+        ::close(from);
+        if (::close(to) != 0 && error == 0) {
+            error = errno;
+        }
+        if (error != 0) {
+            ::unlink(temp.c_str());
+            throw IoError::native(error);
+        }
+        return temp;
+    }
+    throw IoError::native(EEXIST);
+}
+
+std::optional<Temporary> createTemporary(const WriteTarget& target) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        std::string temp = temporaryName(target.folder);
         // A new file gets the permission bits the user's umask gives any new file.
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                               target.keep ? 0600 : 0666);

@@ -43,9 +43,21 @@ bool isSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
 }
 
-// Up to and including the last separator; a bare drive ("C:name") keeps its drive, so that the
-// temporary lands in that drive's current folder like the target.
-std::wstring folderOf(const std::wstring& path) {
+std::atomic<std::uint64_t> temporaryCounter{0};
+
+// A fresh name of our own temporary pattern in `folder`.
+std::wstring temporaryName(const std::wstring& folder) {
+    static const auto stamp =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const std::string ascii = temporaryFileName(processId(), stamp, ++temporaryCounter);
+    return folder + std::wstring(ascii.begin(), ascii.end());
+}
+
+} // namespace
+
+// A bare drive ("C:name") keeps its drive, so that the temporary lands in that drive's current
+// folder like the target.
+NativeName folderOf(const NativeName& path) {
     const auto sep = path.find_last_of(L"\\/");
     if (sep != std::wstring::npos) {
         return path.substr(0, sep + 1);
@@ -55,6 +67,8 @@ std::wstring folderOf(const std::wstring& path) {
     }
     return {};
 }
+
+namespace {
 
 class ScopedHandle {
 public:
@@ -281,15 +295,50 @@ std::optional<WriteTarget> prepareWriteTarget(std::u16string_view name) {
     return target;
 }
 
+std::optional<NativeName> duplicateFile(const NativeName& target, const NativeName& folder) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        std::wstring temp = temporaryName(folder);
+        if (::CreateHardLinkW(temp.c_str(), target.c_str(), nullptr) != 0) {
+            return temp;
+        }
+        switch (::GetLastError()) {
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS:
+            continue;
+        case ERROR_FILE_NOT_FOUND:
+            return std::nullopt;
+        default:
+            break; // no links on this file system (FAT, some shares): a copy does
+        }
+        if (::CopyFileW(target.c_str(), temp.c_str(), TRUE) == 0) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+                continue;
+            }
+            if (error == ERROR_FILE_NOT_FOUND) {
+                return std::nullopt;
+            }
+            throw IoError::native(static_cast<int>(error));
+        }
+        // The copy is on the disk before the backup name points at it.
+        ScopedHandle copy(::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!copy.valid() || ::FlushFileBuffers(copy.get()) == 0) {
+            const int error = lastError();
+            copy.reset();
+            ::DeleteFileW(temp.c_str());
+            throw IoError::native(error);
+        }
+        return temp;
+    }
+    throw IoError::native(ERROR_FILE_EXISTS);
+}
+
 std::optional<Temporary> createTemporary(const WriteTarget& target) {
-    static std::atomic<std::uint64_t> counter{0};
-    const auto stamp =
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     const DWORD attributes =
         target.keep && *target.keep != 0 ? *target.keep : FILE_ATTRIBUTE_NORMAL;
     for (int attempt = 0; attempt < 64; ++attempt) {
-        const std::string ascii = temporaryFileName(processId(), stamp, ++counter);
-        std::wstring temp = target.folder + std::wstring(ascii.begin(), ascii.end());
+        std::wstring temp = temporaryName(target.folder);
         const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                        CREATE_NEW, attributes, nullptr);
         if (h == INVALID_HANDLE_VALUE) {

@@ -5,6 +5,13 @@
 
 namespace pyrelto {
 
+namespace {
+
+// Set by a test only, to stop the process where a crash would hurt most.
+void (*afterBackupHook)() = nullptr;
+
+} // namespace
+
 struct SafeWrite::Open {
     platform::WriteTarget target;
     platform::Temporary temp;
@@ -71,33 +78,44 @@ void SafeWrite::commit(std::optional<std::u16string_view> backup) {
         throw;
     }
     const auto& target = open_->target.target;
-    std::optional<platform::NativeName> movedAside;
     if (backup) {
-        auto backupName = platform::nativeName(*backup);
+        const auto backupName = platform::nativeName(*backup);
         if (!backupName) {
             discard();
             throw IoError::native(platform::invalidNameError());
         }
-        if (platform::moveReplacing(target, *backupName)) {
-            movedAside = std::move(backupName);
-        } else if (const int error = platform::lastError(); !platform::isMissingFile(error)) {
+        // Moving the target aside would leave a moment without it, and a crash in that moment
+        // would leave no file at all: the backup is a second name (or a copy) made beforehand.
+        try {
+            const platform::NativeName backupFolder = platform::folderOf(*backupName);
+            if (const auto duplicate = platform::duplicateFile(target, backupFolder)) {
+                if (!platform::moveReplacing(*duplicate, *backupName)) {
+                    const int error = platform::lastError();
+                    platform::removeFile(*duplicate);
+                    throw IoError::native(error);
+                }
+                platform::syncFolder(backupFolder);
+            }
+        } catch (...) {
             discard();
-            throw IoError::native(error);
+            throw;
+        }
+        if (afterBackupHook != nullptr) {
+            afterBackupHook();
         }
     }
     if (!platform::moveReplacing(open_->temp.name, target)) {
         const int error = platform::lastError();
-        if (movedAside) {
-            // Put the old file back where the user expects it. Only a file moved aside just now:
-            // an older one under the backup name has nothing to do with this target.
-            platform::moveReplacing(*movedAside, target);
-        }
         discard();
         throw IoError::native(error);
     }
     committed_ = true;
     platform::syncFolder(open_->target.folder);
     open_.reset();
+}
+
+void detail::setAfterBackupHook(void (*hook)()) noexcept {
+    afterBackupHook = hook;
 }
 
 bool writeFileSafely(std::u16string_view target, std::span<const std::byte> bytes,

@@ -34,8 +34,8 @@ public:
     // Throws IoError: "Disk full" when the storage takes fewer bytes, else the system's text.
     void write(std::span<const std::byte> bytes) override;
     // Syncs and closes the temporary and renames it over the target. With `backup`, an existing
-    // target is first moved to that name (replacing any file there), so it is kept rather than
-    // lost. Throws IoError; the target is then unchanged.
+    // target is first kept under that name too (replacing any file there), as a hard link or a
+    // copy, so that the target never goes missing. Throws IoError; the target is then unchanged.
     void commit(std::optional<std::u16string_view> backup = std::nullopt);
 
 private:
@@ -50,5 +50,11 @@ private:
 // a failed transfer throws IoError and leaves the old file as it was.
 [[nodiscard]] bool writeFileSafely(std::u16string_view target, std::span<const std::byte> bytes,
                                    std::optional<std::u16string_view> backup = std::nullopt);
+
+namespace detail {
+// For tests: `hook` runs once a backup has been made and before the new file replaces the target,
+// where a crash would hurt most. nullptr removes it.
+void setAfterBackupHook(void (*hook)()) noexcept;
+} // namespace detail
 
 } // namespace pyrelto

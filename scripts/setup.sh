@@ -7,13 +7,20 @@ cd "$(dirname "$0")/.."
 packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3-dev
           qt6-base-dev libgl1-mesa-dev poppler-utils xvfb xauth clang libclang-rt-14-dev
           fonts-dejavu-core fonts-wine qt6-translations-l10n
-          # The Windows leg: cross compilers, GoogleTest's sources for them, and wine to run them.
-          mingw-w64
-          g++-mingw-w64-x86-64-posix
-          googletest
-          wine64
-          wine
-)
+          desktop-file-utils # install test: desktop-file-validate, update-desktop-database
+          appstream          # install test: appstreamcli validate
+          shared-mime-info   # install test: update-mime-database
+          xdg-utils          # install test: xdg-mime query
+          libglib2.0-bin     # install test: gio, which xdg-mime asks for a file's type
+          dpkg-dev           # scripts/package.sh: dpkg-shlibdeps, dpkg-buildflags
+          lintian            # scripts/package.sh: the package check
+          x11-utils          # scripts/package_check.sh: xprop on the started window
+          mingw-w64          # scripts/test_windows.sh: the cross compilers
+          g++-mingw-w64-x86-64-posix # scripts/test_windows.sh: the posix-thread C++ compiler
+          googletest         # scripts/test_windows.sh: GoogleTest's sources, built for Windows
+          wine64             # scripts/test_windows.sh: runs the Windows test programs
+          wine               # scripts/test_windows.sh: the wine and wineboot commands
+          )
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -34,7 +35,9 @@ QString toQString(std::u16string_view text) {
 }
 
 // Rows as high as the platform's report lists make them for a small font: the text plus a few
-// pixels, so that descenders and the in-place editor's frame fit.
+// pixels, so that descenders fit. The in-place editor is a framed box on the base colour, a
+// little taller than its row: without a frame, a new empty entry being typed into could not be
+// told from the list around it.
 class RowDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -43,15 +46,60 @@ public:
         size.setHeight(std::max(size.height(), option.fontMetrics.height() + 4));
         return size;
     }
-    // The editor would cut a long name to its default limit of 32767 and store the cut name,
-    // although the user only looked at it.
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override {
-        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            line->setMaxLength(static_cast<int>(kMaxTextLength));
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex&) const override {
+        auto* editor = new QLineEdit(parent);
+        // Left at its default limit of 32767, the editor would cut a long name and store the cut
+        // name, although the user only looked at it.
+        editor->setMaxLength(static_cast<int>(kMaxTextLength));
+        editor->setObjectName(QStringLiteral("CustomerNameEditor"));
+        editor->setFrame(true);
+        editor->setAutoFillBackground(true);
+        editor->setBackgroundRole(QPalette::Base);
+        editor->setPlaceholderText(QStringLiteral("Kundenname eingeben"));
+        openEditor_ = editor;
         return editor;
     }
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex&) const override {
+        QRect rect = option.rect;
+        const int height = std::max(rect.height(), editor->sizeHint().height());
+        rect.setTop(rect.center().y() - height / 2);
+        rect.setHeight(height);
+        editor->setGeometry(rect);
+    }
+    // The editor open now, if any.
+    QWidget* openEditor() const { return openEditor_; }
+
+private:
+    mutable QPointer<QWidget> openEditor_;
+};
+
+// The button panel keeps its designed places; a window narrower than the panel scrolls it
+// sideways instead of cutting off the buttons at its right end.
+class PanelScroller final : public QScrollArea {
+public:
+    PanelScroller(QWidget* panel, int panelHeight, QWidget* parent)
+        : QScrollArea(parent), panelHeight_(panelHeight) {
+        setFrameShape(QFrame::NoFrame);
+        setFocusPolicy(Qt::NoFocus);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        setWidgetResizable(true);
+        setWidget(panel);
+        setFixedHeight(panelHeight_);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QScrollArea::resizeEvent(event);
+        // Room for the bar below the panel rather than over its lower buttons.
+        const bool narrow = width() < widget()->minimumWidth();
+        setFixedHeight(panelHeight_ + (narrow ? horizontalScrollBar()->sizeHint().height() : 0));
+    }
+
+private:
+    int panelHeight_;
 };
 
 } // namespace
@@ -79,7 +127,7 @@ private:
 };
 
 CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare()) {
-    Panel26 = new QFrame(this);
+    Panel26 = new QFrame;
     Panel26->setObjectName(QStringLiteral("Panel26"));
     Panel26->setFrameShape(QFrame::NoFrame);
     Panel26->setFixedHeight(kPanelHeight);
@@ -126,7 +174,8 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     ListView1->setObjectName(QStringLiteral("ListView1"));
     model_ = new CustomerListModel(list_, this);
     ListView1->setModel(model_);
-    ListView1->setItemDelegate(new RowDelegate(ListView1));
+    rowDelegate_ = new RowDelegate(ListView1);
+    ListView1->setItemDelegate(rowDelegate_);
     model_->setSelectionModel(ListView1->selectionModel());
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
@@ -149,7 +198,9 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Panel26);
+    // The rightmost button's end plus the margin the panel keeps at its left.
+    Panel26->setMinimumWidth(BitBtn19->geometry().right() + 1 + BitBtn14->x());
+    layout->addWidget(new PanelScroller(Panel26, kPanelHeight, this));
     layout->addWidget(ListView1, 1);
 
     connect(BitBtn14, &QPushButton::clicked, this, &CustomerTab::BitBtn14Click);
@@ -210,6 +261,14 @@ void CustomerTab::startEditing(int row) {
     ListView1->edit(index);
 }
 
+void CustomerTab::commitEditing() {
+    QWidget* editor = static_cast<RowDelegate*>(rowDelegate_)->openEditor();
+    if (editor == nullptr)
+        return;
+    emit rowDelegate_->commitData(editor);
+    emit rowDelegate_->closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void CustomerTab::BitBtn14Click() {
     startEditing(list_.append());
 }
@@ -223,9 +282,10 @@ void CustomerTab::BitBtn16Click() {
     const int row = list_.selected();
     if (row < 0)
         return;
+    // Escape in the search field asks this: Escape and Enter typed in a hurry keep the customer.
     if (dialogs().question(this, QStringLiteral("Löschen"),
-                           QStringLiteral("Wollen Sie den Kunden wirklich löschen?")) ==
-        Dialogs::Answer::Yes)
+                           QStringLiteral("Wollen Sie den Kunden wirklich löschen?"),
+                           Dialogs::Answer::No) == Dialogs::Answer::Yes)
         list_.remove(row);
 }
 
@@ -298,6 +358,8 @@ void CustomerTab::showEvent(QShowEvent* event) {
 }
 
 void CustomerTab::hideEvent(QHideEvent* event) {
+    // Another tab: the name being typed is kept as entered.
+    commitEditing();
     BitBtn14->setDefault(false);
     QWidget::hideEvent(event);
 }

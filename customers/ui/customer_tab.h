@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <memory>
 
+class QAbstractItemDelegate;
 class QComboBox;
 class QFrame;
 class QKeyEvent;
@@ -35,6 +36,10 @@ public:
     // Rebuilds the combo's items from the names in list order, empty names included; the combo's
     // own text stays as it is.
     void UpdateCombo();
+
+    // Takes a name being typed in the list's in-place editor as entered and closes the editor;
+    // the window calls it before it saves the list at close, the tab when it is hidden.
+    void commitEditing();
 
     void BitBtn14Click(); // "Neuer Kunde"
     void BitBtn15Click(); // "Eintrag bearbeiten"
@@ -81,6 +86,7 @@ private:
 
     CustomerList list_;
     CustomerListModel* model_ = nullptr;
+    QAbstractItemDelegate* rowDelegate_ = nullptr;
     QPointer<QComboBox> combo_;
     std::unique_ptr<ComboKeeper> comboKeeper_;
 };

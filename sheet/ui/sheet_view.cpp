@@ -4,10 +4,12 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QWheelEvent>
 
 namespace pyrelto {
@@ -31,12 +33,36 @@ QString qs(std::u16string_view text) {
                    static_cast<qsizetype>(text.size()));
 }
 
+} // namespace
+
+int dropDownRowHeight(const QFontMetrics& metrics) {
+    // The text is centred on the line height; the marks above the capitals need as much room
+    // again below it to stay inside the row.
+    const int above =
+        qMax(0, -metrics.boundingRect(QStringLiteral("ÄÖÜ")).top() - metrics.ascent());
+    return metrics.height() + 2 * above + 4;
+}
+
+namespace {
+
 QLabel* addLabel(const QString& text, QWidget* parent, int x, int y) {
     auto* label = new QLabel(text, parent);
     label->move(x, y);
     label->adjustSize();
     return label;
 }
+
+// Drop-down rows tall enough for the dots of capital umlauts: some faces reach above their own
+// ascent with them, and a row sized from the ascent cuts them off ("Ömer" without dots).
+class DropDownRowDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(qMax(size.height(), dropDownRowHeight(option.fontMetrics)));
+        return size;
+    }
+};
 
 void paintBase(QWidget* widget, FieldColour colour) {
     const auto rgb = colourRgb(colour);
@@ -53,6 +79,10 @@ void paintBase(QWidget* widget, FieldColour colour) {
 
 SheetView::SheetView(Sheet& sheet, QWidget* parent) : QScrollArea(parent), sheet_(sheet) {
     setObjectName(QStringLiteral("ScrollBox1"));
+    // Tab goes from the tab bar straight to the first field; a focused scroll box would be an
+    // invisible stop whose arrow keys scroll the sheet. Fields scrolled into view on focus all
+    // the same.
+    setFocusPolicy(Qt::NoFocus);
     setBackgroundRole(QPalette::Base);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
@@ -148,6 +178,11 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
         auto* combo = new QComboBox(rowWidget);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        // A new customer "Bauer" must stay "Bauer" beside "Bauer GmbH": the completer would
+        // write the rest of a listed name into the field, and with it gone the box matches
+        // names case-sensitively, so "meier" is not turned into "Meier" on leaving.
+        combo->setCompleter(nullptr);
+        combo->setItemDelegate(new DropDownRowDelegate(combo));
         combo->lineEdit()->setMaxLength(kTextBoxMaxLength);
         TextField& field = sheet_.text(info.id);
         combo->setEditText(qs(field.text()));

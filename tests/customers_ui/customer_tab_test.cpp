@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -321,6 +322,46 @@ TEST_F(CustomerTabTest, EnterAndEscapeInSuchEdPlayDefaultAndCancelButton) {
 
     pages.setCurrentIndex(0);
     EXPECT_FALSE(tab->BitBtn14->isDefault()) << "only while the tab is shown";
+}
+
+TEST_F(CustomerTabTest, EscapeThenEnterInTheSearchFieldKeepsTheCustomer) {
+    load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier")});
+    clickRow(1);
+    tab->SuchEd->setFocus();
+    // The Enter that follows in a hurry lands on the question's default button.
+    dialogs_.questionAnswers.push_back(std::nullopt);
+    QTest::keyClick(tab->SuchEd, Qt::Key_Escape);
+    ASSERT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_EQ(dialogs_.questions[0].defaultAnswer, Dialogs::Answer::No);
+    EXPECT_EQ(namesOf(tab->list()), (QStringList{QStringLiteral("Abel"), QStringLiteral("Meier")}));
+    EXPECT_EQ(tab->list().selected(), 1);
+}
+
+TEST_F(CustomerTabTest, TheInPlaceEditorIsPlainlyVisible) {
+    load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier")});
+    tab->BitBtn14->click();
+    QLineEdit* edit = editor();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(edit->text().isEmpty()) << "a new entry starts empty";
+    // A frame all round sets it off from the list: along its edges the pixels differ from the
+    // list's background (the rounded corners of some styles aside).
+    const QRect covered = edit->geometry();
+    EXPECT_GE(covered.height(), edit->sizeHint().height()) << "tall enough for its frame";
+    const QImage shot = tab->ListView1->viewport()->grab().toImage();
+    const QRgb background = tab->ListView1->viewport()->palette().color(QPalette::Base).rgb();
+    int edge = 0;
+    int framed = 0;
+    for (int y = covered.top(); y <= covered.bottom(); ++y) {
+        for (int x = covered.left(); x <= covered.right(); ++x) {
+            if (y != covered.top() && y != covered.bottom() && x != covered.left() &&
+                x != covered.right())
+                continue;
+            ++edge;
+            framed += shot.pixel(x, y) != background ? 1 : 0;
+        }
+    }
+    EXPECT_GE(framed * 10, edge * 9) << framed << " of " << edge << " edge pixels stand out";
+    QTest::keyClick(edit, Qt::Key_Escape);
 }
 
 class CustomerSearchTest : public CustomerTabTest {
