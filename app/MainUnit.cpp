@@ -1,5 +1,6 @@
 #include "MainUnit.h"
 
+#include "button_pictures.h"
 #include "calculation_file.h"
 #include "customer_tab.h"
 #include "decimal_text.h"
@@ -16,12 +17,9 @@
 #include <QIcon>
 #include <QLocale>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPixmap>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -37,23 +35,6 @@ namespace {
 constexpr int kButtonBarHeight = 41;
 constexpr int kNotch = 120;
 constexpr int kHandedOverRetryMs = 200;
-
-// No icon theme can be counted on, and the styles have no printer: a small one drawn here.
-QIcon printerIcon() {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setPen(QColor(64, 64, 64));
-    p.setBrush(Qt::white);
-    p.drawRect(4, 1, 7, 5); // paper going in
-    p.setBrush(QColor(176, 176, 176));
-    p.drawRect(1, 6, 13, 6); // body
-    p.setBrush(Qt::white);
-    p.drawRect(4, 10, 7, 5); // paper coming out
-    p.setPen(QColor(0, 160, 0));
-    p.drawPoint(12, 8); // lamp
-    return QIcon(pixmap);
-}
 
 } // namespace
 
@@ -132,15 +113,12 @@ void TMainForm::buildButtonBar() {
         connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
         return button;
     };
-    BitBtn11 =
-        add(QStringLiteral("BitBtn11"), QStringLiteral("Öffnen..."),
-            style()->standardIcon(QStyle::SP_DialogOpenButton), 8, 89, &TMainForm::ffnen1Click);
+    BitBtn11 = add(QStringLiteral("BitBtn11"), QStringLiteral("Öffnen..."),
+                   buttonPicture(ButtonPicture::Open), 8, 89, &TMainForm::ffnen1Click);
     BitBtn12 = add(QStringLiteral("BitBtn12"), QStringLiteral("Speichern..."),
-                   style()->standardIcon(QStyle::SP_DialogSaveButton), 104, 105,
-                   &TMainForm::Speichernunter1Click);
+                   buttonPicture(ButtonPicture::Save), 104, 105, &TMainForm::Speichernunter1Click);
     BitBtn13 = add(QStringLiteral("BitBtn13"), QStringLiteral("Drucken"),
-                   QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()), 216, 105,
-                   &TMainForm::Drucken1Click);
+                   buttonPicture(ButtonPicture::Print), 216, 105, &TMainForm::Drucken1Click);
 }
 
 void TMainForm::buildPages() {

@@ -1,5 +1,6 @@
 #include "customer_tab.h"
 
+#include "button_pictures.h"
 #include "customer_list_model.h"
 #include "dialogs.h"
 #include "rx_spin_edit.h"
@@ -10,11 +11,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSignalBlocker>
-#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -104,26 +104,68 @@ private:
 
 } // namespace
 
-// Rebuilds the drop-down on every change of the list, so that it never shows a stale list: also
-// after a delete, an insert and a re-sort, which the list's change notification alone would miss.
-// Inside a bulk update it waits for the end, so a load of n names rebuilds once, not n times.
+// The combo's text is the sheet's customer, not one of its items. A combo reacts to changes of its
+// model by taking the first item as its text, or the renamed one, or none; around every change of
+// the list this puts its text back, without a word to those who listen to the combo.
 class CustomerTab::ComboKeeper final : public CustomerListObserver {
 public:
     explicit ComboKeeper(CustomerTab& tab) : tab_(tab) {}
 
-private:
-    void refresh() {
-        if (!tab_.list_.updating())
-            tab_.UpdateCombo();
+    // After the user picked an item, the combo holds the item's text but is tied to it no more.
+    void untieFromItem() {
+        QComboBox* combo = tab_.combo_;
+        if (!combo || combo->currentIndex() < 0 || depth_ > 0)
+            return;
+        hold();
+        release();
     }
-    void entryChanged(int) override { refresh(); }
-    void inserted(int) override { refresh(); }
-    void removed(int) override { refresh(); }
-    void cleared() override { refresh(); }
-    void sorted(std::span<const int>) override { refresh(); }
-    void bulkUpdateEnded() override { tab_.UpdateCombo(); }
+
+    void hold() {
+        QComboBox* combo = tab_.combo_;
+        if (depth_++ > 0 || !combo)
+            return;
+        text_ = combo->currentText();
+        comboBlocked_ = combo->blockSignals(true);
+        if (QLineEdit* edit = combo->lineEdit()) {
+            cursor_ = edit->cursorPosition();
+            editBlocked_ = edit->blockSignals(true);
+        }
+    }
+
+    void release() {
+        QComboBox* combo = tab_.combo_;
+        if (--depth_ > 0 || !combo)
+            return;
+        if (combo->currentIndex() != -1)
+            combo->setCurrentIndex(-1);
+        if (combo->currentText() != text_) {
+            combo->setEditText(text_);
+            if (QLineEdit* edit = combo->lineEdit())
+                edit->setCursorPosition(cursor_);
+        }
+        if (QLineEdit* edit = combo->lineEdit())
+            edit->blockSignals(editBlocked_);
+        combo->blockSignals(comboBlocked_);
+    }
+
+private:
+    void aboutToInsert(int) override { hold(); }
+    void inserted(int) override { release(); }
+    void aboutToRemove(int) override { hold(); }
+    void removed(int) override { release(); }
+    void aboutToClear() override { hold(); }
+    void cleared() override { release(); }
+    void aboutToSort() override { hold(); }
+    void sorted(std::span<const int>) override { release(); }
+    void bulkUpdateBegun() override { hold(); }
+    void bulkUpdateEnded() override { release(); }
 
     CustomerTab& tab_;
+    int depth_ = 0;
+    QString text_;
+    int cursor_ = 0;
+    bool comboBlocked_ = false;
+    bool editBlocked_ = false;
 };
 
 CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare()) {
@@ -133,30 +175,24 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     Panel26->setFixedHeight(kPanelHeight);
 
     auto button = [this](const char* name, const QString& caption, int x, int y, int width,
-                         QStyle::StandardPixmap picture, QStyle::StandardPixmap fallback) {
-        // Not every style draws every dialog picture; the fallback is one they all have.
-        QIcon icon = style()->standardIcon(picture);
-        if (icon.isNull())
-            icon = style()->standardIcon(fallback);
-        auto* b = new QPushButton(icon, caption, Panel26);
+                         ButtonPicture picture) {
+        auto* b = new QPushButton(buttonPicture(picture), caption, Panel26);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(x, y, width, kButtonHeight);
         // Enter on a focused button presses that button, as the platform's buttons do.
         b->setAutoDefault(true);
         return b;
     };
-    BitBtn14 = button("BitBtn14", QStringLiteral("Neuer Kunde"), 8, 8, 121,
-                      QStyle::SP_DialogOkButton, QStyle::SP_DialogApplyButton);
-    BitBtn15 = button("BitBtn15", QStringLiteral("Eintrag bearbeiten"), 136, 8, 153,
-                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
-    BitBtn16 = button("BitBtn16", QStringLiteral("Löschen"), 296, 8, 121,
-                      QStyle::SP_DialogCancelButton, QStyle::SP_DialogDiscardButton);
+    BitBtn14 =
+        button("BitBtn14", QStringLiteral("Neuer Kunde"), 8, 8, 121, ButtonPicture::NewEntry);
+    BitBtn15 =
+        button("BitBtn15", QStringLiteral("Eintrag bearbeiten"), 136, 8, 153, ButtonPicture::Edit);
+    BitBtn16 = button("BitBtn16", QStringLiteral("Löschen"), 296, 8, 121, ButtonPicture::Delete);
     BitBtn17 = button("BitBtn17", QStringLiteral("Kunde in Kalkulation übernehmen..."), 8, 40, 225,
-                      QStyle::SP_DialogIgnoreButton, QStyle::SP_ArrowBack);
-    BitBtn18 = button("BitBtn18", QStringLiteral("Suchen"), 432, 40, 105,
-                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
-    BitBtn19 = button("BitBtn19", QStringLiteral("Weiter suchen"), 544, 40, 105,
-                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
+                      ButtonPicture::TakeOver);
+    BitBtn18 = button("BitBtn18", QStringLiteral("Suchen"), 432, 40, 105, ButtonPicture::Search);
+    BitBtn19 =
+        button("BitBtn19", QStringLiteral("Weiter suchen"), 544, 40, 105, ButtonPicture::Search);
 
     Label101 = new QLabel(QStringLiteral("Suchtext:"), Panel26);
     Label101->setObjectName(QStringLiteral("Label101"));
@@ -169,9 +205,11 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     SuchEd->setObjectName(QStringLiteral("SuchEd"));
     SuchEd->setGeometry(296, 40, 121, 21);
     Label101->setBuddy(SuchEd);
+    SuchEd->setAccessibleName(QStringLiteral("Suchtext"));
 
     ListView1 = new QTreeView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("Kundenliste"));
     model_ = new CustomerListModel(list_, this);
     ListView1->setModel(model_);
     rowDelegate_ = new RowDelegate(ListView1);
@@ -222,36 +260,27 @@ CustomerTab::~CustomerTab() {
 }
 
 void CustomerTab::setCombo(QComboBox* combo) {
+    if (combo_)
+        disconnect(combo_, nullptr, this, nullptr);
     combo_ = combo;
+    if (!combo_)
+        return;
+    // 200,000 names: the drop-down lays out the rows it shows, not every row, and never measures
+    // every name for its width; the field's width is fixed anyway.
+    combo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    if (auto* view = qobject_cast<QListView*>(combo_->view()))
+        view->setUniformItemSizes(true);
+    connect(combo_, &QComboBox::currentIndexChanged, this,
+            [this] { comboKeeper_->untieFromItem(); });
     UpdateCombo();
 }
 
 void CustomerTab::UpdateCombo() {
-    if (!combo_)
+    if (!combo_ || combo_->model() == model_)
         return;
-    const auto& names = list_.names();
-    const int n = list_.count();
-    bool same = combo_->count() == n;
-    for (int i = 0; same && i < n; ++i)
-        same = combo_->itemText(i) == QStringView(names[static_cast<std::size_t>(i)].data(),
-                                                  static_cast<qsizetype>(names[i].size()));
-    if (same)
-        return;
-
-    QStringList items;
-    items.reserve(n);
-    for (const auto& name : names)
-        items.append(toQString(name));
-    // The shown text is the sheet's customer, not an item: nobody hears it come and go.
-    const QSignalBlocker blockCombo(combo_);
-    const QSignalBlocker blockEdit(combo_->lineEdit());
-    const QString text = combo_->currentText();
-    combo_->setUpdatesEnabled(false);
-    combo_->clear();
-    combo_->addItems(items);
-    combo_->setCurrentIndex(-1);
-    combo_->setEditText(text);
-    combo_->setUpdatesEnabled(true);
+    comboKeeper_->hold();
+    combo_->setModel(model_);
+    comboKeeper_->release();
 }
 
 void CustomerTab::startEditing(int row) {

@@ -33,8 +33,9 @@ public:
 
     // The combo box whose items UpdateCombo keeps equal to the list (KundeEd). Null: none.
     void setCombo(QComboBox* combo);
-    // Rebuilds the combo's items from the names in list order, empty names included; the combo's
-    // own text stays as it is.
+    // Makes the combo's items the names in list order, empty names included; the combo's own text
+    // stays as it is. The combo shows the list's own model, so no name is copied and every later
+    // change of the list reaches the drop-down by itself.
     void UpdateCombo();
 
     // Takes a name being typed in the list's in-place editor as entered and closes the editor;

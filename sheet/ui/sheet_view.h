@@ -62,6 +62,7 @@ private:
     void build();
     QWidget* buildField(const FieldInfo& info, QWidget* rowWidget);
     void relayout();
+    void paintFieldFrames(QWidget* rowWidget);
     void onRowShown(RowId id, bool shown) override;
     void onTextShown(TextField& field) override;
 

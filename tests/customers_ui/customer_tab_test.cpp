@@ -14,7 +14,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
+#include <string_view>
 
 namespace pyrelto {
 namespace {
@@ -445,6 +447,67 @@ TEST_F(CustomerTabTest, ComboKeepsItsTextWhileItsItemsFollowTheList) {
     tab->list().clear();
     EXPECT_TRUE(comboItems().isEmpty());
     EXPECT_EQ(kunde->currentText(), QStringLiteral("Dachdeckerei Nord"));
+}
+
+// The drop-down shows the list's own model. Whatever the list does, and also after the user picked
+// an item, the customer typed in the sheet stays as it is and the sheet hears no edit.
+TEST_F(CustomerTabTest, ComboTextSurvivesEveryListChange) {
+    const struct {
+        const char* what;
+        std::function<void(CustomerList&)> change;
+    } cases[] = {
+        {"first names into an empty list",
+         [](CustomerList& l) {
+             load(l, {QStringLiteral("Abel"), QStringLiteral("Meier")});
+         }},
+        {"a new entry into an empty list", [](CustomerList& l) { l.append(); }},
+        {"a rename that moves", [](CustomerList& l) { l.setName(0, u"Zorn"); }},
+        {"a rename of the picked item", [](CustomerList& l) { l.setName(1, u"Meier GmbH"); }},
+        {"a new entry", [](CustomerList& l) { l.setName(l.append(), u"Bauer"); }},
+        {"the picked item deleted", [](CustomerList& l) { l.remove(1); }},
+        {"the first item deleted", [](CustomerList& l) { l.remove(0); }},
+        {"cleared", [](CustomerList& l) { l.clear(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        tab->list().clear();
+        if (std::string_view(c.what).find("empty") == std::string_view::npos)
+            load(tab->list(),
+                 {QStringLiteral("Abel"), QStringLiteral("Meier"), QStringLiteral("Müller")});
+        // The user picks "Meier" from the drop-down, then types on.
+        if (kunde->count() > 1) {
+            kunde->setCurrentIndex(1);
+            EXPECT_EQ(kunde->currentText(), QStringLiteral("Meier"));
+        }
+        kunde->setEditText(QStringLiteral("Meier Süd"));
+        QStringList heard;
+        const auto watch = QObject::connect(kunde, &QComboBox::editTextChanged, &pages,
+                                            [&heard](const QString& t) { heard.append(t); });
+        c.change(tab->list());
+        QObject::disconnect(watch);
+        EXPECT_EQ(kunde->currentText(), QStringLiteral("Meier Süd"));
+        EXPECT_TRUE(heard.isEmpty()) << heard.join(u'|').toStdString();
+        expectComboIsList();
+    }
+}
+
+// A load of many names is one reset of the model, not one notification per name.
+TEST_F(CustomerTabTest, ALoadIsOneResetOfTheList) {
+    QAbstractItemModel* model = tab->ListView1->model();
+    EXPECT_EQ(kunde->model(), model) << "the drop-down shares the list's model";
+    int resets = 0;
+    int rowSignals = 0;
+    QObject::connect(model, &QAbstractItemModel::modelReset, &pages, [&] { ++resets; });
+    for (auto rowsSignal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        QObject::connect(model, rowsSignal, &pages, [&] { ++rowSignals; });
+    QObject::connect(model, &QAbstractItemModel::dataChanged, &pages, [&] { ++rowSignals; });
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, &pages, [&] { ++rowSignals; });
+    load(tab->list(), {QStringLiteral("Zeiler"), QStringLiteral("Abel"), QStringLiteral("Meier"),
+                       QStringLiteral("Bauer")});
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(rowSignals, 0);
+    expectComboIsList();
+    EXPECT_EQ(tab->ListView1->model()->rowCount(), 4);
 }
 
 } // namespace
