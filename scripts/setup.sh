@@ -6,7 +6,10 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3-dev
           qt6-base-dev libgl1-mesa-dev poppler-utils xvfb xauth clang libclang-rt-14-dev
-          fonts-dejavu-core fonts-wine qt6-translations-l10n)
+          fonts-dejavu-core fonts-wine qt6-translations-l10n
+          clang-format # the format leg of scripts/test.sh
+          clang-tidy   # the tidy leg of scripts/test.sh
+)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -55,7 +55,7 @@ protected:
         }
         s.text(FieldId::KundeEd).setText(u"Müller Bedachungen");
         s.text(FieldId::Waehr15Ed).setText(u"€");
-        const QString path = tempPath(QStringLiteral("beispiel.kal"));
+        QString path = tempPath(QStringLiteral("beispiel.kal"));
         dialogs_.fileAnswers.push_back(path);
         form->Speichernunter1Click();
         EXPECT_TRUE(dialogs_.messages.empty());
