@@ -7,6 +7,7 @@
 #include "settings_store.h"
 #include "sheet_view.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QFrame>
@@ -21,6 +22,7 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QWindow>
@@ -31,6 +33,7 @@ namespace {
 
 constexpr int kButtonBarHeight = 41;
 constexpr int kNotch = 120;
+constexpr int kHandedOverRetryMs = 200;
 
 // No icon theme can be counted on, and the styles have no printer: a small one drawn here.
 QIcon printerIcon() {
@@ -207,6 +210,39 @@ void TMainForm::FormShow() {
         const QString fname = arguments_.constFirst();
         runCommand([this, &fname] { openfile(sheet_, fname.toStdU16String()); });
     }
+}
+
+void TMainForm::argumentsHandedOver(const QStringList& arguments) {
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    if (arguments.isEmpty())
+        return;
+    handedOver_.append(arguments.constFirst());
+    openHandedOverFiles();
+}
+
+void TMainForm::openHandedOverFiles() {
+    // Opening under an open dialog would change the sheet behind the user's back (a file dialog
+    // about to save it, say); the files wait until no dialog is open and the window is shown.
+    if (!shown_ || QApplication::activeModalWidget() != nullptr) {
+        if (!handedOverPlanned_) {
+            handedOverPlanned_ = true;
+            QTimer::singleShot(kHandedOverRetryMs, this, [this] {
+                handedOverPlanned_ = false;
+                openHandedOverFiles();
+            });
+        }
+        return;
+    }
+    while (!handedOver_.isEmpty() && QApplication::activeModalWidget() == nullptr) {
+        const QString fname = handedOver_.takeFirst();
+        runCommand([this, &fname] { openfile(sheet_, fname.toStdU16String()); });
+    }
+    if (!handedOver_.isEmpty())
+        openHandedOverFiles();
 }
 
 void TMainForm::FormClose() {

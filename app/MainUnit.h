@@ -56,9 +56,11 @@ public:
     // The customer list on that page.
     CustomerTab* customerTab() const noexcept;
     // The customer list file: read into the list (true when it could be opened and read), and
-    // written from it. Failures go to the standard error report.
+    // written from it. Failures go to the standard error report, a file that cannot be created
+    // too (with customerListNotSavedMessage) unless it already holds the list's names.
     bool openfileConfig(const std::u16string& fname);
     void savefileConfig(const std::u16string& fname);
+    static QString customerListNotSavedMessage(const std::u16string& fname);
 
     // The preset buttons of material row `materialRow` (0-4): "Material speichern..." (BitBtn1,
     // 3, 5, 7, 9) and "Material laden..." (BitBtn2, 4, 6, 8, 10).
@@ -81,6 +83,11 @@ public:
     // One notch of the mouse wheel.
     void FormMouseWheelDown();
     void FormMouseWheelUp();
+
+    // A later start of the program handed over its command line: the window comes to the front
+    // and opens the file as if it had been named on its own command line. While a dialog is open
+    // the file waits for it to close.
+    void argumentsHandedOver(const QStringList& arguments);
 
     // Runs a command: the file messages appear in a plain error box, any other error that
     // escapes goes to the standard error report, and the program goes on.
@@ -133,6 +140,10 @@ private:
     std::unique_ptr<QPrinter> printer_;
     QStringList arguments_;
     bool shown_ = false;
+    // Handed-over files not opened yet, and whether a later look at them is already planned.
+    QStringList handedOver_;
+    bool handedOverPlanned_ = false;
+    void openHandedOverFiles();
     // Wheel rotation not yet making up a whole notch (high-resolution wheels send parts).
     int wheelRemainder_ = 0;
     CustomerTab* customerTab_ = nullptr;

@@ -1,6 +1,9 @@
 #include "application.h"
 
 #include "MainUnit.h"
+#include "program_icon.h"
+#include "single_instance.h"
+#include "termination_signals.h"
 
 #include <QApplication>
 #include <QFont>
@@ -22,6 +25,9 @@ void setUpApplication(QApplication& app) {
     font.setPixelSize(11);
     QApplication::setFont(font);
 
+    // Lets desktops match the window to its menu entry, for the task-bar icon and grouping.
+    QGuiApplication::setDesktopFileName(desktopId());
+
     // Without the translations installed, Qt's texts stay English and nothing else changes.
     auto* translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -35,7 +41,16 @@ int runPyrelto(int argc, char** argv) {
     setUpApplication(app);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    SingleInstance instance;
+    if (instance.start(arguments) == SingleInstance::Role::HandedOver) {
+        return 0;
+    }
     TMainForm form(arguments);
+    setProgramIconAfterFirstPaint(form);
+    QObject::connect(&instance, &SingleInstance::argumentsHandedOver, &form,
+                     &TMainForm::argumentsHandedOver);
+    instance.stopWhenClosing(&form);
+    closeWindowsOnTerminationSignals();
     form.show();
     return QApplication::exec();
 }

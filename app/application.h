@@ -6,9 +6,9 @@ class QApplication;
 
 namespace pyrelto {
 
-// Tahoma at 11 pixels for every window, and Qt's own texts (dialog buttons, context menus) in
-// German like the rest of the program. The application title is applicationTitle() (dialogs.h),
-// the caption of the standard error report.
+// Tahoma at 11 pixels for every window, the desktop entry's name, and Qt's own texts (dialog
+// buttons, context menus) in German like the rest of the program. The application title is
+// applicationTitle() (dialogs.h), the caption of the standard error report.
 void setUpApplication(QApplication& app);
 
 // Runs the program: the application, the main window with the command line, the event loop.

@@ -12,6 +12,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTabWidget>
@@ -52,6 +53,15 @@ private:
 
 } // namespace
 
+QString TMainForm::customerListNotSavedMessage(const std::u16string& fname) {
+    return QStringLiteral("Die Kundenliste konnte nicht gespeichert werden:\n%1\n\n"
+                          "Die Datei oder ihr Ordner ist schreibgeschützt, oder an ihrer Stelle "
+                          "liegt keine gewöhnliche Datei. Die Änderungen an der Kundenliste aus "
+                          "dieser Sitzung sind nicht gespeichert; die gespeicherte Liste bleibt, "
+                          "wie sie war.")
+        .arg(QDir::toNativeSeparators(QString::fromStdU16String(fname)));
+}
+
 void TMainForm::buildCustomerTab() {
     customerTab_ = new CustomerTab(TabSheet2);
     auto* layout = new QVBoxLayout(TabSheet2);
@@ -86,7 +96,12 @@ bool TMainForm::openfileConfig(const std::u16string& fname) {
 
 void TMainForm::savefileConfig(const std::u16string& fname) {
     // The window closes all the same after a failed write; the old file is still whole.
-    runCommand([this, &fname] { customerFile_->savefileConfig(fname); });
+    runCommand([this, &fname] {
+        if (customerFile_->savefileConfig(fname) || !customerFile_->lostChanges())
+            return;
+        // Passing over it silently would cost every customer edit of this run unnoticed.
+        reportError(this, customerListNotSavedMessage(fname));
+    });
 }
 
 void TMainForm::loadCustomerList() {

@@ -82,10 +82,28 @@ QRect placeOnNearestScreen(const QRect& rect, const QList<QRect>& screens, const
         return rect;
     const int needWidth = std::clamp(rect.width(), 1, kReachablePart);
     const int needHeight = std::clamp(rect.height(), 1, kReachablePart);
+    // The screen the window lands on is the one that holds most of it.
+    const QRect* landing = nullptr;
+    long long landingArea = 0;
     for (const QRect& screen : screens) {
         const QRect part = screen.intersected(rect);
-        if (part.width() >= needWidth && part.height() >= needHeight)
+        const long long area = static_cast<long long>(part.width()) * part.height();
+        if (part.width() >= needWidth && part.height() >= needHeight && area > landingArea) {
+            landing = &screen;
+            landingArea = area;
+        }
+    }
+    if (landing) {
+        // Reachable, but a window larger than its screen (one stored line can ask for 32767
+        // pixels square, gigabytes of window memory) is cut to the screen and moved onto it,
+        // frame included, so that its title bar can be grabbed.
+        if (rect.width() <= landing->width() && rect.height() <= landing->height())
             return rect;
+        const QRect area = landing->marginsRemoved(frame);
+        QRect placed(rect.topLeft(), rect.size().boundedTo(area.size()));
+        placed.moveLeft(std::clamp(rect.left(), area.left(), area.right() + 1 - placed.width()));
+        placed.moveTop(std::clamp(rect.top(), area.top(), area.bottom() + 1 - placed.height()));
+        return placed;
     }
     const auto distance = [&rect](const QRect& screen) {
         const long long dx =
@@ -209,9 +227,6 @@ void TFormStorage::applyPlacement(const StoredPlacement& stored) {
     placement.flags = stored.flags;
     placement_ = placement;
 
-    window_.setGeometry(
-        QRect(QPoint(placement.left, placement.top),
-              QSize(placement.right - placement.left, placement.bottom - placement.top)));
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.append(screen->availableGeometry());
@@ -223,9 +238,11 @@ void TFormStorage::applyPlacement(const StoredPlacement& stored) {
                    window_.frameGeometry().bottom() - window_.geometry().bottom());
     if (frame.isNull())
         frame = kUsualFrame;
-    const QRect reachable = placeOnNearestScreen(window_.geometry(), screens, frame);
-    if (reachable != window_.geometry())
-        window_.setGeometry(reachable);
+    // Placed before the window takes it: never even briefly the size a stored line asks for.
+    const QSize size = QSize(placement.right - placement.left, placement.bottom - placement.top)
+                           .boundedTo(window_.maximumSize());
+    window_.setGeometry(
+        placeOnNearestScreen(QRect(QPoint(placement.left, placement.top), size), screens, frame));
 }
 
 void TFormStorage::applyShowCmd(int showCmd) {

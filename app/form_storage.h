@@ -37,9 +37,10 @@ struct WindowPlacement {
 
 // Where a window with the inner rectangle `rect` and the `frame` around it may open when `screens`
 // are the usable areas of the screens now attached: unchanged while a usable part of it lies on
-// one of them; otherwise moved, frame included (and shrunk if it is larger), onto the nearest one,
-// so that a window stored on a monitor that has since been removed does not open where nobody
-// can see or reach it.
+// one of them and it is no larger than the one holding most of it; shrunk to that one, frame
+// included, and moved onto it when larger; otherwise moved, frame included (and shrunk if it is
+// larger), onto the nearest one, so that a window stored on a monitor that has since been removed
+// does not open where nobody can see or reach it.
 QRect placeOnNearestScreen(const QRect& rect, const QList<QRect>& screens,
                            const QMargins& frame = {});
 

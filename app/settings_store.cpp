@@ -1,12 +1,16 @@
 #include "settings_store.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 #include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pyrelto {
 
@@ -69,14 +73,46 @@ QtSettingsStore::QtSettingsStore(Backing backing, const QString& location, const
 
 QtSettingsStore::~QtSettingsStore() = default;
 
+QtSettingsStore::FileState QtSettingsStore::fileState() const {
+    if (backing_ != Backing::IniFile)
+        return FileState::Writable;
+    const QByteArray name = QFile::encodeName(location_);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        // No file yet is a first run; anything else (a dangling link, a folder closed to us) is
+        // nothing QSettings could use.
+        struct stat link {};
+        return errno == ENOENT && ::lstat(name.constData(), &link) != 0 ? FileState::Writable
+                                                                        : FileState::Refused;
+    }
+    // Opening a pipe blocks until a writer comes, and QSettings would write a device over with a
+    // plain file: only a regular file is ours.
+    if (!S_ISREG(st.st_mode))
+        return FileState::Refused;
+    // No write bit at all is the user's protection, which the superuser's access must not pass:
+    // QSettings would replace the file by a new, writable one.
+    if ((st.st_mode & 0222) == 0 || ::access(name.constData(), W_OK) != 0)
+        return FileState::ReadOnly;
+    return FileState::Writable;
+}
+
 std::unique_ptr<QSettings> QtSettingsStore::open() const {
+    if (fileState() == FileState::Refused)
+        return nullptr;
+    QString location = location_;
+    // QSettings writes a new file and renames it over the name: through a link, the file it
+    // points to is the one to replace, and the link stays.
+    if (backing_ == Backing::IniFile && QFileInfo(location_).isSymLink())
+        location = QFileInfo(location_).canonicalFilePath();
     auto settings = std::make_unique<QSettings>(
-        location_, backing_ == Backing::IniFile ? QSettings::IniFormat : QSettings::NativeFormat);
+        location, backing_ == Backing::IniFile ? QSettings::IniFormat : QSettings::NativeFormat);
     settings->beginGroup(group_);
     return settings;
 }
 
 std::optional<QString> QtSettingsStore::text(std::u16string_view name) const {
+    if (!settings_)
+        return std::nullopt;
     const QVariant value = settings_->value(QStringView(name));
     if (!value.isValid())
         return std::nullopt;
@@ -90,7 +126,7 @@ std::optional<QString> QtSettingsStore::text(std::u16string_view name) const {
 }
 
 SettingsStore::ValueKind QtSettingsStore::kind(std::u16string_view name) const {
-    if (!settings_->contains(QStringView(name)))
+    if (!settings_ || !settings_->contains(QStringView(name)))
         return ValueKind::Missing;
     return text(name) ? ValueKind::String : ValueKind::Other;
 }
@@ -105,16 +141,24 @@ bool QtSettingsStore::writeString(std::u16string_view name, std::u16string_view 
     // QSettings keeps its first error for good, and a new QSettings on the same file inherits the
     // unwritten changes of one still alive: after a failure the old view goes first, and the next
     // attempt (the save at destroy) starts from a fresh one.
-    if (failed_) {
+    // A value given to QSettings is written at its next sync whatever we decide later, so the file
+    // is checked before it gets any.
+    if (fileState() != FileState::Writable)
+        return false;
+    if (failed_ || !settings_) {
         settings_.reset();
         settings_ = open();
         failed_ = false;
+        if (!settings_)
+            return false;
     }
     settings_->setValue(QStringView(name), QStringView(value).toString());
     return true;
 }
 
 bool QtSettingsStore::commit() {
+    if (!settings_)
+        return false;
     // One sync for all values: each one writes and syncs the whole file.
     settings_->sync();
     // A line of the file that QSettings could not read leaves FormatError for good, even after
@@ -124,7 +168,7 @@ bool QtSettingsStore::commit() {
         settings_.reset();
         settings_ = open();
     }
-    failed_ = settings_->status() != QSettings::NoError;
+    failed_ = !settings_ || settings_->status() != QSettings::NoError;
     return !failed_;
 }
 

@@ -66,7 +66,10 @@ public:
     // The executable's base name as that store uses it.
     static QString executableBaseName();
 
-    // A settings file in INI format at `path`.
+    // A settings file in INI format at `path`. The rules of the data files hold for it: only a
+    // regular file (or a link to one) is read or written, so a folder, device or pipe under the
+    // name reads as empty and refuses every write without ever being opened; a write-protected
+    // file is read but refuses every write; a link is written through, never replaced.
     QtSettingsStore(const QString& path, const QString& group);
     ~QtSettingsStore() override;
 
@@ -79,13 +82,17 @@ private:
     // Native is the Windows registry; everywhere else the store is a settings file.
     enum class Backing { IniFile, Native };
     QtSettingsStore(Backing backing, const QString& location, const QString& group);
+    // What the settings file's name stands for now.
+    enum class FileState { Writable, ReadOnly, Refused };
+    FileState fileState() const;
+    // Nothing when the name stands for no file QSettings may open.
     std::unique_ptr<QSettings> open() const;
     std::optional<QString> text(std::u16string_view name) const;
 
     Backing backing_;
     QString location_;
     QString group_;
-    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<QSettings> settings_; // null while the file is refused
     bool failed_ = false;
 };
 

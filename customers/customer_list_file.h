@@ -1,11 +1,14 @@
 #pragma once
 // openfileConfig and savefileConfig of the main window: the customer list read from and written
-// to its file "options.dat". Neither shows a message of its own; a file that cannot be opened or
-// created is passed over, and a transfer failure is thrown for the standard error report.
+// to its file "options.dat". Neither shows a message of its own; a file that cannot be opened is
+// passed over, one that cannot be created is told to the caller, and a transfer failure is thrown
+// for the standard error report.
 
 #include "customer_list.h"
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace pyrelto {
 
@@ -22,9 +25,15 @@ public:
     bool openfileConfig(std::u16string_view fname);
 
     // Writes every entry in list order, replacing `fname` only once the new file is complete.
-    // False, silently, when the file cannot be created. Throws IoError for a failed transfer; the
-    // old file is then as it was.
+    // When another copy of the program changed the file since it was read, its names are merged
+    // in first (mergeCustomerNames), and the list shows the merged names. False when the file
+    // cannot be created; lostChanges() then tells whether that costs the user anything. Throws
+    // IoError for a failed transfer; the old file is then as it was.
     bool savefileConfig(std::u16string_view fname);
+
+    // The last save could not create the file, and the file does not already hold the list's
+    // names: the user's changes of this run are not stored.
+    bool lostChanges() const noexcept { return lostChanges_; }
 
     // The last file read was damaged.
     bool damaged() const noexcept { return damaged_; }
@@ -32,6 +41,9 @@ public:
 private:
     CustomerList& list_;
     bool damaged_ = false;
+    bool lostChanges_ = false;
+    // The names the file held when it was read: what a later change on disk is measured against.
+    std::vector<std::u16string> loaded_;
 };
 
 } // namespace pyrelto

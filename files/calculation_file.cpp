@@ -148,6 +148,7 @@ void openfile(Sheet& sheet, std::u16string_view fname) {
     if (!file.open(fname)) {
         throw FileMessage::cannotOpen();
     }
+    refuseOversizedFile(file.size(), kMaxCalculationFileBytes);
     const CalculationContent content = readCalculation(file);
     applyCalculation(sheet, content);
 }

@@ -97,6 +97,11 @@ std::optional<std::vector<std::u16string>> readCustomerFile(std::u16string_view 
     if (!file.open(fname)) {
         return std::nullopt;
     }
+    try {
+        refuseOversizedFile(file.size(), kMaxCustomerFileBytes);
+    } catch (const IoError& e) {
+        throw DamagedCustomerFile(e, {}, false);
+    }
     return readCustomerNames(file);
 }
 
@@ -104,6 +109,9 @@ bool writeCustomerFile(std::u16string_view fname, std::span<const std::u16string
                        bool keepDamaged) {
     MemoryWriter image;
     writeCustomerNames(image, names);
+    if (image.bytes().size() > kMaxCustomerFileBytes) {
+        throw IoError::damaged("Die Kundenliste ist zu groß für die Datei.");
+    }
     if (!keepDamaged) {
         return writeFileSafely(fname, image.bytes());
     }

@@ -58,6 +58,7 @@ MaterialPreset loademat(std::u16string_view fname) {
     if (!file.open(fname)) {
         throw FileMessage::cannotOpen();
     }
+    refuseOversizedFile(file.size(), kMaxMaterialPresetBytes);
     return readMaterialPreset(file);
 }
 

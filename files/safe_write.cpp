@@ -1,5 +1,6 @@
 #include "safe_write.h"
 
+#include "leftover_temporaries.h"
 #include "native_name.h"
 
 #include <atomic>
@@ -14,16 +15,6 @@
 namespace pyrelto {
 
 namespace {
-
-std::string hex(std::uint64_t v) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string s;
-    do {
-        s.insert(s.begin(), kDigits[v & 15U]);
-        v >>= 4;
-    } while (v != 0);
-    return s;
-}
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -47,6 +38,109 @@ std::optional<std::string> resolveTarget(const std::string& name) {
     std::string resolved(real);
     std::free(real);
     return resolved;
+}
+
+// Set by a test only, to stop the process where a crash would hurt most.
+void (*afterBackupHook)() = nullptr;
+
+std::atomic<std::uint64_t> temporaryCounter{0};
+
+// A fresh name of our own temporary pattern in `folder`: "<folder>/.pyrelto-<pid>-<stamp>-<n>.tmp".
+std::string temporaryName(const std::string& folder) {
+    static const auto stamp =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return folder + "/" +
+           temporaryFileName(static_cast<std::uint64_t>(::getpid()), stamp, ++temporaryCounter);
+}
+
+// Copies the file's bytes into the new file `to`, synced, with the file's permission bits.
+// Returns 0 or the error number.
+int copyInto(int from, int to) {
+    struct stat st {};
+    if (::fstat(from, &st) != 0) {
+        return errno;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(to, buffer + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            if (w <= 0) {
+                return w == 0 ? ENOSPC : errno;
+            }
+            done += w;
+        }
+    }
+    if (::fchmod(to, st.st_mode & 07777) != 0 || ::fsync(to) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+// A second file with the target's contents under a temporary name in `folder`: a hard link, or a
+// copy where the file system has none. The target itself never moves. Returns the name, none when
+// there is no target; throws IoError.
+std::optional<std::string> duplicateTarget(const std::string& target, const std::string& folder) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        std::string temp = temporaryName(folder);
+        if (::link(target.c_str(), temp.c_str()) == 0) {
+            return temp;
+        }
+        switch (errno) {
+        case EEXIST:
+            continue;
+        case ENOENT:
+            return std::nullopt;
+        case EPERM:
+        case EXDEV:
+        case EMLINK:
+        case ENOTSUP:
+        case ENOSYS:
+            break;
+        default:
+            throw IoError::system(errno);
+        }
+        const int from = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (from < 0) {
+            if (errno == ENOENT) {
+                return std::nullopt;
+            }
+            throw IoError::system(errno);
+        }
+        const int to =
+            ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+        if (to < 0) {
+            const int error = errno;
+            ::close(from);
+            if (error == EEXIST) {
+                continue;
+            }
+            throw IoError::system(error);
+        }
+        int error = copyInto(from, to);
+        ::close(from);
+        if (::close(to) != 0 && error == 0) {
+            error = errno;
+        }
+        if (error != 0) {
+            ::unlink(temp.c_str());
+            throw IoError::system(error);
+        }
+        return temp;
+    }
+    throw IoError::system(EEXIST);
 }
 
 void syncFolder(const std::string& folder) {
@@ -104,12 +198,10 @@ bool SafeWrite::open(std::u16string_view target) {
     }
 
     const std::string folder = folderOf(*resolved);
-    static std::atomic<std::uint64_t> counter{0};
-    const auto stamp =
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    // Before our own temporary takes room: leftovers of killed saves may be what fills the disk.
+    removeLeftoverTemporaries(folder);
     for (int attempt = 0; attempt < 64; ++attempt) {
-        std::string temp = folder + "/.pyrelto-" + hex(static_cast<std::uint64_t>(::getpid())) +
-                           "-" + hex(stamp) + "-" + hex(++counter) + ".tmp";
+        std::string temp = temporaryName(folder);
         // A new file gets the permission bits the user's umask gives any new file.
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                               oldMode ? 0600 : 0666);
@@ -172,34 +264,44 @@ void SafeWrite::commit(std::optional<std::u16string_view> backup) {
         discard();
         throw IoError::system(error);
     }
-    std::optional<std::string> movedAside;
     if (backup) {
-        auto backupName = detail::nativeName(*backup);
+        const auto backupName = detail::nativeName(*backup);
         if (!backupName) {
             discard();
             throw IoError::system(EINVAL);
         }
-        if (::rename(target_.c_str(), backupName->c_str()) == 0) {
-            movedAside = std::move(backupName);
-        } else if (errno != ENOENT) {
-            const int error = errno;
+        // Moving the target aside would leave a moment without it, and a crash in that moment
+        // would leave no file at all: the backup is a second name (or a copy) made beforehand.
+        try {
+            const std::string backupFolder = folderOf(*backupName);
+            if (const auto duplicate = duplicateTarget(target_, backupFolder)) {
+                if (::rename(duplicate->c_str(), backupName->c_str()) != 0) {
+                    const int error = errno;
+                    ::unlink(duplicate->c_str());
+                    throw IoError::system(error);
+                }
+                syncFolder(backupFolder);
+            }
+        } catch (...) {
             discard();
-            throw IoError::system(error);
+            throw;
+        }
+        if (afterBackupHook != nullptr) {
+            afterBackupHook();
         }
     }
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         const int error = errno;
-        if (movedAside) {
-            // Put the old file back where the user expects it. Only a file moved aside just now:
-            // an older one under the backup name has nothing to do with this target.
-            ::rename(movedAside->c_str(), target_.c_str());
-        }
         discard();
         throw IoError::system(error);
     }
     committed_ = true;
     temp_.clear();
     syncFolder(folder_);
+}
+
+void detail::setAfterBackupHook(void (*hook)()) noexcept {
+    afterBackupHook = hook;
 }
 
 bool writeFileSafely(std::u16string_view target, std::span<const std::byte> bytes,

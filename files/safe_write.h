@@ -4,7 +4,8 @@
 // The new contents go to a temporary file in the target's folder; every write is checked, the data
 // is flushed and synced and the close checked, and only then is the temporary renamed over the
 // target, which takes the old file's permission bits. Until that rename the target is untouched;
-// on any failure the temporary is removed.
+// on any failure the temporary is removed. Leftover temporaries of killed saves in the target's
+// folder are cleared on the way (leftover_temporaries.h).
 
 #include "torvane.h"
 
@@ -32,8 +33,8 @@ public:
     // Throws IoError: "Disk full" when the storage takes fewer bytes, else the system's text.
     void write(std::span<const std::byte> bytes) override;
     // Syncs and closes the temporary and renames it over the target. With `backup`, an existing
-    // target is first moved to that name (replacing any file there), so it is kept rather than
-    // lost. Throws IoError; the target is then unchanged.
+    // target is first kept under that name too (replacing any file there), as a hard link or a
+    // copy, so that the target never goes missing. Throws IoError; the target is then unchanged.
     void commit(std::optional<std::u16string_view> backup = std::nullopt);
 
 private:
@@ -49,5 +50,11 @@ private:
 // a failed transfer throws IoError and leaves the old file as it was.
 [[nodiscard]] bool writeFileSafely(std::u16string_view target, std::span<const std::byte> bytes,
                                    std::optional<std::u16string_view> backup = std::nullopt);
+
+namespace detail {
+// For tests: `hook` runs once a backup has been made and before the new file replaces the target,
+// where a crash would hurt most. nullptr removes it.
+void setAfterBackupHook(void (*hook)()) noexcept;
+} // namespace detail
 
 } // namespace pyrelto

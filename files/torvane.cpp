@@ -1,6 +1,7 @@
 #include "torvane.h"
 
 #include "native_name.h"
+#include "rx_spin_edit.h"
 #include "utf16.h"
 
 #include <algorithm>
@@ -153,7 +154,9 @@ void FileReader::read(std::span<std::byte> into) {
 }
 
 void blockwriteStrU(ByteWriter& out, std::u16string_view text) {
-    if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    static_assert(kMaxTextLength <=
+                  static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()));
+    if (text.size() > kMaxTextLength) {
         throw IoError::damaged("Text too long for a file");
     }
     writeInt32(out, static_cast<std::int32_t>(text.size()));
@@ -176,6 +179,10 @@ std::u16string blockreadStrU(ByteReader& in) {
     if (n < 0 || static_cast<std::uint64_t>(n) * 2 > in.remaining()) {
         throw IoError::endOfFile();
     }
+    if (static_cast<std::size_t>(n) > kMaxTextLength) {
+        throw IoError::damaged("Datei beschädigt: ein Text ist länger als " +
+                               std::to_string(kMaxTextLength) + " Zeichen.");
+    }
     std::u16string text(static_cast<std::size_t>(n), u'\0');
     in.read(std::as_writable_bytes(std::span(text)));
     if constexpr (std::endian::native == std::endian::big) {
@@ -184,6 +191,13 @@ std::u16string blockreadStrU(ByteReader& in) {
         }
     }
     return text;
+}
+
+void refuseOversizedFile(std::uint64_t size, std::uint64_t limit) {
+    if (size > limit) {
+        throw IoError::damaged("Datei beschädigt: mit " + std::to_string(size) +
+                               " Bytes ist sie größer, als eine solche Datei sein kann.");
+    }
 }
 
 void writeInt32(ByteWriter& out, std::int32_t value) {

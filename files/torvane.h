@@ -98,6 +98,8 @@ public:
     [[nodiscard]] bool open(std::u16string_view name);
     void read(std::span<std::byte> into) override;
     std::uint64_t remaining() const override { return size_ - consumed_; }
+    // The file's size when it was opened.
+    std::uint64_t size() const noexcept { return size_; }
 
 private:
     int fd_ = -1;
@@ -108,12 +110,17 @@ private:
     std::size_t bufferEnd_ = 0;
 };
 
-// Appends one Text block. Texts of more than 2^31 - 1 units cannot be counted in the block and
-// throw IoError (Kind::Damaged) before anything is written.
+// Appends one Text block. A text of more than kMaxTextLength units would make a file no reader
+// takes back, so it throws IoError (Kind::Damaged) before anything is written.
 void blockwriteStrU(ByteWriter& out, std::u16string_view text);
 // Consumes one Text block. A negative count or one that needs more bytes than remain throws
-// IoError::endOfFile() before any storage for the text is reserved.
+// IoError::endOfFile(), a count above kMaxTextLength IoError (Kind::Damaged); both before any
+// storage for the text is reserved.
 std::u16string blockreadStrU(ByteReader& in);
+
+// Throws IoError (Kind::Damaged) when a file of `size` bytes is larger than `limit`, the most a
+// sound file of its kind can hold, so that a damaged or foreign file is refused before it is read.
+void refuseOversizedFile(std::uint64_t size, std::uint64_t limit);
 
 void writeInt32(ByteWriter& out, std::int32_t value);
 std::int32_t readInt32(ByteReader& in);

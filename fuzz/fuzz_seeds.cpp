@@ -1,5 +1,6 @@
 // Writes the seed corpora of the fuzz targets with the real writers, so the seeds always match the
-// formats: fuzz_seeds DIR makes DIR/calculation_file, DIR/customer_file and DIR/material_preset.
+// formats: fuzz_seeds DIR makes DIR/calculation_file, DIR/customer_file and DIR/material_preset
+// (and the empty DIR/calculation_structure).
 
 #include "calculation_file.h"
 #include "customer_file.h"
@@ -18,7 +19,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::filesystem::path root(argv[1]);
-    for (const char* sub : {"calculation_file", "customer_file", "material_preset"}) {
+    // calculation_structure starts from nothing: any input is a choice of table values.
+    for (const char* sub :
+         {"calculation_file", "calculation_structure", "customer_file", "material_preset"}) {
         std::filesystem::create_directories(root / sub);
     }
     const auto at = [&](const char* sub, const char* name) {

@@ -1,6 +1,7 @@
 #include "printout.h"
 
 #include "field_catalogue.h"
+#include "field_text_isolation.h"
 #include "sheet.h"
 
 #include <QFontMetricsF>
@@ -24,6 +25,13 @@ const QColor kCaptionInk(85, 85, 85);
 
 QString toQString(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A field's text on paper: on one line, and unable to reorder the rest of the line.
+QString printed(std::u16string_view text, bool trimmed = false) {
+    if (!trimmed)
+        return toQString(isolatedFieldText(text));
+    return toQString(isolatedFieldText(toQString(text).trimmed().toStdU16String())).trimmed();
 }
 
 // Paper coordinates are device pixels; sizes below are given in millimetres.
@@ -51,9 +59,7 @@ void PrintColumns::addLine(PrintLine kind, const std::array<QString, cols>& cell
 PrintColumns layoutSheet(const Sheet& sheet) {
     using Cells = std::array<QString, PrintColumns::cols>;
     PrintColumns table;
-    const QString currency = sheet.shownText(FieldId::Waehr15Ed).empty()
-                                 ? QString()
-                                 : toQString(sheet.shownText(FieldId::Waehr15Ed)).trimmed();
+    const QString currency = printed(sheet.shownText(FieldId::Waehr15Ed), true);
     const QString perSquareMetre =
         currency.isEmpty() ? QStringLiteral("m²") : currency + QStringLiteral("/m²");
 
@@ -86,7 +92,7 @@ PrintColumns layoutSheet(const Sheet& sheet) {
             if (!column)
                 continue;
             captions[static_cast<std::size_t>(*column)] = toQString(field->caption);
-            values[static_cast<std::size_t>(*column)] = toQString(sheet.shownText(field->id));
+            values[static_cast<std::size_t>(*column)] = printed(sheet.shownText(field->id));
             if (field->id == FieldId::Dach14Ed)
                 values[kUnitColumn] = QStringLiteral("m²");
             else if (field->unitAfter || field->id == FieldId::Summe13Ed)
@@ -111,7 +117,7 @@ PrintColumns layoutSheet(const Sheet& sheet) {
     const auto endSum = [&](PrintLine kind, FieldId id, const QString& unit) {
         Cells cells;
         cells[0] = toQString(fieldInfo(id).caption);
-        cells[kSumColumn] = toQString(sheet.shownText(id));
+        cells[kSumColumn] = printed(sheet.shownText(id));
         cells[kUnitColumn] = unit;
         table.addLine(kind, cells);
     };
@@ -151,7 +157,7 @@ class PagePainter {
 public:
     PagePainter(QPrinter& printer, PrintColumns& table, const Sheet& sheet, const QDate& date)
         : printer_(printer), table_(table), scale_{printer.resolution() / 25.4},
-          customer_(toQString(sheet.shownText(FieldId::KundeEd)).trimmed()),
+          customer_(printed(sheet.shownText(FieldId::KundeEd), true)),
           customerCaption_(toQString(fieldInfo(FieldId::KundeEd).caption)),
           date_(date.toString(QStringLiteral("dd.MM.yyyy"))) {
         const QRectF paintRect = printer.pageLayout().paintRectPixels(printer.resolution());

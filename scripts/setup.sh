@@ -7,9 +7,17 @@ cd "$(dirname "$0")/.."
 packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3-dev
           qt6-base-dev libgl1-mesa-dev poppler-utils xvfb xauth clang libclang-rt-14-dev
           fonts-dejavu-core fonts-wine qt6-translations-l10n
-          clang-format # the format leg of scripts/test.sh
-          clang-tidy   # the tidy leg of scripts/test.sh
-)
+          desktop-file-utils # install test: desktop-file-validate, update-desktop-database
+          appstream          # install test: appstreamcli validate
+          shared-mime-info   # install test: update-mime-database
+          xdg-utils          # install test: xdg-mime query
+          libglib2.0-bin     # install test: gio, which xdg-mime asks for a file's type
+          dpkg-dev           # scripts/package.sh: dpkg-shlibdeps, dpkg-buildflags
+          lintian            # scripts/package.sh: the package check
+          x11-utils          # scripts/package_check.sh: xprop on the started window
+          clang-format       # the format leg of scripts/test.sh
+          clang-tidy         # the tidy leg of scripts/test.sh
+          )
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

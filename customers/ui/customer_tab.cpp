@@ -2,6 +2,7 @@
 
 #include "customer_list_model.h"
 #include "dialogs.h"
+#include "rx_spin_edit.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -41,6 +42,15 @@ public:
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         size.setHeight(std::max(size.height(), option.fontMetrics.height() + 4));
         return size;
+    }
+    // The editor would cut a long name to its default limit of 32767 and store the cut name,
+    // although the user only looked at it.
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setMaxLength(static_cast<int>(kMaxTextLength));
+        return editor;
     }
 };
 

@@ -14,6 +14,11 @@ namespace pyrelto {
 
 namespace {
 
+// A box cuts what it is given to its limit and writes the cut text back to the field, so the
+// limit (32767 by default) is lifted to what a field may hold: a long text from a file is shown
+// and saved whole.
+constexpr int kTextBoxMaxLength = static_cast<int>(kMaxTextLength);
+
 constexpr int kCaptionY = 8;
 constexpr int kFieldY = 24;
 constexpr int kFieldHeight = 21;
@@ -143,6 +148,7 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
         auto* combo = new QComboBox(rowWidget);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->lineEdit()->setMaxLength(kTextBoxMaxLength);
         TextField& field = sheet_.text(info.id);
         combo->setEditText(qs(field.text()));
         field.addObserver(this);
@@ -157,6 +163,7 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
         widget = combo;
     } else if (info.kind == FieldKind::Text) {
         auto* edit = new QLineEdit(rowWidget);
+        edit->setMaxLength(kTextBoxMaxLength);
         TextField& field = sheet_.text(info.id);
         edit->setText(qs(field.text()));
         field.addObserver(this);

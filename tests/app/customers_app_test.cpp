@@ -2,6 +2,7 @@
 // preset buttons, with the real files in a temporary data folder.
 
 #include "MainUnit.h"
+#include "customer_file.h"
 #include "customer_tab.h"
 #include "material_preset.h"
 #include "sheet_view.h"
@@ -10,11 +11,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -22,6 +25,7 @@ namespace pyrelto {
 namespace {
 
 using test::toStd;
+using Names = std::vector<std::u16string>;
 
 QByteArray bytes(std::initializer_list<int> values) {
     QByteArray out;
@@ -123,6 +127,91 @@ TEST_F(CustomerAppTest, ADamagedFileIsReportedKeptAsideAndItsNamesKept) {
     EXPECT_EQ(contents(dataFile() + QStringLiteral(".bak")), cut);
     EXPECT_EQ(contents(dataFile()),
               bytes({0x02, 0, 0, 0, 0x01, 0, 0, 0, 0x41, 0, 0x01, 0, 0, 0, 0x5A, 0}));
+}
+
+// Another copy of the program (on a second machine with the same home folder) changed the file
+// while this window ran: at close its changes and ours both stand.
+TEST_F(CustomerAppTest, ClosingMergesWithWhatAnotherCopyWroteMeanwhile) {
+    ASSERT_NO_FATAL_FAILURE(putDataFile(QByteArray()));
+    ASSERT_TRUE(
+        writeCustomerFile(dataFile().toStdU16String(), Names{u"Abel", u"Meier", u"Zander"}));
+    start();
+    auto& list = tab().list();
+    list.setName(list.append(), u"Ost");
+    list.remove(list.find(u"Meier", 0));
+    ASSERT_EQ(namesOf(list), (QStringList{QStringLiteral("Abel"), QStringLiteral("Ost"),
+                                          QStringLiteral("Zander")}));
+    // The other copy added West and deleted Zander.
+    ASSERT_TRUE(writeCustomerFile(dataFile().toStdU16String(), Names{u"Abel", u"Meier", u"West"}));
+    quit();
+    EXPECT_EQ(readCustomerFile(dataFile().toStdU16String()), (Names{u"Abel", u"Ost", u"West"}));
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+struct UnwritableCase {
+    const char* what;
+    // Makes the file or its folder unwritable; returns the file's path.
+    std::function<QString(const QString& dataFolder)> prepare;
+    bool editList;
+    bool expectMessage;
+};
+
+// The old file stays as it is, the window still closes, and the user hears of it when the run's
+// customer edits are not stored.
+TEST_F(CustomerAppTest, AListThatCannotBeWrittenIsToldAtClose) {
+    auto protectedFile = [](const QString& folder) {
+        QDir().mkpath(folder);
+        const QString file = folder + QStringLiteral("/options.dat");
+        EXPECT_TRUE(writeCustomerFile(file.toStdU16String(), Names{u"Abel"}));
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+        return file;
+    };
+    const UnwritableCase cases[] = {
+        {"write-protected file, a customer added", protectedFile, true, true},
+        {"write-protected file, nothing changed", protectedFile, false, false},
+        {"a folder in the file's place",
+         [](const QString& folder) {
+             const QString file = folder + QStringLiteral("/options.dat");
+             QDir().mkpath(file);
+             return file;
+         },
+         true, true},
+        {"the data folder cannot be made",
+         [](const QString& folder) {
+             const QString blocker = QFileInfo(folder).path(); // ".../Torvane" as a plain file
+             QDir().mkpath(QFileInfo(blocker).path());
+             QFile f(blocker);
+             EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+             return folder + QStringLiteral("/options.dat");
+         },
+         true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(tempPath(QStringLiteral("xdg_data_home"))).removeRecursively();
+        const QString file = c.prepare(dataFolder());
+        const QByteArray before = contents(file);
+        dialogs_.messages.clear();
+        start();
+        if (c.editList) {
+            auto& list = tab().list();
+            list.setName(list.append(), u"Neu");
+        }
+        window->close();
+        EXPECT_FALSE(window->isVisible()) << "the window closes all the same";
+        window.reset();
+        EXPECT_EQ(contents(file), before);
+        if (c.expectMessage) {
+            ASSERT_EQ(dialogs_.messages.size(), 1U);
+            EXPECT_EQ(dialogs_.messages[0].caption, QStringLiteral("Pyrelto Kalkulation"));
+            EXPECT_EQ(dialogs_.messages[0].icon, Dialogs::Icon::Error);
+            EXPECT_EQ(dialogs_.messages[0].text,
+                      TMainForm::customerListNotSavedMessage(file.toStdU16String()));
+            EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("options.dat")));
+        } else {
+            EXPECT_TRUE(dialogs_.messages.empty());
+        }
+    }
 }
 
 TEST_F(CustomerAppTest, TakeOverFillsKundeEdAndShowsTheSheet) {

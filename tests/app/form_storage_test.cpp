@@ -548,9 +548,15 @@ TEST(PlaceOnNearestScreen, ReachableWindowsStayAndLostOnesComeBack) {
     // With a frame, the title bar lands on the screen as well.
     EXPECT_EQ(placeOnNearestScreen(QRect(100, -2000, 400, 300), screens, QMargins(8, 31, 8, 8)),
               QRect(100, 31, 400, 300));
+    // On the screen already, but larger: cut to the screen the window lands on, frame included.
     EXPECT_EQ(placeOnNearestScreen(QRect(0, 0, 5000, 5000), {QRect(0, 0, 800, 600)},
                                    QMargins(8, 31, 8, 8)),
-              QRect(0, 0, 5000, 5000)); // on the screen already, only larger
+              QRect(8, 31, 784, 561));
+    EXPECT_EQ(placeOnNearestScreen(QRect(0, 0, 16777216, 16777216), screens),
+              QRect(0, 0, 1920, 1040));
+    // Mostly on the right, smaller screen: its size is the limit, not the larger left one's.
+    EXPECT_EQ(placeOnNearestScreen(QRect(1900, 300, 3000, 3000), screens),
+              QRect(1920, 200, 1280, 984));
 }
 
 } // namespace

@@ -132,6 +132,31 @@ TEST_F(CustomerListFileTest, ACutFileKeepsTheNamesBeforeAndIsKeptAside) {
     EXPECT_EQ(contents(QStringLiteral("options.dat.bak")), cut);
 }
 
+// Sound at start, damaged by someone else by the time of the close: nothing to merge with, and
+// the damaged file is kept aside rather than overwritten unseen.
+TEST_F(CustomerListFileTest, AFileDamagedWhileTheProgramRanIsKeptAside) {
+    put(QStringLiteral("options.dat"), kAbelMueller);
+    ASSERT_TRUE(file.openfileConfig(path(QStringLiteral("options.dat"))));
+    const QByteArray cut = bytes({0x03, 0, 0, 0, 0x01, 0, 0, 0, 0x5A, 0});
+    put(QStringLiteral("options.dat"), cut);
+    ASSERT_TRUE(file.savefileConfig(path(QStringLiteral("options.dat"))));
+    EXPECT_EQ(contents(QStringLiteral("options.dat.bak")), cut);
+    EXPECT_EQ(contents(QStringLiteral("options.dat")), kAbelMueller);
+    EXPECT_FALSE(file.lostChanges());
+}
+
+// Merged names show in the list too, sorted, since the list is what the file is written from.
+TEST_F(CustomerListFileTest, TheListShowsTheNamesMergedAtSave) {
+    put(QStringLiteral("options.dat"), kAbelMueller);
+    ASSERT_TRUE(file.openfileConfig(path(QStringLiteral("options.dat"))));
+    list.setName(list.append(), u"Zander");
+    ASSERT_TRUE(writeCustomerFile(path(QStringLiteral("options.dat")),
+                                  std::vector<std::u16string>{u"Müller", u"Bauer"}));
+    ASSERT_TRUE(file.savefileConfig(path(QStringLiteral("options.dat"))));
+    EXPECT_EQ(list.names(), (std::vector<std::u16string>{u"Bauer", u"Müller", u"Zander"}));
+    EXPECT_EQ(readCustomerFile(path(QStringLiteral("options.dat"))), list.names());
+}
+
 TEST_F(CustomerListFileTest, AFileCutInsideItsCountLeavesTheListUnchanged) {
     put(QStringLiteral("options.dat"), bytes({0x02, 0}));
     fill({u"Abel", u"Meier"});

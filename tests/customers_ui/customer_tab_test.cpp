@@ -225,6 +225,23 @@ TEST_F(CustomerTabTest, EintragBearbeitenRenamesTheSelectedEntry) {
     expectComboIsList();
 }
 
+TEST_F(CustomerTabTest, EditingALongNameKeepsItWhole) {
+    // Beyond the editor's default limit of 32767: looking at it and pressing Enter changes nothing.
+    const QString longName = QStringLiteral("Abel ") + QString(40000, QLatin1Char('x'));
+    load(tab->list(), {longName, QStringLiteral("Meier")});
+    clickRow(0);
+    tab->BitBtn15->click();
+    auto* edit = editor();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text().size(), longName.size());
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_VERIFY(editor() == nullptr);
+    const QStringList names = namesOf(tab->list());
+    // Compared whole, reported by length: the names are too long to print.
+    EXPECT_TRUE(names == (QStringList{longName, QStringLiteral("Meier")}))
+        << "first name has " << names.value(0).size() << " characters";
+}
+
 TEST_F(CustomerTabTest, SecondClickOnTheSelectedEntryStartsEditing) {
     load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier")});
     // A short double-click interval: the second click still comes after it, in milliseconds.

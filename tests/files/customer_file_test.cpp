@@ -1,4 +1,5 @@
 #include "customer_file.h"
+#include "safe_write.h"
 #include "test_support.h"
 
 #include <cstdlib>
@@ -156,6 +157,28 @@ TEST_F(CustomerFileTest, DamagedFileIsKeptAsideBeforeTheNextWrite) {
     ASSERT_TRUE(writeCustomerFile(name("options.dat"), names, true));
     EXPECT_EQ(test::readBytes(dir / "options.dat.bak"), damaged);
     EXPECT_EQ(readCustomerFile(name("options.dat")), names);
+}
+
+// Killed after the damaged file was kept aside and before the new list is in: the next start
+// must still find the damaged list with the names it holds, not an empty one.
+TEST_F(CustomerFileTest, CrashWhileKeepingADamagedListAsideLeavesTheListInPlace) {
+    const Bytes damaged = bytes({3, 0, 0, 0, 1, 0, 0, 0, 'X', 0, 9});
+    test::writeBytes(dir / "options.dat", damaged);
+    const auto fname = name("options.dat");
+    EXPECT_EXIT(
+        {
+            detail::setAfterBackupHook([] { std::_Exit(41); });
+            (void)writeCustomerFile(fname, std::vector<std::u16string>{u"X", u"Neu"}, true);
+        },
+        ::testing::ExitedWithCode(41), "");
+    EXPECT_EQ(test::readBytes(dir / "options.dat"), damaged);
+    EXPECT_EQ(test::readBytes(dir / "options.dat.bak"), damaged);
+    try {
+        (void)readCustomerFile(fname);
+        ADD_FAILURE() << "the damaged list read as sound";
+    } catch (const DamagedCustomerFile& e) {
+        EXPECT_EQ(e.namesBefore(), std::vector<std::u16string>{u"X"});
+    }
 }
 
 TEST_F(CustomerFileTest, ProtectedOrUncreatableFileIsPassedOverSilently) {

@@ -1,6 +1,7 @@
 #include "safe_write.h"
 #include "test_support.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -87,6 +88,41 @@ TEST_F(SafeWriteTest, BackupKeepsTheOldFileAside) {
     // Without an old file there is nothing to keep, and the write still happens.
     ASSERT_TRUE(writeFileSafely(name("g"), newData, name("g.bak")));
     EXPECT_FALSE(std::filesystem::exists(dir / "g.bak"));
+}
+
+// A crash after the backup was made and before the new file is in place: the target must still be
+// there, whole, and the backup beside it. The child process of the death test is the one killed.
+TEST_F(SafeWriteTest, CrashBetweenBackupAndReplaceLeavesTheTargetInPlace) {
+    test::writeBytes(dir / "f", oldData);
+    test::writeBytes(dir / "f.bak", bytes({1}));
+    ::chmod((dir / "f").c_str(), 0640);
+    const auto target = name("f");
+    const auto backup = name("f.bak");
+    EXPECT_EXIT(
+        {
+            detail::setAfterBackupHook([] { std::_Exit(41); });
+            (void)writeFileSafely(target, newData, backup);
+        },
+        ::testing::ExitedWithCode(41), "");
+    EXPECT_EQ(test::readBytes(dir / "f"), oldData);
+    EXPECT_EQ(mode("f"), 0640U);
+    EXPECT_EQ(test::readBytes(dir / "f.bak"), oldData);
+
+    // The next save after the crash goes through as usual.
+    ASSERT_TRUE(writeFileSafely(target, newData, backup));
+    EXPECT_EQ(test::readBytes(dir / "f"), newData);
+    EXPECT_EQ(test::readBytes(dir / "f.bak"), oldData);
+}
+
+// The backup is a file of its own: replacing the target later must not reach it, as it would if
+// the two shared one file that is written in place.
+TEST_F(SafeWriteTest, BackupStaysWhenTheTargetIsReplacedAgain) {
+    test::writeBytes(dir / "f", oldData);
+    ASSERT_TRUE(writeFileSafely(name("f"), newData, name("f.bak")));
+    ASSERT_TRUE(writeFileSafely(name("f"), bytes({'z', 'w', 'e', 'i'})));
+    EXPECT_EQ(test::readBytes(dir / "f.bak"), oldData);
+    EXPECT_EQ(test::readBytes(dir / "f"), bytes({'z', 'w', 'e', 'i'}));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"f", "f.bak"})) << "no temporary left";
 }
 
 // The target and the temporary vanish before the commit (another program tidied the folder), so

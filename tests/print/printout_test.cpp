@@ -9,7 +9,9 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <utility>
@@ -191,6 +193,37 @@ TEST_F(PrintoutTest, LongPrintoutRunsOverPagesWithoutLosingARow) {
         }
     }
     EXPECT_TRUE(text.contains(QStringLiteral("578,63")));
+}
+
+TEST_F(PrintoutTest, EachFieldPrintsInItsOwnOrderOnItsOwnLine) {
+    enterWorkedExample();
+    // An override in the currency reversed every unit cell after it; a name stored reversed
+    // behind one printed as another name; a line break cut the heading in two.
+    enter({{F::Waehr15Ed, u"\u202EEUR"},
+           {F::KundeEd, u"\u202Erellüm\nDach"},
+           {F::Bez1Ed, u"Bitumen\u202E\r\nbahn"}});
+    const PrintColumns table = layoutSheet(sheet);
+    EXPECT_EQ(cellOf(table, QStringLiteral("EUR/m²")).first, 6);
+    EXPECT_EQ(cellOf(table, QStringLiteral("Bitumen bahn")).first, 0);
+
+    ASSERT_EQ(printToPdf(QStringLiteral("isolated.pdf")), 1);
+    const QString text = pdfText(QStringLiteral("isolated.pdf"));
+    EXPECT_TRUE(text.contains(QStringLiteral("EUR/m²"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Bitumen bahn"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("RUE"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("²m"))) << text.toStdString();
+    // The heading stays one line: caption, the name as stored, the date.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const auto heading = std::find_if(lines.begin(), lines.end(), [](const QString& line) {
+        return line.contains(QStringLiteral("10.12.2026"));
+    });
+    ASSERT_NE(heading, lines.end()) << text.toStdString();
+    const std::u16string_view captionText = fieldInfo(F::KundeEd).caption;
+    const QString caption =
+        QString::fromUtf16(captionText.data(), qsizetype(captionText.size())).trimmed();
+    EXPECT_TRUE(heading->contains(QRegularExpression(QRegularExpression::escape(caption) +
+                                                     QStringLiteral("\\s+rellüm Dach\\s+"))))
+        << heading->toStdString();
 }
 
 TEST_F(PrintoutTest, NoPrinterIsReportedInsteadOfPrintingNothing) {

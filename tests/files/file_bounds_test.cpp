@@ -1,0 +1,154 @@
+// A file's size and its text lengths are bounded before anything is allocated for them: a damaged
+// or foreign file of gigabytes (sparse, so it costs nothing on disk) is refused as damaged at
+// once, with the sheet or list as it was and without the memory its numbers claim.
+
+#include "calculation_file.h"
+#include "customer_file.h"
+#include "material_preset.h"
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace pyrelto {
+namespace {
+
+using test::Bytes;
+using test::bytes;
+using test::operator+;
+
+constexpr std::uint64_t kGiB = 1024ULL * 1024 * 1024;
+
+// The process's peak resident memory in KiB; it only ever grows, so a rise means a real peak.
+long peakMemoryKiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// `head` at the start of a file of `size` bytes that are otherwise holes.
+void writeSparse(const std::filesystem::path& p, const Bytes& head, std::uint64_t size) {
+    test::writeBytes(p, head);
+    ASSERT_EQ(::truncate(p.c_str(), static_cast<off_t>(size)), 0);
+}
+
+Bytes int32(std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    return bytes({static_cast<int>(u & 0xFF), static_cast<int>((u >> 8) & 0xFF),
+                  static_cast<int>((u >> 16) & 0xFF), static_cast<int>(u >> 24)});
+}
+
+Bytes textBlock(std::size_t units) {
+    MemoryWriter out;
+    writeInt32(out, static_cast<std::int32_t>(units));
+    out.write(Bytes(units * 2, std::byte{'x'}));
+    return out.bytes();
+}
+
+// Calls `load` and expects a damaged-file error.
+void expectDamaged(const std::function<void()>& load) {
+    try {
+        load();
+        ADD_FAILURE() << "the file was read";
+    } catch (const IoError& e) {
+        EXPECT_EQ(e.kind(), IoError::Kind::Damaged) << e.what();
+        EXPECT_TRUE(std::string(e.what()).starts_with("Datei beschädigt: ")) << e.what();
+    }
+}
+
+class FileBoundsTest : public ::testing::Test {
+protected:
+    std::u16string name(const std::string& file) const { return test::name16(dir / file); }
+    test::TempDir dir;
+};
+
+TEST_F(FileBoundsTest, HugeSparseFilesAreRefusedWithoutTheirMemory) {
+    // Four counts, then a customer name that claims 2^31 - 1 units: the shape that made the
+    // reader take 22 GB.
+    const Bytes hugeName = int32(1) + int32(1) + int32(1) + int32(1) + int32(0x7FFFFFFF);
+    Sheet sheet;
+    sheet.text(FieldId::KundeEd).setText(u"Abel");
+    const auto before = test::snapshot(sheet);
+    struct Case {
+        const char* name;
+        Bytes head;
+        std::uint64_t size;
+        std::function<void(const std::u16string&)> load;
+    };
+    const Case cases[] = {
+        {"calculation of 4 GiB", hugeName, 4 * kGiB,
+         [&](const std::u16string& f) { openfile(sheet, f); }},
+        {"calculation just over the bound", hugeName, kMaxCalculationFileBytes + 1,
+         [&](const std::u16string& f) { openfile(sheet, f); }},
+        {"material preset of 4 GiB", int32(0x7FFFFFFF), 4 * kGiB,
+         [](const std::u16string& f) { (void)loademat(f); }},
+        {"material preset just over the bound", int32(3), kMaxMaterialPresetBytes + 1,
+         [](const std::u16string& f) { (void)loademat(f); }},
+        {"customer list of 4 GiB", int32(1) + int32(0x7FFFFFFF), 4 * kGiB,
+         [](const std::u16string& f) { (void)readCustomerFile(f); }},
+    };
+    const long peakBefore = peakMemoryKiB();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeSparse(dir / "huge", c.head, c.size);
+        expectDamaged([&] { c.load(name("huge")); });
+    }
+    EXPECT_EQ(test::snapshot(sheet), before);
+    EXPECT_LT(peakMemoryKiB() - peakBefore, 16 * 1024) << "KiB more at the peak";
+}
+
+TEST_F(FileBoundsTest, DamagedCustomerListIsKeptAsideLikeAnyOther) {
+    writeSparse(dir / "options.dat", int32(1), kMaxCustomerFileBytes + 1);
+    try {
+        (void)readCustomerFile(name("options.dat"));
+        ADD_FAILURE() << "the file was read";
+    } catch (const DamagedCustomerFile& e) {
+        EXPECT_EQ(e.kind(), IoError::Kind::Damaged);
+        EXPECT_FALSE(e.countRead());
+    }
+}
+
+TEST_F(FileBoundsTest, TextLengthBoundHoldsForReadingAndWriting) {
+    // A file within its size bound whose text is one unit too long is damaged all the same.
+    const Bytes counts = int32(1) + int32(1) + int32(1) + int32(1);
+    const Bytes tooLong = counts + textBlock(kMaxTextLength + 1) + Bytes(4096, std::byte{0});
+    ASSERT_LT(tooLong.size(), kMaxCalculationFileBytes);
+    test::writeBytes(dir / "lang.kal", tooLong);
+    Sheet sheet;
+    const auto before = test::snapshot(sheet);
+    expectDamaged([&] { openfile(sheet, name("lang.kal")); });
+    EXPECT_EQ(test::snapshot(sheet), before);
+
+    // The longest text the bound allows goes out and comes back whole, in every file kind.
+    const std::u16string longest(kMaxTextLength, u'ä');
+    for (const FieldId id : {FieldId::KundeEd, FieldId::Bez1Ed, FieldId::Waehr15Ed}) {
+        sheet.text(id).setText(longest);
+    }
+    savefile(sheet, name("lang.kal"));
+    Sheet loaded;
+    openfile(loaded, name("lang.kal"));
+    for (const FieldId id : {FieldId::KundeEd, FieldId::Bez1Ed, FieldId::Waehr15Ed}) {
+        EXPECT_TRUE(loaded.text(id).text() == longest) << fieldInfo(id).name;
+    }
+
+    MaterialPreset preset;
+    preset.bez = longest;
+    savemat(name("lang.mat"), preset);
+    EXPECT_EQ(loademat(name("lang.mat")).bez, longest);
+
+    const std::vector<std::u16string> names{longest, u"Abel"};
+    ASSERT_TRUE(writeCustomerFile(name("options.dat"), names));
+    EXPECT_EQ(readCustomerFile(name("options.dat")), names);
+
+    // One unit more would give a file no reader takes back: refused before the disk is touched.
+    sheet.text(FieldId::Bez2Ed).setText(longest + u'x');
+    const Bytes saved = test::readBytes(dir / "lang.kal");
+    EXPECT_THROW(savefile(sheet, name("lang.kal")), IoError);
+    EXPECT_EQ(test::readBytes(dir / "lang.kal"), saved);
+}
+
+} // namespace
+} // namespace pyrelto
