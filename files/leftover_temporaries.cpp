@@ -69,7 +69,10 @@ void removeLeftoverTemporaries(const std::string& folder) noexcept {
         for (const std::string& name : detail::folderEntries(folder)) {
             const auto pid = temporaryFileOwner(name);
             if (pid && !detail::processMayRun(*pid)) {
-                detail::removeOwnFileChangedBefore(folder + "/" + name, notAfter);
+                std::string path = folder;
+                path += '/';
+                path += name;
+                detail::removeOwnFileChangedBefore(path, notAfter);
             }
         }
     } catch (...) {
