@@ -1,6 +1,8 @@
 #include "MainUnit.h"
 
+#include "button_pictures.h"
 #include "calculation_file.h"
+#include "customer_tab.h"
 #include "decimal_text.h"
 #include "dialogs.h"
 #include "form_storage.h"
@@ -9,20 +11,19 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QIcon>
 #include <QLocale>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPixmap>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QWindow>
@@ -34,23 +35,6 @@ namespace {
 constexpr int kButtonBarHeight = 41;
 constexpr int kNotch = 120;
 constexpr int kHandedOverRetryMs = 200;
-
-// No icon theme can be counted on, and the styles have no printer: a small one drawn here.
-QIcon printerIcon() {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setPen(QColor(64, 64, 64));
-    p.setBrush(Qt::white);
-    p.drawRect(4, 1, 7, 5); // paper going in
-    p.setBrush(QColor(176, 176, 176));
-    p.drawRect(1, 6, 13, 6); // body
-    p.setBrush(Qt::white);
-    p.drawRect(4, 10, 7, 5); // paper coming out
-    p.setPen(QColor(0, 160, 0));
-    p.drawPoint(12, 8); // lamp
-    return QIcon(pixmap);
-}
 
 } // namespace
 
@@ -129,15 +113,12 @@ void TMainForm::buildButtonBar() {
         connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
         return button;
     };
-    BitBtn11 =
-        add(QStringLiteral("BitBtn11"), QStringLiteral("Öffnen..."),
-            style()->standardIcon(QStyle::SP_DialogOpenButton), 8, 89, &TMainForm::ffnen1Click);
+    BitBtn11 = add(QStringLiteral("BitBtn11"), QStringLiteral("Öffnen..."),
+                   buttonPicture(ButtonPicture::Open), 8, 89, &TMainForm::ffnen1Click);
     BitBtn12 = add(QStringLiteral("BitBtn12"), QStringLiteral("Speichern..."),
-                   style()->standardIcon(QStyle::SP_DialogSaveButton), 104, 105,
-                   &TMainForm::Speichernunter1Click);
+                   buttonPicture(ButtonPicture::Save), 104, 105, &TMainForm::Speichernunter1Click);
     BitBtn13 = add(QStringLiteral("BitBtn13"), QStringLiteral("Drucken"),
-                   QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()), 216, 105,
-                   &TMainForm::Drucken1Click);
+                   buttonPicture(ButtonPicture::Print), 216, 105, &TMainForm::Drucken1Click);
 }
 
 void TMainForm::buildPages() {
@@ -279,7 +260,8 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    // The window never refuses to close.
+    // The window never refuses to close. A customer name still being typed is kept.
+    customerTab_->commitEditing();
     FormStorage1->SaveFormPlacement();
     FormClose();
     event->accept();
@@ -298,18 +280,41 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (watched == windowHandle()) {
-            wheelRemainder_ += static_cast<QWheelEvent*>(event)->angleDelta().y();
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            wheelRemainder_ += wheel->angleDelta().y();
             for (; wheelRemainder_ >= kNotch; wheelRemainder_ -= kNotch) {
                 FormMouseWheelUp();
             }
             for (; wheelRemainder_ <= -kNotch; wheelRemainder_ += kNotch) {
                 FormMouseWheelDown();
             }
-            // Left unhandled: the control under the pointer still gets the wheel.
-            return false;
+            // Qt would hand the wheel to the control under the pointer and give it the focus on
+            // the way: a customer box scrolled under the pointer would flip its name and take
+            // the focus from a field being typed in. Only the customer list has a wheel of its
+            // own.
+            scrollCustomerList(*wheel);
+            return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::scrollCustomerList(const QWheelEvent& wheel) {
+    if (PageControl1->currentWidget() != TabSheet2) {
+        return;
+    }
+    QAbstractItemView* list = customerTab_->ListView1;
+    QWidget* viewport = list->viewport();
+    const QPoint global = wheel.globalPosition().toPoint();
+    const bool overList = list->rect().contains(list->mapFromGlobal(global));
+    if (!overList && !list->hasFocus()) {
+        return;
+    }
+    // Sent, not posted: a sent wheel event is delivered to its receiver only and moves no focus.
+    QWheelEvent copy(QPointF(viewport->mapFromGlobal(global)), wheel.globalPosition(),
+                     wheel.pixelDelta(), wheel.angleDelta(), wheel.buttons(), wheel.modifiers(),
+                     wheel.phase(), wheel.inverted(), wheel.source(), wheel.pointingDevice());
+    QCoreApplication::sendEvent(viewport, &copy);
 }
 
 } // namespace pyrelto

@@ -18,6 +18,7 @@ class QMenu;
 class QPrinter;
 class QPushButton;
 class QTabWidget;
+class QWheelEvent;
 
 namespace pyrelto {
 
@@ -131,6 +132,9 @@ private:
     // The printer set-up and the printout (app/print_commands.cpp).
     void printerSetupCommand();
     void printCommand();
+    // A wheel notch on the customer page scrolls the customer list when the pointer is over it
+    // or the list has the focus; no other control there has a wheel of its own.
+    void scrollCustomerList(const QWheelEvent& wheel);
 
     // Its first texts are already written in the regional format.
     Sheet sheet_{regionalNumberFormat()};

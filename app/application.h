@@ -11,6 +11,10 @@ namespace pyrelto {
 // applicationTitle() (dialogs.h), the caption of the standard error report.
 void setUpApplication(QApplication& app);
 
+// The Fusion style with a dark palette, the way a dark desktop presents the window: used to look
+// at the window in both palettes and to test that every field stays visible on a dark one.
+void useDarkFusion();
+
 // Runs the program: the application, the main window with the command line, the event loop.
 int runPyrelto(int argc, char** argv);
 

@@ -3,6 +3,7 @@
 #include "printout.h"
 
 #include <QDate>
+#include <QDir>
 #include <QPrinter>
 
 namespace pyrelto {
@@ -20,7 +21,15 @@ void TMainForm::printerSetupCommand() {
 
 // A PrintError (no printer, or one that fails) escapes to the standard error report.
 void TMainForm::printCommand() {
-    printSheet(sheet_, printer(), QDate::currentDate());
+    QPrinter& target = printer();
+    printSheet(sheet_, target, QDate::currentDate());
+    // Printed into a file, nothing comes out of a printer: the user is told where to look.
+    if (target.outputFormat() == QPrinter::PdfFormat && !target.outputFileName().isEmpty()) {
+        dialogs().message(this, QStringLiteral("Drucken"),
+                          QStringLiteral("Die Kalkulation wurde in die Datei\n%1\ngeschrieben.")
+                              .arg(QDir::toNativeSeparators(target.outputFileName())),
+                          Dialogs::Icon::Information);
+    }
 }
 
 } // namespace pyrelto

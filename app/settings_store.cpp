@@ -9,8 +9,10 @@
 #include <QVariant>
 #include <algorithm>
 #include <cerrno>
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace pyrelto {
 
@@ -76,6 +78,15 @@ QtSettingsStore::~QtSettingsStore() = default;
 QtSettingsStore::FileState QtSettingsStore::fileState() const {
     if (backing_ != Backing::IniFile)
         return FileState::Writable;
+#ifdef Q_OS_WIN
+    // Only tests use a settings file here; the program's settings are in the registry.
+    const QFileInfo file(location_);
+    if (!file.exists())
+        return file.isSymLink() ? FileState::Refused : FileState::Writable;
+    if (!file.isFile())
+        return FileState::Refused;
+    return file.isWritable() ? FileState::Writable : FileState::ReadOnly;
+#else
     const QByteArray name = QFile::encodeName(location_);
     struct stat st {};
     if (::stat(name.constData(), &st) != 0) {
@@ -94,6 +105,7 @@ QtSettingsStore::FileState QtSettingsStore::fileState() const {
     if ((st.st_mode & 0222) == 0 || ::access(name.constData(), W_OK) != 0)
         return FileState::ReadOnly;
     return FileState::Writable;
+#endif
 }
 
 std::unique_ptr<QSettings> QtSettingsStore::open() const {

@@ -1,8 +1,9 @@
 // The customer list: loading a file's names inside one bulk update against sorting after every
-// name, and the searches over a long list.
+// name, the searches over a long list, and one new, renamed or deleted customer in a long list.
 
 #include "customer_list.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <random>
 #include <string>
@@ -65,5 +66,53 @@ void BM_CustomerSearchMiss(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_CustomerSearchMiss)->Arg(1000)->Arg(10000);
+
+pyrelto::CustomerList& loadedList(pyrelto::CustomerList& list, int n) {
+    pyrelto::CustomerListUpdate update(list);
+    list.assign(randomNames(n));
+    return list;
+}
+
+// A load as from the file: all names handed over at once; the file is in order already.
+void BM_CustomerLoadSorted(benchmark::State& state) {
+    auto names = randomNames(static_cast<int>(state.range(0)));
+    std::sort(names.begin(), names.end());
+    for (auto _ : state) {
+        pyrelto::CustomerList list;
+        pyrelto::CustomerListUpdate update(list);
+        list.assign(names);
+        benchmark::DoNotOptimize(list.count());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_CustomerLoadSorted)->Arg(1000)->Arg(10000)->Arg(200000)->Unit(benchmark::kMillisecond);
+
+// "Neuer Kunde" and its name, then the entry deleted again, so every round starts alike.
+void BM_CustomerNewAndDelete(benchmark::State& state) {
+    pyrelto::CustomerList list;
+    loadedList(list, static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const int at = list.setName(list.append(), u"Mittelstein Bedachungen");
+        list.remove(at);
+    }
+}
+BENCHMARK(BM_CustomerNewAndDelete)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(200000)
+    ->Unit(benchmark::kMicrosecond);
+
+// A rename that moves the entry across the list, and back.
+void BM_CustomerRename(benchmark::State& state) {
+    pyrelto::CustomerList list;
+    loadedList(list, static_cast<int>(state.range(0)));
+    int at = list.count() / 2;
+    bool toFront = true;
+    for (auto _ : state) {
+        at = list.setName(at, toFront ? u"AAA Dachbau" : u"Zzz Dachbau");
+        toFront = !toFront;
+    }
+}
+BENCHMARK(BM_CustomerRename)->Arg(1000)->Arg(10000)->Arg(200000)->Unit(benchmark::kMicrosecond);
 
 } // namespace

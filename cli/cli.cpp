@@ -5,6 +5,7 @@
 #include "sheet.h"
 #include "utf16.h"
 
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -12,6 +13,13 @@
 #include <ostream>
 #include <string_view>
 #include <vector>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
 
 namespace pyrelto {
 
@@ -53,6 +61,21 @@ nlohmann::ordered_json sheetJson(const Sheet& sheet) {
 
 } // namespace
 
+#ifdef _WIN32
+char16_t separatorFromEnvironment() {
+    // The user's regional settings, as every other program on the machine uses them.
+    std::array<wchar_t, 8> text{};
+    const int n = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, text.data(),
+                                    static_cast<int>(text.size()));
+    // A separator of several characters, or one a number could not carry, cannot be typed into a
+    // field; the point can.
+    if (n != 2) {
+        return u'.';
+    }
+    const std::u16string single(1, static_cast<char16_t>(text[0]));
+    return separatorArg(toUtf8(single)).value_or(u'.');
+}
+#else
 char16_t separatorFromEnvironment() {
     std::string_view name;
     for (const char* var : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
@@ -80,6 +103,7 @@ char16_t separatorFromEnvironment() {
     }
     return u'.';
 }
+#endif
 
 int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
     std::vector<Step> steps;

@@ -33,6 +33,7 @@ void CustomerList::removeObserver(CustomerListObserver* observer) {
 
 void CustomerList::setCompare(Compare compare) {
     compare_ = compare ? std::move(compare) : Compare(codeUnitCompare);
+    orderedPrefix_ = 0;
     if (!updating())
         sort();
 }
@@ -51,12 +52,25 @@ void CustomerList::clear() {
     notify([](CustomerListObserver& o) { o.aboutToClear(); });
     names_.clear();
     selected_ = -1;
+    orderedPrefix_ = 0;
     notify([](CustomerListObserver& o) { o.cleared(); });
+}
+
+void CustomerList::assign(std::vector<std::u16string> names) {
+    notify([](CustomerListObserver& o) { o.aboutToClear(); });
+    names_ = std::move(names);
+    selected_ = -1;
+    orderedPrefix_ = 0;
+    notify([](CustomerListObserver& o) { o.cleared(); });
+    if (!updating())
+        sortNames();
 }
 
 int CustomerList::append() {
     const int index = count();
     notify([index](CustomerListObserver& o) { o.aboutToInsert(index); });
+    if (orderedPrefix_ == index && (index == 0 || compare_(names_.back(), u"") <= 0))
+        ++orderedPrefix_;
     names_.emplace_back();
     notify([index](CustomerListObserver& o) { o.inserted(index); });
     return index;
@@ -68,17 +82,60 @@ int CustomerList::setName(int index, std::u16string name) {
     if (current == name)
         return index;
     current = std::move(name);
+    // Sorting 200,000 names for one rename stalls the window; every other entry is in order
+    // unless several new entries wait unnamed at the end.
+    const bool othersInOrder =
+        orderedPrefix_ == count() || (orderedPrefix_ == count() - 1 && index == count() - 1);
+    orderedPrefix_ = std::min(orderedPrefix_, index);
     notify([index](CustomerListObserver& o) { o.entryChanged(index); });
     if (updating())
         return index;
+    if (othersInOrder)
+        return placeEntry(index);
     const auto newIndexOf = sortNames();
     return newIndexOf.empty() ? index : newIndexOf[static_cast<std::size_t>(index)];
+}
+
+int CustomerList::placeEntry(int index) {
+    const auto less = [this](const std::u16string& a, const std::u16string& b) {
+        return compare_(a, b) < 0;
+    };
+    const auto first = names_.begin();
+    const auto at = first + index;
+    const std::u16string& name = *at;
+    // Where a stable sort puts it: after the equal names that stood before it, before the equal
+    // names that stood after it.
+    auto to = std::upper_bound(first, at, name, less);
+    if (to == at)
+        to = std::lower_bound(at + 1, names_.end(), name, less) - 1;
+    const int target = static_cast<int>(to - first);
+    orderedPrefix_ = count();
+    if (target == index)
+        return index;
+
+    notify([](CustomerListObserver& o) { o.aboutToSort(); });
+    if (target < index)
+        std::rotate(to, at, at + 1);
+    else
+        std::rotate(at, at + 1, to + 1);
+    std::vector<int> newIndexOf(names_.size());
+    std::iota(newIndexOf.begin(), newIndexOf.end(), 0);
+    const int step = target < index ? 1 : -1;
+    for (int i = std::min(index, target); i <= std::max(index, target); ++i)
+        newIndexOf[static_cast<std::size_t>(i)] = i + step;
+    newIndexOf[static_cast<std::size_t>(index)] = target;
+    if (selected_ >= 0)
+        selected_ = newIndexOf[static_cast<std::size_t>(selected_)];
+    notify([&newIndexOf](CustomerListObserver& o) { o.sorted(newIndexOf); });
+    return target;
 }
 
 void CustomerList::remove(int index) {
     checkIndex(index);
     notify([index](CustomerListObserver& o) { o.aboutToRemove(index); });
     names_.erase(names_.begin() + index);
+    if (index < orderedPrefix_)
+        --orderedPrefix_;
     if (selected_ == index)
         selected_ = -1;
     else if (selected_ > index)
@@ -111,6 +168,11 @@ void CustomerList::sort() {
 
 std::vector<int> CustomerList::sortNames() {
     const auto n = names_.size();
+    // A list loaded from its own file is in order already: n comparisons instead of n log n.
+    if (isSorted()) {
+        orderedPrefix_ = count();
+        return {};
+    }
     std::vector<int> order(n); // order[new] = old
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
@@ -129,6 +191,7 @@ std::vector<int> CustomerList::sortNames() {
         newIndexOf[old] = static_cast<int>(i);
     }
     names_ = std::move(sortedNames);
+    orderedPrefix_ = count();
     if (selected_ >= 0)
         selected_ = newIndexOf[static_cast<std::size_t>(selected_)];
     notify([&newIndexOf](CustomerListObserver& o) { o.sorted(newIndexOf); });

@@ -4,6 +4,8 @@
 // two searches of the customer tab. The order is kept by a comparison handed in from outside, so
 // the list itself knows nothing about locales.
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <span>
@@ -27,6 +29,7 @@ public:
     virtual void inserted(int /*index*/) {}
     virtual void aboutToRemove(int /*index*/) {}
     virtual void removed(int /*index*/) {}
+    // Every entry goes, or is replaced wholesale by assign().
     virtual void aboutToClear() {}
     virtual void cleared() {}
     // A sort is about to move entries; afterwards `newIndexOf[old]` is where the entry that stood
@@ -64,11 +67,17 @@ public:
 
     // Removes every entry and the selection.
     void clear();
+    // Replaces every entry by `names` and removes the selection: what clear() followed by
+    // append() and setName() for each name does, told to the observers as one clear (aboutToClear,
+    // cleared) instead of per name. Outside a bulk update the list then sorts.
+    void assign(std::vector<std::u16string> names);
     // Appends an entry with an empty name and returns its index. It is not sorted and raises no
     // change notification.
     int append();
     // Sets the name of the entry at `index`. A name equal to the current one changes nothing.
-    // Otherwise the change notification is raised and, outside a bulk update, the list re-sorts.
+    // Otherwise the change notification is raised and, outside a bulk update, the list re-sorts:
+    // when every other entry is already in order (the usual case: a rename, or the name of a new
+    // entry at the end), the entry alone moves to its place, found by binary search.
     // Returns the entry's index afterwards.
     int setName(int index, std::u16string name);
     // Removes the entry at `index`; when it was the selected one, nothing is selected afterwards.
@@ -105,8 +114,20 @@ private:
     void checkIndex(int index) const;
     // Sorts and returns where each entry went, or nothing when no entry moved.
     std::vector<int> sortNames();
+    // Moves the entry at `index` to where a stable sort would put it, the others being in order.
+    int placeEntry(int index);
     template <typename F> void notify(F&& f) {
-        // Copy: an observer may remove itself while being told.
+        // Copy: an observer may remove itself while being told. A list has two or three
+        // observers and a load of 200,000 names tells them 400,000 times: no allocation for that.
+        constexpr std::size_t kInline = 8;
+        if (observers_.size() <= kInline) {
+            std::array<CustomerListObserver*, kInline> observers{};
+            std::copy(observers_.begin(), observers_.end(), observers.begin());
+            const std::size_t n = observers_.size();
+            for (std::size_t i = 0; i < n; ++i)
+                f(*observers[i]);
+            return;
+        }
         const auto observers = observers_;
         for (auto* o : observers)
             f(*o);
@@ -117,6 +138,8 @@ private:
     std::vector<CustomerListObserver*> observers_;
     int selected_ = -1;
     int updateDepth_ = 0;
+    // The entries [0, orderedPrefix_) are known to be in order; appended entries may stand after.
+    int orderedPrefix_ = 0;
 };
 
 // RAII for beginUpdate/endUpdate, so a load that fails halfway still ends its bulk update.

@@ -9,11 +9,9 @@ namespace pyrelto {
 
 namespace {
 
-void replaceNames(CustomerList& list, const std::vector<std::u16string>& names) {
+void replaceNames(CustomerList& list, std::vector<std::u16string> names) {
     CustomerListUpdate update(list);
-    list.clear();
-    for (const auto& name : names)
-        list.setName(list.append(), name);
+    list.assign(std::move(names));
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "dialogs.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QStringList>
 #include <exception>
 
@@ -83,9 +85,21 @@ void QtDialogs::message(QWidget* parent, const QString& caption, const QString& 
     box.exec();
 }
 
-Dialogs::Answer QtDialogs::question(QWidget* parent, const QString& caption, const QString& text) {
+Dialogs::Answer QtDialogs::question(QWidget* parent, const QString& caption, const QString& text,
+                                    Answer defaultAnswer) {
     QMessageBox box(QMessageBox::Question, caption, text,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    switch (defaultAnswer) {
+    case Answer::Yes:
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    case Answer::No:
+        box.setDefaultButton(QMessageBox::No);
+        break;
+    case Answer::Cancel:
+        box.setDefaultButton(QMessageBox::Cancel);
+        break;
+    }
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Answer::Yes;
@@ -102,6 +116,13 @@ void QtDialogs::beep() {
 
 bool QtDialogs::printerSetup(QWidget* parent, QPrinter& printer) {
     QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Drucker einrichten"));
+    // Choosing prints nothing yet: the platform dialog's "Drucken" would promise a printout.
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) {
+            ok->setText(QStringLiteral("OK"));
+        }
+    }
     return dialog.exec() == QDialog::Accepted;
 }
 

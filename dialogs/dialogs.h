@@ -35,11 +35,14 @@ public:
     // A box with an OK button. An empty caption leaves the platform's default title.
     virtual void message(QWidget* parent, const QString& caption, const QString& text,
                          Icon icon) = 0;
-    // Yes, No and Cancel with the question icon.
-    virtual Answer question(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Yes, No and Cancel with the question icon; Enter answers `defaultAnswer`. A question whose
+    // Yes destroys something makes No the default, so that a reflex cannot confirm it.
+    virtual Answer question(QWidget* parent, const QString& caption, const QString& text,
+                            Answer defaultAnswer) = 0;
     // The system's default beep.
     virtual void beep() = 0;
-    // The printer set-up dialog working on `printer`; false when the user cancels.
+    // The printer set-up dialog working on `printer`: titled "Drucker einrichten", it only
+    // chooses, so its confirming button is "OK". False when the user cancels.
     virtual bool printerSetup(QWidget* parent, QPrinter& printer) = 0;
 };
 
@@ -57,7 +60,8 @@ public:
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
                                         const QString& defaultSuffix) override;
     void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
-    Answer question(QWidget* parent, const QString& caption, const QString& text) override;
+    Answer question(QWidget* parent, const QString& caption, const QString& text,
+                    Answer defaultAnswer) override;
     void beep() override;
     bool printerSetup(QWidget* parent, QPrinter& printer) override;
 };

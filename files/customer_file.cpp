@@ -1,59 +1,14 @@
 #include "customer_file.h"
 
-#include "native_name.h"
+#include "platform_file.h"
 #include "safe_write.h"
-#include "utf16.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <limits>
-#include <sys/stat.h>
 
 namespace pyrelto {
 
-namespace {
-
-std::optional<std::string> dataHome() {
-    // Relative values are to be ignored, as the XDG base directory rules say.
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
-        return std::string(xdg);
-    }
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        return std::nullopt;
-    }
-    std::string base(home);
-    if (base.back() != '/') {
-        base += '/';
-    }
-    return base + ".local/share";
-}
-
-void makeFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1)) {
-        const std::string part = path.substr(0, slash);
-        // Private by default, as the data folder holds the user's customers.
-        ::mkdir(part.c_str(), 0700);
-    }
-}
-
-} // namespace
-
 std::u16string GetProgramDir(bool create) {
-    auto base = dataHome();
-    if (!base) {
-        return {};
-    }
-    std::string path = std::move(*base);
-    if (path.back() != '/') {
-        path += '/';
-    }
-    path += "Torvane/Pyrelto Kalkulation/";
-    if (create) {
-        makeFolders(path);
-    }
-    return fromUtf8(path);
+    return platform::programDataFolder(create);
 }
 
 DamagedCustomerFile::DamagedCustomerFile(const IoError& cause,

@@ -17,8 +17,9 @@ inline constexpr std::u16string_view kCustomerFileName = u"options.dat";
 // Where a damaged customer list file is kept before the list is written again.
 inline constexpr std::u16string_view kDamagedCustomerFileSuffix = u".bak";
 
-// The program data folder, "Torvane/Pyrelto Kalkulation/" under $XDG_DATA_HOME (or
-// ~/.local/share when that is unset, empty or relative), always ending in "/". Empty when no such
+// The program data folder, always ending in a separator: on Windows "Torvane\Pyrelto Kalkulation\"
+// in the user's roaming application-data folder; elsewhere "Torvane/Pyrelto Kalkulation/" under
+// $XDG_DATA_HOME (or ~/.local/share when that is unset, empty or relative). Empty when no such
 // base folder can be found (no usable HOME); the caller then uses the bare file name. With
 // `create`, the folder and every missing folder above it are made first; whether that worked shows
 // later, when the file cannot be created.

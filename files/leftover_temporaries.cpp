@@ -1,13 +1,6 @@
 #include "leftover_temporaries.h"
 
-#include <cerrno>
 #include <charconv>
-#include <dirent.h>
-#include <limits>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <unistd.h>
 
 namespace pyrelto {
 
@@ -63,61 +56,28 @@ std::optional<std::uint64_t> temporaryFileOwner(std::string_view name) {
     return pid;
 }
 
-void removeLeftoverTemporaries(const std::string& folder) noexcept {
+void removeLeftoverTemporaries(const platform::NativeName& folder) noexcept {
     try {
         const auto notAfter = std::chrono::system_clock::now() - kLeftoverTemporaryAge;
-        for (const std::string& name : detail::folderEntries(folder)) {
+        for (const auto& entry : platform::folderEntries(folder)) {
+            // Our names are plain ASCII on every system; anything else is not ours.
+            std::string name;
+            for (const auto c : entry) {
+                const auto unit = static_cast<std::uint32_t>(c);
+                if (unit == 0 || unit >= 0x80) {
+                    name.clear();
+                    break;
+                }
+                name += static_cast<char>(c);
+            }
             const auto pid = temporaryFileOwner(name);
-            if (pid && !detail::processMayRun(*pid)) {
-                std::string path = folder;
-                path += '/';
-                path += name;
-                detail::removeOwnFileChangedBefore(path, notAfter);
+            if (pid && !platform::processMayRun(*pid)) {
+                platform::removeOwnFileChangedBefore(folder + entry, notAfter);
             }
         }
     } catch (...) {
         // Out of memory while listing: the leftovers simply stay until the next save.
     }
 }
-
-namespace detail {
-
-bool processMayRun(std::uint64_t pid) {
-    if (pid == 0 || pid > static_cast<std::uint64_t>(std::numeric_limits<pid_t>::max())) {
-        return true; // no id of this system: not certainly gone
-    }
-    // Signal 0 only asks whether the process exists; EPERM means it does, as another user's.
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
-}
-
-std::vector<std::string> folderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
-        return names;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name != "." && name != "..") {
-            names.emplace_back(name);
-        }
-    }
-    ::closedir(dir);
-    return names;
-}
-
-void removeOwnFileChangedBefore(const std::string& path,
-                                std::chrono::system_clock::time_point notAfter) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-        return;
-    }
-    const auto changed = std::chrono::system_clock::from_time_t(st.st_mtime);
-    if (changed < notAfter) {
-        ::unlink(path.c_str());
-    }
-}
-
-} // namespace detail
 
 } // namespace pyrelto

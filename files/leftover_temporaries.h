@@ -4,12 +4,13 @@
 // and counter in lower-case hex) next to the target, a whole or partial copy of a calculation or
 // of the customer list. Left alone they pile up until the disk is full and every save fails.
 
+#include "platform_file.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace pyrelto {
 
@@ -22,24 +23,10 @@ std::string temporaryFileName(std::uint64_t pid, std::uint64_t stamp, std::uint6
 // The process id in a name of exactly that pattern; nothing for any other name.
 std::optional<std::uint64_t> temporaryFileOwner(std::string_view name);
 
-// Removes from `folder` every temporary of that pattern whose process no longer runs, provided it
-// is a plain file of ours (no link, owned by this user) last changed at least
-// kLeftoverTemporaryAge ago. Anything unexpected keeps the file; failures are ignored, since the
-// save that calls this does not depend on it.
-void removeLeftoverTemporaries(const std::string& folder) noexcept;
-
-namespace detail {
-
-// The platform's parts, kept small so that each platform has its own.
-// True unless the process with this id is certainly gone (a process we may not signal runs).
-bool processMayRun(std::uint64_t pid);
-// The names in `folder`, without "." and ".."; empty when it cannot be listed.
-std::vector<std::string> folderEntries(const std::string& folder);
-// Removes `path` when it is a regular file (not followed through a link) owned by this user and
-// last changed before `notAfter`.
-void removeOwnFileChangedBefore(const std::string& path,
-                                std::chrono::system_clock::time_point notAfter);
-
-} // namespace detail
+// Removes from `folder` (a safe write target's folder, up to and including its separator) every
+// temporary of that pattern whose process no longer runs, provided it is a plain file of ours (no
+// link, owned by this user) last changed at least kLeftoverTemporaryAge ago. Anything unexpected
+// keeps the file; failures are ignored, since the save that calls this does not depend on it.
+void removeLeftoverTemporaries(const platform::NativeName& folder) noexcept;
 
 } // namespace pyrelto

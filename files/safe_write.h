@@ -10,6 +10,7 @@
 #include "torvane.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,7 +20,7 @@ namespace pyrelto {
 
 class SafeWrite final : public ByteWriter {
 public:
-    SafeWrite() = default;
+    SafeWrite();
     SafeWrite(const SafeWrite&) = delete;
     SafeWrite& operator=(const SafeWrite&) = delete;
     // Removes the temporary unless commit() succeeded.
@@ -39,10 +40,9 @@ public:
 
 private:
     void discard() noexcept;
-    int fd_ = -1;
-    std::string target_;
-    std::string temp_;
-    std::string folder_;
+    // The target and the temporary in the platform's terms; none until open() succeeds.
+    struct Open;
+    std::unique_ptr<Open> open_;
     bool committed_ = false;
 };
 

@@ -1,6 +1,6 @@
 #include "torvane.h"
 
-#include "native_name.h"
+#include "platform_file.h"
 #include "rx_spin_edit.h"
 #include "utf16.h"
 
@@ -10,22 +10,24 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace pyrelto {
 
 namespace {
 
-std::string systemText(int errorNumber) {
+std::string numberedText(int code) {
+    std::array<char, 16> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), code);
+    return "I/O error " + std::string(digits.data(), end.ptr);
+}
+
+std::string errnoText(int errorNumber) {
     const char* text = std::strerror(errorNumber);
-    // glibc invents "Unknown error N" for codes it has no text for; ours is the classic form.
+    // C libraries invent "Unknown error N" for codes they have no text for; ours is the classic
+    // form.
     if (text == nullptr || *text == '\0' || std::strncmp(text, "Unknown error", 13) == 0) {
-        std::array<char, 16> digits{};
-        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), errorNumber);
-        return "I/O error " + std::string(digits.data(), end.ptr);
+        return numberedText(errorNumber);
     }
     return text;
 }
@@ -72,10 +74,23 @@ IoError IoError::diskFull() {
 }
 
 IoError IoError::system(int errorNumber) {
-    if (errorNumber == ENOSPC || errorNumber == EDQUOT) {
+#ifdef EDQUOT
+    if (errorNumber == EDQUOT) {
         return diskFull();
     }
-    return IoError(Kind::System, errorNumber, systemText(errorNumber));
+#endif
+    if (errorNumber == ENOSPC) {
+        return diskFull();
+    }
+    return IoError(Kind::System, errorNumber, errnoText(errorNumber));
+}
+
+IoError IoError::native(int code) {
+    if (platform::isDiskFull(code)) {
+        return diskFull();
+    }
+    std::string text = platform::errorText(code);
+    return IoError(Kind::System, code, text.empty() ? numberedText(code) : text);
 }
 
 IoError IoError::damaged(const std::string& what) {
@@ -96,54 +111,39 @@ void MemoryWriter::write(std::span<const std::byte> bytes) {
 }
 
 FileReader::~FileReader() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
+    platform::closeHandle(handle_);
 }
 
 bool FileReader::open(std::u16string_view name) {
-    const auto native = detail::nativeName(name);
-    if (!native || fd_ >= 0) {
+    if (handle_ != platform::kNoHandle) {
         return false;
     }
-    // Non-blocking, so that a pipe under the name cannot hang the program before it is refused.
-    const int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
+    const auto opened = platform::openForReading(name);
+    if (!opened) {
         return false;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    size_ = static_cast<std::uint64_t>(st.st_size);
+    handle_ = opened->handle;
+    size_ = opened->size;
     buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size_, kReadBuffer)));
     return true;
 }
 
 void FileReader::read(std::span<std::byte> into) {
-    if (fd_ < 0 || into.size() > remaining()) {
+    if (handle_ == platform::kNoHandle || into.size() > remaining()) {
         consumed_ = size_;
         throw IoError::endOfFile();
     }
     std::size_t done = 0;
     while (done < into.size()) {
         if (bufferPos_ == bufferEnd_) {
-            const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got < 0) {
-                throw IoError::system(errno);
-            }
+            const std::size_t got = platform::readSome(handle_, buffer_);
             if (got == 0) {
                 // The file shrank since it was opened.
                 consumed_ = size_;
                 throw IoError::endOfFile();
             }
             bufferPos_ = 0;
-            bufferEnd_ = static_cast<std::size_t>(got);
+            bufferEnd_ = got;
         }
         const std::size_t n = std::min(into.size() - done, bufferEnd_ - bufferPos_);
         std::memcpy(into.data() + done, buffer_.data() + bufferPos_, n);
@@ -215,16 +215,5 @@ void writeDouble(ByteWriter& out, double value) {
 double readDouble(ByteReader& in) {
     return readScalar<double>(in);
 }
-
-namespace detail {
-
-std::optional<std::string> nativeName(std::u16string_view name) {
-    if (name.find(u'\0') != std::u16string_view::npos) {
-        return std::nullopt;
-    }
-    return toUtf8(name);
-}
-
-} // namespace detail
 
 } // namespace pyrelto

@@ -29,11 +29,14 @@ public:
     static IoError diskFull();
     // For errno values; ENOSPC and EDQUOT are a full disk.
     static IoError system(int errorNumber);
+    // For the operating system's own codes (errno on POSIX, GetLastError() on Windows, where
+    // ERROR_DISK_FULL and ERROR_HANDLE_DISK_FULL are a full disk).
+    static IoError native(int code);
     // An entry was read completely but holds something no field can take.
     static IoError damaged(const std::string& what);
 
     Kind kind() const noexcept { return kind_; }
-    // The errno value for Kind::System, else 0.
+    // The errno value or system code for Kind::System, else 0.
     int errorNumber() const noexcept { return errorNumber_; }
 
 private:
@@ -102,7 +105,7 @@ public:
     std::uint64_t size() const noexcept { return size_; }
 
 private:
-    int fd_ = -1;
+    std::intptr_t handle_ = -1; // the platform's descriptor or handle
     std::uint64_t size_ = 0;
     std::uint64_t consumed_ = 0; // bytes handed out by read()
     std::vector<std::byte> buffer_;

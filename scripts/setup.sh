@@ -15,6 +15,11 @@ packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3
           dpkg-dev           # scripts/package.sh: dpkg-shlibdeps, dpkg-buildflags
           lintian            # scripts/package.sh: the package check
           x11-utils          # scripts/package_check.sh: xprop on the started window
+          mingw-w64          # scripts/test_windows.sh: the cross compilers
+          g++-mingw-w64-x86-64-posix # scripts/test_windows.sh: the posix-thread C++ compiler
+          googletest         # scripts/test_windows.sh: GoogleTest's sources, built for Windows
+          wine64             # scripts/test_windows.sh: runs the Windows test programs
+          wine               # scripts/test_windows.sh: the wine and wineboot commands
           clang-format       # the format leg of scripts/test.sh
           clang-tidy         # the tidy leg of scripts/test.sh
           )

@@ -34,6 +34,11 @@ leg_nogui() {
   ctest --test-dir build/nogui --output-on-failure -j"$jobs"
 }
 
+# The Windows cross build under wine, checked against the sanitizer build's output.
+leg_windows() {
+  scripts/test_windows.sh build/asan
+}
+
 leg_fuzz_smoke() {
   scripts/fuzz.sh 20
 }
@@ -82,6 +87,7 @@ if [ ${#legs[@]} -eq 0 ]; then
   legs=(
     format
     sanitizers
+    windows
     release_werror
     nogui
     tidy

@@ -50,6 +50,12 @@ void CustomerListModel::setSelectionModel(QItemSelectionModel* selection) {
     showListSelection();
 }
 
+QModelIndex CustomerListModel::index(int row, int column, const QModelIndex& parent) const {
+    if (row < 0 || row >= list_.count() || column != 0 || parent.isValid())
+        return {};
+    return createIndex(row, column);
+}
+
 int CustomerListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : list_.count();
 }
@@ -82,51 +88,69 @@ QVariant CustomerListModel::headerData(int section, Qt::Orientation orientation,
 }
 
 void CustomerListModel::entryChanged(int index) {
+    if (resetting_)
+        return;
     const QModelIndex changed = this->index(index);
     emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole});
     showListSelection();
 }
 
 void CustomerListModel::aboutToInsert(int index) {
+    if (resetting_)
+        return;
     changingRows_ = true;
     beginInsertRows({}, index, index);
 }
 
 void CustomerListModel::inserted(int) {
+    if (resetting_)
+        return;
     endInsertRows();
     changingRows_ = false;
     showListSelection();
 }
 
 void CustomerListModel::aboutToRemove(int index) {
+    if (resetting_)
+        return;
     changingRows_ = true;
     beginRemoveRows({}, index, index);
 }
 
 void CustomerListModel::removed(int) {
+    if (resetting_)
+        return;
     endRemoveRows();
     changingRows_ = false;
     showListSelection();
 }
 
 void CustomerListModel::aboutToClear() {
+    if (resetting_)
+        return;
     changingRows_ = true;
     beginResetModel();
 }
 
 void CustomerListModel::cleared() {
+    if (resetting_)
+        return;
     endResetModel();
     changingRows_ = false;
     showListSelection();
 }
 
 void CustomerListModel::aboutToSort() {
+    if (resetting_)
+        return;
     changingRows_ = true;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     sortingFrom_ = persistentIndexList();
 }
 
 void CustomerListModel::sorted(std::span<const int> newIndexOf) {
+    if (resetting_)
+        return;
     QModelIndexList to;
     to.reserve(sortingFrom_.size());
     for (const auto& from : sortingFrom_)
@@ -134,6 +158,21 @@ void CustomerListModel::sorted(std::span<const int> newIndexOf) {
     changePersistentIndexList(sortingFrom_, to);
     sortingFrom_.clear();
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    changingRows_ = false;
+    showListSelection();
+}
+
+void CustomerListModel::bulkUpdateBegun() {
+    changingRows_ = true;
+    resetting_ = true;
+    beginResetModel();
+}
+
+void CustomerListModel::bulkUpdateEnded() {
+    if (!resetting_)
+        return; // watching since halfway through: the rows were told one by one
+    endResetModel();
+    resetting_ = false;
     changingRows_ = false;
     showListSelection();
 }

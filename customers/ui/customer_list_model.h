@@ -28,6 +28,8 @@ public:
     // The selection model of the one view whose selection mirrors the list's.
     void setSelectionModel(QItemSelectionModel* selection);
 
+    // Without the generic checks: a view lays out 200,000 rows by asking for each one's index.
+    QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
@@ -44,6 +46,8 @@ private:
     void cleared() override;
     void aboutToSort() override;
     void sorted(std::span<const int> newIndexOf) override;
+    void bulkUpdateBegun() override;
+    void bulkUpdateEnded() override;
 
     int viewSelectedRow() const;
     // Makes the view show the list's selection.
@@ -58,6 +62,8 @@ private:
     // selection signals tell the list nothing new.
     bool changingRows_ = false;
     bool showingSelection_ = false;
+    // A bulk update is one model reset: a load of 200,000 names tells the views once, not per name.
+    bool resetting_ = false;
 };
 
 } // namespace pyrelto

@@ -1,5 +1,6 @@
 #include "customer_tab.h"
 
+#include "button_pictures.h"
 #include "customer_list_model.h"
 #include "dialogs.h"
 #include "rx_spin_edit.h"
@@ -10,10 +11,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
-#include <QSignalBlocker>
-#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -34,7 +35,9 @@ QString toQString(std::u16string_view text) {
 }
 
 // Rows as high as the platform's report lists make them for a small font: the text plus a few
-// pixels, so that descenders and the in-place editor's frame fit.
+// pixels, so that descenders fit. The in-place editor is a framed box on the base colour, a
+// little taller than its row: without a frame, a new empty entry being typed into could not be
+// told from the list around it.
 class RowDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -43,72 +46,153 @@ public:
         size.setHeight(std::max(size.height(), option.fontMetrics.height() + 4));
         return size;
     }
-    // The editor would cut a long name to its default limit of 32767 and store the cut name,
-    // although the user only looked at it.
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override {
-        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            line->setMaxLength(static_cast<int>(kMaxTextLength));
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex&) const override {
+        auto* editor = new QLineEdit(parent);
+        // Left at its default limit of 32767, the editor would cut a long name and store the cut
+        // name, although the user only looked at it.
+        editor->setMaxLength(static_cast<int>(kMaxTextLength));
+        editor->setObjectName(QStringLiteral("CustomerNameEditor"));
+        editor->setFrame(true);
+        editor->setAutoFillBackground(true);
+        editor->setBackgroundRole(QPalette::Base);
+        editor->setPlaceholderText(QStringLiteral("Kundenname eingeben"));
+        openEditor_ = editor;
         return editor;
     }
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex&) const override {
+        QRect rect = option.rect;
+        const int height = std::max(rect.height(), editor->sizeHint().height());
+        rect.setTop(rect.center().y() - height / 2);
+        rect.setHeight(height);
+        editor->setGeometry(rect);
+    }
+    // The editor open now, if any.
+    QWidget* openEditor() const { return openEditor_; }
+
+private:
+    mutable QPointer<QWidget> openEditor_;
+};
+
+// The button panel keeps its designed places; a window narrower than the panel scrolls it
+// sideways instead of cutting off the buttons at its right end.
+class PanelScroller final : public QScrollArea {
+public:
+    PanelScroller(QWidget* panel, int panelHeight, QWidget* parent)
+        : QScrollArea(parent), panelHeight_(panelHeight) {
+        setFrameShape(QFrame::NoFrame);
+        setFocusPolicy(Qt::NoFocus);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        setWidgetResizable(true);
+        setWidget(panel);
+        setFixedHeight(panelHeight_);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QScrollArea::resizeEvent(event);
+        // Room for the bar below the panel rather than over its lower buttons.
+        const bool narrow = width() < widget()->minimumWidth();
+        setFixedHeight(panelHeight_ + (narrow ? horizontalScrollBar()->sizeHint().height() : 0));
+    }
+
+private:
+    int panelHeight_;
 };
 
 } // namespace
 
-// Rebuilds the drop-down on every change of the list, so that it never shows a stale list: also
-// after a delete, an insert and a re-sort, which the list's change notification alone would miss.
-// Inside a bulk update it waits for the end, so a load of n names rebuilds once, not n times.
+// The combo's text is the sheet's customer, not one of its items. A combo reacts to changes of its
+// model by taking the first item as its text, or the renamed one, or none; around every change of
+// the list this puts its text back, without a word to those who listen to the combo.
 class CustomerTab::ComboKeeper final : public CustomerListObserver {
 public:
     explicit ComboKeeper(CustomerTab& tab) : tab_(tab) {}
 
-private:
-    void refresh() {
-        if (!tab_.list_.updating())
-            tab_.UpdateCombo();
+    // After the user picked an item, the combo holds the item's text but is tied to it no more.
+    void untieFromItem() {
+        QComboBox* combo = tab_.combo_;
+        if (!combo || combo->currentIndex() < 0 || depth_ > 0)
+            return;
+        hold();
+        release();
     }
-    void entryChanged(int) override { refresh(); }
-    void inserted(int) override { refresh(); }
-    void removed(int) override { refresh(); }
-    void cleared() override { refresh(); }
-    void sorted(std::span<const int>) override { refresh(); }
-    void bulkUpdateEnded() override { tab_.UpdateCombo(); }
+
+    void hold() {
+        QComboBox* combo = tab_.combo_;
+        if (depth_++ > 0 || !combo)
+            return;
+        text_ = combo->currentText();
+        comboBlocked_ = combo->blockSignals(true);
+        if (QLineEdit* edit = combo->lineEdit()) {
+            cursor_ = edit->cursorPosition();
+            editBlocked_ = edit->blockSignals(true);
+        }
+    }
+
+    void release() {
+        QComboBox* combo = tab_.combo_;
+        if (--depth_ > 0 || !combo)
+            return;
+        if (combo->currentIndex() != -1)
+            combo->setCurrentIndex(-1);
+        if (combo->currentText() != text_) {
+            combo->setEditText(text_);
+            if (QLineEdit* edit = combo->lineEdit())
+                edit->setCursorPosition(cursor_);
+        }
+        if (QLineEdit* edit = combo->lineEdit())
+            edit->blockSignals(editBlocked_);
+        combo->blockSignals(comboBlocked_);
+    }
+
+private:
+    void aboutToInsert(int) override { hold(); }
+    void inserted(int) override { release(); }
+    void aboutToRemove(int) override { hold(); }
+    void removed(int) override { release(); }
+    void aboutToClear() override { hold(); }
+    void cleared() override { release(); }
+    void aboutToSort() override { hold(); }
+    void sorted(std::span<const int>) override { release(); }
+    void bulkUpdateBegun() override { hold(); }
+    void bulkUpdateEnded() override { release(); }
 
     CustomerTab& tab_;
+    int depth_ = 0;
+    QString text_;
+    int cursor_ = 0;
+    bool comboBlocked_ = false;
+    bool editBlocked_ = false;
 };
 
 CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare()) {
-    Panel26 = new QFrame(this);
+    Panel26 = new QFrame;
     Panel26->setObjectName(QStringLiteral("Panel26"));
     Panel26->setFrameShape(QFrame::NoFrame);
     Panel26->setFixedHeight(kPanelHeight);
 
     auto button = [this](const char* name, const QString& caption, int x, int y, int width,
-                         QStyle::StandardPixmap picture, QStyle::StandardPixmap fallback) {
-        // Not every style draws every dialog picture; the fallback is one they all have.
-        QIcon icon = style()->standardIcon(picture);
-        if (icon.isNull())
-            icon = style()->standardIcon(fallback);
-        auto* b = new QPushButton(icon, caption, Panel26);
+                         ButtonPicture picture) {
+        auto* b = new QPushButton(buttonPicture(picture), caption, Panel26);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(x, y, width, kButtonHeight);
         // Enter on a focused button presses that button, as the platform's buttons do.
         b->setAutoDefault(true);
         return b;
     };
-    BitBtn14 = button("BitBtn14", QStringLiteral("Neuer Kunde"), 8, 8, 121,
-                      QStyle::SP_DialogOkButton, QStyle::SP_DialogApplyButton);
-    BitBtn15 = button("BitBtn15", QStringLiteral("Eintrag bearbeiten"), 136, 8, 153,
-                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
-    BitBtn16 = button("BitBtn16", QStringLiteral("Löschen"), 296, 8, 121,
-                      QStyle::SP_DialogCancelButton, QStyle::SP_DialogDiscardButton);
+    BitBtn14 =
+        button("BitBtn14", QStringLiteral("Neuer Kunde"), 8, 8, 121, ButtonPicture::NewEntry);
+    BitBtn15 =
+        button("BitBtn15", QStringLiteral("Eintrag bearbeiten"), 136, 8, 153, ButtonPicture::Edit);
+    BitBtn16 = button("BitBtn16", QStringLiteral("Löschen"), 296, 8, 121, ButtonPicture::Delete);
     BitBtn17 = button("BitBtn17", QStringLiteral("Kunde in Kalkulation übernehmen..."), 8, 40, 225,
-                      QStyle::SP_DialogIgnoreButton, QStyle::SP_ArrowBack);
-    BitBtn18 = button("BitBtn18", QStringLiteral("Suchen"), 432, 40, 105,
-                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
-    BitBtn19 = button("BitBtn19", QStringLiteral("Weiter suchen"), 544, 40, 105,
-                      QStyle::SP_DialogRetryButton, QStyle::SP_BrowserReload);
+                      ButtonPicture::TakeOver);
+    BitBtn18 = button("BitBtn18", QStringLiteral("Suchen"), 432, 40, 105, ButtonPicture::Search);
+    BitBtn19 =
+        button("BitBtn19", QStringLiteral("Weiter suchen"), 544, 40, 105, ButtonPicture::Search);
 
     Label101 = new QLabel(QStringLiteral("Suchtext:"), Panel26);
     Label101->setObjectName(QStringLiteral("Label101"));
@@ -121,12 +205,15 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     SuchEd->setObjectName(QStringLiteral("SuchEd"));
     SuchEd->setGeometry(296, 40, 121, 21);
     Label101->setBuddy(SuchEd);
+    SuchEd->setAccessibleName(QStringLiteral("Suchtext"));
 
     ListView1 = new QTreeView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("Kundenliste"));
     model_ = new CustomerListModel(list_, this);
     ListView1->setModel(model_);
-    ListView1->setItemDelegate(new RowDelegate(ListView1));
+    rowDelegate_ = new RowDelegate(ListView1);
+    ListView1->setItemDelegate(rowDelegate_);
     model_->setSelectionModel(ListView1->selectionModel());
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
@@ -149,7 +236,9 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Panel26);
+    // The rightmost button's end plus the margin the panel keeps at its left.
+    Panel26->setMinimumWidth(BitBtn19->geometry().right() + 1 + BitBtn14->x());
+    layout->addWidget(new PanelScroller(Panel26, kPanelHeight, this));
     layout->addWidget(ListView1, 1);
 
     connect(BitBtn14, &QPushButton::clicked, this, &CustomerTab::BitBtn14Click);
@@ -171,36 +260,27 @@ CustomerTab::~CustomerTab() {
 }
 
 void CustomerTab::setCombo(QComboBox* combo) {
+    if (combo_)
+        disconnect(combo_, nullptr, this, nullptr);
     combo_ = combo;
+    if (!combo_)
+        return;
+    // 200,000 names: the drop-down lays out the rows it shows, not every row, and never measures
+    // every name for its width; the field's width is fixed anyway.
+    combo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    if (auto* view = qobject_cast<QListView*>(combo_->view()))
+        view->setUniformItemSizes(true);
+    connect(combo_, &QComboBox::currentIndexChanged, this,
+            [this] { comboKeeper_->untieFromItem(); });
     UpdateCombo();
 }
 
 void CustomerTab::UpdateCombo() {
-    if (!combo_)
+    if (!combo_ || combo_->model() == model_)
         return;
-    const auto& names = list_.names();
-    const int n = list_.count();
-    bool same = combo_->count() == n;
-    for (int i = 0; same && i < n; ++i)
-        same = combo_->itemText(i) == QStringView(names[static_cast<std::size_t>(i)].data(),
-                                                  static_cast<qsizetype>(names[i].size()));
-    if (same)
-        return;
-
-    QStringList items;
-    items.reserve(n);
-    for (const auto& name : names)
-        items.append(toQString(name));
-    // The shown text is the sheet's customer, not an item: nobody hears it come and go.
-    const QSignalBlocker blockCombo(combo_);
-    const QSignalBlocker blockEdit(combo_->lineEdit());
-    const QString text = combo_->currentText();
-    combo_->setUpdatesEnabled(false);
-    combo_->clear();
-    combo_->addItems(items);
-    combo_->setCurrentIndex(-1);
-    combo_->setEditText(text);
-    combo_->setUpdatesEnabled(true);
+    comboKeeper_->hold();
+    combo_->setModel(model_);
+    comboKeeper_->release();
 }
 
 void CustomerTab::startEditing(int row) {
@@ -208,6 +288,14 @@ void CustomerTab::startEditing(int row) {
     ListView1->setFocus(Qt::OtherFocusReason);
     ListView1->scrollTo(index);
     ListView1->edit(index);
+}
+
+void CustomerTab::commitEditing() {
+    QWidget* editor = static_cast<RowDelegate*>(rowDelegate_)->openEditor();
+    if (editor == nullptr)
+        return;
+    emit rowDelegate_->commitData(editor);
+    emit rowDelegate_->closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 void CustomerTab::BitBtn14Click() {
@@ -223,9 +311,10 @@ void CustomerTab::BitBtn16Click() {
     const int row = list_.selected();
     if (row < 0)
         return;
+    // Escape in the search field asks this: Escape and Enter typed in a hurry keep the customer.
     if (dialogs().question(this, QStringLiteral("Löschen"),
-                           QStringLiteral("Wollen Sie den Kunden wirklich löschen?")) ==
-        Dialogs::Answer::Yes)
+                           QStringLiteral("Wollen Sie den Kunden wirklich löschen?"),
+                           Dialogs::Answer::No) == Dialogs::Answer::Yes)
         list_.remove(row);
 }
 
@@ -298,6 +387,8 @@ void CustomerTab::showEvent(QShowEvent* event) {
 }
 
 void CustomerTab::hideEvent(QHideEvent* event) {
+    // Another tab: the name being typed is kept as entered.
+    commitEditing();
     BitBtn14->setDefault(false);
     QWidget::hideEvent(event);
 }

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <memory>
 
+class QAbstractItemDelegate;
 class QComboBox;
 class QFrame;
 class QKeyEvent;
@@ -32,9 +33,14 @@ public:
 
     // The combo box whose items UpdateCombo keeps equal to the list (KundeEd). Null: none.
     void setCombo(QComboBox* combo);
-    // Rebuilds the combo's items from the names in list order, empty names included; the combo's
-    // own text stays as it is.
+    // Makes the combo's items the names in list order, empty names included; the combo's own text
+    // stays as it is. The combo shows the list's own model, so no name is copied and every later
+    // change of the list reaches the drop-down by itself.
     void UpdateCombo();
+
+    // Takes a name being typed in the list's in-place editor as entered and closes the editor;
+    // the window calls it before it saves the list at close, the tab when it is hidden.
+    void commitEditing();
 
     void BitBtn14Click(); // "Neuer Kunde"
     void BitBtn15Click(); // "Eintrag bearbeiten"
@@ -81,6 +87,7 @@ private:
 
     CustomerList list_;
     CustomerListModel* model_ = nullptr;
+    QAbstractItemDelegate* rowDelegate_ = nullptr;
     QPointer<QComboBox> combo_;
     std::unique_ptr<ComboKeeper> comboKeeper_;
 };

@@ -4,10 +4,13 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QWheelEvent>
 
 namespace pyrelto {
@@ -31,12 +34,70 @@ QString qs(std::u16string_view text) {
                    static_cast<qsizetype>(text.size()));
 }
 
+} // namespace
+
+int dropDownRowHeight(const QFontMetrics& metrics) {
+    // The text is centred on the line height; the marks above the capitals need as much room
+    // again below it to stay inside the row.
+    const int above =
+        qMax(0, -metrics.boundingRect(QStringLiteral("ÄÖÜ")).top() - metrics.ascent());
+    return metrics.height() + 2 * above + 4;
+}
+
+namespace {
+
 QLabel* addLabel(const QString& text, QWidget* parent, int x, int y) {
     auto* label = new QLabel(text, parent);
     label->move(x, y);
     label->adjustSize();
     return label;
 }
+
+// The words a screen reader says for a field: its caption, and for a row of a group the group and
+// the row's number, so that the five "Summe:" fields can be told apart.
+QString spokenName(const FieldInfo& info) {
+    QString caption = qs(info.caption).trimmed();
+    if (caption.endsWith(u':')) {
+        caption.chop(1);
+    }
+    if (caption.isEmpty()) {
+        caption = info.id == FieldId::Waehr15Ed
+                      ? QStringLiteral("Währung")
+                      : QString::fromLatin1(info.name.data(), qsizetype(info.name.size()));
+    }
+    const RowInfo& row = rowInfo(info.row);
+    if (!row.governedBy) {
+        return caption;
+    }
+    QString group;
+    switch (*row.governedBy) {
+    case FieldId::AnzZeilenEd:
+        group = QStringLiteral("Material");
+        break;
+    case FieldId::AnzSonstEd:
+        group = QStringLiteral("Sonstiges");
+        break;
+    case FieldId::AnzStueckEd:
+        group = QStringLiteral("Stück");
+        break;
+    default:
+        group = QStringLiteral("Lage");
+        break;
+    }
+    return QStringLiteral("%1, %2 %3").arg(caption, group).arg(row.number);
+}
+
+// Drop-down rows tall enough for the dots of capital umlauts: some faces reach above their own
+// ascent with them, and a row sized from the ascent cuts them off ("Ömer" without dots).
+class DropDownRowDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(qMax(size.height(), dropDownRowHeight(option.fontMetrics)));
+        return size;
+    }
+};
 
 void paintBase(QWidget* widget, FieldColour colour) {
     const auto rgb = colourRgb(colour);
@@ -53,6 +114,12 @@ void paintBase(QWidget* widget, FieldColour colour) {
 
 SheetView::SheetView(Sheet& sheet, QWidget* parent) : QScrollArea(parent), sheet_(sheet) {
     setObjectName(QStringLiteral("ScrollBox1"));
+    setAccessibleName(QStringLiteral("Kalkulation"));
+
+    // Tab goes from the tab bar straight to the first field; a focused scroll box would be an
+    // invisible stop whose arrow keys scroll the sheet. Fields scrolled into view on focus all
+    // the same.
+    setFocusPolicy(Qt::NoFocus);
     setBackgroundRole(QPalette::Base);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
@@ -116,8 +183,9 @@ void SheetView::build() {
             QWidget* w = buildField(info, rowWidget);
             fields_[static_cast<std::size_t>(info.id)] = w;
             if (!info.caption.empty()) {
-                captions_[static_cast<std::size_t>(info.id)] =
-                    addLabel(qs(info.caption), rowWidget, info.x, kCaptionY);
+                QLabel* caption = addLabel(qs(info.caption), rowWidget, info.x, kCaptionY);
+                caption->setBuddy(w);
+                captions_[static_cast<std::size_t>(info.id)] = caption;
             }
             if (info.unitAfter) {
                 QLabel* unit = addLabel(QStringLiteral("m²"), rowWidget, kUnitX, kFieldY);
@@ -135,10 +203,41 @@ void SheetView::build() {
                                                rowWidget);
                 button->setObjectName(QStringLiteral("BitBtn%1").arg(2 * m + 1 + load));
                 button->setGeometry(QRect(QPoint(kPresetX, load != 0 ? kFieldY : 0), kPresetSize));
+                // Five rows have the same two buttons: the row tells them apart when spoken.
+                button->setAccessibleName(QStringLiteral("%1, Material %2")
+                                              .arg(load != 0 ? QStringLiteral("Material laden")
+                                                             : QStringLiteral("Material speichern"))
+                                              .arg(m + 1));
                 presetButtons_[2 * m + static_cast<std::size_t>(load)] = button;
             }
         }
         rowWidget->setVisible(sheet_.shown(r.id));
+        rowWidget->installEventFilter(this);
+    }
+}
+
+void SheetView::paintFieldFrames(QWidget* rowWidget) {
+    // On a light palette the style's sunken frame sets an uncoloured field off from the sheet. On
+    // a dark one most styles draw that frame nearly as dark as the sheet, and the field vanishes:
+    // a frame of our own, half way between the sheet and its text, keeps it in sight.
+    const QPalette& pal = rowWidget->palette();
+    const QColor base = pal.color(QPalette::Base);
+    if (base.lightness() >= 128) {
+        return;
+    }
+    const QColor text = pal.color(QPalette::Text);
+    const QColor frame((base.red() + text.red()) / 2, (base.green() + text.green()) / 2,
+                       (base.blue() + text.blue()) / 2);
+    QPainter painter(rowWidget);
+    painter.setPen(frame);
+    painter.setBrush(Qt::NoBrush);
+    for (const FieldInfo& info : fieldCatalogue()) {
+        if (info.colour != FieldColour::Window ||
+            rows_[static_cast<std::size_t>(info.row)] != rowWidget) {
+            continue;
+        }
+        // Just outside the field, where neither the field nor its style paints.
+        painter.drawRect(fieldWidget(info.id)->geometry().adjusted(-1, -1, 0, 0));
     }
 }
 
@@ -148,6 +247,11 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
         auto* combo = new QComboBox(rowWidget);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        // A new customer "Bauer" must stay "Bauer" beside "Bauer GmbH": the completer would
+        // write the rest of a listed name into the field, and with it gone the box matches
+        // names case-sensitively, so "meier" is not turned into "Meier" on leaving.
+        combo->setCompleter(nullptr);
+        combo->setItemDelegate(new DropDownRowDelegate(combo));
         combo->lineEdit()->setMaxLength(kTextBoxMaxLength);
         TextField& field = sheet_.text(info.id);
         combo->setEditText(qs(field.text()));
@@ -180,6 +284,11 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
     widget->setObjectName(
         QString::fromLatin1(info.name.data(), static_cast<qsizetype>(info.name.size())));
     widget->setGeometry(info.x, kFieldY, info.width, kFieldHeight);
+    widget->setAccessibleName(spokenName(info));
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        // The typing goes into the combo's own line edit, which a screen reader announces apart.
+        combo->lineEdit()->setAccessibleName(widget->accessibleName());
+    }
     paintBase(widget, info.colour);
     return widget;
 }
@@ -243,6 +352,10 @@ void SheetView::wheelEvent(QWheelEvent* event) {
 }
 
 bool SheetView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched->parent() == content_) {
+        paintFieldFrames(static_cast<QWidget*>(watched));
+        return false;
+    }
     if (event->type() == QEvent::Wheel &&
         ((watched == kundeEd() && !kundeEd()->hasFocus()) || watched == verticalScrollBar() ||
          watched == horizontalScrollBar())) {

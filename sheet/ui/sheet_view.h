@@ -10,6 +10,7 @@
 #include <array>
 
 class QComboBox;
+class QFontMetrics;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -17,6 +18,10 @@ class QPushButton;
 namespace pyrelto {
 
 class SpinEditWidget;
+
+// The height of a row of the customer drop-down in a font: the line plus room for the marks of
+// capital umlauts where the face draws them above its ascent.
+int dropDownRowHeight(const QFontMetrics& metrics);
 
 class SheetView final : public QScrollArea, private SheetObserver, private TextFieldObserver {
 public:
@@ -57,6 +62,7 @@ private:
     void build();
     QWidget* buildField(const FieldInfo& info, QWidget* rowWidget);
     void relayout();
+    void paintFieldFrames(QWidget* rowWidget);
     void onRowShown(RowId id, bool shown) override;
     void onTextShown(TextField& field) override;
 

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
+#include <QStyleOptionFrame>
 #include <utility>
 
 namespace pyrelto {
@@ -163,7 +164,25 @@ void SpinEditWidget::showFieldText() {
     }
 }
 
+bool SpinEditWidget::textFits() const {
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
+    room = room.marginsRemoved(textMargins());
+    // QLineEdit keeps a margin of two pixels on each side of its text.
+    return fontMetrics().horizontalAdvance(text()) <= room.width() - 4;
+}
+
+void SpinEditWidget::updateCutHint() {
+    // A value cut at the left shows no sign of it; the whole of it is a hover away.
+    const QString hint = textFits() ? QString() : text();
+    if (toolTip() != hint) {
+        setToolTip(hint);
+    }
+}
+
 void SpinEditWidget::textEdited(const QString& text) {
+    updateCutHint();
     if (pasting_) {
         return;
     }
@@ -272,7 +291,14 @@ void SpinEditWidget::focusOutEvent(QFocusEvent* event) {
     if (now == nullptr || now->window() != window()) {
         return;
     }
+    leaveField();
+}
+
+void SpinEditWidget::leaveField() {
     guarded([&] { field_.leave(); });
+    // A value too wide for the field shows its end, where the decimals are, also when the cursor
+    // was left in the middle of it.
+    end(false);
 }
 
 void SpinEditWidget::focusMovedOnFromMenuBar(QWidget* now) {
@@ -281,7 +307,7 @@ void SpinEditWidget::focusMovedOnFromMenuBar(QWidget* now) {
     }
     QObject::disconnect(menuBarWatch_);
     if (now != this && now->window() == window()) {
-        guarded([&] { field_.leave(); });
+        leaveField();
     }
 }
 
@@ -341,6 +367,7 @@ void SpinEditWidget::resizeEvent(QResizeEvent* event) {
     const int side = qMax(1, height() - 2 * frame);
     button_->setGeometry(width() - frame - side, frame, side, side);
     setTextMargins(0, 0, side, 0);
+    updateCutHint();
 }
 
 } // namespace pyrelto

@@ -90,6 +90,12 @@ private:
     // While the menu bar holds the keyboard: the focus went on to `now`.
     void focusMovedOnFromMenuBar(QWidget* now);
     void showFieldText();
+    // The focus went to another control of this window.
+    void leaveField();
+    // Whether the whole text fits between the frame and the spin button.
+    bool textFits() const;
+    // The whole value as the tooltip while it does not fit, none while it does.
+    void updateCutHint();
     void onTextShown(TRxSpinEdit& field) override;
     void textEdited(const QString& text);
     template <class F> void guarded(F&& action);

@@ -134,8 +134,12 @@ TEST_F(MainFormSettingsTest, PrintCommandsUseTheWindowsPrinter) {
     const QString pdf = tempPath(QStringLiteral("druck.pdf"));
     form->printer().setOutputFileName(pdf);
     form->BitBtn13->click();
-    EXPECT_EQ(dialogs_.messages.size(), 1u);
     EXPECT_EQ(dialogs_.printerSetups, 1);
+    // Nothing comes out of a printer, so the user is told where the file went.
+    ASSERT_EQ(dialogs_.messages.size(), 2u);
+    EXPECT_EQ(dialogs_.messages[1].caption, QStringLiteral("Drucken"));
+    EXPECT_EQ(dialogs_.messages[1].icon, Dialogs::Icon::Information);
+    EXPECT_TRUE(dialogs_.messages[1].text.contains(pdf)) << toStd(dialogs_.messages[1].text);
     QProcess text;
     text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(30000));

@@ -1,7 +1,9 @@
 #include "customer_list.h"
 #include "utf16.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -193,6 +195,131 @@ TEST(CustomerList, NewEntryStaysEmptyAndUnsortedAtTheEnd) {
     // The next real rename sorts the whole list, the empty name included.
     list.setName(0, u"Zeiler");
     EXPECT_EQ(namesOf(list), (std::vector<std::string>{"", "Meier", "Zeiler"}));
+}
+
+// A rename places the one entry by binary search instead of sorting the whole list. Whatever the
+// mix of renames, new entries (named or left empty), deletes and ties, the list must come out
+// exactly as a full stable sort leaves it, with the selection on the same entry.
+TEST(CustomerList, PlacingOneEntryEqualsAFullStableSort) {
+    // Case-blind, so "meier" and "Meier" tie and their order shows whether ties stay stable.
+    const auto caseBlind = [](std::u16string_view a, std::u16string_view b) {
+        const auto lower = [](char16_t c) {
+            return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+        };
+        for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+            if (lower(a[i]) != lower(b[i]))
+                return lower(a[i]) < lower(b[i]) ? -1 : 1;
+        }
+        return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    };
+    const std::u16string pool[] = {u"",      u"Abel",  u"abel", u"Meier", u"meier", u"MEIER",
+                                   u"Meyer", u"Bauer", u"Zorn", u"zorn",  u"Öz"};
+    struct Entry {
+        std::u16string name;
+        bool selected;
+    };
+    std::mt19937 rng(7);
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        CustomerList list(caseBlind);
+        std::vector<Entry> reference;
+        const auto sortReference = [&] {
+            std::stable_sort(reference.begin(), reference.end(), [&](const auto& a, const auto& b) {
+                return caseBlind(a.name, b.name) < 0;
+            });
+        };
+        for (int step = 0; step < 60; ++step) {
+            const int n = list.count();
+            const int pick = n > 0 ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0;
+            const std::u16string& name = pool[rng() % std::size(pool)];
+            switch (rng() % 6) {
+            case 0: // "Neuer Kunde", sometimes left empty
+                list.append();
+                reference.push_back({u"", false});
+                if (rng() % 3 != 0) {
+                    list.setName(n, name);
+                    reference.back().name = name;
+                    if (name != u"")
+                        sortReference();
+                }
+                break;
+            case 1:
+                if (n > 0) {
+                    list.remove(pick);
+                    reference.erase(reference.begin() + pick);
+                }
+                break;
+            case 2:
+                if (n > 0) {
+                    list.select(pick);
+                    for (int i = 0; i < n; ++i)
+                        reference[static_cast<std::size_t>(i)].selected = i == pick;
+                }
+                break;
+            default: // a rename
+                if (n > 0) {
+                    const int at = list.setName(pick, name);
+                    if (reference[static_cast<std::size_t>(pick)].name != name) {
+                        reference[static_cast<std::size_t>(pick)].name = name;
+                        sortReference();
+                    }
+                    ASSERT_EQ(list.name(at), name);
+                }
+                break;
+            }
+            ASSERT_EQ(static_cast<std::size_t>(list.count()), reference.size());
+            int selected = -1;
+            for (std::size_t i = 0; i < reference.size(); ++i) {
+                ASSERT_EQ(toUtf8(list.name(static_cast<int>(i))), toUtf8(reference[i].name))
+                    << "entry " << i << " after step " << step;
+                if (reference[i].selected)
+                    selected = static_cast<int>(i);
+            }
+            ASSERT_EQ(list.selected(), selected) << "after step " << step;
+        }
+    }
+}
+
+TEST(CustomerList, RenameTellsOneSortWithWhereEveryEntryWent) {
+    CustomerList list;
+    load(list, {u"Abel", u"Bauer", u"Meier", u"Zorn"});
+    struct Moves : CustomerListObserver {
+        std::vector<std::vector<int>> sorts;
+        void sorted(std::span<const int> newIndexOf) override {
+            sorts.emplace_back(newIndexOf.begin(), newIndexOf.end());
+        }
+    } moves;
+    list.addObserver(&moves);
+    EXPECT_EQ(list.setName(3, u"Baum"), 2);
+    EXPECT_EQ(list.setName(0, u"Zander"), 3);
+    EXPECT_EQ(namesOf(list), (std::vector<std::string>{"Bauer", "Baum", "Meier", "Zander"}));
+    EXPECT_EQ(moves.sorts, (std::vector<std::vector<int>>{{0, 1, 3, 2}, {3, 0, 1, 2}}));
+    list.removeObserver(&moves);
+}
+
+TEST(CustomerList, AssignReplacesEverythingInOneNotification) {
+    CustomerList list;
+    load(list, {u"Abel", u"Meier"});
+    list.select(1);
+    Recorder recorder;
+    list.addObserver(&recorder);
+    list.assign({u"Zorn", u"", u"Bauer", u"Zorn"});
+    EXPECT_EQ(namesOf(list), (std::vector<std::string>{"", "Bauer", "Zorn", "Zorn"}));
+    EXPECT_EQ(list.selected(), -1);
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"cleared", "sorted"}));
+
+    // Inside a bulk update the sort waits for its end, as for names set one by one.
+    recorder.events.clear();
+    {
+        CustomerListUpdate update(list);
+        list.assign({u"b", u"a"});
+        EXPECT_EQ(namesOf(list), (std::vector<std::string>{"b", "a"}));
+    }
+    EXPECT_EQ(namesOf(list), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"begin", "cleared", "sorted", "end"}));
+    // Renaming after a load places the entry without a full sort: the order is known again.
+    EXPECT_EQ(list.setName(0, u"c"), 1);
+    EXPECT_EQ(namesOf(list), (std::vector<std::string>{"b", "c"}));
 }
 
 TEST(CustomerList, DuplicatesAndEmptyNamesAreKept) {

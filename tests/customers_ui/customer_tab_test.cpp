@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,7 +15,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
+#include <string_view>
 
 namespace pyrelto {
 namespace {
@@ -328,6 +331,46 @@ TEST_F(CustomerTabTest, EnterAndEscapeInSuchEdPlayDefaultAndCancelButton) {
     EXPECT_FALSE(tab->BitBtn14->isDefault()) << "only while the tab is shown";
 }
 
+TEST_F(CustomerTabTest, EscapeThenEnterInTheSearchFieldKeepsTheCustomer) {
+    load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier")});
+    clickRow(1);
+    tab->SuchEd->setFocus();
+    // The Enter that follows in a hurry lands on the question's default button.
+    dialogs_.questionAnswers.push_back(std::nullopt);
+    QTest::keyClick(tab->SuchEd, Qt::Key_Escape);
+    ASSERT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_EQ(dialogs_.questions[0].defaultAnswer, Dialogs::Answer::No);
+    EXPECT_EQ(namesOf(tab->list()), (QStringList{QStringLiteral("Abel"), QStringLiteral("Meier")}));
+    EXPECT_EQ(tab->list().selected(), 1);
+}
+
+TEST_F(CustomerTabTest, TheInPlaceEditorIsPlainlyVisible) {
+    load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier")});
+    tab->BitBtn14->click();
+    QLineEdit* edit = editor();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(edit->text().isEmpty()) << "a new entry starts empty";
+    // A frame all round sets it off from the list: along its edges the pixels differ from the
+    // list's background (the rounded corners of some styles aside).
+    const QRect covered = edit->geometry();
+    EXPECT_GE(covered.height(), edit->sizeHint().height()) << "tall enough for its frame";
+    const QImage shot = tab->ListView1->viewport()->grab().toImage();
+    const QRgb background = tab->ListView1->viewport()->palette().color(QPalette::Base).rgb();
+    int edge = 0;
+    int framed = 0;
+    for (int y = covered.top(); y <= covered.bottom(); ++y) {
+        for (int x = covered.left(); x <= covered.right(); ++x) {
+            if (y != covered.top() && y != covered.bottom() && x != covered.left() &&
+                x != covered.right())
+                continue;
+            ++edge;
+            framed += shot.pixel(x, y) != background ? 1 : 0;
+        }
+    }
+    EXPECT_GE(framed * 10, edge * 9) << framed << " of " << edge << " edge pixels stand out";
+    QTest::keyClick(edit, Qt::Key_Escape);
+}
+
 class CustomerSearchTest : public CustomerTabTest {
 protected:
     void SetUp() override {
@@ -409,6 +452,67 @@ TEST_F(CustomerTabTest, ComboKeepsItsTextWhileItsItemsFollowTheList) {
     tab->list().clear();
     EXPECT_TRUE(comboItems().isEmpty());
     EXPECT_EQ(kunde->currentText(), QStringLiteral("Dachdeckerei Nord"));
+}
+
+// The drop-down shows the list's own model. Whatever the list does, and also after the user picked
+// an item, the customer typed in the sheet stays as it is and the sheet hears no edit.
+TEST_F(CustomerTabTest, ComboTextSurvivesEveryListChange) {
+    const struct {
+        const char* what;
+        std::function<void(CustomerList&)> change;
+    } cases[] = {
+        {"first names into an empty list",
+         [](CustomerList& l) {
+             load(l, {QStringLiteral("Abel"), QStringLiteral("Meier")});
+         }},
+        {"a new entry into an empty list", [](CustomerList& l) { l.append(); }},
+        {"a rename that moves", [](CustomerList& l) { l.setName(0, u"Zorn"); }},
+        {"a rename of the picked item", [](CustomerList& l) { l.setName(1, u"Meier GmbH"); }},
+        {"a new entry", [](CustomerList& l) { l.setName(l.append(), u"Bauer"); }},
+        {"the picked item deleted", [](CustomerList& l) { l.remove(1); }},
+        {"the first item deleted", [](CustomerList& l) { l.remove(0); }},
+        {"cleared", [](CustomerList& l) { l.clear(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        tab->list().clear();
+        if (std::string_view(c.what).find("empty") == std::string_view::npos)
+            load(tab->list(),
+                 {QStringLiteral("Abel"), QStringLiteral("Meier"), QStringLiteral("Müller")});
+        // The user picks "Meier" from the drop-down, then types on.
+        if (kunde->count() > 1) {
+            kunde->setCurrentIndex(1);
+            EXPECT_EQ(kunde->currentText(), QStringLiteral("Meier"));
+        }
+        kunde->setEditText(QStringLiteral("Meier Süd"));
+        QStringList heard;
+        const auto watch = QObject::connect(kunde, &QComboBox::editTextChanged, &pages,
+                                            [&heard](const QString& t) { heard.append(t); });
+        c.change(tab->list());
+        QObject::disconnect(watch);
+        EXPECT_EQ(kunde->currentText(), QStringLiteral("Meier Süd"));
+        EXPECT_TRUE(heard.isEmpty()) << heard.join(u'|').toStdString();
+        expectComboIsList();
+    }
+}
+
+// A load of many names is one reset of the model, not one notification per name.
+TEST_F(CustomerTabTest, ALoadIsOneResetOfTheList) {
+    QAbstractItemModel* model = tab->ListView1->model();
+    EXPECT_EQ(kunde->model(), model) << "the drop-down shares the list's model";
+    int resets = 0;
+    int rowSignals = 0;
+    QObject::connect(model, &QAbstractItemModel::modelReset, &pages, [&] { ++resets; });
+    for (auto rowsSignal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        QObject::connect(model, rowsSignal, &pages, [&] { ++rowSignals; });
+    QObject::connect(model, &QAbstractItemModel::dataChanged, &pages, [&] { ++rowSignals; });
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, &pages, [&] { ++rowSignals; });
+    load(tab->list(), {QStringLiteral("Zeiler"), QStringLiteral("Abel"), QStringLiteral("Meier"),
+                       QStringLiteral("Bauer")});
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(rowSignals, 0);
+    expectComboIsList();
+    EXPECT_EQ(tab->ListView1->model()->rowCount(), 4);
 }
 
 } // namespace

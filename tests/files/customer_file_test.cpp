@@ -5,8 +5,9 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
-#include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace pyrelto {
 namespace {
@@ -15,6 +16,13 @@ using test::Bytes;
 using test::bytes;
 using test::operator+;
 
+class CustomerFileTest : public ::testing::Test {
+protected:
+    std::u16string name(const char* file) const { return test::name16(dir / file); }
+    test::TempDir dir;
+};
+
+#ifndef _WIN32
 // Sets or clears an environment variable for the lifetime of the object.
 class EnvVar {
 public:
@@ -31,12 +39,6 @@ public:
 private:
     const char* name_;
     std::optional<std::string> old_;
-};
-
-class CustomerFileTest : public ::testing::Test {
-protected:
-    std::u16string name(const char* file) const { return test::name16(dir / file); }
-    test::TempDir dir;
 };
 
 struct ProgramDirCase {
@@ -82,10 +84,15 @@ TEST_F(CustomerFileTest, ProgramDirFollowsTheDataHome) {
         }
     }
 }
+#endif
 
 TEST_F(CustomerFileTest, ExactBytesOfTheList) {
+#ifdef _WIN32
+    const std::u16string file = name("options.dat");
+#else
     EnvVar x("XDG_DATA_HOME", dir.path().c_str());
     const std::u16string file = GetProgramDir(true) + std::u16string(kCustomerFileName);
+#endif
     ASSERT_TRUE(writeCustomerFile(file, {}));
     EXPECT_EQ(test::readBytes(file), Bytes(4)) << "the empty list";
 
@@ -159,6 +166,9 @@ TEST_F(CustomerFileTest, DamagedFileIsKeptAsideBeforeTheNextWrite) {
     EXPECT_EQ(readCustomerFile(name("options.dat")), names);
 }
 
+#ifndef _WIN32
+// On Windows a death test runs the whole test again in a new process, with a temporary folder of
+// its own, so the crash cannot be looked at from here.
 // Killed after the damaged file was kept aside and before the new list is in: the next start
 // must still find the damaged list with the names it holds, not an empty one.
 TEST_F(CustomerFileTest, CrashWhileKeepingADamagedListAsideLeavesTheListInPlace) {
@@ -180,11 +190,12 @@ TEST_F(CustomerFileTest, CrashWhileKeepingADamagedListAsideLeavesTheListInPlace)
         EXPECT_EQ(e.namesBefore(), std::vector<std::u16string>{u"X"});
     }
 }
+#endif
 
 TEST_F(CustomerFileTest, ProtectedOrUncreatableFileIsPassedOverSilently) {
     const Bytes old = bytes({0, 0, 0, 0});
     test::writeBytes(dir / "options.dat", old);
-    ::chmod((dir / "options.dat").c_str(), 0444);
+    test::makeReadOnly(dir / "options.dat");
     const std::vector<std::u16string> names{u"Abel"};
     EXPECT_FALSE(writeCustomerFile(name("options.dat"), names));
     EXPECT_FALSE(writeCustomerFile(name("options.dat"), names, true));
@@ -193,6 +204,9 @@ TEST_F(CustomerFileTest, ProtectedOrUncreatableFileIsPassedOverSilently) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"options.dat"});
     // Write-protected is still readable, also without the superuser's rights.
     const auto fname = name("options.dat");
+#ifdef _WIN32
+    EXPECT_EQ(readCustomerFile(fname), std::vector<std::u16string>{});
+#else
     EXPECT_EXIT(
         {
             if (::geteuid() == 0 && ::setuid(65534) != 0) {
@@ -202,8 +216,10 @@ TEST_F(CustomerFileTest, ProtectedOrUncreatableFileIsPassedOverSilently) {
             std::_Exit(read && read->empty() ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+#endif
 }
 
+#ifndef _WIN32
 TEST_F(CustomerFileTest, FullDiskKeepsTheOldList) {
     const std::vector<std::u16string> old{u"Abel"};
     ASSERT_TRUE(writeCustomerFile(name("options.dat"), old));
@@ -215,6 +231,7 @@ TEST_F(CustomerFileTest, FullDiskKeepsTheOldList) {
     EXPECT_EQ(readCustomerFile(name("options.dat")), old);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"options.dat"});
 }
+#endif
 
 } // namespace
 } // namespace pyrelto

@@ -7,11 +7,17 @@
 #include "material_preset.h"
 #include "test_support.h"
 
-#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+// clang-format off
+#include <windows.h>
+#include <psapi.h>
+// clang-format on
+#else
 #include <sys/resource.h>
-#include <unistd.h>
+#endif
 
 namespace pyrelto {
 namespace {
@@ -24,15 +30,21 @@ constexpr std::uint64_t kGiB = 1024ULL * 1024 * 1024;
 
 // The process's peak resident memory in KiB; it only ever grows, so a rise means a real peak.
 long peakMemoryKiB() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    ::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return static_cast<long>(counters.PeakWorkingSetSize / 1024);
+#else
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+#endif
 }
 
 // `head` at the start of a file of `size` bytes that are otherwise holes.
 void writeSparse(const std::filesystem::path& p, const Bytes& head, std::uint64_t size) {
     test::writeBytes(p, head);
-    ASSERT_EQ(::truncate(p.c_str(), static_cast<off_t>(size)), 0);
+    std::filesystem::resize_file(p, size);
 }
 
 Bytes int32(std::int32_t v) {

@@ -5,32 +5,17 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace pyrelto {
 namespace {
 
 using test::bytes;
-
-// The id of a process that has certainly ended: a child that exits at once and has been reaped.
-std::uint64_t endedProcessId() {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return static_cast<std::uint64_t>(child);
-}
-
-void setAge(const std::filesystem::path& p, std::chrono::seconds age) {
-    const auto then = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() - age);
-    const timeval times[2] = {{then, 0}, {then, 0}};
-    ASSERT_EQ(::lutimes(p.c_str(), times), 0);
-}
 
 TEST(LeftoverTemporaryName, OnlyOurExactPatternNamesAProcess) {
     EXPECT_EQ(temporaryFileOwner(temporaryFileName(0x1a2b, 0xdeadbeef, 7)), 0x1a2bU);
@@ -53,6 +38,25 @@ TEST(LeftoverTemporaryName, OnlyOurExactPatternNamesAProcess) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(temporaryFileOwner(name));
     }
+}
+
+#ifndef _WIN32
+// The Windows counterpart is in windows_files_test.cpp.
+// The id of a process that has certainly ended: a child that exits at once and has been reaped.
+std::uint64_t endedProcessId() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return static_cast<std::uint64_t>(child);
+}
+
+void setAge(const std::filesystem::path& p, std::chrono::seconds age) {
+    const auto then = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() - age);
+    const timeval times[2] = {{then, 0}, {then, 0}};
+    ASSERT_EQ(::lutimes(p.c_str(), times), 0);
 }
 
 TEST(LeftoverTemporaries, SavingRemovesOnlyCertainlyStaleOnesOfOurs) {
@@ -106,6 +110,7 @@ TEST(LeftoverTemporaries, AnotherUsersLeftoverIsKept) {
     ASSERT_TRUE(writeFileSafely(test::name16(dir / "a.kal"), bytes({'n'})));
     EXPECT_TRUE(std::filesystem::exists(dir / name));
 }
+#endif
 
 } // namespace
 } // namespace pyrelto

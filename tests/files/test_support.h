@@ -13,8 +13,12 @@
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <iterator>
+#include <random>
+#include <stdexcept>
 #include <string>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 #include <vector>
 
 namespace pyrelto::test {
@@ -39,17 +43,29 @@ inline Bytes operator+(Bytes a, const Bytes& b) {
 class TempDir {
 public:
     TempDir() {
-        std::string templ = (std::filesystem::temp_directory_path() / "pyrelto-files-XXXXXX");
-        if (::mkdtemp(templ.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
+        const auto base = std::filesystem::temp_directory_path();
+        std::random_device random;
+        for (int attempt = 0;; ++attempt) {
+            auto candidate = base / ("pyrelto-files-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                path_ = std::move(candidate);
+                break;
+            }
+            if (attempt == 100) {
+                throw std::runtime_error("no temporary folder");
+            }
         }
-        path_ = templ;
         std::filesystem::permissions(path_, std::filesystem::perms(0755));
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     ~TempDir() {
         std::error_code ignored;
+        // Windows refuses to delete a file with the read-only attribute.
+        for (const auto& e : std::filesystem::recursive_directory_iterator(path_, ignored)) {
+            std::filesystem::permissions(e.path(), std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add, ignored);
+        }
         std::filesystem::remove_all(path_, ignored);
     }
     const std::filesystem::path& path() const { return path_; }
@@ -67,6 +83,13 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Takes every write permission away: no write bit on POSIX, the read-only attribute on Windows.
+inline void makeReadOnly(const std::filesystem::path& p) {
+    std::filesystem::permissions(p, std::filesystem::perms::owner_read |
+                                        std::filesystem::perms::group_read |
+                                        std::filesystem::perms::others_read);
+}
 
 inline std::u16string name16(const std::filesystem::path& p) {
     return p.u16string();
@@ -104,6 +127,7 @@ inline SheetSnapshot snapshot(const Sheet& sheet) {
     return s;
 }
 
+#ifndef _WIN32
 // A real file-size limit for this process: writes beyond it fail with EFBIG as on a full disk.
 // SIGXFSZ is ignored meanwhile, so the failure arrives as an error instead of ending the process.
 class FileSizeLimit {
@@ -126,5 +150,7 @@ private:
     rlimit old_{};
     void (*oldHandler_)(int) = nullptr;
 };
+
+#endif
 
 } // namespace pyrelto::test

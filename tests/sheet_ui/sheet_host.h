@@ -28,6 +28,10 @@ protected:
         host_->show();
         QApplication::setActiveWindow(host_.get());
         EXPECT_TRUE(QTest::qWaitForWindowActive(host_.get()));
+        // The window gave its first field the focus; each test enters the fields it types in.
+        if (QWidget* focused = QApplication::focusWidget()) {
+            focused->clearFocus();
+        }
     }
 
     SpinEditWidget* widget(FieldId id) const { return view_->numberWidget(id); }

@@ -1,6 +1,8 @@
 #include "sheet_host.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -212,6 +214,38 @@ TEST_F(SheetViewTest, TheWheelIsLeftToTheWindow) {
     widget(FieldId::List1Ed)->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(wheel(kunde, -120), 0);
     EXPECT_EQ(kunde->currentIndex(), 0);
+}
+
+TEST_F(SheetViewTest, CapitalUmlautsFitTheRowsOfTheCustomerDropDown) {
+    // Tahoma at the window's 11 pixels draws the dots of Ä, Ö and Ü one pixel above its ascent.
+    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"));
+    QComboBox* kunde = view_->kundeEd();
+    kunde->addItems({QStringLiteral("Ömer Öztürk"), QStringLiteral("Ärzte Übel"), QString()});
+    const struct {
+        const char* family;
+        int pixels;
+    } fonts[] = {{"Tahoma", 11}, {"DejaVu Sans", 13}, {"DejaVu Serif", 11}};
+    for (const auto& f : fonts) {
+        SCOPED_TRACE(std::string(f.family) + " " + std::to_string(f.pixels));
+        QFont font(QString::fromLatin1(f.family));
+        font.setPixelSize(f.pixels);
+        kunde->setFont(font);
+        kunde->view()->setFont(font);
+        kunde->showPopup();
+        const QFontMetrics metrics(kunde->view()->font());
+        for (int i = 0; i < kunde->count(); ++i) {
+            SCOPED_TRACE(kunde->itemText(i).toStdString());
+            const QRect row = kunde->view()->visualRect(kunde->model()->index(i, 0));
+            // The line is centred in the row; the marks reach above the line's ascent.
+            const int lineTop = row.top() + (row.height() - metrics.height()) / 2;
+            const QRect ink = metrics.boundingRect(QStringLiteral("ÄÖÜ"))
+                                  .translated(0, lineTop + metrics.ascent());
+            EXPECT_GE(ink.top(), row.top()) << "the dots are cut off";
+            EXPECT_LE(ink.bottom(), row.bottom());
+            EXPECT_GT(row.height(), 0) << "an empty name still has its line";
+        }
+        kunde->hidePopup();
+    }
 }
 
 } // namespace

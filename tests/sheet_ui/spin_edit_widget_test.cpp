@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -240,6 +241,54 @@ TEST_F(SpinEditWidgetTest, LeavingReformatsAndClamps) {
     }
     // While it read 9, all five material rows were shown; now the clamped 5 still shows them.
     EXPECT_FALSE(view_->row(RowId::Panel6)->isHidden());
+}
+
+TEST_F(SpinEditWidgetTest, AValueWiderThanItsFieldShowsItsEndAndTheWholeAsTooltip) {
+    SpinEditWidget* w = widget(FieldId::List1Ed);
+    const struct {
+        const char* name;
+        long double value;
+        bool cut;
+    } rows[] = {
+        {"fits", 12.5L, false},
+        {"too wide", 12345678901234.5L, true},
+        {"fits again", 7, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        sheet_.number(FieldId::List1Ed).SetValue(row.value);
+        const bool fits = w->fontMetrics().horizontalAdvance(w->text()) <
+                          w->spinButton()->x() -
+                              2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
+        ASSERT_EQ(fits, !row.cut) << "the value fits the field as the row says";
+        EXPECT_EQ(w->toolTip(), row.cut ? w->text() : QString());
+    }
+
+    // Typed wider, the tooltip follows; a wider field needs none.
+    type(FieldId::List1Ed, QStringLiteral("98765432109876"));
+    EXPECT_EQ(w->toolTip(), QStringLiteral("98765432109876"));
+    const QSize designed = w->size();
+    w->resize(400, designed.height());
+    EXPECT_EQ(w->toolTip(), QString());
+    w->resize(designed);
+    EXPECT_EQ(w->toolTip(), QStringLiteral("98765432109876"));
+
+    // A click near the start puts the cursor there and scrolls the start into view; leaving shows
+    // the end again, where the decimals are, though the text did not change.
+    leave(FieldId::List1Ed);
+    const QString whole = w->text();
+    ASSERT_EQ(whole, QStringLiteral("98765432109876,00"));
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(4, w->height() / 2));
+    w->home(false);
+    w->grab();
+    ASSERT_LT(w->cursorPosition(), 3);
+    leave(FieldId::List1Ed);
+    EXPECT_EQ(w->text(), whole);
+    w->grab(); // lays the text out as it will be painted
+    EXPECT_EQ(w->cursorPosition(), whole.size());
+    const QRect end = w->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    EXPECT_GT(end.left(), 0);
+    EXPECT_LT(end.left(), w->spinButton()->x()) << "the last digits are not under the button";
 }
 
 TEST_F(SpinEditWidgetTest, SwitchingToAnotherWindowIsNotLeaving) {

@@ -1,6 +1,14 @@
 #include "dialogs.h"
 #include "ui_test_support.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 #include <stdexcept>
 
 namespace pyrelto {
@@ -26,6 +34,57 @@ TEST(QtFileFilter, DescriptionPatternPairsBecomeQtFilters) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(qtFileFilter(QString::fromUtf16(row.filter)), QString::fromUtf16(row.expected));
     }
+}
+
+// Runs `act` on the modal window the real dialogs open next, as soon as it shows.
+void whenModalShows(std::function<void(QWidget*)> act) {
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            act(modal);
+        }
+    });
+    poll->start();
+}
+
+TEST(QtDialogsTest, EnterAnswersTheQuestionsDefaultButton) {
+    test::testApplication();
+    QtDialogs real;
+    for (const Dialogs::Answer answer : {Dialogs::Answer::No, Dialogs::Answer::Yes}) {
+        SCOPED_TRACE(answer == Dialogs::Answer::No ? "No" : "Yes");
+        QString title;
+        whenModalShows([&title](QWidget* modal) {
+            title = modal->windowTitle();
+            QTest::keyClick(modal, Qt::Key_Return);
+        });
+        EXPECT_EQ(real.question(nullptr, QStringLiteral("Löschen"),
+                                QStringLiteral("Wollen Sie den Kunden wirklich löschen?"), answer),
+                  answer);
+        EXPECT_EQ(title, QStringLiteral("Löschen"));
+    }
+}
+
+TEST(QtDialogsTest, ThePrinterSetUpSaysWhatItDoes) {
+    test::testApplication();
+    QtDialogs real;
+    QPrinter printer;
+    QString title;
+    QStringList buttons;
+    whenModalShows([&](QWidget* modal) {
+        title = modal->windowTitle();
+        if (auto* box = modal->findChild<QDialogButtonBox*>()) {
+            for (QAbstractButton* b : box->buttons())
+                if (box->buttonRole(b) == QDialogButtonBox::AcceptRole)
+                    buttons << b->text();
+        }
+        static_cast<QDialog*>(modal)->reject();
+    });
+    EXPECT_FALSE(real.printerSetup(nullptr, printer)) << "cancelled";
+    EXPECT_EQ(title, QStringLiteral("Drucker einrichten"));
+    EXPECT_EQ(buttons, QStringList{QStringLiteral("OK")});
 }
 
 class ErrorReportTest : public UiTest {};

@@ -74,15 +74,16 @@ void FakeDialogs::message(QWidget*, const QString& caption, const QString& text,
     messages.push_back({caption, text, icon});
 }
 
-Dialogs::Answer FakeDialogs::question(QWidget*, const QString& caption, const QString& text) {
-    questions.push_back({caption, text, Icon::Question});
+Dialogs::Answer FakeDialogs::question(QWidget*, const QString& caption, const QString& text,
+                                      Answer defaultAnswer) {
+    questions.push_back({caption, text, defaultAnswer});
     if (questionAnswers.empty()) {
         ADD_FAILURE() << "a question nobody expected: " << toStd(text);
         return Answer::Cancel;
     }
-    const Answer answer = questionAnswers.front();
+    const std::optional<Answer> answer = questionAnswers.front();
     questionAnswers.pop_front();
-    return answer;
+    return answer.value_or(defaultAnswer);
 }
 
 bool FakeDialogs::printerSetup(QWidget*, QPrinter&) {

@@ -37,6 +37,11 @@ public:
         QString text;
         Icon icon;
     };
+    struct Question {
+        QString caption;
+        QString text;
+        Answer defaultAnswer;
+    };
     struct FileRequest {
         bool save;
         QString filter;
@@ -48,19 +53,21 @@ public:
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
                                         const QString& defaultSuffix) override;
     void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
-    Answer question(QWidget* parent, const QString& caption, const QString& text) override;
+    Answer question(QWidget* parent, const QString& caption, const QString& text,
+                    Answer defaultAnswer) override;
     void beep() override { ++beeps; }
     bool printerSetup(QWidget* parent, QPrinter& printer) override;
 
     // What the next file dialogs answer, in order; nothing is "Cancel". A dialog without a queued
     // answer fails the test.
     std::deque<std::optional<QString>> fileAnswers;
-    std::deque<Answer> questionAnswers;
+    // Nothing: the user presses Enter, which takes the question's default button.
+    std::deque<std::optional<Answer>> questionAnswers;
     std::deque<bool> printerSetupAnswers;
 
     std::vector<FileRequest> fileRequests;
     std::vector<Message> messages;
-    std::vector<Message> questions; // icon Question
+    std::vector<Question> questions;
     int printerSetups = 0;
     int beeps = 0;
 };

@@ -2,7 +2,8 @@
 """Time from process start to the first painted main window, without a file and with one.
 
 Runs pyrelto_startup_probe (the program's own start, stopped at the window's first paint) RUNS
-times in each case and prints the median and the spread. Use a Release build; under Xvfb set
+times in each case, and as often a minimal Qt window of the same size, and prints the median, the
+spread and the ratio to the minimal window. Use a Release build; under Xvfb set
 QT_QPA_PLATFORM=xcb to include the X server, otherwise the offscreen platform is used.
 
     tests/app/tools/measure_startup.py BUILD_DIR [RUNS]
@@ -60,16 +61,20 @@ def main():
         with open(sample, "wb") as f:
             f.write(sample_calculation())
         run(probe, [], env)  # warm the page cache
-        cases = (("without a file", []), ("with a file", [sample]))
+        cases = (("minimal window", ["--minimal"]), ("without a file", []),
+                 ("with a file", [sample]))
         # Taken in turns, so that a busy moment of the machine does not fall on one case only.
         results = {name: [] for name, _ in cases}
         for _ in range(runs):
             for name, args in cases:
                 results[name].append(run(probe, args, env))
+        minimal = statistics.median(results["minimal window"])
         for name, _ in cases:
             times = sorted(results[name])
-            print(f"{env['QT_QPA_PLATFORM']:9} {name:15} median {statistics.median(times):7.1f} ms"
-                  f"  (min {times[0]:.1f}, max {times[-1]:.1f}, {runs} runs)")
+            median = statistics.median(times)
+            print(f"{env['QT_QPA_PLATFORM']:9} {name:15} median {median:7.1f} ms"
+                  f"  (min {times[0]:.1f}, max {times[-1]:.1f}, {runs} runs)"
+                  f"  {median / minimal:.2f} x minimal")
 
 
 if __name__ == "__main__":
