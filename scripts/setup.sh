@@ -22,6 +22,7 @@ packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3
           wine               # scripts/test_windows.sh: the wine and wineboot commands
           clang-format       # the format leg of scripts/test.sh
           clang-tidy         # the tidy leg of scripts/test.sh
+          ccache             # scripts/test.sh: rebuilds of unchanged files come from the cache
           )
 missing=()
 for p in "${packages[@]}"; do

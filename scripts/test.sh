@@ -82,6 +82,13 @@ run_leg() {
 }
 
 scripts/setup.sh asan
+# Every leg configures again, so the launcher reaches them all once setup has installed it.
+# Six build folders compile mostly the same files; the cache keys on paths relative to the
+# checkout, so another clone of the same commit reuses them too.
+if command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+fi
 legs=("$@")
 if [ ${#legs[@]} -eq 0 ]; then
   legs=(
