@@ -133,7 +133,14 @@ TFormStorage::TFormStorage(QWidget& window, Sheet& sheet, SettingsStore& store,
 std::u16string TFormStorage::screenSuffix() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize size = screen ? screen->geometry().size() : QSize(0, 0);
-    return u"(" + number(size.width()) + u"x" + number(size.height()) + u")";
+    // Appended piece by piece: GCC 12 misreads a chain of + on these strings as an overlapping
+    // copy (-Wrestrict) in a Release build.
+    std::u16string suffix = u"(";
+    suffix += number(size.width());
+    suffix += u'x';
+    suffix += number(size.height());
+    suffix += u')';
+    return suffix;
 }
 
 int TFormStorage::pixelsPerInch() {

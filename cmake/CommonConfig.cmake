@@ -17,18 +17,15 @@ add_library(pyrelto_qt_common INTERFACE)
 target_link_libraries(pyrelto_qt_common INTERFACE pyrelto_common)
 target_compile_definitions(pyrelto_qt_common INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_CONTEXTLESS_CONNECT)
 
-# One test executable per folder, registered with CTest case by case.
+# One test executable per folder, registered with CTest once: a process per test case would spend
+# most of the run starting up. GoogleTest names every failing case in the output
+# (ctest --output-on-failure), and the executable runs any single case with --gtest_filter.
 function(pyrelto_add_test name)
   cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main pyrelto_common)
-  include(GoogleTest)
-  if(CMAKE_CROSSCOMPILING)
-    # Each start costs a whole emulator start: one run per program, not one per case.
-    add_test(NAME ${name} COMMAND ${name})
-  elseif(T_GUI)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
-  else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  if(T_GUI)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()
 endfunction()

@@ -16,7 +16,7 @@ namespace pyrelto {
 
 // Twenty texts of the greatest length and every number take about 10 MiB; a larger file is
 // refused as damaged before it is read.
-inline constexpr std::uint64_t kMaxCalculationFileBytes = 16 * 1024 * 1024;
+inline constexpr std::uint64_t kMaxCalculationFileBytes = std::uint64_t{16} * 1024 * 1024;
 
 // Longer names are refused with an IoError before the disk is touched.
 inline constexpr std::size_t kMaxFileNameLength = 259;

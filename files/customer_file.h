@@ -44,7 +44,7 @@ private:
 // A contractor's customers fill some kilobytes; this leaves room for thousands of very long names.
 // A larger file is refused as damaged before it is read, and a list that would need a larger one
 // is not written.
-inline constexpr std::uint64_t kMaxCustomerFileBytes = 64 * 1024 * 1024;
+inline constexpr std::uint64_t kMaxCustomerFileBytes = std::uint64_t{64} * 1024 * 1024;
 
 // The names of an open customer list stream; a count of 0 or below gives no names. Throws
 // DamagedCustomerFile. Memory stays within a small multiple of the stream's size.

@@ -31,7 +31,7 @@ MaterialPreset readMaterialPreset(ByteReader& in);
 // FileMessage::cannotCreate() or IoError; a failure leaves any old file as it was.
 // One text of the greatest length and five numbers take about 512 KiB; a larger file is refused as
 // damaged before it is read.
-inline constexpr std::uint64_t kMaxMaterialPresetBytes = 1024 * 1024;
+inline constexpr std::uint64_t kMaxMaterialPresetBytes = std::uint64_t{1024} * 1024;
 
 void savemat(std::u16string_view fname, const MaterialPreset& preset);
 // Reads a whole preset (the file is opened for reading only). Throws FileMessage::cannotOpen()

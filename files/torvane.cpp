@@ -58,7 +58,7 @@ template <typename T> T readScalar(ByteReader& in) {
     return fromLittleEndian<T>(bytes);
 }
 
-constexpr std::size_t kReadBuffer = 64 * 1024;
+constexpr std::size_t kReadBuffer = std::size_t{64} * 1024;
 
 } // namespace
 

@@ -20,6 +20,9 @@ packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3
           googletest         # scripts/test_windows.sh: GoogleTest's sources, built for Windows
           wine64             # scripts/test_windows.sh: runs the Windows test programs
           wine               # scripts/test_windows.sh: the wine and wineboot commands
+          clang-format       # the format leg of scripts/test.sh
+          clang-tidy         # the tidy leg of scripts/test.sh
+          ccache             # scripts/test.sh: rebuilds of unchanged files come from the cache
           qt6-svg-dev        # SVG logos on the offer
           )
 missing=()

@@ -299,7 +299,8 @@ std::u16string formatFixed(long double v, int decimals, char16_t separator) {
     }
 
     std::u16string out;
-    out.reserve(static_cast<std::size_t>(std::max(x.exponent, 1) + decimals + 8));
+    out.reserve(static_cast<std::size_t>(std::max(x.exponent, 1)) +
+                static_cast<std::size_t>(decimals) + 8);
     if (std::signbit(v)) {
         out.push_back(u'-');
     }

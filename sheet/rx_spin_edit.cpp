@@ -31,7 +31,7 @@ void notify(const std::vector<Observer*>& observers, Call call) {
     if (observers.empty()) {
         return;
     }
-    const auto copy = observers;
+    const std::vector<Observer*> copy(observers.begin(), observers.end());
     for (Observer* o : copy) {
         call(*o);
     }

@@ -115,7 +115,7 @@ public:
 // The longest text a field may hold, in UTF-16 units: ample for any description or name (about a
 // hundred typed pages), and the bound under which the data files keep every text. A longer one in
 // a file is taken as damage, so that a corrupt length cannot make a reader allocate gigabytes.
-inline constexpr std::size_t kMaxTextLength = 256 * 1024;
+inline constexpr std::size_t kMaxTextLength = std::size_t{256} * 1024;
 
 // A single-line text field of the sheet (descriptions, customer name, currency). No rule is bound
 // to it; its observers keep widgets in step with programmatic writes.

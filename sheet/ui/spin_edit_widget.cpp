@@ -94,7 +94,7 @@ void SpinButton::mousePressEvent(QMouseEvent* event) {
     if (pressed_ == Half::None) {
         return;
     }
-    repeatTimer_.start(kInitialRepeatMs);
+    repeatTimer_.start(initialRepeatMs_);
     field_.stepFromButton(pressed_ == Half::Up);
 }
 
@@ -116,7 +116,7 @@ void SpinButton::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void SpinButton::repeat() {
-    repeatTimer_.setInterval(kRepeatMs);
+    repeatTimer_.setInterval(repeatMs_);
     if (pressed_ != Half::None && pointerInside_) {
         field_.step(pressed_ == Half::Up);
     }

@@ -16,8 +16,8 @@ class SpinEditWidget;
 
 // The square spin button, split by its diagonal from the lower-left to the upper-right corner:
 // a press in the upper-left half steps up, in the lower-right half down. Held down, it repeats
-// after kInitialRepeatMs and then every kRepeatMs, pausing while the pointer is outside the
-// pressed half.
+// after kInitialRepeatMs and then every kRepeatMs (unless told other times), pausing while the
+// pointer is outside the pressed half.
 class SpinButton final : public QWidget {
 public:
     static constexpr int kInitialRepeatMs = 400;
@@ -28,6 +28,12 @@ public:
     explicit SpinButton(SpinEditWidget& field);
     Half halfAt(QPointF pos) const;
     Half pressedHalf() const noexcept { return pressed_; }
+    // Tests shorten the times, so that a held button repeats within milliseconds.
+    void setRepeatTiming(int initialMs, int repeatMs) noexcept {
+        initialRepeatMs_ = initialMs;
+        repeatMs_ = repeatMs;
+    }
+    int initialRepeatMs() const noexcept { return initialRepeatMs_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -43,6 +49,8 @@ private:
     QTimer repeatTimer_;
     Half pressed_ = Half::None;
     bool pointerInside_ = false;
+    int initialRepeatMs_ = kInitialRepeatMs;
+    int repeatMs_ = kRepeatMs;
 };
 
 class SpinEditWidget final : public QLineEdit, private TRxSpinEditObserver {

@@ -55,7 +55,7 @@ protected:
         }
         s.text(FieldId::KundeEd).setText(u"Müller Bedachungen");
         s.text(FieldId::Waehr15Ed).setText(u"€");
-        const QString path = tempPath(QStringLiteral("beispiel.kal"));
+        QString path = tempPath(QStringLiteral("beispiel.kal"));
         dialogs_.fileAnswers.push_back(path);
         form->Speichernunter1Click();
         EXPECT_TRUE(dialogs_.messages.empty());
@@ -322,7 +322,8 @@ TEST(RegionalSettings, TheFieldsFollowTheSystemLocale) {
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=RegionalSettingsChild.*")});
+                    {QStringLiteral("--gtest_filter=RegionalSettingsChild.*"),
+                     QStringLiteral("--gtest_also_run_disabled_tests")});
         ASSERT_TRUE(child.waitForFinished(120000));
         const QByteArray out = child.readAllStandardOutput();
         EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
@@ -332,7 +333,8 @@ TEST(RegionalSettings, TheFieldsFollowTheSystemLocale) {
 
 class RegionalSettingsChild : public UiTest {};
 
-TEST_F(RegionalSettingsChild, FieldsUseTheSeparatorOfTheEnvironment) {
+// Disabled: only the test above runs it, in a child process with other regional settings.
+TEST_F(RegionalSettingsChild, DISABLED_FieldsUseTheSeparatorOfTheEnvironment) {
     const QByteArray expected = qgetenv("PYRELTO_EXPECT_SEPARATOR");
     if (expected.isEmpty()) {
         GTEST_SKIP() << "run by RegionalSettings.TheFieldsFollowTheSystemLocale";

@@ -11,6 +11,7 @@
 #endif
 
 #ifdef PYRELTO_ASAN
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the name AddressSanitizer looks for.
 extern "C" const char* __asan_default_options() {
     return "max_allocation_size_mb=64:allocator_may_return_null=0";
 }

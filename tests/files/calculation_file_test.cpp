@@ -238,7 +238,7 @@ TEST_F(CalculationFileTest, DamagedFileLeavesTheSheetExactlyAsBefore) {
     fill(source, 1);
     const Bytes valid = emptyTextImage(source);
     const DamagedCase cases[] = {
-        {"empty file", [](Bytes) { return Bytes{}; }, "Read beyond end of file"},
+        {"empty file", [](const Bytes&) { return Bytes{}; }, "Read beyond end of file"},
         {"cut inside entry 10",
          [](Bytes b) {
              // Bez5Ed (entry 10, offset 36) claims 3 units, the file ends after one of them.

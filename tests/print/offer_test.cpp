@@ -4,6 +4,7 @@
 #include "decimal_text.h"
 #include "offer.h"
 #include "printout.h"
+#include "qt_app_environment.h"
 #include "sheet.h"
 
 #include <QFile>
@@ -23,7 +24,7 @@ namespace {
 
 using F = FieldId;
 
-// The application comes from the environment printout_test.cpp registers for this program.
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new test::QtAppEnvironment);
 
 std::string str(const QString& text) {
     return text.toStdString();

@@ -104,6 +104,8 @@ TEST_F(SpinEditWidgetTest, EnteringSelectsTheTextExceptByAClickInIt) {
 
 TEST_F(SpinEditWidgetTest, AHeldButtonRepeatsPausesOutsideItsHalfAndStopsOnRelease) {
     SpinButton* b = button(FieldId::List1Ed);
+    // A tenth of the program's times; the order of events is what is tested.
+    b->setRepeatTiming(SpinButton::kInitialRepeatMs / 10, SpinButton::kRepeatMs / 10);
     auto value = [&] { return static_cast<int>(sheet_.number(FieldId::List1Ed).GetValue()); };
     QTest::mousePress(b, Qt::LeftButton, {}, upperLeft(FieldId::List1Ed));
     EXPECT_EQ(value(), 1) << "one step at the press, the repeat comes later";
@@ -112,7 +114,7 @@ TEST_F(SpinEditWidgetTest, AHeldButtonRepeatsPausesOutsideItsHalfAndStopsOnRelea
     // In the other half the repeat pauses ...
     QTest::mouseMove(b, lowerRight(FieldId::List1Ed));
     const int paused = value();
-    QTest::qWait(3 * SpinButton::kInitialRepeatMs);
+    QTest::qWait(3 * b->initialRepeatMs());
     EXPECT_EQ(value(), paused);
     // ... and goes on when the pointer comes back.
     QTest::mouseMove(b, upperLeft(FieldId::List1Ed));
@@ -120,7 +122,7 @@ TEST_F(SpinEditWidgetTest, AHeldButtonRepeatsPausesOutsideItsHalfAndStopsOnRelea
 
     QTest::mouseRelease(b, Qt::LeftButton, {}, upperLeft(FieldId::List1Ed));
     const int released = value();
-    QTest::qWait(3 * SpinButton::kInitialRepeatMs);
+    QTest::qWait(3 * b->initialRepeatMs());
     EXPECT_EQ(value(), released);
     EXPECT_EQ(rulesRun("List1EdChange"), released) << "one rule run per step";
 }

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 // Fontconfig keeps a cache for the life of the process that LeakSanitizer takes for a leak.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the name LeakSanitizer looks for.
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n";
 }
@@ -35,6 +36,21 @@ QApplication& testApplication() {
     return *app;
 }
 
+namespace {
+
+// Takes the name out rather than copying the optional: GCC's optimiser reports a copied
+// std::optional<QString> as maybe uninitialized (a false positive in a Release build).
+std::optional<QString> takeFront(std::deque<std::optional<QString>>& answers) {
+    const bool cancel = !answers.front().has_value();
+    QString name = cancel ? QString() : std::move(*answers.front());
+    answers.pop_front();
+    if (cancel)
+        return std::nullopt;
+    return name;
+}
+
+} // namespace
+
 std::optional<QString> FakeDialogs::openFileName(QWidget*, const QString& filter,
                                                  const QString& defaultSuffix) {
     fileRequests.push_back({false, filter, defaultSuffix});
@@ -42,9 +58,7 @@ std::optional<QString> FakeDialogs::openFileName(QWidget*, const QString& filter
         ADD_FAILURE() << "an open dialog nobody expected";
         return std::nullopt;
     }
-    auto answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+    return takeFront(fileAnswers);
 }
 
 std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString& filter,
@@ -55,9 +69,7 @@ std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString& filter
         ADD_FAILURE() << "a save dialog nobody expected";
         return std::nullopt;
     }
-    auto answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+    return takeFront(fileAnswers);
 }
 
 void FakeDialogs::message(QWidget*, const QString& caption, const QString& text, Icon icon) {

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../../.."
 build=${1:-build/dev}
-out=$(PYRELTO_KEEP_OFFER=1 QT_QPA_PLATFORM=offscreen "$build/tests/print/print_tests" \
+out=$(PYRELTO_KEEP_OFFER=1 QT_QPA_PLATFORM=offscreen "$build/tests/print/offer_tests" \
         --gtest_filter='OfferTest.WorkedExampleShowsTheSellingSideOnly')
 folder=$(sed -n 's/^offers kept in //p' <<<"$out")
 pdftoppm -r 110 -png -f 1 -singlefile "$folder/a.pdf" docs/offer
