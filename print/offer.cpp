@@ -459,7 +459,7 @@ private:
     void addParagraphs(const QString& text, const QFont& font, double spacingAfter) {
         const QStringList lines = wrap(text, font, x(mm::kRight - mm::kLeft));
         for (qsizetype i = 0; i < lines.size(); ++i) {
-            const QString lineText = lines.at(i);
+            const QString& lineText = lines.at(i);
             const double h = line(font) * 1.15 + (i + 1 == lines.size() ? spacingAfter : 0);
             flow_.push_back({h, [this, lineText, font](QPainter& p, double top) {
                                  drawLine(p,
@@ -512,10 +512,10 @@ private:
                 const bool first = l == 0;
                 const bool lastLine = l + 1 == lines.size();
                 const double rowHeight = rowLine + (first ? padTop : 0) + (lastLine ? x(0.8) : 0);
-                const QString text = lines.at(l);
+                const QString& text = lines.at(l);
                 flow_.push_back(
                     {rowHeight,
-                     [this, position, text, first, lastLine, padTop, rowLine, &font,
+                     [this, position, text, first, padTop, rowLine, &font,
                       rule = lastLine && i + 1 < offer_.positions.size() &&
                              !offer_.positions[i + 1].total.isEmpty()](QPainter& p, double top) {
                          const double y = top + (first ? padTop : 0);
