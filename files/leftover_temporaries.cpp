@@ -1,6 +1,7 @@
 #include "leftover_temporaries.h"
 
 #include <charconv>
+#include <type_traits>
 
 namespace pyrelto {
 
@@ -63,7 +64,9 @@ void removeLeftoverTemporaries(const platform::NativeName& folder) noexcept {
             // Our names are plain ASCII on every system; anything else is not ours.
             std::string name;
             for (const auto c : entry) {
-                const auto unit = static_cast<std::uint32_t>(c);
+                // Through the unsigned type of the same width: a char above 0x7F stays above it.
+                const auto unit = static_cast<std::uint32_t>(
+                    static_cast<std::make_unsigned_t<std::remove_cv_t<decltype(c)>>>(c));
                 if (unit == 0 || unit >= 0x80) {
                     name.clear();
                     break;
