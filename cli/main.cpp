@@ -9,6 +9,22 @@
 #include "cli_qt_steps.h"
 #endif
 
+namespace {
+
+// The PDF steps exist only in builds with Qt; their application is released before exit.
+int runSteps(const std::vector<std::string>& args) {
+#ifdef PYRELTO_CLI_QT_STEPS
+    const auto extra = pyrelto::qtCliSteps();
+    const int status = pyrelto::runCli(args, std::cout, std::cerr, extra);
+    pyrelto::releaseCliApplication();
+    return status;
+#else
+    return pyrelto::runCli(args, std::cout, std::cerr);
+#endif
+}
+
+} // namespace
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -29,25 +45,11 @@ int wmain(int argc, wchar_t** argv) {
     if (::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR) {
         ::SetConsoleOutputCP(CP_UTF8);
     }
-#ifdef PYRELTO_CLI_QT_STEPS
-    const auto extra = pyrelto::qtCliSteps();
-    const int status = pyrelto::runCli(args, std::cout, std::cerr, extra);
-    pyrelto::releaseCliApplication();
-    return status;
-#else
-    return pyrelto::runCli(args, std::cout, std::cerr);
-#endif
+    return runSteps(args);
 }
 #else
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-#ifdef PYRELTO_CLI_QT_STEPS
-    const auto extra = pyrelto::qtCliSteps();
-    const int status = pyrelto::runCli(args, std::cout, std::cerr, extra);
-    pyrelto::releaseCliApplication();
-    return status;
-#else
-    return pyrelto::runCli(args, std::cout, std::cerr);
-#endif
+    return runSteps(args);
 }
 #endif
