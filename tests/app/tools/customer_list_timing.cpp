@@ -11,6 +11,7 @@
 #include "application.h"
 #include "customer_file.h"
 #include "customer_tab.h"
+#include "sample_customer_names.h"
 #include "sheet_view.h"
 
 #include <QAbstractItemView>
@@ -24,7 +25,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <random>
 #include <vector>
 
 #if __has_include(<valgrind/callgrind.h>)
@@ -35,23 +35,6 @@
 namespace {
 
 using pyrelto::TMainForm;
-
-// Names as a firm collects them over the years: mixed lengths, sorted as the program saves them.
-std::vector<std::u16string> customerNames(int n) {
-    std::mt19937 rng(42);
-    std::uniform_int_distribution<int> letter(0, 25);
-    std::uniform_int_distribution<int> length(4, 24);
-    std::vector<std::u16string> names;
-    names.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        std::u16string name(static_cast<std::size_t>(length(rng)), u'a');
-        for (auto& c : name)
-            c = static_cast<char16_t>(u'a' + letter(rng));
-        name[0] = static_cast<char16_t>(name[0] - 32);
-        names.push_back(std::move(name));
-    }
-    return names;
-}
 
 // Lets every pending layout and paint happen.
 void settle() {
@@ -156,7 +139,7 @@ int main(int argc, char** argv) {
     std::printf("%9s %12s %12s %12s %12s %12s   (median of %d, ms)\n", "names", "first paint",
                 "drop-down", "new", "rename", "delete", repeats);
     for (const int n : sizes) {
-        auto names = customerNames(n);
+        auto names = pyrelto::sampleCustomerNames(n);
         std::sort(names.begin(), names.end());
         pyrelto::writeCustomerFile(file, names, false);
         Figures f;
