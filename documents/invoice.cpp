@@ -261,6 +261,10 @@ InvoiceTotals computeTotals(const Invoice& invoice) {
     return totals;
 }
 
+InvoiceCents skontoAmount(const Invoice& invoice, const InvoiceTotals& totals) {
+    return invoice.skonto ? percentOf(totals.duePayable, invoice.skonto->percentHundredths) : 0;
+}
+
 std::string labourShareNote(const InvoiceTotals& totals) {
     if (totals.labourNet == 0) {
         return {};

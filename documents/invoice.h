@@ -164,6 +164,10 @@ InvoiceCents percentOf(InvoiceCents amount, int hundredths);
 // Throws std::invalid_argument on amounts beyond what a cent count can hold.
 InvoiceTotals computeTotals(const Invoice& invoice);
 
+// What the customer may deduct from the amount due when paying within the Skonto days; 0 without
+// Skonto.
+InvoiceCents skontoAmount(const Invoice& invoice, const InvoiceTotals& totals);
+
 // The § 35a line for the customer's tax return, or empty when there is no labour share.
 std::string labourShareNote(const InvoiceTotals& totals);
 

@@ -104,6 +104,11 @@ TEST(InvoiceArithmetic, FinalInvoiceDeductsEveryPartialGross) {
     EXPECT_EQ(totals.prepaid, 393934);
     EXPECT_EQ(totals.duePayable, 324179);
     EXPECT_EQ(totals.prepaid + totals.duePayable, totals.grandTotal);
+
+    Invoice withSkonto = final;
+    withSkonto.skonto = Skonto{10, 200};
+    EXPECT_EQ(skontoAmount(withSkonto, totals), 6484) << "2 % of the amount due, 64,8358 €";
+    EXPECT_EQ(skontoAmount(final, totals), 0);
 }
 
 TEST(InvoiceArithmetic, CreditNoteReferstoTheOriginalAndMirrorsItsAmounts) {
