@@ -140,7 +140,7 @@ void XmlWriter::indent() {
 }
 
 void XmlWriter::open(std::string_view name,
-                     std::vector<std::pair<std::string_view, std::string>> attributes) {
+                     const std::vector<std::pair<std::string_view, std::string>>& attributes) {
     indent();
     out_ += '<';
     out_ += name;
@@ -168,7 +168,7 @@ void XmlWriter::close() {
 }
 
 void XmlWriter::element(std::string_view name, std::string_view text,
-                        std::vector<std::pair<std::string_view, std::string>> attributes) {
+                        const std::vector<std::pair<std::string_view, std::string>>& attributes) {
     indent();
     out_ += '<';
     out_ += name;

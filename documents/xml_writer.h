@@ -26,11 +26,11 @@ public:
     XmlWriter();
 
     void open(std::string_view name,
-              std::vector<std::pair<std::string_view, std::string>> attributes = {});
+              const std::vector<std::pair<std::string_view, std::string>>& attributes = {});
     void close();
     // <name attributes...>text</name> in one step.
     void element(std::string_view name, std::string_view text,
-                 std::vector<std::pair<std::string_view, std::string>> attributes = {});
+                 const std::vector<std::pair<std::string_view, std::string>>& attributes = {});
 
     // The document; every element opened must have been closed.
     const std::string& finish();

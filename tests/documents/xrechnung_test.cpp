@@ -186,8 +186,10 @@ TEST(XRechnungReadBack, AmountsToTheCent) {
             row.lineTotals);
         EXPECT_EQ(xml.texts(settlement + "/ram:ApplicableTradeTax").size(), row.vatByRate.size());
         for (const auto& [rate, amounts] : row.vatByRate) {
-            const std::string tax =
-                settlement + "/ram:ApplicableTradeTax[ram:RateApplicablePercent='" + rate + "']";
+            std::string tax = settlement;
+            tax += "/ram:ApplicableTradeTax[ram:RateApplicablePercent='";
+            tax += rate;
+            tax += "']";
             EXPECT_EQ(xml.text(tax + "/ram:BasisAmount"), amounts.first) << rate;
             EXPECT_EQ(xml.text(tax + "/ram:CalculatedAmount"), amounts.second) << rate;
         }
