@@ -9,6 +9,9 @@ namespace pyrelto {
 
 namespace {
 
+// Ten years: beyond any real payment term, and it bounds the day-by-day date arithmetic.
+constexpr int maxPaymentDays = 3650;
+
 bool isLeap(int year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
@@ -313,7 +316,8 @@ std::vector<std::string> missingItems(const Invoice& invoice) {
     need(std::all_of(invoice.lines.begin(), invoice.lines.end(),
                      [](const InvoiceLine& line) { return !line.unitCode.empty(); }),
          "Eine Position hat keine Einheit.");
-    need(invoice.paymentDays >= 0, "Das Zahlungsziel ist negativ.");
+    need(invoice.paymentDays >= 0 && invoice.paymentDays <= maxPaymentDays,
+         "Das Zahlungsziel muss zwischen 0 und 3650 Tagen liegen.");
     if (invoice.taxCase == TaxCase::ReverseCharge) {
         need(!blank(invoice.buyer.vatId), "Für § 13b UStG fehlt die USt-IdNr. des Kunden.");
         need(!invoice.privateCustomer,
@@ -323,8 +327,8 @@ std::vector<std::string> missingItems(const Invoice& invoice) {
         need(!blank(invoice.originalNumber), "Die Nummer der Rechnung, die storniert wird, fehlt.");
     }
     if (invoice.skonto) {
-        need(invoice.skonto->days > 0 && invoice.skonto->percentHundredths > 0 &&
-                 invoice.skonto->percentHundredths < 10000,
+        need(invoice.skonto->days > 0 && invoice.skonto->days <= maxPaymentDays &&
+                 invoice.skonto->percentHundredths > 0 && invoice.skonto->percentHundredths < 10000,
              "Die Skonto-Angabe ist unvollständig (Tage und Prozent).");
     }
     try {

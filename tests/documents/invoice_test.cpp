@@ -187,6 +187,13 @@ TEST(InvoiceValidation, ListsEachMissingItemInGerman) {
              i.issueDate = {2026, 2, 30};
          },
          "Das Rechnungsdatum fehlt."},
+        {"payment days beyond reason", [](Invoice& i) { i.paymentDays = 2'000'000'000; },
+         "Das Zahlungsziel muss zwischen 0 und 3650 Tagen liegen."},
+        {"skonto without percent",
+         [](Invoice& i) {
+             i.skonto = Skonto{10, 0};
+         },
+         "Die Skonto-Angabe ist unvollständig (Tage und Prozent)."},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
