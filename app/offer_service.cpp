@@ -4,6 +4,8 @@
 #include "customer_file.h"
 #include "field_catalogue.h"
 #include "printout.h"
+#include "qt_date.h"
+#include "qt_text.h"
 #include "safe_write.h"
 #include "settings_store.h"
 #include "sheet.h"
@@ -24,7 +26,7 @@ namespace {
 // The stored names of the firm data, each with the member it fills.
 struct FirmValue {
     std::u16string_view name;
-    QString FirmData::*member;
+    std::u16string FirmData::*member;
 };
 constexpr std::array<FirmValue, 14> kFirmValues{{
     {u"Firma", &FirmData::name},
@@ -63,7 +65,7 @@ FirmData readFirmData(const SettingsStore& store) {
     FirmData firm;
     for (const FirmValue& value : kFirmValues)
         if (const auto text = store.readString(value.name))
-            firm.*value.member = QString::fromStdU16String(*text);
+            firm.*value.member = *text;
     // Not stored yet: the texts a contractor starts from.
     if (store.kind(u"Zahlungsbedingungen") == SettingsStore::ValueKind::Missing)
         firm.paymentTerms = FirmData::defaultPaymentTerms();
@@ -75,7 +77,7 @@ FirmData readFirmData(const SettingsStore& store) {
 bool writeFirmData(SettingsStore& store, const FirmData& firm) {
     bool written = true;
     for (const FirmValue& value : kFirmValues)
-        written = store.writeString(value.name, (firm.*value.member).toStdU16String()) && written;
+        written = store.writeString(value.name, firm.*value.member) && written;
     return store.commit() && written;
 }
 
@@ -191,12 +193,13 @@ QString copyLogo(const QString& source) {
 
 OfferChoices newOfferChoices(const Sheet& sheet, const SettingsStore& counter, const QDate& today) {
     OfferChoices choices;
-    choices.number = nextOfferNumber(counter, today);
-    choices.date = today;
-    choices.validUntil = today.addDays(28);
-    choices.recipientName = QString::fromStdU16String(sheet.shownText(FieldId::KundeEd)).trimmed();
+    choices.number = nextOfferNumber(counter, today).toStdU16String();
+    choices.date = toDate(today);
+    choices.validUntil = toDate(today.addDays(28));
+    const QString recipient = toQString(sheet.shownText(FieldId::KundeEd)).trimmed();
+    choices.recipientName = recipient.toStdU16String();
     try {
-        choices.recipientAddress = rememberedAddress(choices.recipientName);
+        choices.recipientAddress = rememberedAddress(recipient).toStdU16String();
     } catch (const IoError&) {
         // A damaged address file leaves the address to be typed; writing it later keeps the
         // damaged file aside.
@@ -208,9 +211,10 @@ OfferChoices newOfferChoices(const Sheet& sheet, const SettingsStore& counter, c
 }
 
 void offerIssued(const OfferDocument& offer, SettingsStore& counter) {
-    if (!recordOfferNumber(counter, offer.choices.number))
+    if (!recordOfferNumber(counter, toQString(offer.choices.number)))
         throw IoError::damaged("Die Angebotsnummer konnte nicht gespeichert werden");
-    rememberAddress(offer.choices.recipientName, offer.choices.recipientAddress);
+    rememberAddress(toQString(offer.choices.recipientName),
+                    toQString(offer.choices.recipientAddress));
 }
 
 } // namespace pyrelto

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
+class QPagedPaintDevice;
 class QPrinter;
 
 namespace pyrelto {
@@ -71,5 +72,9 @@ QString printerProblem(const QPrinter& printer);
 // the printout runs over one page. Returns the number of pages. Throws PrintError when there is
 // no printer to print on or the printer fails.
 int printSheet(const Sheet& sheet, QPrinter& printer, const QDate& date);
+
+// The pages of printSheet on any paged device (a printer, a PDF writer), without the printer
+// checks. Returns the number of pages; throws PrintError when the device fails.
+int paintSheet(const Sheet& sheet, QPagedPaintDevice& device, const QDate& date);
 
 } // namespace pyrelto

@@ -136,7 +136,8 @@ TEST_F(OfferCommandsTest, FirmDataRefusesAWrongIbanAndKeepsTheWindowsValues) {
 
     dialogs_.formAnswers.push_back([this](QDialog& dialog) {
         auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
-        EXPECT_EQ(firm.paymentEdit->toPlainText(), FirmData::defaultPaymentTerms());
+        EXPECT_EQ(firm.paymentEdit->toPlainText().toStdU16String(),
+                  FirmData::defaultPaymentTerms());
         firm.nameEdit->setText(QStringLiteral("Bedachungen Kramer GmbH"));
         firm.ibanEdit->setText(QStringLiteral("DE89370400440532013001"));
         firm.accept();
