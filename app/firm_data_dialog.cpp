@@ -1,9 +1,10 @@
 #include "firm_data_dialog.h"
 
 #include "dialogs.h"
+#include "logo.h"
 #include "offer_service.h"
-#include "printout.h"
 #include "qt_text.h"
+#include "service_error.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -146,7 +147,7 @@ void FirmDataDialog::accept() {
         try {
             logo_ = copyLogo(logo_);
             logoChosen_ = false;
-        } catch (const PrintError& e) {
+        } catch (const ServiceError& e) {
             dialogs().message(this, applicationTitle(), e.message(), Dialogs::Icon::Warning);
             return;
         } catch (const std::exception& e) {

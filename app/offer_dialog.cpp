@@ -1,6 +1,7 @@
 #include "offer_dialog.h"
 
 #include "dialogs.h"
+#include "logo.h"
 #include "offer_print.h"
 #include "offer_service.h"
 #include "printout.h"

@@ -1,6 +1,7 @@
 #include "cli_qt_steps.h"
 
 #include "calculation_pdf.h"
+#include "logo.h"
 #include "offer_print.h"
 #include "offer_service.h"
 #include "qt_text.h"
