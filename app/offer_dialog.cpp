@@ -4,6 +4,7 @@
 #include "logo.h"
 #include "offer_print.h"
 #include "offer_service.h"
+#include "printer_run.h"
 #include "printout.h"
 #include "qt_date.h"
 #include "qt_text.h"

@@ -9,8 +9,8 @@
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
 #include <QSvgRenderer>
 #include <algorithm>
 #include <functional>
@@ -236,7 +236,8 @@ private:
             const bool charged = !position.total.empty();
             const QFont& font = charged ? bodyBold_ : body_;
             const QRectF descriptionCell = cellRect(1, 0, 0);
-            const QStringList lines = wrap(toQString(position.description), font, descriptionCell.width());
+            const QStringList lines =
+                wrap(toQString(position.description), font, descriptionCell.width());
             const double padTop = x(charged ? 1.6 : 0.6);
             for (qsizetype l = 0; l < lines.size(); ++l) {
                 const bool first = l == 0;
@@ -251,9 +252,10 @@ private:
                          const double y = top + (first ? padTop : 0);
                          drawLine(p, cellRect(1, y, rowLine), text, font, kInk);
                          if (first) {
-                             const std::array<QString, 6> cells{toQString(position.number),    QString(),
-                                                                toQString(position.quantity),  toQString(position.unit),
-                                                                toQString(position.unitPrice), toQString(position.total)};
+                             const std::array<QString, 6> cells{
+                                 toQString(position.number),    QString(),
+                                 toQString(position.quantity),  toQString(position.unit),
+                                 toQString(position.unitPrice), toQString(position.total)};
                              for (std::size_t c : {0u, 2u, 3u, 4u, 5u})
                                  drawLine(p, cellRect(c, y, rowLine), cells[c], font, kInk,
                                           alignment(c));
@@ -296,7 +298,8 @@ private:
                  p.setPen(QPen(kInk, x(0.25)));
                  p.drawLine(QPointF(x(110), y), QPointF(x(mm::kRight), y));
                  y += x(1);
-                 row(QStringLiteral("Gesamtbetrag"), toQString(offer_.gross), grossFont_, grossLine);
+                 row(QStringLiteral("Gesamtbetrag"), toQString(offer_.gross), grossFont_,
+                     grossLine);
                  p.setPen(QPen(kInk, x(0.25)));
                  p.drawLine(QPointF(x(110), y), QPointF(x(mm::kRight), y));
                  p.drawLine(QPointF(x(110), y + x(0.6)), QPointF(x(mm::kRight), y + x(0.6)));
@@ -312,8 +315,9 @@ private:
         const QFont subject = offerFont(12, true);
         const OfferChoices& c = offer_.choices;
 
-        const QString subjectText =
-            toQString(c.subject).trimmed().isEmpty() ? toQString(OfferChoices::defaultSubject()) : toQString(c.subject).trimmed();
+        const QString subjectText = toQString(c.subject).trimmed().isEmpty()
+                                        ? toQString(OfferChoices::defaultSubject())
+                                        : toQString(c.subject).trimmed();
         flow_.push_back(
             {line(subject) * 1.2 + x(2), [this, subject, subjectText](QPainter& p, double top) {
                  drawLine(p,
@@ -324,7 +328,8 @@ private:
             {line(body_) * 1.15 + x(4), [this](QPainter& p, double top) {
                  drawLine(p,
                           QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft), line(body_) * 1.15),
-                          QStringLiteral("Angebotsnummer %1").arg(toQString(offer_.choices.number).trimmed()),
+                          QStringLiteral("Angebotsnummer %1")
+                              .arg(toQString(offer_.choices.number).trimmed()),
                           body_, kMuted);
              }});
         if (!toQString(c.introduction).trimmed().isEmpty())
@@ -384,7 +389,8 @@ private:
 
     QString returnLine() const {
         QStringList parts;
-        for (const QString& part : {toQString(offer_.firm.name), toQString(offer_.firm.street), toQString(offer_.firm.postcodeTown)})
+        for (const QString& part : {toQString(offer_.firm.name), toQString(offer_.firm.street),
+                                    toQString(offer_.firm.postcodeTown)})
             if (!part.trimmed().isEmpty())
                 parts << part.trimmed();
         return parts.join(QStringLiteral(" · "));
@@ -413,7 +419,8 @@ private:
                          .elidedText(toQString(firm.name).trimmed(), Qt::ElideRight, room),
                      nameFont, kAccent);
             QStringList details;
-            for (const QString& part : {toQString(firm.contact), toQString(firm.street), toQString(firm.postcodeTown)})
+            for (const QString& part :
+                 {toQString(firm.contact), toQString(firm.street), toQString(firm.postcodeTown)})
                 if (!part.trimmed().isEmpty())
                     details << part.trimmed();
             drawLine(painter,
@@ -434,7 +441,8 @@ private:
         QStringList recipient;
         if (!toQString(offer_.choices.recipientName).trimmed().isEmpty())
             recipient << toQString(offer_.choices.recipientName).trimmed();
-        for (const QString& part : toQString(offer_.choices.recipientAddress).split(QLatin1Char('\n')))
+        for (const QString& part :
+             toQString(offer_.choices.recipientAddress).split(QLatin1Char('\n')))
             if (!part.trimmed().isEmpty())
                 recipient << part.trimmed();
         for (const QString& part : recipient.mid(0, 6)) {
@@ -446,8 +454,7 @@ private:
         QList<std::pair<QString, QString>> info{
             {QStringLiteral("Angebotsnummer"), toQString(offer_.choices.number).trimmed()},
             {QStringLiteral("Datum"), toQString(germanDate(offer_.choices.date))},
-            {QStringLiteral("Gültig bis"),
-             toQString(germanDate(offer_.choices.validUntil))}};
+            {QStringLiteral("Gültig bis"), toQString(germanDate(offer_.choices.validUntil))}};
         if (!toQString(firm.contact).trimmed().isEmpty())
             info.append({QStringLiteral("Ansprechpartner"), toQString(firm.contact).trimmed()});
         if (!toQString(firm.phone).trimmed().isEmpty())
@@ -499,7 +506,8 @@ private:
         };
         const std::array<QStringList, 4> columns{
             join({toQString(f.name), toQString(f.street), toQString(f.postcodeTown)}),
-            join({labelled(QStringLiteral("Tel. "), toQString(f.phone)), toQString(f.email), toQString(f.web)}),
+            join({labelled(QStringLiteral("Tel. "), toQString(f.phone)), toQString(f.email),
+                  toQString(f.web)}),
             join({labelled(QStringLiteral("Inhaber: "), toQString(f.contact)),
                   labelled(QStringLiteral("Steuer-Nr./USt-IdNr.: "), toQString(f.taxId))}),
             join({labelled(QStringLiteral("Kontoinhaber: "), toQString(f.accountHolder)),
@@ -540,13 +548,6 @@ PdfSetup offerPdfSetup(const OfferDocument& offer) {
 int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device) {
     OfferPainter painter(offer, device);
     return painter.paint();
-}
-
-int printOffer(const OfferDocument& offer, QPrinter& printer) {
-    if (const QString problem = printerProblem(printer); !problem.isEmpty())
-        throw PrintError(problem);
-    printer.setDocName(QStringLiteral("Angebot ") + toQString(offer.choices.number).trimmed());
-    return paintOffer(offer, printer);
 }
 
 QByteArray offerPdf(const OfferDocument& offer) {

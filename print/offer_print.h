@@ -8,7 +8,6 @@
 #include <QString>
 
 class QPagedPaintDevice;
-class QPrinter;
 
 namespace pyrelto {
 
@@ -19,9 +18,6 @@ QString isolatedField(const QString& text);
 // Paints the offer page by page; returns the number of pages. Throws PrintError when the device
 // does not take a page.
 int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device);
-
-// Prints the offer on `printer` as it is set up. Throws PrintError (no printer, printer failure).
-int printOffer(const OfferDocument& offer, QPrinter& printer);
 
 // The offer as a PDF file (title, author and creator set, fonts embedded), written with the safe
 // write: the file appears only complete. Throws PrintError or IoError.

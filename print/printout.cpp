@@ -7,8 +7,8 @@
 
 #include <QFontMetricsF>
 #include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -134,18 +134,6 @@ QFont bodyFont() {
     QFont font(QStringLiteral("Tahoma"), 8);
     font.setStyleHint(QFont::SansSerif);
     return font;
-}
-
-QString printerProblem(const QPrinter& printer) {
-    // Without any printer Qt falls back to a PDF printer that has nowhere to write: a print run
-    // would then silently produce nothing.
-    const bool usable = printer.outputFormat() == QPrinter::PdfFormat
-                            ? !printer.outputFileName().isEmpty()
-                            : printer.isValid();
-    if (usable)
-        return {};
-    return QStringLiteral("Es ist kein Drucker verfügbar. Bitte wählen Sie unter "
-                          "„Datei – Drucker einrichten...“ einen Drucker aus.");
 }
 
 namespace {
@@ -445,13 +433,6 @@ int paintSheet(const Sheet& sheet, QPagedPaintDevice& device, const QDate& date)
     if (!painter.end())
         throw PrintError(QStringLiteral("Der Druck konnte nicht abgeschlossen werden."));
     return static_cast<int>(layout.size());
-}
-
-int printSheet(const Sheet& sheet, QPrinter& printer, const QDate& date) {
-    if (const QString problem = printerProblem(printer); !problem.isEmpty())
-        throw PrintError(problem);
-    printer.setDocName(QStringLiteral("Pyrelto Kalkulation"));
-    return paintSheet(sheet, printer, date);
 }
 
 } // namespace pyrelto

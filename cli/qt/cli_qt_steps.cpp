@@ -74,4 +74,11 @@ void releaseCliApplication() {
     ownApplication().reset();
 }
 
+namespace {
+
+// Linked into pyrelto-cli as object code, so this registration is always part of it.
+[[maybe_unused]] const bool registered = registerCliSteps(qtCliSteps(), releaseCliApplication);
+
+} // namespace
+
 } // namespace pyrelto

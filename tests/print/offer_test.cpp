@@ -4,6 +4,7 @@
 #include "decimal_text.h"
 #include "money.h"
 #include "offer_print.h"
+#include "printer_run.h"
 #include "printout.h"
 #include "qt_app_environment.h"
 #include "qt_text.h"
