@@ -10,6 +10,7 @@ std::optional<CustomerAddresses> readCustomerAddresses(std::u16string_view fname
     FileReader file;
     if (!file.open(fname))
         return std::nullopt;
+    refuseOversizedFile(file.size(), kMaxCustomerAddressFileBytes);
     const std::int32_t count = readInt32(file);
     if (count < 0)
         throw IoError::damaged("Die Adressdatei ist beschädigt");
@@ -36,6 +37,8 @@ bool writeCustomerAddresses(std::u16string_view fname, const CustomerAddresses& 
         blockwriteStrU(image, name);
         blockwriteStrU(image, address);
     }
+    if (image.bytes().size() > kMaxCustomerAddressFileBytes)
+        throw IoError::damaged("Die Adressliste ist zu groß für die Datei.");
     if (!keepDamaged)
         return writeFileSafely(fname, image.bytes());
     const std::u16string backup = std::u16string(fname) + u".bak";
