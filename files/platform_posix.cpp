@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -130,6 +131,38 @@ std::optional<NativeName> nativeName(std::u16string_view name) {
         return std::nullopt;
     }
     return toUtf8(name);
+}
+
+bool nameTooLong(std::u16string_view name) noexcept {
+    // UTF-8 takes at most three bytes per UTF-16 unit; only names near the limit are converted.
+    if (name.size() * 3 < PATH_MAX) {
+        return false;
+    }
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i];
+        if (c < 0x80) {
+            bytes += 1;
+        } else if (c < 0x800) {
+            bytes += 2;
+        } else if (c >= 0xD800 && c < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+                   name[i + 1] < 0xE000) {
+            bytes += 4; // a surrogate pair is one character of four bytes
+            ++i;
+        } else {
+            bytes += 3;
+        }
+    }
+    // PATH_MAX counts the closing zero.
+    return bytes >= PATH_MAX;
+}
+
+int nameTooLongError() noexcept {
+    return ENAMETOOLONG;
+}
+
+bool changesName(std::u16string_view) noexcept {
+    return false;
 }
 
 bool isDiskFull(int code) noexcept {

@@ -1,5 +1,6 @@
 #include "safe_write.h"
 
+#include "file_message.h"
 #include "leftover_temporaries.h"
 #include "platform_file.h"
 
@@ -112,6 +113,13 @@ void SafeWrite::commit(std::optional<std::u16string_view> backup) {
     committed_ = true;
     platform::syncFolder(open_->target.folder);
     open_.reset();
+}
+
+void refuseChangedName(std::u16string_view target) {
+    if (platform::changesName(target)) {
+        throw FileMessage::cannotCreate("Der Name endet auf einen Punkt oder ein Leerzeichen, die "
+                                        "Windows beim Speichern wegließe.");
+    }
 }
 
 void detail::setAfterBackupHook(void (*hook)()) noexcept {
