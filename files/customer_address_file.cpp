@@ -6,11 +6,7 @@
 
 namespace pyrelto {
 
-std::optional<CustomerAddresses> readCustomerAddresses(std::u16string_view fname) {
-    FileReader file;
-    if (!file.open(fname))
-        return std::nullopt;
-    refuseOversizedFile(file.size(), kMaxCustomerAddressFileBytes);
+CustomerAddresses readCustomerAddressEntries(ByteReader& file) {
     const std::int32_t count = readInt32(file);
     if (count < 0)
         throw IoError::damaged("Die Adressdatei ist beschädigt");
@@ -25,6 +21,14 @@ std::optional<CustomerAddresses> readCustomerAddresses(std::u16string_view fname
     if (!file.atEnd())
         throw IoError::damaged("Die Adressdatei ist beschädigt");
     return addresses;
+}
+
+std::optional<CustomerAddresses> readCustomerAddresses(std::u16string_view fname) {
+    FileReader file;
+    if (!file.open(fname))
+        return std::nullopt;
+    refuseOversizedFile(file.size(), kMaxCustomerAddressFileBytes);
+    return readCustomerAddressEntries(file);
 }
 
 bool writeCustomerAddresses(std::u16string_view fname, const CustomerAddresses& addresses,

@@ -22,6 +22,9 @@ inline constexpr std::uint64_t kMaxCustomerAddressFileBytes = std::uint64_t{64} 
 
 using CustomerAddresses = std::map<std::u16string, std::u16string, std::less<>>;
 
+// The entries of an open address stream, which must end after the last one. Throws IoError.
+CustomerAddresses readCustomerAddressEntries(ByteReader& in);
+
 // None when the file cannot be opened (first run). A damaged file throws IoError; so does a file
 // with more bytes after its last entry, which this program never writes, and one larger than
 // kMaxCustomerAddressFileBytes.
