@@ -21,9 +21,8 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path root(argv[1]);
     // calculation_structure starts from nothing: any input is a choice of table values.
-    for (const char* sub :
-         {"calculation_file", "calculation_structure", "customer_file", "customer_address_file",
-          "material_preset"}) {
+    for (const char* sub : {"calculation_file", "calculation_structure", "customer_file",
+                            "customer_address_file", "material_preset"}) {
         std::filesystem::create_directories(root / sub);
     }
     const auto at = [&](const char* sub, const char* name) {

@@ -48,6 +48,32 @@ TEST_F(CustomerListAtCloseTest, ListDamagedOnDiskAtCloseIsKeptAside) {
     EXPECT_EQ(test::readBytes(dir / "options.dat.bak"), cut);
 }
 
+// A list damaged before the program started: the names before the damage are shown (none when
+// even the count is cut), and the first save keeps the damaged file aside.
+TEST_F(CustomerListAtCloseTest, ListDamagedAtStartIsKeptAsideAtTheFirstSave) {
+    const struct {
+        const char* name;
+        Bytes data;
+        std::vector<std::u16string> shown;
+    } cases[] = {
+        {"cut inside the second name", cut, {u"Z"}},
+        {"cut inside the count", bytes({0x03, 0}), {u"Vorher"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(dir / "options.dat.bak");
+        fill({u"Vorher"});
+        test::writeBytes(dir / "options.dat", c.data);
+        EXPECT_THROW(file.openfileConfig(path()), IoError);
+        EXPECT_TRUE(file.damaged());
+        EXPECT_EQ(list.names(), c.shown);
+        ASSERT_TRUE(file.savefileConfig(path()));
+        EXPECT_FALSE(file.damaged());
+        EXPECT_EQ(test::readBytes(dir / "options.dat.bak"), c.data);
+        EXPECT_EQ(readCustomerFile(path()), c.shown);
+    }
+}
+
 struct LostCase {
     const char* name;
     std::vector<std::u16string> onDiskAtStart; // empty: no file at start

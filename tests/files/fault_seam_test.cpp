@@ -130,6 +130,19 @@ ssize_t interruptedOnceWrite(int fd, const void* from, std::size_t n) {
     return ::write(fd, from, n);
 }
 
+// Opens that create a file fail with createError, plain opens with readOpenError; 0 lets them run.
+int createError = 0;
+int readOpenError = 0;
+
+int failingOpen(const char* name, int flags, mode_t mode) {
+    const int error = (flags & O_CREAT) != 0 ? createError : readOpenError;
+    if (error != 0) {
+        errno = error;
+        return -1;
+    }
+    return ::open(name, flags, mode);
+}
+
 class FaultSeamTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -138,6 +151,8 @@ protected:
         linkError = 0;
         readsBeforeInterrupt = 0;
         writesBeforeInterrupt = 0;
+        createError = 0;
+        readOpenError = 0;
     }
     std::u16string name(const char* file) const { return test::name16(dir / file); }
     std::string what(const std::function<void()>& operation) const {
@@ -291,6 +306,86 @@ TEST_F(FaultSeamTest, ShortAndInterruptedWritesStillWriteEveryByte) {
     ASSERT_TRUE(writeFileSafely(name("kurz"), newData, name("kurz.bak")));
     EXPECT_EQ(test::readBytes(dir / "kurz.bak"), oldData);
     EXPECT_EQ(test::readBytes(dir / "kurz"), newData);
+}
+
+struct NameFault {
+    const char* name;
+    int link;            // the hard link's error, 0: it works
+    int create;          // the error of opening a new file, 0: it works
+    int readOpen;        // the error of opening the old file for the copy, 0: it works
+    bool opens;          // the save could start
+    std::string message; // of the commit, "no error" when the new file is in place
+    bool backup;         // the old file was kept under the backup name
+};
+
+// Names that are taken, or files that vanish, while a save makes its temporaries.
+TEST_F(FaultSeamTest, TakenNamesAndVanishedFiles) {
+    const NameFault faults[] = {
+        {"every temporary name taken", 0, EEXIST, 0, false, "", false},
+        {"folder closed to new files", 0, EACCES, 0, false, "", false},
+        {"every backup name taken", EEXIST, 0, 0, true, "File exists", false},
+        {"old file gone before its link", ENOENT, 0, 0, true, "no error", false},
+        {"old file gone before its copy", EPERM, 0, ENOENT, true, "no error", false},
+        {"old file unreadable for its copy", EPERM, 0, EACCES, true, "Permission denied", false},
+    };
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        test::writeBytes(dir / "f", oldData);
+        SetUp();
+        systemCalls().open = failingOpen;
+        createError = fault.create;
+        if (fault.link != 0) {
+            linkError = fault.link;
+            systemCalls().link = refusedLink;
+        }
+        readOpenError = fault.readOpen;
+        SafeWrite file;
+        ASSERT_EQ(file.open(name("f")), fault.opens);
+        if (fault.opens) {
+            file.write(newData);
+            EXPECT_EQ(what([&] { file.commit(name("f.bak")); }), fault.message);
+            EXPECT_EQ(test::readBytes(dir / "f"), fault.message == "no error" ? newData : oldData);
+        }
+        systemCalls() = platform::SystemCalls{};
+        EXPECT_EQ(std::filesystem::exists(dir / "f.bak"), fault.backup);
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
+    }
+}
+
+// The copy's own temporary name is taken at first, or cannot be made.
+TEST_F(FaultSeamTest, BackupCopyFindsAFreeNameOrFails) {
+    for (const int error : {EEXIST, EACCES}) {
+        SCOPED_TRACE(error);
+        test::writeBytes(dir / "f", oldData);
+        std::filesystem::remove(dir / "f.bak");
+        SetUp();
+        SafeWrite file;
+        ASSERT_TRUE(file.open(name("f")));
+        file.write(newData);
+        linkError = EPERM;
+        systemCalls().link = refusedLink;
+        systemCalls().open = failingOpen;
+        createError = error;
+        if (error == EEXIST) {
+            // Taken for the first name only: the copy goes under the next one.
+            systemCalls().open = [](const char* n, int flags, mode_t mode) {
+                if ((flags & O_CREAT) != 0 && createError != 0) {
+                    createError = 0;
+                    errno = EEXIST;
+                    return -1;
+                }
+                return ::open(n, flags, mode);
+            };
+            EXPECT_EQ(what([&] { file.commit(name("f.bak")); }), "no error");
+            EXPECT_EQ(test::readBytes(dir / "f.bak"), oldData);
+            EXPECT_EQ(dir.entries(), (std::vector<std::string>{"f", "f.bak"}));
+        } else {
+            EXPECT_EQ(what([&] { file.commit(name("f.bak")); }), "Permission denied");
+            EXPECT_EQ(test::readBytes(dir / "f"), oldData);
+            EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
+        }
+        systemCalls() = platform::SystemCalls{};
+    }
 }
 
 // A temporary that cannot take the old file's permission bits is no place for the new contents.
