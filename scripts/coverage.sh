@@ -11,6 +11,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-0}
+# One absolute name per source file, or the counts of one file split over several relative names.
+unset CCACHE_BASEDIR
 build=build/coverage
 readers=(calculation_file calculation_structure customer_file customer_address_file material_preset)
 flags="-fprofile-instr-generate -fcoverage-mapping"
@@ -57,7 +59,7 @@ llvm-cov report "${objects[@]}" -instr-profile="$build/coverage.profdata" -show-
 
 # Columns: Filename Regions Missed Cover Functions Missed Executed Lines Missed Cover Branches
 # Missed Cover.
-awk '$1 ~ /\.cpp$/ {
+awk '$1 ~ /\/(files|customers)\/[a-z_]+\.cpp$/ {
   lines = $10 + 0; branches = $13 + 0
   if (lines < 95 || branches < 90) { print "below the bar: " $1; bad = 1 }
 } END { exit bad }' "$build/report.txt"
