@@ -180,6 +180,23 @@ TEST_F(SafeWriteTest, UncommittedWriteLeavesNoTrace) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
 }
 
+// Misuse of one SafeWrite fails loudly and changes nothing: a second open, a write or commit after
+// the end, a backup name the system cannot take.
+TEST_F(SafeWriteTest, MisuseChangesNothing) {
+    test::writeBytes(dir / "f", oldData);
+    SafeWrite file;
+    EXPECT_THROW(file.write(newData), IoError) << "not open";
+    EXPECT_THROW(file.commit(), IoError) << "not open";
+    ASSERT_TRUE(file.open(name("f")));
+    EXPECT_FALSE(file.open(name("f"))) << "one target per SafeWrite";
+    file.write(newData);
+    const std::u16string zero = name("f.bak") + std::u16string(1, u'\0') + u"x";
+    EXPECT_THROW(file.commit(zero), IoError);
+    EXPECT_THROW(file.write(newData), IoError) << "closed after the failed commit";
+    EXPECT_EQ(test::readBytes(dir / "f"), oldData);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
+}
+
 // Bytes that a text-mode stream would change: CR LF pairs, a lone LF (a count of 10), a lone CR
 // and the 1A byte that ends a text file on Windows. Every one must pass both ways unchanged.
 TEST_F(SafeWriteTest, LineEndAndEndOfTextBytesPassUnchanged) {
