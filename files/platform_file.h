@@ -103,8 +103,6 @@ std::optional<NativeName> duplicateFile(const NativeName& target, const NativeNa
 // Replaces `to` by `from` (or moves it there when `to` is absent), as one step that survives a
 // crash: the new name holds either the old file or the new one. False with lastError() set.
 bool moveReplacing(const NativeName& from, const NativeName& to) noexcept;
-// True when the last failure (code) means the source of a move did not exist.
-bool isMissingFile(int code) noexcept;
 void removeFile(const NativeName& name) noexcept;
 // Makes a finished rename in the folder durable where the system needs it.
 void syncFolder(const NativeName& folder) noexcept;

@@ -368,10 +368,6 @@ bool moveReplacing(const NativeName& from, const NativeName& to) noexcept {
     return sys().rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool isMissingFile(int code) noexcept {
-    return code == ENOENT;
-}
-
 void removeFile(const NativeName& name) noexcept {
     ::unlink(name.c_str());
 }

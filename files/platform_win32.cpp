@@ -464,10 +464,6 @@ bool moveReplacing(const NativeName& from, const NativeName& to) noexcept {
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool isMissingFile(int code) noexcept {
-    return code == ERROR_FILE_NOT_FOUND;
-}
-
 void removeFile(const NativeName& name) noexcept {
     ::DeleteFileW(name.c_str());
 }

@@ -388,6 +388,42 @@ TEST_F(CalculationFileTest, NameLimitIsThePathLimitInBytes) {
                             std::filesystem::directory_iterator()),
               1)
         << "only the file at the limit";
+
+    // Characters of three and four bytes, and lone surrogates (three bytes each, as U+FFFD), count
+    // as the system's name has them; below the limit a missing file is merely not there.
+    const auto repeated = [](std::u16string_view part, std::size_t times) {
+        std::u16string out;
+        for (std::size_t i = 0; i < times; ++i) {
+            out += part;
+        }
+        return out;
+    };
+    const std::u16string base = test::name16(dir / "fehlt") + u"/";
+    const struct {
+        const char* name;
+        std::u16string rest;
+        bool tooLong;
+    } names[] = {
+        {"euro signs beyond", std::u16string(1400, u'€'), true},
+        {"euro signs within", std::u16string(1300, u'€'), false},
+        {"emoji beyond", repeated(u"\U0001F600", 1100), true},
+        {"emoji within", repeated(u"\U0001F600", 900), false},
+        {"lone surrogates beyond", std::u16string(1400, u'\xD800'), true},
+        {"a surrogate pair cut at the end", repeated(u"\U0001F600", 900) + u'\xD83D', false},
+    };
+    for (const auto& c : names) {
+        SCOPED_TRACE(c.name);
+        try {
+            openfile(sheet, base + c.rest);
+            ADD_FAILURE() << "opened";
+        } catch (const IoError& e) {
+            EXPECT_TRUE(c.tooLong) << e.what();
+            EXPECT_STREQ(e.what(), "File name too long");
+        } catch (const FileMessage& e) {
+            EXPECT_FALSE(c.tooLong) << e.what();
+        }
+    }
+    EXPECT_EQ(test::snapshot(sheet), before);
 }
 #endif
 

@@ -180,6 +180,21 @@ TEST_F(SafeWriteTest, UncommittedWriteLeavesNoTrace) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
 }
 
+#ifndef _WIN32
+// Targets that cannot be resolved to a file to replace: nothing is created.
+TEST_F(SafeWriteTest, UnresolvableTargetsAreRefused) {
+    test::writeBytes(dir / "datei", oldData);
+    std::filesystem::create_symlink("fehlt", dir / "haengend");
+    std::filesystem::create_symlink("schleife", dir / "schleife");
+    for (const char* target : {"haengend", "schleife", "datei/unter", "ordner/"}) {
+        SCOPED_TRACE(target);
+        EXPECT_FALSE(writeFileSafely(name(target), newData));
+    }
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"datei", "haengend", "schleife"}));
+    EXPECT_EQ(test::readBytes(dir / "datei"), oldData);
+}
+#endif
+
 // Misuse of one SafeWrite fails loudly and changes nothing: a second open, a write or commit after
 // the end, a backup name the system cannot take.
 TEST_F(SafeWriteTest, MisuseChangesNothing) {

@@ -97,6 +97,7 @@ TEST(IoErrorText, PlatformTextOrNumberedFallback) {
     EXPECT_STREQ(IoError::system(ENAMETOOLONG).what(), "File name too long");
     EXPECT_EQ(IoError::system(EACCES).errorNumber(), EACCES);
     EXPECT_STREQ(IoError::system(9999).what(), "I/O error 9999");
+    EXPECT_STREQ(IoError::native(9999).what(), "I/O error 9999");
 }
 
 class FileReaderTest : public ::testing::Test {
