@@ -28,10 +28,9 @@ void SafeWrite::discard() noexcept {
     if (!open_) {
         return;
     }
+    // Set only until the commit's rename: the temporary is still ours to remove.
     platform::closeHandle(open_->temp.handle);
-    if (!committed_) {
-        platform::removeFile(open_->temp.name);
-    }
+    platform::removeFile(open_->temp.name);
     open_.reset();
 }
 

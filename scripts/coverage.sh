@@ -59,7 +59,7 @@ llvm-cov report "${objects[@]}" -instr-profile="$build/coverage.profdata" -show-
 
 # Columns: Filename Regions Missed Cover Functions Missed Executed Lines Missed Cover Branches
 # Missed Cover.
-awk -v root="$PWD" '$1 ~ ("^" root "/(files|customers)/[a-z_]+[.]cpp$") {
+awk '$1 ~ /[.]cpp$/ {
   lines = $10 + 0; branches = $13 + 0
   if (lines < 95 || branches < 90) { print "below the bar: " $1; bad = 1 }
 } END { exit bad }' "$build/report.txt"

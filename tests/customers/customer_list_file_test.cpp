@@ -74,6 +74,18 @@ TEST_F(CustomerListAtCloseTest, ListDamagedAtStartIsKeptAsideAtTheFirstSave) {
     }
 }
 
+// Another copy of the program saved its names meanwhile: both sides' changes are kept.
+TEST_F(CustomerListAtCloseTest, NamesSavedMeanwhileAreMergedIn) {
+    put({u"Abel", u"Müller"});
+    ASSERT_TRUE(file.openfileConfig(path()));
+    list.setName(list.append(), u"Zander");
+    put({u"Müller", u"Bauer"});
+    ASSERT_TRUE(file.savefileConfig(path()));
+    EXPECT_EQ(readCustomerFile(path()),
+              (std::vector<std::u16string>{u"Bauer", u"Müller", u"Zander"}));
+    EXPECT_EQ(list.names(), readCustomerFile(path()));
+}
+
 struct LostCase {
     const char* name;
     std::vector<std::u16string> onDiskAtStart; // empty: no file at start

@@ -137,6 +137,22 @@ TEST_F(FileBoundsTest, AddressesBeyondTheBoundAreNotWritten) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"adressen.dat"});
 }
 
+// Likewise a customer list that only a file beyond its bound could hold.
+TEST_F(FileBoundsTest, CustomerListBeyondTheBoundIsNotWritten) {
+    ASSERT_TRUE(writeCustomerFile(name("options.dat"), std::vector<std::u16string>{u"Abel"}));
+    const Bytes before = test::readBytes(dir / "options.dat");
+    const std::vector<std::u16string> many(kMaxCustomerFileBytes / (2 * kMaxTextLength) + 1,
+                                           std::u16string(kMaxTextLength, u'x'));
+    try {
+        (void)writeCustomerFile(name("options.dat"), many);
+        ADD_FAILURE() << "the list was written";
+    } catch (const IoError& e) {
+        EXPECT_EQ(std::string(e.what()), "Die Kundenliste ist zu groß für die Datei.");
+    }
+    EXPECT_EQ(test::readBytes(dir / "options.dat"), before);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"options.dat"});
+}
+
 TEST_F(FileBoundsTest, DamagedCustomerListIsKeptAsideLikeAnyOther) {
     writeSparse(dir / "options.dat", int32(1), kMaxCustomerFileBytes + 1);
     try {

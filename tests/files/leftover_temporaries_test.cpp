@@ -79,6 +79,13 @@ TEST(LeftoverTemporaries, SavingRemovesOnlyCertainlyStaleOnesOfOurs) {
         {"the target's neighbour", "angebot.kal", old, false},
         // Not certainly gone: no process of this system has such an id.
         {"process id 0", temporaryFileName(0, 1, 5), old, false},
+        {"no hex number",
+         [&] {
+             auto n = temporaryFileName(0xabc, 1, 7);
+             return n.replace(n.find("abc"), 3, "abg");
+         }(),
+         old, false},
+        {"not plain ASCII", "Müller.kal", old, false},
         {"process id beyond the system's", temporaryFileName(0xFFFFFFFFFFULL, 1, 6), old, false},
     };
     for (const auto& l : leftovers) {

@@ -195,6 +195,29 @@ TEST_F(SafeWriteTest, UnresolvableTargetsAreRefused) {
 }
 #endif
 
+// Where a crash would hurt most, after the backup and before the replace, both names hold the old
+// file.
+std::filesystem::path hookFolder;
+Bytes targetAtHook;
+Bytes backupAtHook;
+
+void recordAtHook() {
+    targetAtHook = test::readBytes(hookFolder / "f");
+    backupAtHook = test::readBytes(hookFolder / "f.bak");
+}
+
+TEST_F(SafeWriteTest, BackupIsInPlaceBeforeTheTargetIsReplaced) {
+    test::writeBytes(dir / "f", oldData);
+    hookFolder = dir.path();
+    detail::setAfterBackupHook(recordAtHook);
+    const bool written = writeFileSafely(name("f"), newData, name("f.bak"));
+    detail::setAfterBackupHook(nullptr);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(targetAtHook, oldData);
+    EXPECT_EQ(backupAtHook, oldData);
+    EXPECT_EQ(test::readBytes(dir / "f"), newData);
+}
+
 // Misuse of one SafeWrite fails loudly and changes nothing: a second open, a write or commit after
 // the end, a backup name the system cannot take.
 TEST_F(SafeWriteTest, MisuseChangesNothing) {
