@@ -53,7 +53,8 @@ bool SafeWrite::open(std::u16string_view target) {
 }
 
 void SafeWrite::write(std::span<const std::byte> bytes) {
-    if (!open_ || open_->temp.handle == platform::kNoHandle) {
+    // Every failure and the commit end the open state, so an open SafeWrite has its handle.
+    if (!open_) {
         throw IoError::native(platform::badHandleError());
     }
     try {
@@ -65,7 +66,8 @@ void SafeWrite::write(std::span<const std::byte> bytes) {
 }
 
 void SafeWrite::commit(std::optional<std::u16string_view> backup) {
-    if (!open_ || open_->temp.handle == platform::kNoHandle) {
+    // Every failure and the commit end the open state, so an open SafeWrite has its handle.
+    if (!open_) {
         throw IoError::native(platform::badHandleError());
     }
     const platform::Handle handle = open_->temp.handle;

@@ -233,6 +233,14 @@ TEST_F(SafeWriteTest, MisuseChangesNothing) {
     EXPECT_THROW(file.write(newData), IoError) << "closed after the failed commit";
     EXPECT_EQ(test::readBytes(dir / "f"), oldData);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
+    SafeWrite done;
+    ASSERT_TRUE(done.open(name("f")));
+    done.write(newData);
+    done.commit();
+    EXPECT_FALSE(done.open(name("f"))) << "not again after the commit";
+    EXPECT_THROW(done.write(oldData), IoError);
+    EXPECT_EQ(test::readBytes(dir / "f"), newData);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
 }
 
 // Bytes that a text-mode stream would change: CR LF pairs, a lone LF (a count of 10), a lone CR
