@@ -2,8 +2,6 @@
 
 #include "safe_write.h"
 
-#include <limits>
-
 namespace pyrelto {
 
 CustomerAddresses readCustomerAddressEntries(ByteReader& file) {
@@ -33,16 +31,18 @@ std::optional<CustomerAddresses> readCustomerAddresses(std::u16string_view fname
 
 bool writeCustomerAddresses(std::u16string_view fname, const CustomerAddresses& addresses,
                             bool keepDamaged) {
-    if (addresses.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 8))
-        throw IoError::damaged("Zu viele Adressen für die Datei");
+    // Measured before the image exists: addresses beyond the bound must not take its memory first.
+    std::uint64_t size = 4;
+    for (const auto& [name, address] : addresses)
+        size += 8 + std::uint64_t{2} * (name.size() + address.size());
+    if (size > kMaxCustomerAddressFileBytes)
+        throw IoError::damaged("Die Adressliste ist zu groß für die Datei.");
     MemoryWriter image;
     writeInt32(image, static_cast<std::int32_t>(addresses.size()));
     for (const auto& [name, address] : addresses) {
         blockwriteStrU(image, name);
         blockwriteStrU(image, address);
     }
-    if (image.bytes().size() > kMaxCustomerAddressFileBytes)
-        throw IoError::damaged("Die Adressliste ist zu groß für die Datei.");
     if (!keepDamaged)
         return writeFileSafely(fname, image.bytes());
     const std::u16string backup = std::u16string(fname) + u".bak";
