@@ -1,8 +1,9 @@
 // Writes the seed corpora of the fuzz targets with the real writers, so the seeds always match the
-// formats: fuzz_seeds DIR makes DIR/calculation_file, DIR/customer_file and DIR/material_preset
-// (and the empty DIR/calculation_structure).
+// formats: fuzz_seeds DIR makes DIR/calculation_file, DIR/customer_file, DIR/customer_address_file
+// and DIR/material_preset (and the empty DIR/calculation_structure).
 
 #include "calculation_file.h"
+#include "customer_address_file.h"
 #include "customer_file.h"
 #include "material_preset.h"
 #include "safe_write.h"
@@ -20,8 +21,8 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path root(argv[1]);
     // calculation_structure starts from nothing: any input is a choice of table values.
-    for (const char* sub :
-         {"calculation_file", "calculation_structure", "customer_file", "material_preset"}) {
+    for (const char* sub : {"calculation_file", "calculation_structure", "customer_file",
+                            "customer_address_file", "material_preset"}) {
         std::filesystem::create_directories(root / sub);
     }
     const auto at = [&](const char* sub, const char* name) {
@@ -61,6 +62,15 @@ int main(int argc, char** argv) {
             const std::string name = "liste" + std::to_string(n++) + ".dat";
             if (!writeCustomerFile((root / "customer_file" / name).u16string(), list)) {
                 throw std::runtime_error("cannot write " + name);
+            }
+        }
+
+        for (const auto& [name, addresses] :
+             {std::pair{"leer.dat", CustomerAddresses{}},
+              std::pair{"zwei.dat", CustomerAddresses{{u"Müller", u"Lindenweg 5\n37073 Göttingen"},
+                                                      {u"", u"\U0001F600"}}}}) {
+            if (!writeCustomerAddresses(at("customer_address_file", name), addresses)) {
+                throw std::runtime_error(std::string("cannot write ") + name);
             }
         }
 
