@@ -61,9 +61,19 @@ const Statement kPeekCounter{
     "SELECT last_value FROM number_counters WHERE name = $1 AND year = $2"};
 const Statement kSetCounter{
     "UPDATE number_counters SET last_value = $3 WHERE name = $1 AND year = $2"};
+// Never lowers a counter: a number of the register must not be handed out again.
 const Statement kTakeOverCounter{
     "INSERT INTO number_counters (name, year, last_value) VALUES ($1, $2, $3) "
-    "ON CONFLICT (name, year) DO UPDATE SET last_value = excluded.last_value"};
+    "ON CONFLICT (name, year) DO UPDATE "
+    "SET last_value = GREATEST(number_counters.last_value, excluded.last_value)",
+    "INSERT INTO number_counters (name, year, last_value) VALUES (?1, ?2, ?3) "
+    "ON CONFLICT (name, year) DO UPDATE "
+    "SET last_value = max(number_counters.last_value, excluded.last_value)"};
+// What was stored in the store already wins over the old settings.
+const Statement kTakeOverFirmValue{
+    "INSERT INTO firm_data (name, value) VALUES ($1, $2) ON CONFLICT (name) DO NOTHING"};
+const Statement kTakeOverAddress{
+    "INSERT INTO addresses (customer, address) VALUES ($1, $2) ON CONFLICT (customer) DO NOTHING"};
 
 const Statement kInsertOffer{
     "INSERT INTO offers (number, offer_date, customer, address, net_cents, vat_cents, "
@@ -401,11 +411,11 @@ public:
         if (connection_->run(kClaimTakeOver, {std::string_view(now)}).changed == 0)
             return false;
         for (const auto& [name, value] : data.firmData)
-            connection_->run(kInsertFirmValue,
+            connection_->run(kTakeOverFirmValue,
                              {checkedText(name, "Name"), checkedText(value, name.c_str())});
         for (const auto& [customer, address] : data.addresses)
             if (!address.empty())
-                connection_->run(kSetAddress,
+                connection_->run(kTakeOverAddress,
                                  {checkedText(customer, "Kunde"), checkedText(address, "Adresse")});
         bool customersChanged = false;
         for (const auto& name : data.customers)

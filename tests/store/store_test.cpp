@@ -413,9 +413,28 @@ TEST_P(StoreTest, TakeOverOfADamagedAddressFileTakesNothing) {
     EXPECT_EQ(store->peekNumber(kOfferCounter, 2026), "2026-001");
 }
 
+TEST_P(StoreTest, TakeOverKeepsWhatTheStoreHoldsAlready) {
+    auto store = open();
+    store->setFirmData({{"Firma", "Neu"}});
+    store->setAddress("Müller", "Neue Adresse");
+    for (int i = 0; i < 3; ++i)
+        store->recordOffer(sampleOffer());
+    OldProgramData old;
+    old.addressFile = (fs::path(PYRELTO_FIXTURE_DIR) / "adressen.dat").string();
+    old.firmSettings = {{"Firma", "Alt"}, {"IBAN", "DE89370400440532013000"}};
+    old.offerSettings = {{"LetzteNummer", "2026-002"}};
+    ASSERT_TRUE(takeOverOldData(*store, old));
+    EXPECT_EQ(store->firmData(),
+              (FirmValues{{"Firma", "Neu"}, {"IBAN", "DE89370400440532013000"}}));
+    EXPECT_EQ(store->address("Müller"), "Neue Adresse");
+    EXPECT_EQ(store->addresses().size(), 3u);
+    EXPECT_EQ(store->recordOffer(sampleOffer()), "2026-004");
+}
+
 TEST_P(StoreTest, ThreeProcessesRecordSixHundredDistinctNumbersWithoutGap) {
     open(); // created once, so that the three do not race to create it
     std::vector<pid_t> pids;
+    pids.reserve(3);
     for (int p = 0; p < 3; ++p)
         pids.push_back(spawnTool({"record-offers", "--store", uri_, "--count", "200"},
                                  dir_ / ("out" + std::to_string(p))));
