@@ -146,7 +146,9 @@ private:
     const std::string& prepared(const Statement& statement) {
         if (auto it = statements_.find(&statement); it != statements_.end())
             return it->second;
-        std::string name = "s" + std::to_string(statements_.size());
+        char digits[24] = "s";
+        const auto end = std::to_chars(digits + 1, digits + sizeof digits, statements_.size()).ptr;
+        std::string name(digits, end);
         check(ResultPtr(PQprepare(conn_, name.c_str(), statement.postgres, 0, nullptr)));
         return statements_.emplace(&statement, std::move(name)).first->second;
     }
