@@ -124,17 +124,17 @@ public:
     }
 
     void begin(bool /*write*/) override {
-        // A connection that broke since the last transaction is made again here, so that a
-        // retry after "nicht erreichbar" works without restarting the program.
-        if (PQstatus(conn_) != CONNECTION_OK) {
-            PQreset(conn_);
-            statements_.clear();
-            if (PQstatus(conn_) != CONNECTION_OK)
-                throw StoreError(StoreError::Kind::Unreachable,
-                                 kUnreachable + trimmed(PQerrorMessage(conn_)));
-            quietNotices();
+        reconnectIfBroken();
+        try {
+            script("BEGIN");
+        } catch (const StoreError&) {
+            // A server restarted since the last call shows only now; nothing was done in this
+            // transaction yet, so one new connection and a second BEGIN are safe.
+            if (PQstatus(conn_) == CONNECTION_OK)
+                throw;
+            reconnectIfBroken();
+            script("BEGIN");
         }
-        script("BEGIN");
     }
     void commit() override { script("COMMIT"); }
     void rollback() noexcept override {
@@ -143,6 +143,19 @@ public:
     }
 
 private:
+    // A connection that broke since the last transaction is made again here, so that a retry
+    // after "nicht erreichbar" works without restarting the program.
+    void reconnectIfBroken() {
+        if (PQstatus(conn_) == CONNECTION_OK)
+            return;
+        PQreset(conn_);
+        statements_.clear();
+        if (PQstatus(conn_) != CONNECTION_OK)
+            throw StoreError(StoreError::Kind::Unreachable,
+                             kUnreachable + trimmed(PQerrorMessage(conn_)));
+        quietNotices();
+    }
+
     const std::string& prepared(const Statement& statement) {
         if (auto it = statements_.find(&statement); it != statements_.end())
             return it->second;
