@@ -356,7 +356,7 @@ public:
         const std::int64_t next =
             number(connection_->run(kLockCounter, {name, std::int64_t{year}}).rows.at(0).at(0)) + 1;
         connection_->run(kSetCounter, {name, std::int64_t{year}, next});
-        const std::string offerNumber = formatNumber(year, next);
+        std::string offerNumber = formatNumber(year, next);
         if (hooks_.numberTaken)
             hooks_.numberTaken(offerNumber);
         connection_->run(kInsertOffer,
