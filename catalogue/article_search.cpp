@@ -57,11 +57,29 @@ ArticleSearchIndex::ArticleSearchIndex(std::span<const Article> articles) {
         articleStart_.push_back(static_cast<std::uint32_t>(arena_.size()));
         const std::string number = foldForSearch(articles[a].articleNumber);
         const std::string text = foldForSearch(articles[a].text());
-        // The whole article number is one word, whatever punctuation it holds.
+        // The whole article number is one word, whatever punctuation it holds; its and the
+        // text's space-separated pieces are words as the query splits them, and the text's
+        // pieces split at punctuation too ("Schiefer-grün" is found by "grün").
         std::vector<std::string_view> parts{number};
-        for (const std::string_view w : words(text)) {
-            parts.push_back(w);
+        const auto addPieces = [&parts](std::string_view all, bool withSubWords) {
+            for (std::size_t i = 0; i < all.size();) {
+                const std::size_t end = std::min(all.find(' ', i), all.size());
+                const std::string_view piece = all.substr(i, end - i);
+                i = end + 1;
+                if (piece.empty()) {
+                    continue;
+                }
+                parts.push_back(piece);
+                const auto sub = words(piece);
+                if (withSubWords && (sub.size() != 1 || sub.front() != piece)) {
+                    parts.insert(parts.end(), sub.begin(), sub.end());
+                }
+            }
+        };
+        if (number.find(' ') != std::string::npos) {
+            addPieces(number, false);
         }
+        addPieces(text, true);
         for (const std::string_view part : parts) {
             if (part.empty()) {
                 continue;

@@ -25,11 +25,14 @@ bool sameListFields(const Article& a, const Article& b) {
 
 std::vector<Article>::const_iterator Catalogue::lowerBound(std::string_view supplier,
                                                            std::string_view articleNumber) const {
-    return std::lower_bound(
-        articles_.begin(), articles_.end(), std::pair(supplier, articleNumber),
-        [](const Article& a, const std::pair<std::string_view, std::string_view>& key) {
-            return std::tie(a.supplier, a.articleNumber) < std::tie(key.first, key.second);
-        });
+    const auto before = [](const Article& a,
+                           const std::pair<std::string_view, std::string_view>& key) {
+        const std::string_view first = a.supplier;
+        return first != key.first ? first < key.first
+                                  : std::string_view(a.articleNumber) < key.second;
+    };
+    return std::lower_bound(articles_.begin(), articles_.end(), std::pair(supplier, articleNumber),
+                            before);
 }
 
 const Article* Catalogue::find(std::string_view supplier, std::string_view articleNumber) const {

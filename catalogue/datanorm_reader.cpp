@@ -36,8 +36,11 @@ constexpr std::array<std::size_t, 3> kPriceBlocks{2, 11, 20};
 // texts, product and discount groups, sets, graphics, surcharges, services, control records.
 constexpr std::string_view kSkippedTypes = "TDSRJGZCEK";
 
-std::vector<std::string_view> splitFields(std::string_view line) {
-    std::vector<std::string_view> fields;
+// Fills `fields`, reused from record to record so reading a list allocates per article, not per
+// field.
+const std::vector<std::string_view>& splitFields(std::string_view line,
+                                                 std::vector<std::string_view>& fields) {
+    fields.clear();
     std::size_t start = 0;
     while (true) {
         const std::size_t end = line.find(';', start);
@@ -178,6 +181,9 @@ public:
     }
 
 private:
+    // Built only for a problem: most records have none.
+    static std::string where(std::size_t line) { return "Zeile " + std::to_string(line) + ": "; }
+
     void problem(std::size_t line, std::string reason) {
         reportProblem(list_.problems, line, std::move(reason));
     }
@@ -217,46 +223,46 @@ private:
     }
 
     void readRecord(std::string_view record, std::size_t line) {
-        const std::string where = "Zeile " + std::to_string(line) + ": ";
         if (record.empty()) {
             return;
         }
         const char type = record.front();
         if (record.size() > 1 && record[1] != ';') {
-            problem(line, where + "Satzart " + quoted(record.substr(0, 2)) + " ist unbekannt.");
+            problem(line,
+                    where(line) + "Satzart " + quoted(record.substr(0, 2)) + " ist unbekannt.");
             return;
         }
         switch (type) {
         case 'A':
-            readArticle(splitFields(record), line, where);
+            readArticle(splitFields(record, fields_), line);
             return;
         case 'B':
-            readExtra(splitFields(record), line, where);
+            readExtra(splitFields(record, fields_), line);
             return;
         case 'P':
-            readPrices(splitFields(record), line, where);
+            readPrices(splitFields(record, fields_), line);
             return;
         case 'V':
-            problem(line, where + "zweiter Vorlaufsatz.");
+            problem(line, where(line) + "zweiter Vorlaufsatz.");
             return;
         default:
             if (kSkippedTypes.find(type) == std::string_view::npos) {
-                problem(line, where + "Satzart " + quoted(record.substr(0, 1)) + " ist unbekannt.");
+                problem(line,
+                        where(line) + "Satzart " + quoted(record.substr(0, 1)) + " ist unbekannt.");
             }
             return;
         }
     }
 
-    void readArticle(const std::vector<std::string_view>& f, std::size_t line,
-                     const std::string& where) {
+    void readArticle(const std::vector<std::string_view>& f, std::size_t line) {
         if (f.size() < kArticleFields) {
-            problem(line, where + "Artikelsatz hat " + std::to_string(f.size()) + " statt " +
+            problem(line, where(line) + "Artikelsatz hat " + std::to_string(f.size()) + " statt " +
                               std::to_string(kArticleFields) + " Felder.");
             return;
         }
         const std::string_view flag = trimmed(f[1]);
         if (flag != "N" && flag != "A" && flag != "L") {
-            problem(line, where + "Verarbeitungskennzeichen " + quoted(f[1]) +
+            problem(line, where(line) + "Verarbeitungskennzeichen " + quoted(f[1]) +
                               (flag == "X" ? " (Artikelnummernänderung) wird nicht unterstützt."
                                            : " ist unbekannt."));
             return;
@@ -265,29 +271,31 @@ private:
         article.supplier = list_.supplier;
         article.articleNumber = text(f[2]);
         if (article.articleNumber.empty()) {
-            problem(line, where + "Artikelnummer fehlt.");
+            problem(line, where(line) + "Artikelnummer fehlt.");
             return;
         }
         const auto kind = priceKind(f[6]);
         if (!kind) {
-            problem(line, where + "Preiskennzeichen " + quoted(f[6]) + " ist nicht 1 oder 2.");
+            problem(line,
+                    where(line) + "Preiskennzeichen " + quoted(f[6]) + " ist nicht 1 oder 2.");
             return;
         }
         const std::string_view unitCode = trimmed(f[7]);
         constexpr std::array<int, 4> kUnits{1, 10, 100, 1000};
         if (unitCode.size() > 1 ||
             (unitCode.size() == 1 && (unitCode[0] < '0' || unitCode[0] > '3'))) {
-            problem(line, where + "Preiseinheit " + quoted(f[7]) + " ist nicht 0, 1, 2 oder 3.");
+            problem(line,
+                    where(line) + "Preiseinheit " + quoted(f[7]) + " ist nicht 0, 1, 2 oder 3.");
             return;
         }
         const auto price = cents(f[9]);
         if (!price) {
-            problem(line, where + "Preis " + quoted(f[9]) + " ist kein Betrag in Cent.");
+            problem(line, where(line) + "Preis " + quoted(f[9]) + " ist kein Betrag in Cent.");
             return;
         }
         const auto [previous, fresh] = seen_.emplace(article.articleNumber, list_.articles.size());
         if (!fresh) {
-            problem(line, where + "Artikelnummer " + quoted(f[2]) + " steht schon in Zeile " +
+            problem(line, where(line) + "Artikelnummer " + quoted(f[2]) + " steht schon in Zeile " +
                               std::to_string(list_.articles[previous->second].line) + ".");
             return;
         }
@@ -304,33 +312,33 @@ private:
         list_.articles.push_back({std::move(article), line, flag == "L"});
     }
 
-    void readExtra(const std::vector<std::string_view>& f, std::size_t line,
-                   const std::string& where) {
+    void readExtra(const std::vector<std::string_view>& f, std::size_t line) {
         if (f.size() < kExtraFields) {
-            problem(line,
-                    where + "Zusatzsatz (B) hat nur " + std::to_string(f.size()) + " Felder.");
+            problem(line, where(line) + "Zusatzsatz (B) hat nur " + std::to_string(f.size()) +
+                              " Felder.");
             return;
         }
         const auto found = seen_.find(text(f[2]));
         if (found == seen_.end()) {
-            problem(line, where + "Zusatzsatz (B) für Artikel " + quoted(f[2]) +
+            problem(line, where(line) + "Zusatzsatz (B) für Artikel " + quoted(f[2]) +
                               ", der in dieser Datei keinen Artikelsatz hat.");
             return;
         }
         if (f.size() > kEanField) {
             const std::string_view ean = trimmed(f[kEanField]);
             if (!ean.empty() && (!isDigits(ean) || ean.size() < 8 || ean.size() > 14)) {
-                problem(line, where + "EAN " + quoted(ean) + " ist keine 8- bis 14-stellige Zahl.");
+                problem(line,
+                        where(line) + "EAN " + quoted(ean) + " ist keine 8- bis 14-stellige Zahl.");
                 return;
             }
             list_.articles[found->second].article.ean = std::string(ean);
         }
     }
 
-    void readPrices(const std::vector<std::string_view>& f, std::size_t line,
-                    const std::string& where) {
+    void readPrices(const std::vector<std::string_view>& f, std::size_t line) {
         if (f.size() < kPriceBlocks[0] + 3) {
-            problem(line, where + "Preissatz (P) hat nur " + std::to_string(f.size()) + " Felder.");
+            problem(line,
+                    where(line) + "Preissatz (P) hat nur " + std::to_string(f.size()) + " Felder.");
             return;
         }
         for (const std::size_t at : kPriceBlocks) {
@@ -338,18 +346,19 @@ private:
                 continue;
             }
             if (f.size() < at + 3) {
-                problem(line, where + "Preissatz (P) endet mitten im Preisblock.");
+                problem(line, where(line) + "Preissatz (P) endet mitten im Preisblock.");
                 return;
             }
             const auto kind = priceKind(f[at + 1]);
             if (!kind) {
-                problem(line,
-                        where + "Preiskennzeichen " + quoted(f[at + 1]) + " ist nicht 1 oder 2.");
+                problem(line, where(line) + "Preiskennzeichen " + quoted(f[at + 1]) +
+                                  " ist nicht 1 oder 2.");
                 continue;
             }
             const auto price = cents(f[at + 2]);
             if (!price) {
-                problem(line, where + "Preis " + quoted(f[at + 2]) + " ist kein Betrag in Cent.");
+                problem(line,
+                        where(line) + "Preis " + quoted(f[at + 2]) + " ist kein Betrag in Cent.");
                 continue;
             }
             list_.priceChanges.push_back({text(f[at]), *price, *kind, line});
@@ -360,6 +369,7 @@ private:
     const DatanormOptions& options_;
     PriceList list_;
     std::unordered_map<std::string, std::size_t> seen_;
+    std::vector<std::string_view> fields_;
 };
 
 } // namespace

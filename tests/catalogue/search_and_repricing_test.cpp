@@ -24,6 +24,7 @@ TEST(ArticleSearch, FindsByNumberPrefixAndWordPrefixesWithoutRegardToCase) {
         article("Nord", "BB-UL-3", "Unterlagsbahn glatt", {4500, 2}),
         article("Nord", "KS-ÄBS", "Kaltselbstklebebahn Äußere Lage", {1200, 2}),
         article("Nord", "DN-20", "Dachpappnägel verzinkt", {2, 2}),
+        article("Süd", "DN 100 A", "Notüberlauf-Rohr 2,8 x 20", {2, 2}),
     };
     const ArticleSearchIndex index(articles);
     const auto find = [&](std::string_view query) {
