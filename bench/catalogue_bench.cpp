@@ -9,9 +9,11 @@
 
 #include <array>
 #include <benchmark/benchmark.h>
+#include <initializer_list>
 #include <random>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -34,26 +36,34 @@ const std::string& generatedDatanorm() {
         constexpr std::array<const char*, 6> extras{"Schiefer gr\x81n",  "talkumiert", "glatt",
                                                     "l\x94semittelfrei", "verzinkt",   "EPS 035"};
         std::mt19937 random(1);
-        std::string out = "V 010326Dachbaustoffe Nord GmbH" + std::string(17, ' ') +
-                          std::string(75, ' ') + "04EUR\r\n";
+        std::string out = "V 010326Dachbaustoffe Nord GmbH";
+        out.append(17 + 75, ' ');
+        out += "04EUR\r\n";
+        const auto add = [&out](std::initializer_list<std::string_view> parts) {
+            for (const std::string_view part : parts) {
+                out += part;
+            }
+        };
         for (std::size_t i = 1; i <= kArticles; ++i) {
-            std::string number = std::to_string(i);
-            number = "BN" + std::string(6 - number.size(), '0') + number;
-            const std::string text1 =
-                std::string(words[random() % words.size()]) + " " + std::to_string(random() % 999);
+            const std::string digits = std::to_string(i);
+            std::string number = "BN";
+            number.append(6 - digits.size(), '0');
+            number += digits;
             const std::string cents = std::to_string(50 + random() % 250000);
-            out += "A;N;" + number + ";00;" + text1 + ";" + extras[random() % extras.size()] + ";" +
-                   std::to_string(1 + i % 2) + ";" + std::to_string(i % 4) + ";Rolle;" + cents +
-                   ";G" + std::to_string(i % 40) + ";HWG;\r\n";
+            add({"A;N;", number, ";00;", words[random() % words.size()], " ",
+                 std::to_string(random() % 999), ";", extras[random() % extras.size()], ";",
+                 std::to_string(1 + i % 2), ";", std::to_string(i % 4), ";Rolle;", cents, ";G",
+                 std::to_string(i % 40), ";HWG;\r\n"});
             if (i % 3 == 0) {
-                out += "B;N;" + number + ";MATCH;;;;;;;4000" + std::to_string(1000000000 + i) +
-                       ";;;;\r\n";
+                add({"B;N;", number, ";MATCH;;;;;;;4000", std::to_string(1000000000 + i),
+                     ";;;;\r\n"});
             }
             if (i % 10 == 0) {
-                out += "P;A;" + number + ";1;" + cents + ";1;0;;;;\r\n";
+                add({"P;A;", number, ";1;", cents, ";1;0;;;;\r\n"});
             }
         }
-        return out + "\x1A";
+        out += '\x1A';
+        return out;
     }();
     return file;
 }
