@@ -142,6 +142,9 @@ BENCHMARK_CAPTURE(BM_SearchKeystroke200k, twoWords, "glatt o")->Unit(benchmark::
 // Two common words with few articles holding both: the worst case walks the rarer word's range.
 BENCHMARK_CAPTURE(BM_SearchKeystroke200k, rareCombination, "talkumiert 998")
     ->Unit(benchmark::kMicrosecond);
+// Two common words no article holds together: every entry of the rarer one is checked.
+BENCHMARK_CAPTURE(BM_SearchKeystroke200k, disjointWords, "talkumiert glatt")
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_SearchKeystroke200k, noMatch, "xyz")->Unit(benchmark::kMicrosecond);
 
 } // namespace
