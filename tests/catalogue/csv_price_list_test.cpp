@@ -3,6 +3,7 @@
 #include "fixtures.h"
 #include "price_list_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>

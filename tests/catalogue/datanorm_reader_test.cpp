@@ -2,6 +2,7 @@
 #include "datanorm_reader.h"
 #include "fixtures.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace pyrelto {

@@ -1,6 +1,7 @@
 #include "article_search.h"
 #include "repricing.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace pyrelto {
@@ -37,11 +38,25 @@ TEST(ArticleSearch, FindsByNumberPrefixAndWordPrefixesWithoutRegardToCase) {
         std::vector<std::size_t> expected;
     };
     const Row rows[] = {
-        {"bb-", {0, 1}},        {"BB-OL", {0}},  {"ober", {0}},          {"GRÜ", {0}}, {"äuß", {2}},
-        {"ÄUSSERE", {}},        {"ks-äbs", {2}}, {"bahn", {}}, // "bahn" ends words but starts none
-        {"lage", {2}},          {"s", {0}}, // "Kaltselbstklebebahn" is one word  {"schiefer ober",
-                                            // {0}},
-        {"schiefer glatt", {}}, {"   ", {}},     {"dachpappnä dn", {3}},
+        {"bb-", {0, 1}},
+        {"BB-OL", {0}},
+        {"ober", {0}},
+        {"GRÜ", {0}},
+        {"äuß", {2}},
+        {"ÄUSSERE", {}},
+        {"ks-äbs", {2}},
+        // "bahn" ends words but starts none; "Kaltselbstklebebahn" is one word.
+        {"bahn", {}},
+        {"lage", {2}},
+        {"s", {0}},
+        {"schiefer ober", {0}},
+        {"schiefer glatt", {}},
+        {"   ", {}},
+        {"dachpappnä dn", {3}},
+        // A number with spaces, typed as it is written; text pieces split at punctuation.
+        {"dn 100", {4}},
+        {"rohr", {4}},
+        {"2,8 notüb", {4}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.query);
