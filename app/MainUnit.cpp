@@ -113,14 +113,14 @@ void TMainForm::buildMenu() {
             &TMainForm::Druckereinrichten1Click);
     Drucken1 =
         add(QStringLiteral("Drucken1"), QStringLiteral("Drucken"), &TMainForm::Drucken1Click);
-    KalkulationPdf1 =
-        add(QStringLiteral("KalkulationPdf1"), QStringLiteral("Kalkulation als PDF speichern..."),
-            &TMainForm::KalkulationPdf1Click);
+    saveCalculationPdfAction =
+        add(QStringLiteral("saveCalculationPdfAction"),
+            QStringLiteral("Kalkulation als PDF speichern..."), &TMainForm::saveCalculationPdf);
     Datei1->addSeparator();
-    Angebot1 = add(QStringLiteral("Angebot1"), QStringLiteral("Angebot erstellen..."),
-                   &TMainForm::Angebot1Click);
-    Firmendaten1 = add(QStringLiteral("Firmendaten1"), QStringLiteral("Firmendaten..."),
-                       &TMainForm::Firmendaten1Click);
+    createOfferAction = add(QStringLiteral("createOfferAction"),
+                            QStringLiteral("Angebot erstellen..."), &TMainForm::createOffer);
+    editFirmDataAction = add(QStringLiteral("editFirmDataAction"), QStringLiteral("Firmendaten..."),
+                             &TMainForm::editFirmData);
     Datei1->addSeparator();
     Beenden1 =
         add(QStringLiteral("Beenden1"), QStringLiteral("Beenden"), &TMainForm::Beenden1Click);
@@ -146,8 +146,8 @@ void TMainForm::buildButtonBar() {
                    buttonPicture(ButtonPicture::Save), 104, 105, &TMainForm::Speichernunter1Click);
     BitBtn13 = add(QStringLiteral("BitBtn13"), QStringLiteral("Drucken"),
                    buttonPicture(ButtonPicture::Print), 216, 105, &TMainForm::Drucken1Click);
-    BitBtn14 = add(QStringLiteral("BitBtn14"), QStringLiteral("Angebot..."), documentIcon(), 328,
-                   105, &TMainForm::Angebot1Click);
+    offerButton = add(QStringLiteral("offerButton"), QStringLiteral("Angebot..."), documentIcon(),
+                      328, 105, &TMainForm::createOffer);
 }
 
 void TMainForm::buildPages() {

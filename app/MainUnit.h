@@ -77,9 +77,9 @@ public:
     void Drucken1Click();
     void Beenden1Click();
     // The offer and the PDF commands (app/offer_commands.cpp).
-    void KalkulationPdf1Click();
-    void Angebot1Click();
-    void Firmendaten1Click();
+    void saveCalculationPdf();
+    void createOffer();
+    void editFirmData();
     static QString pdfFilter() { return QStringLiteral("PDF-Dokument (*.pdf)|*.pdf"); }
 
     // Start-up and shut-down handlers, run by the window itself.
@@ -105,15 +105,16 @@ public:
     QAction* Speichernunter1 = nullptr;
     QAction* Druckereinrichten1 = nullptr;
     QAction* Drucken1 = nullptr;
-    QAction* KalkulationPdf1 = nullptr;
-    QAction* Angebot1 = nullptr;
-    QAction* Firmendaten1 = nullptr;
+    // Added beyond the design, so named by their role.
+    QAction* saveCalculationPdfAction = nullptr;
+    QAction* createOfferAction = nullptr;
+    QAction* editFirmDataAction = nullptr;
     QAction* Beenden1 = nullptr;
     QFrame* Panel18 = nullptr;
     QPushButton* BitBtn11 = nullptr;
     QPushButton* BitBtn12 = nullptr;
     QPushButton* BitBtn13 = nullptr;
-    QPushButton* BitBtn14 = nullptr; // "Angebot..."
+    QPushButton* offerButton = nullptr; // "Angebot...", added beyond the design
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;

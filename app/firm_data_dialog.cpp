@@ -1,8 +1,10 @@
 #include "firm_data_dialog.h"
 
 #include "dialogs.h"
+#include "logo.h"
 #include "offer_service.h"
-#include "printout.h"
+#include "qt_text.h"
+#include "service_error.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -35,23 +37,23 @@ QPlainTextEdit* textEdit(const QString& name, const QString& text, QWidget* pare
 } // namespace
 
 FirmDataDialog::FirmDataDialog(const FirmData& firm, QWidget* parent)
-    : QDialog(parent), logo_(firm.logoPath) {
+    : QDialog(parent), logo_(toQString(firm.logoPath)) {
     setObjectName(QStringLiteral("FirmDataDialog"));
     setWindowTitle(QStringLiteral("Firmendaten"));
     auto* form = new QFormLayout;
-    nameEdit = lineEdit(QStringLiteral("nameEdit"), firm.name, this);
-    contactEdit = lineEdit(QStringLiteral("contactEdit"), firm.contact, this);
-    streetEdit = lineEdit(QStringLiteral("streetEdit"), firm.street, this);
-    townEdit = lineEdit(QStringLiteral("townEdit"), firm.postcodeTown, this);
-    phoneEdit = lineEdit(QStringLiteral("phoneEdit"), firm.phone, this);
-    emailEdit = lineEdit(QStringLiteral("emailEdit"), firm.email, this);
-    webEdit = lineEdit(QStringLiteral("webEdit"), firm.web, this);
-    taxEdit = lineEdit(QStringLiteral("taxEdit"), firm.taxId, this);
-    holderEdit = lineEdit(QStringLiteral("holderEdit"), firm.accountHolder, this);
-    ibanEdit = lineEdit(QStringLiteral("ibanEdit"), firm.iban, this);
-    bicEdit = lineEdit(QStringLiteral("bicEdit"), firm.bic, this);
-    paymentEdit = textEdit(QStringLiteral("paymentEdit"), firm.paymentTerms, this);
-    closingEdit = textEdit(QStringLiteral("closingEdit"), firm.closingText, this);
+    nameEdit = lineEdit(QStringLiteral("nameEdit"), toQString(firm.name), this);
+    contactEdit = lineEdit(QStringLiteral("contactEdit"), toQString(firm.contact), this);
+    streetEdit = lineEdit(QStringLiteral("streetEdit"), toQString(firm.street), this);
+    townEdit = lineEdit(QStringLiteral("townEdit"), toQString(firm.postcodeTown), this);
+    phoneEdit = lineEdit(QStringLiteral("phoneEdit"), toQString(firm.phone), this);
+    emailEdit = lineEdit(QStringLiteral("emailEdit"), toQString(firm.email), this);
+    webEdit = lineEdit(QStringLiteral("webEdit"), toQString(firm.web), this);
+    taxEdit = lineEdit(QStringLiteral("taxEdit"), toQString(firm.taxId), this);
+    holderEdit = lineEdit(QStringLiteral("holderEdit"), toQString(firm.accountHolder), this);
+    ibanEdit = lineEdit(QStringLiteral("ibanEdit"), toQString(firm.iban), this);
+    bicEdit = lineEdit(QStringLiteral("bicEdit"), toQString(firm.bic), this);
+    paymentEdit = textEdit(QStringLiteral("paymentEdit"), toQString(firm.paymentTerms), this);
+    closingEdit = textEdit(QStringLiteral("closingEdit"), toQString(firm.closingText), this);
     form->addRow(QStringLiteral("Firmenname:"), nameEdit);
     form->addRow(QStringLiteral("Inhaber / Ansprechpartner:"), contactEdit);
     form->addRow(QStringLiteral("Straße und Hausnummer:"), streetEdit);
@@ -93,20 +95,20 @@ FirmDataDialog::FirmDataDialog(const FirmData& firm, QWidget* parent)
 
 FirmData FirmDataDialog::firmData() const {
     FirmData firm;
-    firm.name = nameEdit->text().trimmed();
-    firm.contact = contactEdit->text().trimmed();
-    firm.street = streetEdit->text().trimmed();
-    firm.postcodeTown = townEdit->text().trimmed();
-    firm.phone = phoneEdit->text().trimmed();
-    firm.email = emailEdit->text().trimmed();
-    firm.web = webEdit->text().trimmed();
-    firm.taxId = taxEdit->text().trimmed();
-    firm.accountHolder = holderEdit->text().trimmed();
-    firm.iban = groupedIban(ibanEdit->text());
-    firm.bic = bicEdit->text().trimmed().toUpper();
-    firm.logoPath = logo_;
-    firm.paymentTerms = paymentEdit->toPlainText().trimmed();
-    firm.closingText = closingEdit->toPlainText().trimmed();
+    firm.name = nameEdit->text().trimmed().toStdU16String();
+    firm.contact = contactEdit->text().trimmed().toStdU16String();
+    firm.street = streetEdit->text().trimmed().toStdU16String();
+    firm.postcodeTown = townEdit->text().trimmed().toStdU16String();
+    firm.phone = phoneEdit->text().trimmed().toStdU16String();
+    firm.email = emailEdit->text().trimmed().toStdU16String();
+    firm.web = webEdit->text().trimmed().toStdU16String();
+    firm.taxId = taxEdit->text().trimmed().toStdU16String();
+    firm.accountHolder = holderEdit->text().trimmed().toStdU16String();
+    firm.iban = groupedIban(ibanEdit->text().toStdU16String());
+    firm.bic = bicEdit->text().trimmed().toUpper().toStdU16String();
+    firm.logoPath = logo_.toStdU16String();
+    firm.paymentTerms = paymentEdit->toPlainText().trimmed().toStdU16String();
+    firm.closingText = closingEdit->toPlainText().trimmed().toStdU16String();
     return firm;
 }
 
@@ -135,7 +137,8 @@ void FirmDataDialog::removeLogo() {
 }
 
 void FirmDataDialog::accept() {
-    if (const QString problem = ibanProblem(ibanEdit->text()); !problem.isEmpty()) {
+    if (const QString problem = toQString(ibanProblem(ibanEdit->text().toStdU16String()));
+        !problem.isEmpty()) {
         dialogs().message(this, applicationTitle(), problem, Dialogs::Icon::Warning);
         ibanEdit->setFocus();
         return;
@@ -144,7 +147,7 @@ void FirmDataDialog::accept() {
         try {
             logo_ = copyLogo(logo_);
             logoChosen_ = false;
-        } catch (const PrintError& e) {
+        } catch (const ServiceError& e) {
             dialogs().message(this, applicationTitle(), e.message(), Dialogs::Icon::Warning);
             return;
         } catch (const std::exception& e) {

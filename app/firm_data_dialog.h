@@ -3,7 +3,7 @@
 // footer. The IBAN is checked before the form closes; a logo is checked when it is chosen and
 // copied into the program data folder when the form is accepted.
 
-#include "offer.h"
+#include "firm_data.h"
 
 #include <QDialog>
 

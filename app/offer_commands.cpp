@@ -10,14 +10,14 @@
 
 namespace pyrelto {
 
-void TMainForm::KalkulationPdf1Click() {
+void TMainForm::saveCalculationPdf() {
     runCommand([this] {
         if (const auto name = dialogs().saveFileName(this, pdfFilter(), QStringLiteral(".pdf")))
             writeCalculationPdf(sheet_, *name, QDate::currentDate());
     });
 }
 
-void TMainForm::Angebot1Click() {
+void TMainForm::createOffer() {
     runCommand([this] {
         const auto firmStore = programSettings(QString::fromUtf16(kFirmDataGroup));
         const auto counter = programSettings(QString::fromUtf16(kOfferGroup));
@@ -27,7 +27,7 @@ void TMainForm::Angebot1Click() {
     });
 }
 
-void TMainForm::Firmendaten1Click() {
+void TMainForm::editFirmData() {
     runCommand([this] {
         const auto store = programSettings(QString::fromUtf16(kFirmDataGroup));
         FirmDataDialog dialog(readFirmData(*store), this);

@@ -1,9 +1,13 @@
 #include "offer_dialog.h"
 
-#include "decimal_text.h"
 #include "dialogs.h"
+#include "logo.h"
+#include "offer_print.h"
 #include "offer_service.h"
+#include "printer_run.h"
 #include "printout.h"
+#include "qt_date.h"
+#include "qt_text.h"
 #include "sheet.h"
 
 #include <QCheckBox>
@@ -38,24 +42,24 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
     setWindowTitle(QStringLiteral("Angebot erstellen"));
     const OfferChoices choices = newOfferChoices(sheet, counter, today);
 
-    numberEdit = new QLineEdit(choices.number, this);
+    numberEdit = new QLineEdit(toQString(choices.number), this);
     numberEdit->setObjectName(QStringLiteral("numberEdit"));
-    dateEdit = pyrelto::dateEdit(QStringLiteral("dateEdit"), choices.date, this);
-    validEdit = pyrelto::dateEdit(QStringLiteral("validEdit"), choices.validUntil, this);
-    recipientEdit = new QLineEdit(choices.recipientName, this);
+    dateEdit = pyrelto::dateEdit(QStringLiteral("dateEdit"), toQDate(choices.date), this);
+    validEdit = pyrelto::dateEdit(QStringLiteral("validEdit"), toQDate(choices.validUntil), this);
+    recipientEdit = new QLineEdit(toQString(choices.recipientName), this);
     recipientEdit->setObjectName(QStringLiteral("recipientEdit"));
-    addressEdit = new QPlainTextEdit(choices.recipientAddress, this);
+    addressEdit = new QPlainTextEdit(toQString(choices.recipientAddress), this);
     addressEdit->setObjectName(QStringLiteral("addressEdit"));
     addressEdit->setTabChangesFocus(true);
     addressEdit->setFixedHeight(72);
     addressEdit->setPlaceholderText(QStringLiteral("Straße und Hausnummer\nPLZ und Ort"));
-    subjectEdit = new QLineEdit(choices.subject, this);
+    subjectEdit = new QLineEdit(toQString(choices.subject), this);
     subjectEdit->setObjectName(QStringLiteral("subjectEdit"));
-    introductionEdit = new QPlainTextEdit(choices.introduction, this);
+    introductionEdit = new QPlainTextEdit(toQString(choices.introduction), this);
     introductionEdit->setObjectName(QStringLiteral("introductionEdit"));
     introductionEdit->setTabChangesFocus(true);
     introductionEdit->setFixedHeight(72);
-    workTitleEdit = new QLineEdit(choices.workTitle, this);
+    workTitleEdit = new QLineEdit(toQString(choices.workTitle), this);
     workTitleEdit->setObjectName(QStringLiteral("workTitleEdit"));
     summaryBox =
         new QCheckBox(QStringLiteral("Nur eine Sammelposition (ohne Einzelaufstellung)"), this);
@@ -118,25 +122,25 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
 
 OfferDocument OfferDialog::document() const {
     OfferChoices choices;
-    choices.number = numberEdit->text().trimmed();
-    choices.date = dateEdit->date();
-    choices.validUntil = validEdit->date();
-    choices.recipientName = recipientEdit->text().trimmed();
-    choices.recipientAddress = addressEdit->toPlainText().trimmed();
-    choices.subject = subjectEdit->text().trimmed();
-    choices.introduction = introductionEdit->toPlainText().trimmed();
-    choices.workTitle = workTitleEdit->text().trimmed();
+    choices.number = numberEdit->text().trimmed().toStdU16String();
+    choices.date = toDate(dateEdit->date());
+    choices.validUntil = toDate(validEdit->date());
+    choices.recipientName = recipientEdit->text().trimmed().toStdU16String();
+    choices.recipientAddress = addressEdit->toPlainText().trimmed().toStdU16String();
+    choices.subject = subjectEdit->text().trimmed().toStdU16String();
+    choices.introduction = introductionEdit->toPlainText().trimmed().toStdU16String();
+    choices.workTitle = workTitleEdit->text().trimmed().toStdU16String();
     choices.summaryOnly = summaryBox->isChecked();
     FirmData firm = firm_;
-    if (!firm.logoPath.isEmpty() && !logoProblem(firm.logoPath).isEmpty())
+    if (!firm.logoPath.empty() && !logoProblem(toQString(firm.logoPath)).isEmpty())
         firm.logoPath.clear();
-    return buildOffer(sheet_, firm, choices, QChar(sheet_.numberFormat().decimalSeparator));
+    return buildOffer(sheet_, firm, choices);
 }
 
 void OfferDialog::warnAboutLogo() {
-    if (logoWarned_ || firm_.logoPath.isEmpty())
+    if (logoWarned_ || firm_.logoPath.empty())
         return;
-    if (const QString problem = logoProblem(firm_.logoPath); !problem.isEmpty()) {
+    if (const QString problem = logoProblem(toQString(firm_.logoPath)); !problem.isEmpty()) {
         logoWarned_ = true;
         dialogs().message(this, applicationTitle(),
                           problem + QStringLiteral(" Das Angebot wird ohne Logo erstellt. Unter "
@@ -176,7 +180,7 @@ void OfferDialog::savePdf() {
     output(
         [this](const OfferDocument& offer) {
             const auto name = dialogs().saveFileName(this, pdfFilter(), QStringLiteral(".pdf"),
-                                                     suggestedOfferFileName(offer));
+                                                     toQString(suggestedOfferFileName(offer)));
             if (!name)
                 return false;
             writeOfferPdf(offer, *name);

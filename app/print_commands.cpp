@@ -1,5 +1,6 @@
 #include "MainUnit.h"
 #include "dialogs.h"
+#include "printer_run.h"
 #include "printout.h"
 
 #include <QDate>

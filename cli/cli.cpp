@@ -74,6 +74,38 @@ nlohmann::ordered_json sheetJson(const Sheet& sheet) {
 
 } // namespace
 
+namespace {
+
+// Function-local, so that a registration from another file's static object finds them built.
+struct Registry {
+    std::vector<CliFileStep> steps;
+    std::vector<std::function<void()>> releases;
+};
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+} // namespace
+
+bool registerCliSteps(std::vector<CliFileStep> steps, std::function<void()> release) {
+    Registry& r = registry();
+    for (CliFileStep& step : steps)
+        r.steps.push_back(std::move(step));
+    if (release)
+        r.releases.push_back(std::move(release));
+    return true;
+}
+
+std::span<const CliFileStep> registeredCliSteps() {
+    return registry().steps;
+}
+
+void releaseCliSteps() {
+    for (const auto& release : registry().releases)
+        release();
+}
+
 #ifdef _WIN32
 char16_t separatorFromEnvironment() {
     // The user's regional settings, as every other program on the machine uses them.

@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace pyrelto {
 
@@ -24,6 +25,16 @@ struct CliFileStep {
 // `extraSteps` are accepted beside the core's steps, in the same left-to-right order.
 int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
            std::span<const CliFileStep> extraSteps = {});
+
+// The step hook: a library of steps registers them from a static object in its own file, so that
+// linking it into the executable is all it takes and main() names no step. `release` runs once
+// after the last step (ends what the steps set up, such as an application object). Returns true,
+// for the static object to hold.
+bool registerCliSteps(std::vector<CliFileStep> steps, std::function<void()> release = {});
+// The steps registered so far, in the order of registration.
+std::span<const CliFileStep> registeredCliSteps();
+// Runs the release functions of the registered steps.
+void releaseCliSteps();
 
 // The decimal separator of the user's locale: on Windows from the regional settings; elsewhere as
 // the environment names it (LC_ALL, LC_NUMERIC, LANG), decided without the C library's locale

@@ -5,22 +5,14 @@
 #include <string>
 #include <vector>
 
-#ifdef PYRELTO_CLI_QT_STEPS
-#include "cli_qt_steps.h"
-#endif
-
 namespace {
 
-// The PDF steps exist only in builds with Qt; their application is released before exit.
+// Steps a build links in (the PDF steps with Qt) have registered themselves before main(); their
+// resources are released before exit.
 int runSteps(const std::vector<std::string>& args) {
-#ifdef PYRELTO_CLI_QT_STEPS
-    const auto extra = pyrelto::qtCliSteps();
-    const int status = pyrelto::runCli(args, std::cout, std::cerr, extra);
-    pyrelto::releaseCliApplication();
+    const int status = pyrelto::runCli(args, std::cout, std::cerr, pyrelto::registeredCliSteps());
+    pyrelto::releaseCliSteps();
     return status;
-#else
-    return pyrelto::runCli(args, std::cout, std::cerr);
-#endif
 }
 
 } // namespace
@@ -30,14 +22,9 @@ int runSteps(const std::vector<std::string>& args) {
 #include <io.h>
 #include <windows.h>
 
-// Windows hands the command line over in UTF-16; the narrow main() would get it squeezed through
-// the ANSI code page, which turns "Müller" into "M?ller" and loses every character outside it.
+// The command line in UTF-16, so that no character is lost to the ANSI code page.
 int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring_view arg(argv[i]);
-        args.push_back(pyrelto::toUtf8(std::u16string(arg.begin(), arg.end())));
-    }
+    const std::vector<std::string> args = pyrelto::utf8Arguments(argc, argv);
     // The JSON leaves as UTF-8 with "\n" line ends, byte for byte as on other systems: no text
     // mode translation. A console is told to show those bytes as UTF-8.
     ::_setmode(::_fileno(stdout), _O_BINARY);
@@ -49,7 +36,6 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    return runSteps(args);
+    return runSteps(pyrelto::utf8Arguments(argc, argv));
 }
 #endif

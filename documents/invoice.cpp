@@ -1,5 +1,8 @@
 #include "invoice.h"
 
+#include "firm_data.h"
+#include "utf16.h"
+
 #include <algorithm>
 #include <charconv>
 #include <map>
@@ -49,42 +52,13 @@ std::int64_t mulDivRounded(std::int64_t a, std::int64_t b, std::int64_t divisor)
     return product < 0 ? -rounded : rounded;
 }
 
-std::int64_t checkedAdd(std::int64_t a, std::int64_t b) {
+// Money's own + does not check; the amounts here may come from any input.
+Money checkedAdd(Money a, Money b) {
     std::int64_t sum = 0;
-    if (__builtin_add_overflow(a, b, &sum)) {
+    if (__builtin_add_overflow(a.cents(), b.cents(), &sum)) {
         throw std::invalid_argument("Betrag zu groß");
     }
-    return sum;
-}
-
-// IBAN check digits (ISO 13616, mod 97), spaces allowed.
-bool ibanValid(const std::string& text) {
-    std::string iban;
-    for (const char c : text) {
-        if (c == ' ') {
-            continue;
-        }
-        if (c >= 'a' && c <= 'z') {
-            iban += static_cast<char>(c - 'a' + 'A');
-        } else {
-            iban += c;
-        }
-    }
-    if (iban.size() < 15 || iban.size() > 34) {
-        return false;
-    }
-    std::rotate(iban.begin(), iban.begin() + 4, iban.end());
-    int remainder = 0;
-    for (const char c : iban) {
-        if (c >= '0' && c <= '9') {
-            remainder = (remainder * 10 + (c - '0')) % 97;
-        } else if (c >= 'A' && c <= 'Z') {
-            remainder = (remainder * 100 + (c - 'A' + 10)) % 97;
-        } else {
-            return false;
-        }
-    }
-    return remainder == 1;
+    return Money::fromCents(sum);
 }
 
 VatCategory categoryOf(TaxCase taxCase, int rate) {
@@ -216,21 +190,21 @@ std::string invoiceKindTitle(InvoiceKind kind) {
     return "Rechnung";
 }
 
-InvoiceCents lineTotal(const InvoiceLine& line) {
-    return mulDivRounded(line.quantityMilli, line.unitPrice, 1000);
+Money lineTotal(const InvoiceLine& line) {
+    return Money::fromCents(mulDivRounded(line.quantityMilli, line.unitPrice.cents(), 1000));
 }
 
-InvoiceCents percentOf(InvoiceCents amount, int hundredths) {
-    return mulDivRounded(amount, hundredths, 10000);
+Money percentOf(Money amount, int hundredths) {
+    return Money::fromCents(mulDivRounded(amount.cents(), hundredths, 10000));
 }
 
 InvoiceTotals computeTotals(const Invoice& invoice) {
     InvoiceTotals totals;
     // Keyed by (category, rate), so equal rates collect into one breakdown.
-    std::map<std::pair<VatCategory, int>, std::pair<InvoiceCents, InvoiceCents>> groups;
+    std::map<std::pair<VatCategory, int>, std::pair<Money, Money>> groups;
     for (const auto& line : invoice.lines) {
         const int rate = invoice.taxCase == TaxCase::Normal ? line.vatRateHundredths : 0;
-        const InvoiceCents total = lineTotal(line);
+        const Money total = lineTotal(line);
         totals.lineTotal = checkedAdd(totals.lineTotal, total);
         auto& [basis, labour] = groups[{categoryOf(invoice.taxCase, rate), rate}];
         basis = checkedAdd(basis, total);
@@ -264,19 +238,20 @@ InvoiceTotals computeTotals(const Invoice& invoice) {
     return totals;
 }
 
-InvoiceCents skontoAmount(const Invoice& invoice, const InvoiceTotals& totals) {
-    return invoice.skonto ? percentOf(totals.duePayable, invoice.skonto->percentHundredths) : 0;
+Money skontoAmount(const Invoice& invoice, const InvoiceTotals& totals) {
+    return invoice.skonto ? percentOf(totals.duePayable, invoice.skonto->percentHundredths)
+                          : Money();
 }
 
 std::string labourShareNote(const InvoiceTotals& totals) {
-    if (totals.labourNet == 0) {
+    if (totals.labourNet == Money()) {
         return {};
     }
-    const InvoiceCents gross = totals.labourNet + totals.labourVat;
+    const Money gross = totals.labourNet + totals.labourVat;
     std::string note =
         "Im Rechnungsbetrag enthaltene Arbeitskosten nach § 35a EStG: " + germanAmount(gross) +
         " €";
-    if (totals.labourVat != 0) {
+    if (totals.labourVat != Money()) {
         note += " (netto " + germanAmount(totals.labourNet) + " €, MwSt. " +
                 germanAmount(totals.labourVat) + " €)";
     }
@@ -297,7 +272,7 @@ std::vector<std::string> missingItems(const Invoice& invoice) {
     need(!blank(invoice.seller.taxNumber) || !blank(invoice.seller.vatId),
          "Die Steuernummer oder USt-IdNr. der eigenen Firma fehlt.");
     need(!blank(invoice.bank.iban), "Die IBAN für die Zahlung fehlt.");
-    need(blank(invoice.bank.iban) || ibanValid(invoice.bank.iban),
+    need(blank(invoice.bank.iban) || ibanProblem(fromUtf8(invoice.bank.iban)).empty(),
          "Die IBAN ist ungültig (Prüfziffer oder Länge stimmt nicht).");
     need(!blank(invoice.buyer.name), "Der Name des Kunden fehlt.");
     need(!invoice.buyer.address.streetLines.empty() && !blank(invoice.buyer.address.postcode) &&
@@ -343,23 +318,27 @@ namespace {
 
 // Lines of `whole` that carry `net` in total, split over its VAT rates by their share of the
 // whole net; the last rate takes the rounding rest so the parts add up to `net` exactly.
-Invoice partialOf(const Invoice& whole, InvoiceCents net, const std::string& what) {
+Invoice partialOf(const Invoice& whole, Money net, const std::string& what) {
     Invoice partial = whole;
     partial.kind = InvoiceKind::Partial;
     partial.lines.clear();
     partial.partials.clear();
-    std::map<int, InvoiceCents, std::greater<>> byRate;
-    InvoiceCents wholeNet = 0;
+    std::map<int, Money, std::greater<>> byRate;
+    Money wholeNet;
     for (const auto& line : whole.lines) {
-        byRate[line.vatRateHundredths] += lineTotal(line);
-        wholeNet += lineTotal(line);
+        byRate[line.vatRateHundredths] =
+            checkedAdd(byRate[line.vatRateHundredths], lineTotal(line));
+        wholeNet = checkedAdd(wholeNet, lineTotal(line));
     }
-    InvoiceCents rest = net;
+    Money rest = net;
     std::size_t index = 0;
     for (const auto& [rate, amount] : byRate) {
         InvoiceLine line;
         const bool last = ++index == byRate.size();
-        line.unitPrice = last || wholeNet == 0 ? rest : mulDivRounded(net, amount, wholeNet);
+        line.unitPrice =
+            last || wholeNet == Money()
+                ? rest
+                : Money::fromCents(mulDivRounded(net.cents(), amount.cents(), wholeNet.cents()));
         rest -= line.unitPrice;
         line.description = what;
         if (byRate.size() > 1) {
@@ -387,7 +366,7 @@ std::string percentText(int hundredths) {
 } // namespace
 
 Invoice partialByPercent(const Invoice& whole, int hundredths) {
-    InvoiceCents wholeNet = 0;
+    Money wholeNet;
     for (const auto& line : whole.lines) {
         wholeNet = checkedAdd(wholeNet, lineTotal(line));
     }
@@ -395,7 +374,7 @@ Invoice partialByPercent(const Invoice& whole, int hundredths) {
                      "Abschlag " + percentText(hundredths) + " % der Auftragssumme");
 }
 
-Invoice partialByAmount(const Invoice& whole, InvoiceCents net) {
+Invoice partialByAmount(const Invoice& whole, Money net) {
     return partialOf(whole, net, "Abschlag auf die Auftragssumme");
 }
 
@@ -422,7 +401,8 @@ Invoice creditNoteFor(const Invoice& original, const std::string& number, const 
     return note;
 }
 
-std::string decimalAmount(InvoiceCents cents) {
+std::string decimalAmount(Money amount) {
+    const std::int64_t cents = amount.cents();
     const bool negative = cents < 0;
     // Unsigned so that the most negative count has a magnitude too.
     const std::uint64_t magnitude =
@@ -431,7 +411,7 @@ std::string decimalAmount(InvoiceCents cents) {
            twoDigits(static_cast<int>(magnitude % 100));
 }
 
-std::string germanAmount(InvoiceCents cents) {
+std::string germanAmount(Money cents) {
     std::string plain = decimalAmount(cents);
     const bool negative = plain.front() == '-';
     std::string whole = plain.substr(negative ? 1 : 0, plain.size() - 3 - (negative ? 1 : 0));

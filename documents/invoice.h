@@ -3,15 +3,14 @@
 // arithmetic from positions to the amount due, every amount in whole cents. Issued invoices are
 // never changed; a correction is a credit note that names the original.
 
+#include "money.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace pyrelto {
-
-// Whole euro cents. One alias so that the shared money type replaces it in one place.
-using InvoiceCents = std::int64_t;
 
 // A calendar date; year 0 means "not given".
 struct Date {
@@ -77,18 +76,18 @@ struct InvoiceLine {
     std::string description;
     std::int64_t quantityMilli = 1000; // thousandths of the unit
     std::string unitCode = "H87";      // UN/ECE Recommendation 20: MTK m², H87 piece, MTR m, …
-    InvoiceCents unitPrice = 0;        // net, per unit
+    Money unitPrice;                   // net, per unit
     int vatRateHundredths = 1900;      // 19.00 %; ignored outside the normal tax case
-    InvoiceCents labour = 0;           // the labour share of the line's net total (§ 35a EStG)
+    Money labour;                      // the labour share of the line's net total (§ 35a EStG)
 };
 
 // An earlier partial invoice that a final invoice deducts.
 struct PriorInvoice {
     std::string number;
     Date date;
-    InvoiceCents net = 0;
-    InvoiceCents vat = 0;
-    InvoiceCents gross = 0;
+    Money net;
+    Money vat;
+    Money gross;
 };
 
 struct Skonto {
@@ -134,20 +133,20 @@ char vatCategoryCode(VatCategory category);
 struct VatBreakdown {
     VatCategory category = VatCategory::Standard;
     int rateHundredths = 0;
-    InvoiceCents basis = 0;
-    InvoiceCents vat = 0;
+    Money basis;
+    Money vat;
     std::string exemptionReason; // empty for S and Z
 };
 
 struct InvoiceTotals {
-    InvoiceCents lineTotal = 0;    // sum of the line totals, net
+    Money lineTotal;               // sum of the line totals, net
     std::vector<VatBreakdown> vat; // one per category and rate, highest rate first
-    InvoiceCents vatTotal = 0;
-    InvoiceCents grandTotal = 0;
-    InvoiceCents prepaid = 0; // gross of the deducted partial invoices
-    InvoiceCents duePayable = 0;
-    InvoiceCents labourNet = 0; // § 35a EStG
-    InvoiceCents labourVat = 0;
+    Money vatTotal;
+    Money grandTotal;
+    Money prepaid; // gross of the deducted partial invoices
+    Money duePayable;
+    Money labourNet; // § 35a EStG
+    Money labourVat;
 };
 
 // The exact texts the tax cases require on the invoice.
@@ -157,16 +156,16 @@ std::string retentionNote();                    // private customers, § 14 Abs.
 std::string invoiceKindTitle(InvoiceKind kind); // "Rechnung", "Abschlagsrechnung", …
 
 // quantity × unit price, rounded half away from zero to the cent.
-InvoiceCents lineTotal(const InvoiceLine& line);
+Money lineTotal(const InvoiceLine& line);
 // `amount` × rate / 100 %, rounded half away from zero to the cent.
-InvoiceCents percentOf(InvoiceCents amount, int hundredths);
+Money percentOf(Money amount, int hundredths);
 
 // Throws std::invalid_argument on amounts beyond what a cent count can hold.
 InvoiceTotals computeTotals(const Invoice& invoice);
 
 // What the customer may deduct from the amount due when paying within the Skonto days; 0 without
 // Skonto.
-InvoiceCents skontoAmount(const Invoice& invoice, const InvoiceTotals& totals);
+Money skontoAmount(const Invoice& invoice, const InvoiceTotals& totals);
 
 // The § 35a line for the customer's tax return, or empty when there is no labour share.
 std::string labourShareNote(const InvoiceTotals& totals);
@@ -179,7 +178,7 @@ std::vector<std::string> missingItems(const Invoice& invoice);
 // amount (30 % = 3000) or the fixed net amount, split over the VAT rates in the proportion of the
 // offer, one line per rate. The rest of `whole` (parties, dates, tax case, …) carries over.
 Invoice partialByPercent(const Invoice& whole, int hundredths);
-Invoice partialByAmount(const Invoice& whole, InvoiceCents net);
+Invoice partialByAmount(const Invoice& whole, Money net);
 
 // The final invoice over the whole work of `whole`, deducting every one of `partials`.
 Invoice finalInvoice(const Invoice& whole, const std::vector<Invoice>& partials);
@@ -188,8 +187,8 @@ Invoice finalInvoice(const Invoice& whole, const std::vector<Invoice>& partials)
 Invoice creditNoteFor(const Invoice& original, const std::string& number, const Date& issueDate);
 
 // The amount as the e-invoice writes it: "-1234.05".
-std::string decimalAmount(InvoiceCents cents);
+std::string decimalAmount(Money cents);
 // The amount as the German documents print it: "-1.234,05".
-std::string germanAmount(InvoiceCents cents);
+std::string germanAmount(Money cents);
 
 } // namespace pyrelto

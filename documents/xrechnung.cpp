@@ -339,7 +339,7 @@ std::string xrechnungXml(const Invoice& invoice) {
     xml.element("ram:TaxTotalAmount", decimalAmount(totals.vatTotal),
                 {{"currencyID", invoice.currency}});
     xml.element("ram:GrandTotalAmount", decimalAmount(totals.grandTotal));
-    if (totals.prepaid != 0) {
+    if (totals.prepaid != Money()) {
         xml.element("ram:TotalPrepaidAmount", decimalAmount(totals.prepaid));
     }
     xml.element("ram:DuePayableAmount", decimalAmount(totals.duePayable));

@@ -1,9 +1,9 @@
 #include "calculation_file.h"
 
 #include "number_checks.h"
+#include "platform_file.h"
 #include "safe_write.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -35,9 +35,10 @@ std::int32_t countEntry(long double value) {
     return static_cast<std::int32_t>(t);
 }
 
+// Refused before the disk is touched, with the same text whichever call would have met it.
 void refuseLongName(std::u16string_view fname) {
-    if (fname.size() > kMaxFileNameLength) {
-        throw IoError::system(ENAMETOOLONG);
+    if (platform::nameTooLong(fname)) {
+        throw IoError::native(platform::nameTooLongError());
     }
 }
 
@@ -134,6 +135,7 @@ void applyCalculation(Sheet& sheet, const CalculationContent& content) {
 
 void savefile(const Sheet& sheet, std::u16string_view fname) {
     refuseLongName(fname);
+    refuseChangedName(fname);
     // The whole image is made first, so a value no file can hold stops the save before the disk.
     MemoryWriter image;
     writeCalculation(image, captureCalculation(sheet));

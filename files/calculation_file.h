@@ -18,9 +18,6 @@ namespace pyrelto {
 // refused as damaged before it is read.
 inline constexpr std::uint64_t kMaxCalculationFileBytes = std::uint64_t{16} * 1024 * 1024;
 
-// Longer names are refused with an IoError before the disk is touched.
-inline constexpr std::size_t kMaxFileNameLength = 259;
-
 // One calculation as the file holds it, entry i at index i - 1 of the file order.
 struct CalculationContent {
     int entryCount = kFileEntryCount; // kBaseSectionEntries when the file ends after entry 58
@@ -42,8 +39,9 @@ void applyCalculation(Sheet& sheet, const CalculationContent& content);
 
 // Writes the whole sheet to `fname`, replacing an existing file only once the new one is complete.
 // Throws FileMessage::cannotCreate() when the file may not be created (missing folder, no
-// permission, write-protected file); IoError for a transfer failure, after which the old file is
-// unchanged, or for a name longer than kMaxFileNameLength.
+// permission, write-protected file, a name the system would change, which says why); IoError for
+// a transfer failure, after which the old file is unchanged, or for a name longer than the system
+// takes (PATH_MAX bytes on Linux, a long path of 32,767 units on Windows).
 void savefile(const Sheet& sheet, std::u16string_view fname);
 // Reads `fname` (opened for reading only) completely, and only then changes the sheet. Throws
 // FileMessage::cannotOpen() or IoError; in both cases the sheet is exactly as before.

@@ -2,14 +2,9 @@
 
 #include "safe_write.h"
 
-#include <limits>
-
 namespace pyrelto {
 
-std::optional<CustomerAddresses> readCustomerAddresses(std::u16string_view fname) {
-    FileReader file;
-    if (!file.open(fname))
-        return std::nullopt;
+CustomerAddresses readCustomerAddressEntries(ByteReader& file) {
     const std::int32_t count = readInt32(file);
     if (count < 0)
         throw IoError::damaged("Die Adressdatei ist beschädigt");
@@ -26,10 +21,22 @@ std::optional<CustomerAddresses> readCustomerAddresses(std::u16string_view fname
     return addresses;
 }
 
+std::optional<CustomerAddresses> readCustomerAddresses(std::u16string_view fname) {
+    FileReader file;
+    if (!file.open(fname))
+        return std::nullopt;
+    refuseOversizedFile(file.size(), kMaxCustomerAddressFileBytes);
+    return readCustomerAddressEntries(file);
+}
+
 bool writeCustomerAddresses(std::u16string_view fname, const CustomerAddresses& addresses,
                             bool keepDamaged) {
-    if (addresses.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 8))
-        throw IoError::damaged("Zu viele Adressen für die Datei");
+    // Measured before the image exists: addresses beyond the bound must not take its memory first.
+    std::uint64_t size = 4;
+    for (const auto& [name, address] : addresses)
+        size += 8 + std::uint64_t{2} * (name.size() + address.size());
+    if (size > kMaxCustomerAddressFileBytes)
+        throw IoError::damaged("Die Adressliste ist zu groß für die Datei.");
     MemoryWriter image;
     writeInt32(image, static_cast<std::int32_t>(addresses.size()));
     for (const auto& [name, address] : addresses) {

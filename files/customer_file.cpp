@@ -62,11 +62,16 @@ std::optional<std::vector<std::u16string>> readCustomerFile(std::u16string_view 
 
 bool writeCustomerFile(std::u16string_view fname, std::span<const std::u16string> names,
                        bool keepDamaged) {
-    MemoryWriter image;
-    writeCustomerNames(image, names);
-    if (image.bytes().size() > kMaxCustomerFileBytes) {
+    // Measured before the image exists: a list beyond the bound must not take its memory first.
+    std::uint64_t size = 4;
+    for (const auto& name : names) {
+        size += 4 + std::uint64_t{2} * name.size();
+    }
+    if (size > kMaxCustomerFileBytes) {
         throw IoError::damaged("Die Kundenliste ist zu groß für die Datei.");
     }
+    MemoryWriter image;
+    writeCustomerNames(image, names);
     if (!keepDamaged) {
         return writeFileSafely(fname, image.bytes());
     }

@@ -13,6 +13,10 @@ public:
     explicit FileMessage(const std::string& text) : std::runtime_error(text) {}
 
     static FileMessage cannotCreate() { return FileMessage("Konnte die Datei nicht anlegen."); }
+    // The same message with the reason below it, where the program knows one.
+    static FileMessage cannotCreate(const std::string& reason) {
+        return FileMessage("Konnte die Datei nicht anlegen.\n" + reason);
+    }
     static FileMessage cannotOpen() { return FileMessage("Konnte die Datei nicht öffnen."); }
 };
 

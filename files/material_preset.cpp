@@ -46,6 +46,7 @@ MaterialPreset readMaterialPreset(ByteReader& in) {
 }
 
 void savemat(std::u16string_view fname, const MaterialPreset& preset) {
+    refuseChangedName(fname);
     MemoryWriter image;
     writeMaterialPreset(image, preset);
     if (!writeFileSafely(fname, image.bytes())) {

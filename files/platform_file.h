@@ -28,8 +28,19 @@ using NativeName = std::string;
 #endif
 
 // The name as the system's file calls take it; none for a name with a zero unit, which the system
-// would cut short and so quietly open a different file.
+// would cut short and so quietly open a different file. On Windows a name near or beyond the
+// classic 260-unit limit becomes a full long path ("\\?\C:\..."), so that it and the temporaries
+// beside it reach the disk.
 std::optional<NativeName> nativeName(std::u16string_view name);
+
+// True when the system could not take `name` as a path at all: more than PATH_MAX - 1 bytes of
+// UTF-8 on POSIX, more than the 32,767 units of a long path on Windows.
+bool nameTooLong(std::u16string_view name) noexcept;
+// The code of a refused overlong name.
+int nameTooLongError() noexcept;
+// True when the system would store a new file under another name than `name`: Windows drops a
+// dot or a space at the end of a name without a word.
+bool changesName(std::u16string_view name) noexcept;
 
 // True for the codes that mean the storage took fewer bytes than it was given.
 bool isDiskFull(int code) noexcept;
@@ -92,8 +103,6 @@ std::optional<NativeName> duplicateFile(const NativeName& target, const NativeNa
 // Replaces `to` by `from` (or moves it there when `to` is absent), as one step that survives a
 // crash: the new name holds either the old file or the new one. False with lastError() set.
 bool moveReplacing(const NativeName& from, const NativeName& to) noexcept;
-// True when the last failure (code) means the source of a move did not exist.
-bool isMissingFile(int code) noexcept;
 void removeFile(const NativeName& name) noexcept;
 // Makes a finished rename in the folder durable where the system needs it.
 void syncFolder(const NativeName& folder) noexcept;

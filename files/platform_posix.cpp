@@ -1,6 +1,7 @@
 // The file layer on POSIX systems: plain descriptors, which never translate line ends.
 
 #include "leftover_temporaries.h"
+#include "platform_calls.h"
 #include "platform_file.h"
 #include "torvane.h"
 #include "utf16.h"
@@ -8,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -19,7 +21,18 @@
 
 namespace pyrelto::platform {
 
+#ifdef PYRELTO_FAULT_SEAM
+SystemCalls& systemCalls() noexcept {
+    static SystemCalls calls{};
+    return calls;
+}
+#endif
+
 namespace {
+
+const SystemCalls& sys() noexcept {
+    return systemCalls();
+}
 
 int fdOf(Handle handle) {
     return static_cast<int>(handle);
@@ -45,12 +58,12 @@ std::optional<std::string> resolveTarget(const std::string& name) {
 // Returns 0 or the error number.
 int copyInto(int from, int to) {
     struct stat st {};
-    if (::fstat(from, &st) != 0) {
+    if (sys().fstat(from, &st) != 0) {
         return errno;
     }
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        const ssize_t n = sys().read(from, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -61,7 +74,7 @@ int copyInto(int from, int to) {
             break;
         }
         for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(to, buffer + done, static_cast<std::size_t>(n - done));
+            const ssize_t w = sys().write(to, buffer + done, static_cast<std::size_t>(n - done));
             if (w < 0 && errno == EINTR) {
                 continue;
             }
@@ -71,7 +84,7 @@ int copyInto(int from, int to) {
             done += w;
         }
     }
-    if (::fchmod(to, st.st_mode & 07777) != 0 || ::fsync(to) != 0) {
+    if (sys().fchmod(to, st.st_mode & 07777) != 0 || sys().fsync(to) != 0) {
         return errno;
     }
     return 0;
@@ -120,6 +133,38 @@ std::optional<NativeName> nativeName(std::u16string_view name) {
     return toUtf8(name);
 }
 
+bool nameTooLong(std::u16string_view name) noexcept {
+    // UTF-8 takes at most three bytes per UTF-16 unit; only names near the limit are converted.
+    if (name.size() * 3 < PATH_MAX) {
+        return false;
+    }
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i];
+        if (c < 0x80) {
+            bytes += 1;
+        } else if (c < 0x800) {
+            bytes += 2;
+        } else if (c >= 0xD800 && c < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+                   name[i + 1] < 0xE000) {
+            bytes += 4; // a surrogate pair is one character of four bytes
+            ++i;
+        } else {
+            bytes += 3;
+        }
+    }
+    // PATH_MAX counts the closing zero.
+    return bytes >= PATH_MAX;
+}
+
+int nameTooLongError() noexcept {
+    return ENAMETOOLONG;
+}
+
+bool changesName(std::u16string_view) noexcept {
+    return false;
+}
+
 bool isDiskFull(int code) noexcept {
     return code == ENOSPC || code == EDQUOT;
 }
@@ -151,13 +196,13 @@ std::optional<OpenedFile> openForReading(std::u16string_view name) {
         return std::nullopt;
     }
     // Non-blocking, so that a pipe under the name cannot hang the program before it is refused.
-    const int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = sys().open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0);
     if (fd < 0) {
         return std::nullopt;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-        ::close(fd);
+    if (sys().fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        sys().close(fd);
         return std::nullopt;
     }
     return OpenedFile{fd, static_cast<std::uint64_t>(st.st_size)};
@@ -165,7 +210,7 @@ std::optional<OpenedFile> openForReading(std::u16string_view name) {
 
 std::size_t readSome(Handle handle, std::span<std::byte> into) {
     for (;;) {
-        const ssize_t got = ::read(fdOf(handle), into.data(), into.size());
+        const ssize_t got = sys().read(fdOf(handle), into.data(), into.size());
         if (got >= 0) {
             return static_cast<std::size_t>(got);
         }
@@ -218,7 +263,7 @@ NativeName folderOf(const NativeName& path) {
 std::optional<NativeName> duplicateFile(const NativeName& target, const NativeName& folder) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         std::string temp = temporaryName(folder);
-        if (::link(target.c_str(), temp.c_str()) == 0) {
+        if (sys().link(target.c_str(), temp.c_str()) == 0) {
             return temp;
         }
         switch (errno) {
@@ -235,7 +280,8 @@ std::optional<NativeName> duplicateFile(const NativeName& target, const NativeNa
         default:
             throw IoError::native(errno);
         }
-        const int from = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        const int from =
+            sys().open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0);
         if (from < 0) {
             if (errno == ENOENT) {
                 return std::nullopt;
@@ -243,18 +289,18 @@ std::optional<NativeName> duplicateFile(const NativeName& target, const NativeNa
             throw IoError::native(errno);
         }
         const int to =
-            ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+            sys().open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
         if (to < 0) {
             const int error = errno;
-            ::close(from);
+            sys().close(from);
             if (error == EEXIST) {
                 continue;
             }
             throw IoError::native(error);
         }
         int error = copyInto(from, to);
-        ::close(from);
-        if (::close(to) != 0 && error == 0) {
+        sys().close(from);
+        if (sys().close(to) != 0 && error == 0) {
             error = errno;
         }
         if (error != 0) {
@@ -270,16 +316,16 @@ std::optional<Temporary> createTemporary(const WriteTarget& target) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         std::string temp = temporaryName(target.folder);
         // A new file gets the permission bits the user's umask gives any new file.
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                              target.keep ? 0600 : 0666);
+        const int fd = sys().open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                                  target.keep ? 0600 : 0666);
         if (fd < 0) {
             if (errno == EEXIST) {
                 continue;
             }
             return std::nullopt;
         }
-        if (target.keep && ::fchmod(fd, static_cast<mode_t>(*target.keep)) != 0) {
-            ::close(fd);
+        if (target.keep && sys().fchmod(fd, static_cast<mode_t>(*target.keep)) != 0) {
+            sys().close(fd);
             ::unlink(temp.c_str());
             return std::nullopt;
         }
@@ -291,7 +337,7 @@ std::optional<Temporary> createTemporary(const WriteTarget& target) {
 void writeAll(Handle handle, std::span<const std::byte> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fdOf(handle), bytes.data() + done, bytes.size() - done);
+        const ssize_t n = sys().write(fdOf(handle), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -308,22 +354,18 @@ void writeAll(Handle handle, std::span<const std::byte> bytes) {
 
 void flushAndClose(Handle handle) {
     const int fd = fdOf(handle);
-    if (::fsync(fd) != 0) {
+    if (sys().fsync(fd) != 0) {
         const int error = errno;
-        ::close(fd);
+        sys().close(fd);
         throw IoError::native(error);
     }
-    if (::close(fd) != 0) {
+    if (sys().close(fd) != 0) {
         throw IoError::native(errno);
     }
 }
 
 bool moveReplacing(const NativeName& from, const NativeName& to) noexcept {
-    return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool isMissingFile(int code) noexcept {
-    return code == ENOENT;
+    return sys().rename(from.c_str(), to.c_str()) == 0;
 }
 
 void removeFile(const NativeName& name) noexcept {

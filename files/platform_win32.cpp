@@ -3,6 +3,7 @@
 // line ends or stop at a 1A byte.
 
 #include "leftover_temporaries.h"
+#include "platform_calls.h"
 #include "platform_file.h"
 #include "torvane.h"
 #include "utf16.h"
@@ -29,7 +30,18 @@
 
 namespace pyrelto::platform {
 
+#ifdef PYRELTO_FAULT_SEAM
+SystemCalls& systemCalls() noexcept {
+    static SystemCalls calls{};
+    return calls;
+}
+#endif
+
 namespace {
+
+const SystemCalls& sys() noexcept {
+    return systemCalls();
+}
 
 HANDLE handleOf(Handle handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -171,12 +183,74 @@ void makeFolders(const std::wstring& path) {
 
 } // namespace
 
+namespace {
+
+// The most units of a long path, and the room its longest prefix ("\\?\UNC\") takes.
+constexpr std::size_t kLongPathUnits = 32767;
+constexpr std::size_t kLongPrefixUnits = 8;
+// Names shorter than this stay as they are, with the classic rules (devices such as "NUL" and
+// forward slashes). Longer ones take the long form, with room for the temporary beside them.
+constexpr std::size_t kPlainNameUnits = MAX_PATH - 80;
+
+bool hasLongOrDevicePrefix(const std::wstring& name) {
+    return name.starts_with(L"\\\\?\\") || name.starts_with(L"\\\\.\\");
+}
+
+// The full name with the prefix that lifts the 260-unit limit. The prefix also switches off the
+// system's clean-up of the name, so the full name is made first: separators, "." and "..".
+std::wstring longPath(const std::wstring& name) {
+    if (hasLongOrDevicePrefix(name)) {
+        return name;
+    }
+    const DWORD need = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (need == 0) {
+        return name;
+    }
+    std::wstring full(need, L'\0');
+    const DWORD n = ::GetFullPathNameW(name.c_str(), need, full.data(), nullptr);
+    if (n == 0 || n >= need) {
+        return name;
+    }
+    full.resize(n);
+    if (hasLongOrDevicePrefix(full)) {
+        return full;
+    }
+    if (full.starts_with(L"\\\\")) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return L"\\\\?\\" + full;
+}
+
+} // namespace
+
 std::optional<NativeName> nativeName(std::u16string_view name) {
     static_assert(sizeof(wchar_t) == sizeof(char16_t));
     if (name.find(u'\0') != std::u16string_view::npos) {
         return std::nullopt;
     }
-    return std::wstring(name.begin(), name.end());
+    std::wstring native(name.begin(), name.end());
+    if (native.size() >= kPlainNameUnits) {
+        return longPath(native);
+    }
+    return native;
+}
+
+bool nameTooLong(std::u16string_view name) noexcept {
+    return name.size() > kLongPathUnits - kLongPrefixUnits;
+}
+
+int nameTooLongError() noexcept {
+    return ERROR_FILENAME_EXCED_RANGE;
+}
+
+bool changesName(std::u16string_view name) noexcept {
+    // Only the last part names the new file; the folders above it exist or the save fails anyway.
+    const auto sep = name.find_last_of(u"\\/:");
+    const std::u16string_view last = sep == std::u16string_view::npos ? name : name.substr(sep + 1);
+    if (last.empty() || last == u"." || last == u"..") {
+        return false;
+    }
+    return last.back() == u'.' || last.back() == u' ';
 }
 
 bool isDiskFull(int code) noexcept {
@@ -237,7 +311,7 @@ std::size_t readSome(Handle handle, std::span<std::byte> into) {
     const auto want =
         static_cast<DWORD>(std::min<std::size_t>(into.size(), std::numeric_limits<DWORD>::max()));
     DWORD got = 0;
-    if (::ReadFile(handleOf(handle), into.data(), want, &got, nullptr) == 0) {
+    if (sys().readFile(handleOf(handle), into.data(), want, &got, nullptr) == 0) {
         throw IoError::native(lastError());
     }
     return got;
@@ -250,6 +324,9 @@ void closeHandle(Handle handle) noexcept {
 }
 
 std::optional<WriteTarget> prepareWriteTarget(std::u16string_view name) {
+    if (changesName(name)) {
+        return std::nullopt;
+    }
     const auto native = nativeName(name);
     if (!native || native->empty() || isSeparator(native->back())) {
         return std::nullopt;
@@ -298,7 +375,7 @@ std::optional<WriteTarget> prepareWriteTarget(std::u16string_view name) {
 std::optional<NativeName> duplicateFile(const NativeName& target, const NativeName& folder) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         std::wstring temp = temporaryName(folder);
-        if (::CreateHardLinkW(temp.c_str(), target.c_str(), nullptr) != 0) {
+        if (sys().createHardLink(temp.c_str(), target.c_str(), nullptr) != 0) {
             return temp;
         }
         switch (::GetLastError()) {
@@ -310,7 +387,7 @@ std::optional<NativeName> duplicateFile(const NativeName& target, const NativeNa
         default:
             break; // no links on this file system (FAT, some shares): a copy does
         }
-        if (::CopyFileW(target.c_str(), temp.c_str(), TRUE) == 0) {
+        if (sys().copyFile(target.c_str(), temp.c_str(), TRUE) == 0) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
                 continue;
@@ -323,7 +400,7 @@ std::optional<NativeName> duplicateFile(const NativeName& target, const NativeNa
         // The copy is on the disk before the backup name points at it.
         ScopedHandle copy(::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!copy.valid() || ::FlushFileBuffers(copy.get()) == 0) {
+        if (!copy.valid() || sys().flushFileBuffers(copy.get()) == 0) {
             const int error = lastError();
             copy.reset();
             ::DeleteFileW(temp.c_str());
@@ -358,7 +435,7 @@ void writeAll(Handle handle, std::span<const std::byte> bytes) {
     while (done < bytes.size()) {
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1U << 30));
         DWORD written = 0;
-        if (::WriteFile(handleOf(handle), bytes.data() + done, chunk, &written, nullptr) == 0) {
+        if (sys().writeFile(handleOf(handle), bytes.data() + done, chunk, &written, nullptr) == 0) {
             throw IoError::native(lastError());
         }
         if (written == 0) {
@@ -370,7 +447,7 @@ void writeAll(Handle handle, std::span<const std::byte> bytes) {
 
 void flushAndClose(Handle handle) {
     const HANDLE h = handleOf(handle);
-    if (::FlushFileBuffers(h) == 0) {
+    if (sys().flushFileBuffers(h) == 0) {
         const int error = lastError();
         ::CloseHandle(h);
         throw IoError::native(error);
@@ -383,12 +460,8 @@ void flushAndClose(Handle handle) {
 bool moveReplacing(const NativeName& from, const NativeName& to) noexcept {
     // Write-through: the call returns once the new name is on the disk, which is what the folder
     // sync does on POSIX.
-    return ::MoveFileExW(from.c_str(), to.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool isMissingFile(int code) noexcept {
-    return code == ERROR_FILE_NOT_FOUND;
+    return sys().moveFileEx(from.c_str(), to.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 void removeFile(const NativeName& name) noexcept {

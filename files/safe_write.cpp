@@ -1,5 +1,6 @@
 #include "safe_write.h"
 
+#include "file_message.h"
 #include "leftover_temporaries.h"
 #include "platform_file.h"
 
@@ -27,10 +28,9 @@ void SafeWrite::discard() noexcept {
     if (!open_) {
         return;
     }
+    // Set only until the commit's rename: the temporary is still ours to remove.
     platform::closeHandle(open_->temp.handle);
-    if (!committed_) {
-        platform::removeFile(open_->temp.name);
-    }
+    platform::removeFile(open_->temp.name);
     open_.reset();
 }
 
@@ -53,7 +53,8 @@ bool SafeWrite::open(std::u16string_view target) {
 }
 
 void SafeWrite::write(std::span<const std::byte> bytes) {
-    if (!open_ || open_->temp.handle == platform::kNoHandle) {
+    // Every failure and the commit end the open state, so an open SafeWrite has its handle.
+    if (!open_) {
         throw IoError::native(platform::badHandleError());
     }
     try {
@@ -65,7 +66,8 @@ void SafeWrite::write(std::span<const std::byte> bytes) {
 }
 
 void SafeWrite::commit(std::optional<std::u16string_view> backup) {
-    if (!open_ || open_->temp.handle == platform::kNoHandle) {
+    // Every failure and the commit end the open state, so an open SafeWrite has its handle.
+    if (!open_) {
         throw IoError::native(platform::badHandleError());
     }
     const platform::Handle handle = open_->temp.handle;
@@ -112,6 +114,13 @@ void SafeWrite::commit(std::optional<std::u16string_view> backup) {
     committed_ = true;
     platform::syncFolder(open_->target.folder);
     open_.reset();
+}
+
+void refuseChangedName(std::u16string_view target) {
+    if (platform::changesName(target)) {
+        throw FileMessage::cannotCreate("Der Name endet auf einen Punkt oder ein Leerzeichen, die "
+                                        "Windows beim Speichern wegließe.");
+    }
 }
 
 void detail::setAfterBackupHook(void (*hook)()) noexcept {

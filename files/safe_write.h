@@ -51,6 +51,11 @@ private:
 [[nodiscard]] bool writeFileSafely(std::u16string_view target, std::span<const std::byte> bytes,
                                    std::optional<std::u16string_view> backup = std::nullopt);
 
+// Throws FileMessage::cannotCreate with the reason when the system would store a new file under
+// another name than `target` (a dot or a space at the end of a name on Windows), before anything
+// is written.
+void refuseChangedName(std::u16string_view target);
+
 namespace detail {
 // For tests: `hook` runs once a backup has been made and before the new file replaces the target,
 // where a crash would hurt most. nullptr removes it.

@@ -160,17 +160,19 @@ void blockwriteStrU(ByteWriter& out, std::u16string_view text) {
         throw IoError::damaged("Text too long for a file");
     }
     writeInt32(out, static_cast<std::int32_t>(text.size()));
-    if constexpr (std::endian::native == std::endian::little) {
-        out.write(std::as_bytes(std::span(text)));
-    } else {
-        std::vector<std::byte> units;
-        units.reserve(text.size() * 2);
-        for (const char16_t c : text) {
-            units.push_back(static_cast<std::byte>(c & 0xFF));
-            units.push_back(static_cast<std::byte>(c >> 8));
-        }
-        out.write(units);
+    // The byte order is the build's; only a big-endian build carries the swapping code.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    std::vector<std::byte> units;
+    units.reserve(text.size() * 2);
+    for (const char16_t c : text) {
+        units.push_back(static_cast<std::byte>(c & 0xFF));
+        units.push_back(static_cast<std::byte>(c >> 8));
     }
+    out.write(units);
+#else
+    static_assert(std::endian::native == std::endian::little);
+    out.write(std::as_bytes(std::span(text)));
+#endif
 }
 
 std::u16string blockreadStrU(ByteReader& in) {
@@ -185,11 +187,11 @@ std::u16string blockreadStrU(ByteReader& in) {
     }
     std::u16string text(static_cast<std::size_t>(n), u'\0');
     in.read(std::as_writable_bytes(std::span(text)));
-    if constexpr (std::endian::native == std::endian::big) {
-        for (char16_t& c : text) {
-            c = static_cast<char16_t>((c >> 8) | (c << 8));
-        }
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    for (char16_t& c : text) {
+        c = static_cast<char16_t>((c >> 8) | (c << 8));
     }
+#endif
     return text;
 }
 

@@ -1,14 +1,18 @@
 // Writes the seed corpora of the fuzz targets with the real writers, so the seeds always match the
-// formats: fuzz_seeds DIR makes DIR/calculation_file, DIR/customer_file and DIR/material_preset
-// (and the empty DIR/calculation_structure).
+// formats: fuzz_seeds DIR makes DIR/calculation_file, DIR/customer_file, DIR/customer_address_file
+// and DIR/material_preset (and the empty DIR/calculation_structure), and the price list seeds
+// DIR/datanorm and DIR/csv_price_list, small files in each format.
 
 #include "calculation_file.h"
+#include "customer_address_file.h"
 #include "customer_file.h"
 #include "material_preset.h"
 #include "safe_write.h"
 
 #include <filesystem>
 #include <iostream>
+#include <string>
+#include <string_view>
 #include <vector>
 
 using namespace pyrelto;
@@ -21,7 +25,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path root(argv[1]);
     // calculation_structure starts from nothing: any input is a choice of table values.
     for (const char* sub :
-         {"calculation_file", "calculation_structure", "customer_file", "material_preset"}) {
+         {"calculation_file", "calculation_structure", "customer_file", "customer_address_file",
+          "material_preset", "datanorm", "csv_price_list"}) {
         std::filesystem::create_directories(root / sub);
     }
     const auto at = [&](const char* sub, const char* name) {
@@ -63,6 +68,37 @@ int main(int argc, char** argv) {
                 throw std::runtime_error("cannot write " + name);
             }
         }
+
+        for (const auto& [name, addresses] :
+             {std::pair{"leer.dat", CustomerAddresses{}},
+              std::pair{"zwei.dat", CustomerAddresses{{u"Müller", u"Lindenweg 5\n37073 Göttingen"},
+                                                      {u"", u"\U0001F600"}}}}) {
+            if (!writeCustomerAddresses(at("customer_address_file", name), addresses)) {
+                throw std::runtime_error(std::string("cannot write ") + name);
+            }
+        }
+        // No writer exists for the price lists: the seeds are written out as the formats lay
+        // them down (docs/catalogue.md).
+        const auto put = [&](const char* sub, const char* name, std::string_view content) {
+            const auto* first = reinterpret_cast<const std::byte*>(content.data());
+            if (!writeFileSafely(at(sub, name),
+                                 std::vector<std::byte>(first, first + content.size()))) {
+                throw std::runtime_error(std::string("cannot write ") + name);
+            }
+        };
+        const std::string header = "V 010326" + std::string("Nord") + std::string(36, ' ') +
+                                   std::string(75, ' ') + "04EUR\r\n";
+        put("datanorm", "liste.001",
+            header + "A;N;BB-OL-5;00;Oberlagsbahn;gr\x81n;1;0;Rolle;7493;OB1;DAB;\r\n"
+                     "B;N;BB-OL-5;OBERLAGE;;;;;;;4012345678901;;;;\r\n"
+                     "A;N;DN-20;00;N\x84gel;;2;3;Stk;1850;NA;BEF;\r\n"
+                     "P;A;BB-OL-5;2;7100;1;0;;;;;DN-20;1;1900;;;;;;;\r\n\x1A");
+        put("csv_price_list", "semikolon.csv",
+            "Artikelnummer;Bezeichnung;Einheit;Preis;Preiseinheit;Rabattgruppe;m\xC2\xB2 je "
+            "Einheit\r\n"
+            "BB-OL-5;\"Oberlage; gr\xC3\xBCn\n2\";Rolle;74,93;1;OB1;7,5\r\n");
+        put("csv_price_list", "komma.csv",
+            "Artikelnummer,Preis,Preiseinheit\nA1,\"1,234.5\",100\nA2,0.5,1\n");
 
         savemat(at("material_preset", "leer.mat"), MaterialPreset{});
         savemat(at("material_preset", "bahn.mat"),

@@ -2,12 +2,13 @@
 
 #include "field_catalogue.h"
 #include "field_text_isolation.h"
+#include "qt_text.h"
 #include "sheet.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -22,10 +23,6 @@ constexpr int kUnitColumn = kCurrencyColumn;
 
 const QColor kInk(0, 0, 0);
 const QColor kCaptionInk(85, 85, 85);
-
-QString toQString(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A field's text on paper: on one line, and unable to reorder the rest of the line.
 QString printed(std::u16string_view text, bool trimmed = false) {
@@ -139,29 +136,18 @@ QFont bodyFont() {
     return font;
 }
 
-QString printerProblem(const QPrinter& printer) {
-    // Without any printer Qt falls back to a PDF printer that has nowhere to write: a print run
-    // would then silently produce nothing.
-    const bool usable = printer.outputFormat() == QPrinter::PdfFormat
-                            ? !printer.outputFileName().isEmpty()
-                            : printer.isValid();
-    if (usable)
-        return {};
-    return QStringLiteral("Es ist kein Drucker verfügbar. Bitte wählen Sie unter "
-                          "„Datei – Drucker einrichten...“ einen Drucker aus.");
-}
-
 namespace {
 
 class PagePainter {
 public:
-    PagePainter(QPrinter& printer, PrintColumns& table, const Sheet& sheet, const QDate& date)
-        : printer_(printer), table_(table), scale_{printer.resolution() / 25.4},
+    PagePainter(QPagedPaintDevice& printer, PrintColumns& table, const Sheet& sheet,
+                const QDate& date)
+        : printer_(printer), table_(table), scale_{printer.logicalDpiX() / 25.4},
           customer_(printed(sheet.shownText(FieldId::KundeEd), true)),
           customerCaption_(toQString(fieldInfo(FieldId::KundeEd).caption)),
           date_(date.toString(QStringLiteral("dd.MM.yyyy"))) {
-        const QRectF paintRect = printer.pageLayout().paintRectPixels(printer.resolution());
-        const QMarginsF margins = printer.pageLayout().marginsPixels(printer.resolution());
+        const QRectF paintRect = printer.pageLayout().paintRectPixels(printer.logicalDpiX());
+        const QMarginsF margins = printer.pageLayout().marginsPixels(printer.logicalDpiX());
         // At least 15 mm of paper around the text, whatever the printer's own margins are.
         const double want = scale_(15);
         const double left = std::max(0.0, want - margins.left());
@@ -417,7 +403,7 @@ private:
         return QFontMetricsF(font, &printer_).elidedText(text, Qt::ElideRight, width);
     }
 
-    QPrinter& printer_;
+    QPagedPaintDevice& printer_;
     PrintColumns& table_;
     Scale scale_;
     QString customer_;
@@ -434,16 +420,13 @@ private:
 
 } // namespace
 
-int printSheet(const Sheet& sheet, QPrinter& printer, const QDate& date) {
-    if (const QString problem = printerProblem(printer); !problem.isEmpty())
-        throw PrintError(problem);
+int paintSheet(const Sheet& sheet, QPagedPaintDevice& device, const QDate& date) {
     // The working data of the run lives only as long as this call, also when it fails.
     PrintColumns table = layoutSheet(sheet);
-    printer.setDocName(QStringLiteral("Pyrelto Kalkulation"));
     QPainter painter;
-    if (!painter.begin(&printer))
+    if (!painter.begin(&device))
         throw PrintError(QStringLiteral("Der Drucker konnte nicht gestartet werden."));
-    PagePainter pages(printer, table, sheet, date);
+    PagePainter pages(device, table, sheet, date);
     pages.fitColumns();
     const auto layout = pages.paginate();
     pages.paint(painter, layout);

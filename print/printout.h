@@ -1,6 +1,7 @@
 #pragma once
 // The printout of the calculation: the shown rows of the sheet laid out in seven text columns and
-// painted page by page on a QPrinter, for a contractor to hand to a customer or to file.
+// painted page by page on a printer or into a PDF, for a contractor to hand to a customer or to
+// file.
 
 #include <QDate>
 #include <QFont>
@@ -11,7 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
-class QPrinter;
+class QPagedPaintDevice;
 
 namespace pyrelto {
 
@@ -63,13 +64,9 @@ PrintColumns layoutSheet(const Sheet& sheet);
 QFont headingFont();
 QFont bodyFont();
 
-// Empty when a print run on `printer` can start; otherwise the German text for the user.
-QString printerProblem(const QPrinter& printer);
-
-// Prints the sheet on `printer` as it is set up, without a dialog: a heading with the program's
-// name, the customer and `date` on every page, the columns of layoutSheet, and page numbers when
-// the printout runs over one page. Returns the number of pages. Throws PrintError when there is
-// no printer to print on or the printer fails.
-int printSheet(const Sheet& sheet, QPrinter& printer, const QDate& date);
+// The printout on any paged device (a printer, a PDF writer): a heading with the program's name,
+// the customer and `date` on every page, the columns of layoutSheet, and page numbers when it
+// runs over one page. Returns the number of pages; throws PrintError when the device fails.
+int paintSheet(const Sheet& sheet, QPagedPaintDevice& device, const QDate& date);
 
 } // namespace pyrelto

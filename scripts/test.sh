@@ -34,6 +34,14 @@ leg_nogui() {
   ctest --test-dir build/nogui --output-on-failure -j"$jobs"
 }
 
+# The store tests against a throwaway PostgreSQL server as well as SQLite (the other legs skip the
+# PostgreSQL cases: they have no server).
+leg_postgres() {
+  [ -f build/asan/CMakeCache.txt ] || cmake --preset asan >/dev/null
+  cmake --build build/asan -j"$jobs" --target store_tests pyrelto-store-tool
+  scripts/with_postgres.sh build/asan/tests/store/store_tests --gtest_brief=1
+}
+
 # The Windows cross build under wine, checked against the sanitizer build's output.
 leg_windows() {
   scripts/test_windows.sh build/asan
@@ -69,8 +77,8 @@ leg_format() {
 # bugprone-* and performance-* (.clang-tidy) over the std-only code and its tests. The Qt folders
 # pass too, but parsing the Qt headers takes minutes per file on a shared machine:
 # scripts/test.sh tidy_all checks everything.
-tidy_std_only="$PWD/(sheet|files|customers|documents|cli|bench|tests/sheet|tests/files|tests/customers|tests/documents|tests/cli)/[^/]+[.]cpp$"
-tidy_all="$PWD/(app|bench|cli|customers|dialogs|documents|files|print|sheet|tests)/.*[.]cpp$"
+tidy_std_only="$PWD/(sheet|files|customers|documents|store|catalogue|cli|bench|tests/sheet|tests/files|tests/customers|tests/documents|tests/store|tests/catalogue|tests/cli)/[^/]+[.]cpp$"
+tidy_all="$PWD/(app|bench|catalogue|cli|customers|dialogs|documents|files|print|sheet|store|tests)/.*[.]cpp$"
 run_tidy() {
   [ -f build/asan/compile_commands.json ] || cmake --preset asan >/dev/null
   # Moc's files must exist before the Qt sources can be parsed.
@@ -117,6 +125,7 @@ if [ ${#legs[@]} -eq 0 ]; then
     release_werror
     nogui
     einvoice
+    postgres
     tidy
     fuzz_smoke
   )

@@ -50,6 +50,24 @@ check() { # check NAME COMMAND... : reports and counts a failing check, goes on 
   fi
 }
 
+# Both programs carry the icon, the version information and a manifest for long paths and UTF-8;
+# the desktop program is built only where Qt for Windows is at hand.
+resources() { # resources EXE PATTERN : the decompiled resources hold the pattern
+  grep -q -- "$2" "$work/$(basename "$1").rc"
+}
+for exe in "$win/cli/pyrelto-cli.exe" "$win/app/pyrelto.exe"; do
+  name=$(basename "$exe")
+  if [ ! -f "$exe" ]; then
+    echo "skip $name: not built here"
+    continue
+  fi
+  x86_64-w64-mingw32-windres -i "$exe" -O rc -o "$work/$name.rc"
+  check "$name: program icon" resources "$exe" "RT_GROUP_ICON"
+  check "$name: version information" resources "$exe" 'VALUE "ProductName", "Pyrelto Kalkulation"'
+  check "$name: manifest with longPathAware" resources "$exe" '>true</longPathAware>'
+  check "$name: manifest with the UTF-8 code page" resources "$exe" '>UTF-8</activeCodePage>'
+done
+
 cd "$work"
 steps=(List1Ed=9,99 Rab1Ed=35 Ver1Ed=15 Summe6Ed=0,35 Summe7Ed=0,20 Ek8Ed=0,12 Anz8Ed=4
        Summe10Ed=6 Summe11Ed=4,5 Dach14Ed=24)
@@ -102,6 +120,27 @@ check "save to NUL is refused" refused NUL
 check "save to CON is refused" refused CON
 check "save to nul.kal in a folder is refused" refused "$(winpath "$work/saves/nul.kal")"
 check "no file appeared beside the read-only one" test "$(ls -A saves)" = geschuetzt.kal
+# Names Windows would store under another name: the dot or space at the end would vanish.
+for bad in "name." "name " "name.kal." "name.kal "; do
+  check "save as '$bad' is refused" refused "$(winpath "$work/saves/$bad")"
+done
+check "nothing written for those names" test "$(ls -A saves)" = geschuetzt.kal
+# A path of 400 characters, beyond the classic 260: saved, listed and opened again.
+long=$work/lang
+while [ ${#long} -lt 280 ]; do long=$long/$(printf 'o%.0s' {1..100}); done
+mkdir -p "$long"
+# Under wine the name gains the drive "Z:".
+longfile=$long/$(printf 'k%.0s' $(seq $((398 - ${#long} - 5))))
+longfile=$longfile.kal
+wlong=$(winpath "$longfile")
+check "400-character path" test ${#wlong} -eq 400
+quiet() { "$@" >/dev/null; }
+check "400-character path saved" quiet wcli --separator=, "${steps[@]}" --save "$wlong"
+wcli --separator=, --open "$wlong" >long-windows.json || true
+lcli --separator=, --open "$longfile" >long-linux.json || true
+check "400-character path opened, the same sheet as on Linux" \
+  bash -c '[ -s long-linux.json ] && cmp -s long-linux.json long-windows.json'
+check "400-character path holds the worked example" grep -q '"BruttoEd": "578,63"' long-windows.json
 
 if [ "${PYRELTO_WINDOWS_BENCH:-0}" = 1 ]; then
   for kind in kal dat; do

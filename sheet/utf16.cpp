@@ -82,4 +82,19 @@ std::u16string fromUtf8(std::string_view text) {
     return out;
 }
 
+#ifdef _WIN32
+std::vector<std::string> utf8Arguments(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring_view arg(argv[i]);
+        args.push_back(toUtf8(std::u16string(arg.begin(), arg.end())));
+    }
+    return args;
+}
+#endif
+
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+    return argc < 1 ? std::vector<std::string>() : std::vector<std::string>(argv + 1, argv + argc);
+}
+
 } // namespace pyrelto

@@ -3,7 +3,7 @@
 
 #include "calculation_pdf.h"
 #include "decimal_text.h"
-#include "offer.h"
+#include "offer_print.h"
 #include "sheet.h"
 
 #include <QGuiApplication>
@@ -35,21 +35,21 @@ void BM_OfferPdf(benchmark::State& state) {
     Sheet sheet;
     enterWorkedExample(sheet);
     FirmData firm;
-    firm.name = QStringLiteral("Bedachungen Kramer GmbH");
-    firm.street = QStringLiteral("Industriestraße 12");
-    firm.postcodeTown = QStringLiteral("34117 Kassel");
-    firm.iban = QStringLiteral("DE89 3704 0044 0532 0130 00");
+    firm.name = u"Bedachungen Kramer GmbH";
+    firm.street = u"Industriestraße 12";
+    firm.postcodeTown = u"34117 Kassel";
+    firm.iban = u"DE89 3704 0044 0532 0130 00";
     OfferChoices choices;
-    choices.number = QStringLiteral("2026-014");
-    choices.date = QDate(2026, 12, 10);
-    choices.validUntil = choices.date.addDays(28);
-    choices.recipientName = QStringLiteral("Müller");
-    choices.recipientAddress = QStringLiteral("Lindenweg 5\n37073 Göttingen");
+    choices.number = u"2026-014";
+    choices.date = {2026, 12, 10};
+    choices.validUntil = {2027, 1, 7};
+    choices.recipientName = u"Müller";
+    choices.recipientAddress = u"Lindenweg 5\n37073 Göttingen";
     choices.introduction = OfferChoices::defaultIntroduction();
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("angebot.pdf"));
     for (auto _ : state) {
-        writeOfferPdf(buildOffer(sheet, firm, choices, QLatin1Char(',')), file);
+        writeOfferPdf(buildOffer(sheet, firm, choices), file);
     }
 }
 BENCHMARK(BM_OfferPdf)->Unit(benchmark::kMillisecond);

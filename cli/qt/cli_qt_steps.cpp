@@ -1,9 +1,10 @@
 #include "cli_qt_steps.h"
 
 #include "calculation_pdf.h"
-#include "decimal_text.h"
-#include "offer.h"
+#include "logo.h"
+#include "offer_print.h"
 #include "offer_service.h"
+#include "qt_text.h"
 #include "settings_store.h"
 #include "sheet.h"
 
@@ -45,16 +46,15 @@ void offerStep(Sheet& sheet, const std::string& file, std::ostream& err) {
     if (!firm.hasLetterhead())
         err << "pyrelto-cli: Warnung: keine Firmendaten gespeichert (Datei – Firmendaten... im "
                "Programm); das Angebot wird ohne Briefkopf geschrieben\n";
-    if (!firm.logoPath.isEmpty()) {
-        if (const QString problem = logoProblem(firm.logoPath); !problem.isEmpty()) {
+    if (!firm.logoPath.empty()) {
+        if (const QString problem = logoProblem(toQString(firm.logoPath)); !problem.isEmpty()) {
             err << "pyrelto-cli: Warnung: " << problem.toStdString()
                 << " Das Angebot wird ohne Logo geschrieben.\n";
             firm.logoPath.clear();
         }
     }
     const OfferChoices choices = newOfferChoices(sheet, *counter, QDate::currentDate());
-    const OfferDocument offer =
-        buildOffer(sheet, firm, choices, QChar(sheet.numberFormat().decimalSeparator));
+    const OfferDocument offer = buildOffer(sheet, firm, choices);
     writeOfferPdf(offer, fileName(file));
     offerIssued(offer, *counter);
 }
@@ -73,5 +73,12 @@ std::vector<CliFileStep> qtCliSteps() {
 void releaseCliApplication() {
     ownApplication().reset();
 }
+
+namespace {
+
+// Linked into pyrelto-cli as object code, so this registration is always part of it.
+[[maybe_unused]] const bool registered = registerCliSteps(qtCliSteps(), releaseCliApplication);
+
+} // namespace
 
 } // namespace pyrelto

@@ -1,5 +1,7 @@
 #include "customer_list_model.h"
 
+#include "qt_text.h"
+
 #include <QItemSelectionModel>
 #include <QStringView>
 
@@ -9,10 +11,6 @@ namespace {
 
 QStringView view(std::u16string_view text) {
     return QStringView(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString toQString(std::u16string_view text) {
-    return view(text).toString();
 }
 
 } // namespace

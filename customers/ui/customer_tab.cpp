@@ -3,6 +3,7 @@
 #include "button_pictures.h"
 #include "customer_list_model.h"
 #include "dialogs.h"
+#include "qt_text.h"
 #include "rx_spin_edit.h"
 
 #include <QComboBox>
@@ -29,10 +30,6 @@ constexpr int kButtonHeight = 25;
 constexpr int kColumnWidth = 400;
 // Where a found entry comes to stand, measured from the top of the list's client area.
 constexpr int kFoundOffset = 50;
-
-QString toQString(std::u16string_view text) {
-    return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
 
 // Rows as high as the platform's report lists make them for a small font: the text plus a few
 // pixels, so that descenders fit. The in-place editor is a framed box on the base colour, a

@@ -17,3 +17,8 @@ for size in 16 24 32 48 64 128 256; do
     rsvg-convert -w "$size" -h "$size" "src/$type.svg" -o "$dir/mimetypes/$type.png"
   done
 done
+# The Windows programs' icon (needs icotool, Debian's icoutils): the small sizes as bitmaps, the
+# largest as PNG, as Windows takes it.
+icotool -c -o ../windows/pyrelto.ico \
+  $(for size in 16 24 32 48 64 128; do echo "hicolor/${size}x${size}/apps/$app.png"; done) \
+  -r "hicolor/256x256/apps/$app.png"

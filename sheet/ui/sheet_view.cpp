@@ -1,5 +1,6 @@
 #include "sheet_view.h"
 
+#include "qt_text.h"
 #include "spin_edit_widget.h"
 
 #include <QComboBox>
@@ -29,11 +30,6 @@ constexpr int kUnitX = 616;
 constexpr int kPresetX = 640;
 constexpr QSize kPresetSize{137, 25};
 
-QString qs(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 int dropDownRowHeight(const QFontMetrics& metrics) {
@@ -56,7 +52,7 @@ QLabel* addLabel(const QString& text, QWidget* parent, int x, int y) {
 // The words a screen reader says for a field: its caption, and for a row of a group the group and
 // the row's number, so that the five "Summe:" fields can be told apart.
 QString spokenName(const FieldInfo& info) {
-    QString caption = qs(info.caption).trimmed();
+    QString caption = toQString(info.caption).trimmed();
     if (caption.endsWith(u':')) {
         caption.chop(1);
     }
@@ -155,7 +151,7 @@ void SheetView::onTextShown(TextField& field) {
         if (info.kind != FieldKind::Text || &sheet_.text(info.id) != &field) {
             continue;
         }
-        const QString shown = qs(field.text());
+        const QString shown = toQString(field.text());
         if (auto* combo = qobject_cast<QComboBox*>(fieldWidget(info.id))) {
             if (combo->currentText() != shown) {
                 combo->setEditText(shown);
@@ -183,7 +179,7 @@ void SheetView::build() {
             QWidget* w = buildField(info, rowWidget);
             fields_[static_cast<std::size_t>(info.id)] = w;
             if (!info.caption.empty()) {
-                QLabel* caption = addLabel(qs(info.caption), rowWidget, info.x, kCaptionY);
+                QLabel* caption = addLabel(toQString(info.caption), rowWidget, info.x, kCaptionY);
                 caption->setBuddy(w);
                 captions_[static_cast<std::size_t>(info.id)] = caption;
             }
@@ -254,7 +250,7 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
         combo->setItemDelegate(new DropDownRowDelegate(combo));
         combo->lineEdit()->setMaxLength(kTextBoxMaxLength);
         TextField& field = sheet_.text(info.id);
-        combo->setEditText(qs(field.text()));
+        combo->setEditText(toQString(field.text()));
         field.addObserver(this);
         connect(combo, &QComboBox::editTextChanged, this, [&field](const QString& text) {
             std::u16string edited = text.toStdU16String();
@@ -269,7 +265,7 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
         auto* edit = new QLineEdit(rowWidget);
         edit->setMaxLength(kTextBoxMaxLength);
         TextField& field = sheet_.text(info.id);
-        edit->setText(qs(field.text()));
+        edit->setText(toQString(field.text()));
         field.addObserver(this);
         connect(edit, &QLineEdit::textChanged, this, [&field](const QString& text) {
             std::u16string edited = text.toStdU16String();

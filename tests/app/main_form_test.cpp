@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <QWindow>
+#include <map>
 #include <memory>
 
 namespace pyrelto {
@@ -69,6 +70,33 @@ protected:
         QCoreApplication::sendEvent(form.windowHandle(), &event);
     }
 };
+
+// Tests, accessibility and stored settings find widgets by name; one name for two widgets would
+// reach the wrong one. Qt's own children (named "qt_...") repeat in every scroll area.
+TEST_F(MainFormTest, NoTwoWidgetsShareAName) {
+    auto form = showForm();
+    std::map<QString, QObject*> owners;
+    int named = 0;
+    const auto visit = [&](QObject* object) {
+        const QString name = object->objectName();
+        if (name.isEmpty() || name.startsWith(QStringLiteral("qt_")))
+            return;
+        ++named;
+        const auto [it, inserted] = owners.emplace(name, object);
+        EXPECT_TRUE(inserted) << "\"" << name.toStdString() << "\" names a "
+                              << object->metaObject()->className() << " and a "
+                              << it->second->metaObject()->className();
+    };
+    // Every tab, shown or not: the pages are children of the window whichever is current.
+    for (QWidget* widget : form->findChildren<QWidget*>())
+        visit(widget);
+    for (QAction* action : form->findChildren<QAction*>())
+        visit(action);
+    // The walk reached both tabs' widgets and the commands.
+    EXPECT_GT(named, 100);
+    for (const char* name : {"offerButton", "BitBtn14", "createOfferAction", "ScrollBox1"})
+        EXPECT_EQ(owners.count(QString::fromLatin1(name)), 1u) << name;
+}
 
 TEST_F(MainFormTest, TheWindowAsDesigned) {
     auto form = showForm();

@@ -102,7 +102,7 @@ protected:
             firm.accept();
             return firm.result() == QDialog::Accepted;
         });
-        form->Firmendaten1->trigger();
+        form->editFirmDataAction->trigger();
         ASSERT_TRUE(dialogs_.formAnswers.empty());
     }
 
@@ -112,7 +112,7 @@ protected:
             fill(dynamic_cast<OfferDialog&>(dialog));
             return false;
         });
-        form->BitBtn14->click();
+        form->offerButton->click();
         ASSERT_TRUE(dialogs_.formAnswers.empty());
     }
 
@@ -120,9 +120,9 @@ protected:
 };
 
 TEST_F(OfferCommandsTest, FourthButtonHasTextPictureAndItsPlace) {
-    EXPECT_EQ(form->BitBtn14->text(), QStringLiteral("Angebot..."));
-    EXPECT_FALSE(form->BitBtn14->icon().isNull());
-    EXPECT_GE(form->BitBtn14->geometry().left(), form->BitBtn13->geometry().right());
+    EXPECT_EQ(form->offerButton->text(), QStringLiteral("Angebot..."));
+    EXPECT_FALSE(form->offerButton->icon().isNull());
+    EXPECT_GE(form->offerButton->geometry().left(), form->BitBtn13->geometry().right());
 }
 
 TEST_F(OfferCommandsTest, FirmDataRefusesAWrongIbanAndKeepsTheWindowsValues) {
@@ -136,7 +136,8 @@ TEST_F(OfferCommandsTest, FirmDataRefusesAWrongIbanAndKeepsTheWindowsValues) {
 
     dialogs_.formAnswers.push_back([this](QDialog& dialog) {
         auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
-        EXPECT_EQ(firm.paymentEdit->toPlainText(), FirmData::defaultPaymentTerms());
+        EXPECT_EQ(firm.paymentEdit->toPlainText().toStdU16String(),
+                  FirmData::defaultPaymentTerms());
         firm.nameEdit->setText(QStringLiteral("Bedachungen Kramer GmbH"));
         firm.ibanEdit->setText(QStringLiteral("DE89370400440532013001"));
         firm.accept();
@@ -146,7 +147,7 @@ TEST_F(OfferCommandsTest, FirmDataRefusesAWrongIbanAndKeepsTheWindowsValues) {
         firm.accept();
         return firm.result() == QDialog::Accepted;
     });
-    form->Firmendaten1->trigger();
+    form->editFirmDataAction->trigger();
     ASSERT_EQ(dialogs_.messages.size(), 1u);
     EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("Prüfziffern")))
         << toStd(dialogs_.messages[0].text);
@@ -166,7 +167,7 @@ TEST_F(OfferCommandsTest, FirmDataRefusesAWrongIbanAndKeepsTheWindowsValues) {
         dynamic_cast<FirmDataDialog&>(dialog).nameEdit->setText(QStringLiteral("Andere"));
         return false;
     });
-    form->Firmendaten1->trigger();
+    form->editFirmDataAction->trigger();
     EXPECT_EQ(stored(QStringLiteral("Firmendaten/Firma")),
               QStringLiteral("Bedachungen Kramer GmbH"));
 }
@@ -193,7 +194,7 @@ TEST_F(OfferCommandsTest, LogoIsCheckedAndCopiedIntoTheProgramDataFolder) {
         firm.accept();
         return firm.result() == QDialog::Accepted;
     });
-    form->Firmendaten1->trigger();
+    form->editFirmDataAction->trigger();
     ASSERT_EQ(dialogs_.messages.size(), 2u);
     EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("beschädigt")))
         << toStd(dialogs_.messages[0].text);
@@ -356,7 +357,7 @@ TEST_F(OfferCommandsTest, OfferWithoutFirmDataSaysSoAndStillWorks) {
 TEST_F(OfferCommandsTest, CalculationPdfEqualsWhatThePrinterPrints) {
     const QString saved = tempPath(QStringLiteral("kalkulation.pdf"));
     dialogs_.fileAnswers = {saved};
-    form->KalkulationPdf1->trigger();
+    form->saveCalculationPdfAction->trigger();
     ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
     EXPECT_EQ(dialogs_.fileRequests[0].filter, TMainForm::pdfFilter());
     EXPECT_EQ(dialogs_.fileRequests[0].defaultSuffix, QStringLiteral(".pdf"));
@@ -376,7 +377,7 @@ TEST_F(OfferCommandsTest, CalculationPdfEqualsWhatThePrinterPrints) {
     // Cancelled: nothing written, nothing said.
     const std::size_t said = dialogs_.messages.size();
     dialogs_.fileAnswers = {std::nullopt};
-    form->KalkulationPdf1->trigger();
+    form->saveCalculationPdfAction->trigger();
     EXPECT_EQ(dialogs_.messages.size(), said);
 }
 

@@ -228,6 +228,27 @@ TEST(Cli, AddedFileStepsRunInOrderUnderTheFailureRule) {
     }
 }
 
+// The hook main() uses: steps a library registers are offered, run and released.
+TEST(Cli, RegisteredStepsJoinTheDriverAndAreReleased) {
+    std::vector<std::string> seen;
+    int released = 0;
+    const std::size_t before = registeredCliSteps().size();
+    EXPECT_TRUE(
+        registerCliSteps({{"--registered", [&seen](Sheet&, const std::string& file,
+                                                   std::ostream&) { seen.push_back(file); }}},
+                         [&released] { ++released; }));
+    ASSERT_EQ(registeredCliSteps().size(), before + 1);
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(
+        runCli(std::vector<std::string>{"--registered", "r.pdf"}, out, err, registeredCliSteps()),
+        0)
+        << err.str();
+    EXPECT_EQ(seen, std::vector<std::string>{"r.pdf"});
+    releaseCliSteps();
+    EXPECT_EQ(released, 1);
+}
+
 TEST(Cli, OfferStepsAreUnknownWithoutQt) {
     for (const char* option : {"--offer", "--calculation-pdf"}) {
         SCOPED_TRACE(option);

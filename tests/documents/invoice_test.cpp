@@ -12,8 +12,8 @@ TEST(InvoiceArithmetic, LineTotalsRoundHalfAwayFromZeroToTheCent) {
     struct Row {
         const char* name;
         std::int64_t quantityMilli;
-        InvoiceCents unitPrice;
-        InvoiceCents expected;
+        std::int64_t unitPrice;
+        std::int64_t expected;
     };
     const Row rows[] = {
         {"whole", 3000, 3333, 9999},
@@ -28,26 +28,27 @@ TEST(InvoiceArithmetic, LineTotalsRoundHalfAwayFromZeroToTheCent) {
         SCOPED_TRACE(row.name);
         InvoiceLine line;
         line.quantityMilli = row.quantityMilli;
-        line.unitPrice = row.unitPrice;
-        EXPECT_EQ(lineTotal(line), row.expected);
+        line.unitPrice = Money::fromCents(row.unitPrice);
+        EXPECT_EQ(lineTotal(line).cents(), row.expected);
     }
 }
 
 TEST(InvoiceArithmetic, VatPerRateAndTotals) {
     Invoice invoice = sampleInvoice();
-    invoice.lines.push_back({"Fachbuch", 2000, "H87", 4990, 700, 0});
+    invoice.lines.push_back(
+        {"Fachbuch", 2000, "H87", Money::fromCents(4990), 700, Money::fromCents(0)});
     const InvoiceTotals totals = computeTotals(invoice);
-    EXPECT_EQ(totals.lineTotal, 613436);
+    EXPECT_EQ(totals.lineTotal.cents(), 613436);
     ASSERT_EQ(totals.vat.size(), 2u);
     EXPECT_EQ(totals.vat[0].rateHundredths, 1900);
-    EXPECT_EQ(totals.vat[0].basis, 603456);
-    EXPECT_EQ(totals.vat[0].vat, 114657); // 1146,5664 €
+    EXPECT_EQ(totals.vat[0].basis.cents(), 603456);
+    EXPECT_EQ(totals.vat[0].vat.cents(), 114657); // 1146,5664 €
     EXPECT_EQ(totals.vat[1].rateHundredths, 700);
-    EXPECT_EQ(totals.vat[1].basis, 9980);
-    EXPECT_EQ(totals.vat[1].vat, 699); // 6,986 €
-    EXPECT_EQ(totals.vatTotal, 115356);
-    EXPECT_EQ(totals.grandTotal, 728792);
-    EXPECT_EQ(totals.duePayable, 728792);
+    EXPECT_EQ(totals.vat[1].basis.cents(), 9980);
+    EXPECT_EQ(totals.vat[1].vat.cents(), 699); // 6,986 €
+    EXPECT_EQ(totals.vatTotal.cents(), 115356);
+    EXPECT_EQ(totals.grandTotal.cents(), 728792);
+    EXPECT_EQ(totals.duePayable.cents(), 728792);
 }
 
 TEST(InvoiceArithmetic, TaxCasesChargeNoVatOutsideTheNormalCase) {
@@ -56,11 +57,12 @@ TEST(InvoiceArithmetic, TaxCasesChargeNoVatOutsideTheNormalCase) {
           std::pair{TaxCase::SmallBusiness, VatCategory::Exempt}}) {
         Invoice invoice = sampleInvoice();
         invoice.taxCase = taxCase;
-        invoice.lines.push_back({"Fachbuch", 1000, "H87", 1000, 700, 0});
+        invoice.lines.push_back(
+            {"Fachbuch", 1000, "H87", Money::fromCents(1000), 700, Money::fromCents(0)});
         const InvoiceTotals totals = computeTotals(invoice);
         ASSERT_EQ(totals.vat.size(), 1u) << "all rates collapse into one exempt category";
         EXPECT_EQ(totals.vat[0].category, category);
-        EXPECT_EQ(totals.vat[0].vat, 0);
+        EXPECT_EQ(totals.vat[0].vat.cents(), 0);
         EXPECT_FALSE(totals.vat[0].exemptionReason.empty());
         EXPECT_EQ(totals.grandTotal, totals.lineTotal);
     }
@@ -73,42 +75,43 @@ TEST(InvoiceArithmetic, TaxCasesChargeNoVatOutsideTheNormalCase) {
 
 TEST(InvoiceArithmetic, PartialInvoicesAddUpExactlyAcrossRates) {
     Invoice whole = sampleInvoice();
-    whole.lines.push_back({"Fachbuch", 2000, "H87", 4990, 700, 0});
+    whole.lines.push_back(
+        {"Fachbuch", 2000, "H87", Money::fromCents(4990), 700, Money::fromCents(0)});
     const Invoice byPercent = partialByPercent(whole, 3333); // 33,33 % of 6.134,36 € = 2.044,58 €
     ASSERT_EQ(byPercent.lines.size(), 2u);
     EXPECT_EQ(byPercent.kind, InvoiceKind::Partial);
-    EXPECT_EQ(computeTotals(byPercent).lineTotal, 204458);
+    EXPECT_EQ(computeTotals(byPercent).lineTotal.cents(), 204458);
     EXPECT_EQ(byPercent.lines[0].vatRateHundredths, 1900);
-    EXPECT_EQ(byPercent.lines[0].unitPrice, 201132); // 2044,58 × 6034,56 / 6134,36
+    EXPECT_EQ(byPercent.lines[0].unitPrice.cents(), 201132); // 2044,58 × 6034,56 / 6134,36
     EXPECT_NE(byPercent.lines[0].description.find("A-2026-014"), std::string::npos);
 
-    const Invoice byAmount = partialByAmount(whole, 100001);
-    EXPECT_EQ(computeTotals(byAmount).lineTotal, 100001);
+    const Invoice byAmount = partialByAmount(whole, Money::fromCents(100001));
+    EXPECT_EQ(computeTotals(byAmount).lineTotal.cents(), 100001);
 }
 
 TEST(InvoiceArithmetic, FinalInvoiceDeductsEveryPartialGross) {
     const Invoice whole = sampleInvoice();
     Invoice first = partialByPercent(whole, 3000);
     first.number = "R-2026-0101";
-    Invoice second = partialByAmount(whole, 150000);
+    Invoice second = partialByAmount(whole, Money::fromCents(150000));
     second.number = "R-2026-0102";
     const Invoice final = finalInvoice(whole, {first, second});
     ASSERT_EQ(final.partials.size(), 2u);
     EXPECT_EQ(final.partials[0].number, "R-2026-0101");
-    EXPECT_EQ(final.partials[0].net, 181037);
-    EXPECT_EQ(final.partials[0].vat, 34397);
-    EXPECT_EQ(final.partials[0].gross, 215434);
-    EXPECT_EQ(final.partials[1].gross, 178500);
+    EXPECT_EQ(final.partials[0].net.cents(), 181037);
+    EXPECT_EQ(final.partials[0].vat.cents(), 34397);
+    EXPECT_EQ(final.partials[0].gross.cents(), 215434);
+    EXPECT_EQ(final.partials[1].gross.cents(), 178500);
     const InvoiceTotals totals = computeTotals(final);
-    EXPECT_EQ(totals.grandTotal, 718113);
-    EXPECT_EQ(totals.prepaid, 393934);
-    EXPECT_EQ(totals.duePayable, 324179);
+    EXPECT_EQ(totals.grandTotal.cents(), 718113);
+    EXPECT_EQ(totals.prepaid.cents(), 393934);
+    EXPECT_EQ(totals.duePayable.cents(), 324179);
     EXPECT_EQ(totals.prepaid + totals.duePayable, totals.grandTotal);
 
     Invoice withSkonto = final;
     withSkonto.skonto = Skonto{10, 200};
-    EXPECT_EQ(skontoAmount(withSkonto, totals), 6484) << "2 % of the amount due, 64,8358 €";
-    EXPECT_EQ(skontoAmount(final, totals), 0);
+    EXPECT_EQ(skontoAmount(withSkonto, totals).cents(), 6484) << "2 % of the amount due, 64,8358 €";
+    EXPECT_EQ(skontoAmount(final, totals).cents(), 0);
 }
 
 TEST(InvoiceArithmetic, CreditNoteReferstoTheOriginalAndMirrorsItsAmounts) {
@@ -124,11 +127,11 @@ TEST(InvoiceArithmetic, CreditNoteReferstoTheOriginalAndMirrorsItsAmounts) {
 
 TEST(InvoiceArithmetic, LabourShareForPrivateCustomers) {
     Invoice invoice = sampleInvoice();
-    invoice.lines[0].labour = 250000;
-    invoice.lines[1].labour = 42000;
+    invoice.lines[0].labour = Money::fromCents(250000);
+    invoice.lines[1].labour = Money::fromCents(42000);
     const InvoiceTotals totals = computeTotals(invoice);
-    EXPECT_EQ(totals.labourNet, 292000);
-    EXPECT_EQ(totals.labourVat, 55480);
+    EXPECT_EQ(totals.labourNet.cents(), 292000);
+    EXPECT_EQ(totals.labourVat.cents(), 55480);
     EXPECT_EQ(labourShareNote(totals),
               "Im Rechnungsbetrag enthaltene Arbeitskosten nach § 35a EStG: 3.474,80 € "
               "(netto 2.920,00 €, MwSt. 554,80 €).");
@@ -204,13 +207,13 @@ TEST(InvoiceValidation, ListsEachMissingItemInGerman) {
 }
 
 TEST(InvoiceText, AmountsDatesAndAddressLines) {
-    EXPECT_EQ(decimalAmount(0), "0.00");
-    EXPECT_EQ(decimalAmount(-5), "-0.05");
-    EXPECT_EQ(decimalAmount(123456), "1234.56");
-    EXPECT_EQ(decimalAmount(INT64_MIN), "-92233720368547758.08");
-    EXPECT_EQ(germanAmount(123456789), "1.234.567,89");
-    EXPECT_EQ(germanAmount(-100000), "-1.000,00");
-    EXPECT_EQ(germanAmount(99), "0,99");
+    EXPECT_EQ(decimalAmount(Money::fromCents(0)), "0.00");
+    EXPECT_EQ(decimalAmount(Money::fromCents(-5)), "-0.05");
+    EXPECT_EQ(decimalAmount(Money::fromCents(123456)), "1234.56");
+    EXPECT_EQ(decimalAmount(Money::fromCents(INT64_MIN)), "-92233720368547758.08");
+    EXPECT_EQ(germanAmount(Money::fromCents(123456789)), "1.234.567,89");
+    EXPECT_EQ(germanAmount(Money::fromCents(-100000)), "-1.000,00");
+    EXPECT_EQ(germanAmount(Money::fromCents(99)), "0,99");
 
     EXPECT_EQ(parseIsoDate("2028-02-29"), (Date{2028, 2, 29}));
     for (const char* bad : {"2027-02-29", "2026-13-01", "2026-1-01", "+026-01-01", "2026-01-0x"}) {

@@ -23,9 +23,10 @@ Invoice sampleInvoice() {
     invoice.bank = {"Dachdeckerei Beispiel GmbH", "DE02 1203 0000 0000 2020 51", "BYLADEM1001"};
     invoice.paymentTerms = "Zahlbar innerhalb von 14 Tagen ohne Abzug.";
     // 128,457 m² × 38,90 € = 4.996,98 € (4996,9773 rounds up).
-    invoice.lines.push_back(
-        {"Bitumen-Schweißbahn zweilagig, vollflächig verschweißt", 128457, "MTK", 3890, 1900, 0});
-    invoice.lines.push_back({"Dachrinne Zink, halbrund", 24500, "MTR", 4235, 1900, 0});
+    invoice.lines.push_back({"Bitumen-Schweißbahn zweilagig, vollflächig verschweißt", 128457,
+                             "MTK", Money::fromCents(3890), 1900, Money::fromCents(0)});
+    invoice.lines.push_back({"Dachrinne Zink, halbrund", 24500, "MTR", Money::fromCents(4235), 1900,
+                             Money::fromCents(0)});
     return invoice;
 }
 
@@ -39,7 +40,8 @@ std::vector<SampleInvoice> sampleInvoices() {
     add("normal-19", base);
     {
         Invoice invoice = base;
-        invoice.lines.push_back({"Fachbuch Flachdach", 2000, "H87", 4990, 700, 0});
+        invoice.lines.push_back(
+            {"Fachbuch Flachdach", 2000, "H87", Money::fromCents(4990), 700, Money::fromCents(0)});
         add("mixed-19-7", invoice);
     }
     {
@@ -52,12 +54,14 @@ std::vector<SampleInvoice> sampleInvoices() {
     {
         // Photovoltaic installation on a dwelling: 0 % in the normal tax case.
         Invoice invoice = base;
-        invoice.lines = {{"Montage Photovoltaikanlage 9,8 kWp", 1000, "C62", 1245000, 0, 0}};
+        invoice.lines = {{"Montage Photovoltaikanlage 9,8 kWp", 1000, "C62",
+                          Money::fromCents(1245000), 0, Money::fromCents(0)}};
         add("zero-rated", invoice);
     }
     {
         Invoice invoice = base;
-        invoice.lines.push_back({"Photovoltaik-Module", 24000, "H87", 18900, 0, 0});
+        invoice.lines.push_back(
+            {"Photovoltaik-Module", 24000, "H87", Money::fromCents(18900), 0, Money::fromCents(0)});
         add("mixed-19-0", invoice);
     }
     {
@@ -89,21 +93,22 @@ std::vector<SampleInvoice> sampleInvoices() {
         invoice.privateCustomer = true;
         invoice.buyer.name = "Familie Müller";
         invoice.buyerReference.clear();
-        invoice.lines[0].labour = 250000;
-        invoice.lines[1].labour = 42000;
+        invoice.lines[0].labour = Money::fromCents(250000);
+        invoice.lines[1].labour = Money::fromCents(42000);
         add("private-labour-35a", invoice);
     }
     Invoice partial1 = partialByPercent(base, 3000);
     partial1.number = "R-2026-0101";
     partial1.issueDate = {2026, 11, 5};
     add("partial-30-percent", partial1);
-    Invoice partial2 = partialByAmount(base, 150000);
+    Invoice partial2 = partialByAmount(base, Money::fromCents(150000));
     partial2.number = "R-2026-0102";
     partial2.issueDate = {2026, 11, 15};
     add("partial-amount", partial2);
     {
         Invoice whole = base;
-        whole.lines.push_back({"Fachbuch Flachdach", 2000, "H87", 4990, 700, 0});
+        whole.lines.push_back(
+            {"Fachbuch Flachdach", 2000, "H87", Money::fromCents(4990), 700, Money::fromCents(0)});
         Invoice p1 = partialByPercent(whole, 2500);
         p1.number = "R-2026-0103";
         add("partial-two-rates", p1);
@@ -151,10 +156,13 @@ std::vector<SampleInvoice> sampleInvoices() {
     {
         Invoice invoice = base;
         // Half-cent rounding in both directions and quantities with three decimals.
-        invoice.lines = {{"Anschluss Lichtkuppel", 3000, "H87", 3333, 1900, 0},
-                         {"Randabschluss", 1005, "MTR", 50, 1900, 0},
-                         {"Kiesleiste", 333, "MTR", 1, 700, 0},
-                         {"Pauschale Baustelleneinrichtung", 1000, "LS", 45000, 1900, 0}};
+        invoice.lines = {
+            {"Anschluss Lichtkuppel", 3000, "H87", Money::fromCents(3333), 1900,
+             Money::fromCents(0)},
+            {"Randabschluss", 1005, "MTR", Money::fromCents(50), 1900, Money::fromCents(0)},
+            {"Kiesleiste", 333, "MTR", Money::fromCents(1), 700, Money::fromCents(0)},
+            {"Pauschale Baustelleneinrichtung", 1000, "LS", Money::fromCents(45000), 1900,
+             Money::fromCents(0)}};
         add("rounding", invoice);
     }
     {

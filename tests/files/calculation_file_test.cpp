@@ -2,7 +2,9 @@
 #include "test_support.h"
 
 #include <bit>
+#include <climits>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
@@ -343,84 +345,87 @@ TEST_F(CalculationFileTest, FilesThatCannotBeOpenedOrCreated) {
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"ordner", "schreibgeschuetzt.kal"}));
 }
 
-TEST_F(CalculationFileTest, OverlongNameIsRefusedBeforeTheDiskIsTouched) {
-    Sheet saved;
-    saved.runCountRules();
-    // A real file whose full name is 260 units: it exists, and is still not opened.
-    std::filesystem::path folder = dir / std::string(100, 's');
-    std::filesystem::create_directory(folder);
-    const std::size_t rest = 260 - test::name16(folder).size() - 1;
-    const auto path = folder / std::string(rest, 'k');
-    MemoryWriter image;
-    writeCalculation(image, captureCalculation(saved));
-    test::writeBytes(path, image.bytes());
-    ASSERT_EQ(test::name16(path).size(), 260U);
-
-    Sheet sheet;
-    fill(sheet, 2);
-    const auto before = test::snapshot(sheet);
-    try {
-        openfile(sheet, test::name16(path));
-        ADD_FAILURE() << "opened";
-    } catch (const IoError& e) {
-        EXPECT_STREQ(e.what(), "File name too long");
-    }
-    EXPECT_EQ(test::snapshot(sheet), before);
-    const auto longer = test::name16(folder / std::string(rest, 'n'));
-    EXPECT_THROW(savefile(sheet, longer), IoError);
-    EXPECT_FALSE(std::filesystem::exists(folder / std::string(rest, 'n')));
-}
-
-// The limit counts UTF-16 units: neither the bytes of the system's name nor the characters.
-TEST_F(CalculationFileTest, NameLimitCountsUtf16Units) {
+#ifndef _WIN32
+// The system's own limit, PATH_MAX bytes with the closing zero, in bytes of the name as the system
+// takes it: a longer name is refused before the disk is touched, one at the limit works.
+TEST_F(CalculationFileTest, NameLimitIsThePathLimitInBytes) {
     Sheet saved;
     fill(saved, 1);
-    MemoryWriter image;
-    writeCalculation(image, captureCalculation(saved));
-    const struct {
-        const char* name;
-        std::u16string folder; // below the temp folder
-        std::size_t units;     // of the whole name
-        bool opens;
-    } cases[] = {
-        {"259 units with umlauts", std::u16string(100, u'ü'), 259, true},
-        {"260 units with surrogate pairs",
-         [] {
-             std::u16string f;
-             for (int i = 0; i < 50; ++i) {
-                 f += u"\U0001F600";
-             }
-             return f;
-         }(),
-         260, false},
+    // Folders of 100 umlauts (200 bytes, 100 UTF-16 units) down to nearly the limit, then one
+    // that leaves 200 bytes for "/" and the file's name (at most 255 bytes, as every name).
+    std::filesystem::path folder = dir.path();
+    const std::u16string umlauts(100, u'ü');
+    while (PATH_MAX - 1 - folder.native().size() > 255 + 201) {
+        folder /= std::filesystem::path(umlauts);
+    }
+    folder /= std::string(PATH_MAX - 1 - folder.native().size() - 201, 'o');
+    std::filesystem::create_directories(folder);
+    const auto withBytes = [&](std::size_t bytes) {
+        return folder / std::string(bytes - folder.native().size() - 1, 'k');
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::filesystem::path folder = dir.path() / std::filesystem::path(c.folder);
-        std::filesystem::create_directory(folder);
-        const std::size_t rest = c.units - test::name16(folder).size() - 1;
-        const auto path = folder / std::string(rest, 'k');
-        test::writeBytes(path, image.bytes());
-        ASSERT_EQ(test::name16(path).size(), c.units);
+    const auto longest = withBytes(PATH_MAX - 1);
+    ASSERT_GT(test::name16(longest).size(), 259U) << "beyond the old limit of every system";
+    ASSERT_NO_THROW(savefile(saved, test::name16(longest)));
+    Sheet sheet;
+    ASSERT_NO_THROW(openfile(sheet, test::name16(longest)));
+    EXPECT_EQ(test::snapshot(sheet), test::snapshot(saved));
 
-        Sheet sheet;
-        fill(sheet, 2);
-        const auto before = test::snapshot(sheet);
-        if (c.opens) {
-            ASSERT_NO_THROW(openfile(sheet, test::name16(path)));
-            EXPECT_EQ(test::snapshot(sheet), test::snapshot(saved));
-            EXPECT_NO_THROW(savefile(sheet, test::name16(path)));
-        } else {
-            try {
-                openfile(sheet, test::name16(path));
-                ADD_FAILURE() << "opened";
-            } catch (const IoError& e) {
-                EXPECT_STREQ(e.what(), "File name too long");
-            }
-            EXPECT_EQ(test::snapshot(sheet), before);
+    fill(sheet, 2);
+    const auto before = test::snapshot(sheet);
+    const auto tooLong = test::name16(withBytes(PATH_MAX));
+    ASSERT_LT(tooLong.size(), std::size_t{PATH_MAX}) << "fewer units than bytes: bytes count";
+    for (const auto& operation : {std::function<void()>([&] { openfile(sheet, tooLong); }),
+                                  std::function<void()>([&] { savefile(sheet, tooLong); })}) {
+        try {
+            operation();
+            ADD_FAILURE() << "no refusal";
+        } catch (const IoError& e) {
+            EXPECT_STREQ(e.what(), "File name too long");
         }
     }
+    EXPECT_EQ(test::snapshot(sheet), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "only the file at the limit";
+
+    // Characters of three and four bytes, and lone surrogates (three bytes each, as U+FFFD), count
+    // as the system's name has them; below the limit a missing file is merely not there.
+    const auto repeated = [](std::u16string_view part, std::size_t times) {
+        std::u16string out;
+        for (std::size_t i = 0; i < times; ++i) {
+            out += part;
+        }
+        return out;
+    };
+    const std::u16string base = test::name16(dir / "fehlt") + u"/";
+    const struct {
+        const char* name;
+        std::u16string rest;
+        bool tooLong;
+    } names[] = {
+        {"euro signs beyond", std::u16string(1400, u'€'), true},
+        {"euro signs within", std::u16string(1300, u'€'), false},
+        {"emoji beyond", repeated(u"\U0001F600", 1100), true},
+        {"emoji within", repeated(u"\U0001F600", 900), false},
+        {"lone surrogates beyond", std::u16string(1400, u'\xD800'), true},
+        {"a surrogate pair cut at the end", repeated(u"\U0001F600", 900) + u'\xD83D', false},
+    };
+    for (const auto& c : names) {
+        SCOPED_TRACE(c.name);
+        try {
+            openfile(sheet, base + c.rest);
+            ADD_FAILURE() << "opened";
+        } catch (const IoError& e) {
+            EXPECT_TRUE(c.tooLong) << e.what();
+            EXPECT_STREQ(e.what(), "File name too long");
+        } catch (const FileMessage& e) {
+            EXPECT_FALSE(c.tooLong) << e.what();
+        }
+    }
+    EXPECT_EQ(test::snapshot(sheet), before);
 }
+#endif
 
 #ifndef _WIN32
 // Windows has no per-process file size limit to stand in for a full disk.

@@ -3,6 +3,7 @@
 // once, with the sheet or list as it was and without the memory its numbers claim.
 
 #include "calculation_file.h"
+#include "customer_address_file.h"
 #include "customer_file.h"
 #include "material_preset.h"
 #include "test_support.h"
@@ -101,6 +102,10 @@ TEST_F(FileBoundsTest, HugeSparseFilesAreRefusedWithoutTheirMemory) {
          [](const std::u16string& f) { (void)loademat(f); }},
         {"customer list of 4 GiB", int32(1) + int32(0x7FFFFFFF), 4 * kGiB,
          [](const std::u16string& f) { (void)readCustomerFile(f); }},
+        {"address file of 4 GiB", int32(1) + int32(0x7FFFFFFF), 4 * kGiB,
+         [](const std::u16string& f) { (void)readCustomerAddresses(f); }},
+        {"address file just over the bound", int32(0), kMaxCustomerAddressFileBytes + 1,
+         [](const std::u16string& f) { (void)readCustomerAddresses(f); }},
     };
     const long peakBefore = peakMemoryKiB();
     for (const auto& c : cases) {
@@ -110,6 +115,42 @@ TEST_F(FileBoundsTest, HugeSparseFilesAreRefusedWithoutTheirMemory) {
     }
     EXPECT_EQ(test::snapshot(sheet), before);
     EXPECT_LT(peakMemoryKiB() - peakBefore, 16 * 1024) << "KiB more at the peak";
+}
+
+// Addresses that only a file beyond the bound could hold are not written, and the old file stays.
+TEST_F(FileBoundsTest, AddressesBeyondTheBoundAreNotWritten) {
+    ASSERT_TRUE(writeCustomerAddresses(name("adressen.dat"), {{u"Abel", u"Lindenweg 5"}}));
+    const Bytes before = test::readBytes(dir / "adressen.dat");
+    CustomerAddresses many;
+    const std::u16string longest(kMaxTextLength, u'x');
+    for (std::uint64_t size = 0; size <= kMaxCustomerAddressFileBytes; size += 2 * kMaxTextLength) {
+        many.emplace(u"Kunde " + std::u16string(1, static_cast<char16_t>(u'A' + many.size())),
+                     longest);
+    }
+    try {
+        (void)writeCustomerAddresses(name("adressen.dat"), many);
+        ADD_FAILURE() << "the addresses were written";
+    } catch (const IoError& e) {
+        EXPECT_EQ(std::string(e.what()), "Die Adressliste ist zu groß für die Datei.");
+    }
+    EXPECT_EQ(test::readBytes(dir / "adressen.dat"), before);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"adressen.dat"});
+}
+
+// Likewise a customer list that only a file beyond its bound could hold.
+TEST_F(FileBoundsTest, CustomerListBeyondTheBoundIsNotWritten) {
+    ASSERT_TRUE(writeCustomerFile(name("options.dat"), std::vector<std::u16string>{u"Abel"}));
+    const Bytes before = test::readBytes(dir / "options.dat");
+    const std::vector<std::u16string> many(kMaxCustomerFileBytes / (2 * kMaxTextLength) + 1,
+                                           std::u16string(kMaxTextLength, u'x'));
+    try {
+        (void)writeCustomerFile(name("options.dat"), many);
+        ADD_FAILURE() << "the list was written";
+    } catch (const IoError& e) {
+        EXPECT_EQ(std::string(e.what()), "Die Kundenliste ist zu groß für die Datei.");
+    }
+    EXPECT_EQ(test::readBytes(dir / "options.dat"), before);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"options.dat"});
 }
 
 TEST_F(FileBoundsTest, DamagedCustomerListIsKeptAsideLikeAnyOther) {

@@ -156,15 +156,10 @@ int run(const std::vector<std::string>& args) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring_view arg(argv[i]);
-        args.push_back(toUtf8(std::u16string(arg.begin(), arg.end())));
-    }
 #else
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
 #endif
+    const std::vector<std::string> args = utf8Arguments(argc, argv);
     try {
         return run(args);
     } catch (const std::exception& e) {

@@ -77,6 +77,16 @@ TEST(LeftoverTemporaries, SavingRemovesOnlyCertainlyStaleOnesOfOurs) {
         {"running process, old", temporaryFileName(self, 1, 3), old, false},
         {"similar name of someone else", ".pyrelto-" + std::to_string(dead) + ".tmp", old, false},
         {"the target's neighbour", "angebot.kal", old, false},
+        // Not certainly gone: no process of this system has such an id.
+        {"process id 0", temporaryFileName(0, 1, 5), old, false},
+        {"no hex number",
+         [&] {
+             auto n = temporaryFileName(0xabc, 1, 7);
+             return n.replace(n.find("abc"), 3, "abg");
+         }(),
+         old, false},
+        {"not plain ASCII", "Müller.kal", old, false},
+        {"process id beyond the system's", temporaryFileName(0xFFFFFFFFFFULL, 1, 6), old, false},
     };
     for (const auto& l : leftovers) {
         test::writeBytes(dir / l.name, bytes({'k', 'a', 'l'}));

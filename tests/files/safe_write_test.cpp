@@ -180,6 +180,69 @@ TEST_F(SafeWriteTest, UncommittedWriteLeavesNoTrace) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
 }
 
+#ifndef _WIN32
+// Targets that cannot be resolved to a file to replace: nothing is created.
+TEST_F(SafeWriteTest, UnresolvableTargetsAreRefused) {
+    test::writeBytes(dir / "datei", oldData);
+    std::filesystem::create_symlink("fehlt", dir / "haengend");
+    std::filesystem::create_symlink("schleife", dir / "schleife");
+    for (const char* target : {"haengend", "schleife", "datei/unter", "ordner/"}) {
+        SCOPED_TRACE(target);
+        EXPECT_FALSE(writeFileSafely(name(target), newData));
+    }
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"datei", "haengend", "schleife"}));
+    EXPECT_EQ(test::readBytes(dir / "datei"), oldData);
+}
+#endif
+
+// Where a crash would hurt most, after the backup and before the replace, both names hold the old
+// file.
+std::filesystem::path hookFolder;
+Bytes targetAtHook;
+Bytes backupAtHook;
+
+void recordAtHook() {
+    targetAtHook = test::readBytes(hookFolder / "f");
+    backupAtHook = test::readBytes(hookFolder / "f.bak");
+}
+
+TEST_F(SafeWriteTest, BackupIsInPlaceBeforeTheTargetIsReplaced) {
+    test::writeBytes(dir / "f", oldData);
+    hookFolder = dir.path();
+    detail::setAfterBackupHook(recordAtHook);
+    const bool written = writeFileSafely(name("f"), newData, name("f.bak"));
+    detail::setAfterBackupHook(nullptr);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(targetAtHook, oldData);
+    EXPECT_EQ(backupAtHook, oldData);
+    EXPECT_EQ(test::readBytes(dir / "f"), newData);
+}
+
+// Misuse of one SafeWrite fails loudly and changes nothing: a second open, a write or commit after
+// the end, a backup name the system cannot take.
+TEST_F(SafeWriteTest, MisuseChangesNothing) {
+    test::writeBytes(dir / "f", oldData);
+    SafeWrite file;
+    EXPECT_THROW(file.write(newData), IoError) << "not open";
+    EXPECT_THROW(file.commit(), IoError) << "not open";
+    ASSERT_TRUE(file.open(name("f")));
+    EXPECT_FALSE(file.open(name("f"))) << "one target per SafeWrite";
+    file.write(newData);
+    const std::u16string zero = name("f.bak") + std::u16string(1, u'\0') + u"x";
+    EXPECT_THROW(file.commit(zero), IoError);
+    EXPECT_THROW(file.write(newData), IoError) << "closed after the failed commit";
+    EXPECT_EQ(test::readBytes(dir / "f"), oldData);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
+    SafeWrite done;
+    ASSERT_TRUE(done.open(name("f")));
+    done.write(newData);
+    done.commit();
+    EXPECT_FALSE(done.open(name("f"))) << "not again after the commit";
+    EXPECT_THROW(done.write(oldData), IoError);
+    EXPECT_EQ(test::readBytes(dir / "f"), newData);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"f"});
+}
+
 // Bytes that a text-mode stream would change: CR LF pairs, a lone LF (a count of 10), a lone CR
 // and the 1A byte that ends a text file on Windows. Every one must pass both ways unchanged.
 TEST_F(SafeWriteTest, LineEndAndEndOfTextBytesPassUnchanged) {

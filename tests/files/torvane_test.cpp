@@ -91,9 +91,13 @@ TEST(TextBlock, ShortOrImpossibleBlocksFailWithoutText) {
 TEST(IoErrorText, PlatformTextOrNumberedFallback) {
     EXPECT_STREQ(IoError::diskFull().what(), "Disk full");
     EXPECT_STREQ(IoError::system(ENOSPC).what(), "Disk full");
+#ifdef EDQUOT
+    EXPECT_EQ(IoError::system(EDQUOT).kind(), IoError::Kind::DiskFull) << "a full quota";
+#endif
     EXPECT_STREQ(IoError::system(ENAMETOOLONG).what(), "File name too long");
     EXPECT_EQ(IoError::system(EACCES).errorNumber(), EACCES);
     EXPECT_STREQ(IoError::system(9999).what(), "I/O error 9999");
+    EXPECT_STREQ(IoError::native(9999).what(), "I/O error 9999");
 }
 
 class FileReaderTest : public ::testing::Test {
@@ -114,6 +118,7 @@ TEST_F(FileReaderTest, ReadsBlocksLargerThanItsBuffer) {
     EXPECT_EQ(blockreadStrU(in), u"hinten");
     EXPECT_TRUE(in.atEnd());
     EXPECT_THROW((void)readInt32(in), IoError);
+    EXPECT_FALSE(in.open(test::name16(dir / "big"))) << "one file per reader";
 }
 
 TEST_F(FileReaderTest, OpensOnlyRegularFilesByValidNames) {

@@ -5,6 +5,7 @@
 #include "customer_file.h"
 #include "leftover_temporaries.h"
 #include "material_preset.h"
+#include "platform_calls.h"
 #include "safe_write.h"
 #include "test_support.h"
 #include "utf16.h"
@@ -282,6 +283,140 @@ TEST_F(WindowsFilesTest, SavingRemovesOnlyCertainlyStaleTemporaries) {
 
 // The same folder as CSIDL_APPDATA, which older programs of the user's profile use, and nothing
 // made on disk before it is asked for.
+// Windows drops a dot or a space at the end of a name and would save "name." as "name": such names
+// are refused with the reason, and nothing is written.
+TEST_F(WindowsFilesTest, NamesTheSystemWouldChangeAreRefused) {
+    Sheet sheet;
+    sheet.runCountRules();
+    for (const char* file : {"name.", "name ", "name.kal.", "name.kal ", "name..", "name. ."}) {
+        SCOPED_TRACE(file);
+        const std::string refusal = message([&] { savefile(sheet, name(file)); });
+        EXPECT_TRUE(refusal.starts_with("Konnte die Datei nicht anlegen.\n")) << refusal;
+        EXPECT_NE(refusal.find("Punkt oder ein Leerzeichen"), std::string::npos) << refusal;
+        EXPECT_EQ(message([&] {
+                      savemat(name(file), MaterialPreset{u"Bahn", 1, 2, 3, 4, 5});
+                  }),
+                  refusal);
+        EXPECT_FALSE(writeFileSafely(name(file), oldData));
+    }
+    EXPECT_TRUE(dir.entries().empty());
+    // Dots inside a name are ordinary.
+    EXPECT_NO_THROW(savefile(sheet, name("name.v2.kal")));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"name.v2.kal"});
+}
+
+// A name of 400 units, beyond the classic 260, saves and opens through the long path form, also
+// with a backup beside it; a name beyond the 32,767 units of a long path is refused.
+TEST_F(WindowsFilesTest, LongPathsBeyondTheClassicLimit) {
+    std::wstring folder = L"\\\\?\\" + dir.path().wstring();
+    for (auto& c : folder) {
+        c = c == L'/' ? L'\\' : c;
+    }
+    std::u16string plain = test::name16(dir.path());
+    for (auto& c : plain) {
+        c = c == u'/' ? u'\\' : c;
+    }
+    while (plain.size() < 400 - 120) {
+        const std::wstring part(100, L'o');
+        folder += L"\\" + part;
+        plain += u"\\" + std::u16string(100, u'o');
+        ASSERT_NE(::CreateDirectoryW(folder.c_str(), nullptr), 0) << ::GetLastError();
+    }
+    plain += u"\\";
+    const std::u16string file = plain + std::u16string(400 - plain.size() - 4, u'k') + u".kal";
+    ASSERT_EQ(file.size(), 400U);
+
+    Sheet saved;
+    saved.runCountRules();
+    saved.text(FieldId::KundeEd).setText(u"Müller");
+    ASSERT_NO_THROW(savefile(saved, file));
+    ASSERT_NO_THROW(savefile(saved, file)) << "replacing it as well";
+    Sheet sheet;
+    ASSERT_NO_THROW(openfile(sheet, file));
+    EXPECT_EQ(sheet.text(FieldId::KundeEd).text(), u"Müller");
+
+    const std::u16string list =
+        plain + std::u16string(400 - plain.size() - 11, u'l') + u"options.dat";
+    ASSERT_TRUE(writeCustomerFile(list, std::vector<std::u16string>{u"Abel"}));
+    ASSERT_TRUE(writeCustomerFile(list, std::vector<std::u16string>{u"Bauer"}, true));
+    EXPECT_EQ(readCustomerFile(list + u".bak"), std::vector<std::u16string>{u"Abel"});
+    EXPECT_EQ(readCustomerFile(list), std::vector<std::u16string>{u"Bauer"});
+
+    // Only the three files: no temporary was left in the long folder.
+    std::size_t entries = 0;
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    do {
+        entries +=
+            std::wstring_view(data.cFileName) != L"." && std::wstring_view(data.cFileName) != L"..";
+    } while (::FindNextFileW(find, &data) != 0);
+    ::FindClose(find);
+    EXPECT_EQ(entries, 3U);
+
+    const std::u16string tooLong = plain + std::u16string(32767, u'x');
+    EXPECT_EQ(message([&] { openfile(sheet, tooLong); }),
+              std::string("IoError: ") + IoError::native(ERROR_FILENAME_EXCED_RANGE).what());
+    EXPECT_EQ(sheet.text(FieldId::KundeEd).text(), u"Müller");
+    // The test folder's clean-up does not reach this deep without the prefix.
+    const std::function<void(const std::wstring&)> removeTree = [&](const std::wstring& f) {
+        WIN32_FIND_DATAW entry{};
+        const HANDLE h = ::FindFirstFileW((f + L"\\*").c_str(), &entry);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring n = entry.cFileName;
+                if (n == L"." || n == L"..") {
+                    continue;
+                }
+                if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                    removeTree(f + L"\\" + n);
+                } else {
+                    ::DeleteFileW((f + L"\\" + n).c_str());
+                }
+            } while (::FindNextFileW(h, &entry) != 0);
+            ::FindClose(h);
+        }
+        ::RemoveDirectoryW(f.c_str());
+    };
+    removeTree(L"\\\\?\\" + (dir.path() / std::wstring(100, L'o')).wstring());
+}
+
+#ifdef PYRELTO_FAULT_SEAM
+BOOL WINAPI refusedHardLink(LPCWSTR, LPCWSTR, LPSECURITY_ATTRIBUTES) {
+    ::SetLastError(ERROR_INVALID_FUNCTION); // as FAT and exFAT answer
+    return FALSE;
+}
+
+BOOL WINAPI failingRead(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) {
+    ::SetLastError(ERROR_CRC);
+    return FALSE;
+}
+
+// On a stick without hard links the backup is a copy; a read error ends a load with the system's
+// text and the sheet as it was.
+TEST_F(WindowsFilesTest, SickDiskThroughTheReplaceableCalls) {
+    struct Restore {
+        ~Restore() { platform::systemCalls() = platform::SystemCalls{}; }
+    } restore;
+    test::writeBytes(dir / "options.dat", oldData);
+    platform::systemCalls().createHardLink = refusedHardLink;
+    ASSERT_TRUE(writeCustomerFile(name("options.dat"), std::vector<std::u16string>{u"Abel"}, true));
+    EXPECT_EQ(test::readBytes(dir / "options.dat.bak"), oldData);
+    EXPECT_EQ(readCustomerFile(name("options.dat")), std::vector<std::u16string>{u"Abel"});
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"options.dat", "options.dat.bak"}));
+
+    Sheet saved;
+    saved.runCountRules();
+    ASSERT_NO_THROW(savefile(saved, name("f.kal")));
+    Sheet sheet;
+    sheet.text(FieldId::KundeEd).setText(u"Abel");
+    platform::systemCalls().readFile = failingRead;
+    EXPECT_EQ(message([&] { openfile(sheet, name("f.kal")); }),
+              "IoError: " + std::string(IoError::native(ERROR_CRC).what()));
+    EXPECT_EQ(sheet.text(FieldId::KundeEd).text(), u"Abel");
+}
+#endif
+
 TEST(WindowsProgramDir, RoamingApplicationDataFolder) {
     std::array<wchar_t, MAX_PATH> appData{};
     ASSERT_TRUE(SUCCEEDED(

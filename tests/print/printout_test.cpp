@@ -1,4 +1,5 @@
 #include "decimal_text.h"
+#include "printer_run.h"
 #include "printout.h"
 #include "qt_app_environment.h"
 #include "sheet.h"

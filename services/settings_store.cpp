@@ -184,4 +184,11 @@ bool QtSettingsStore::commit() {
     return !failed_;
 }
 
+std::unique_ptr<SettingsStore> programSettings(const QString& group) {
+    QString base = QtSettingsStore::executableBaseName();
+    if (base.endsWith(QStringLiteral("-cli")))
+        base.chop(4);
+    return QtSettingsStore::forExecutable(base, group);
+}
+
 } // namespace pyrelto

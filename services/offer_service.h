@@ -1,10 +1,10 @@
 #pragma once
 // What the offer needs from outside the sheet, shared by the window and the command-line driver:
 // the firm data and the offer counter in the user's settings (groups of their own beside the
-// window's), the remembered addresses of the customers, and the logo's copy in the program data
-// folder. No widgets here.
+// window's) and the remembered addresses of the customers. No widgets here.
 
 #include "offer.h"
+#include "settings_store.h"
 
 #include <QDate>
 #include <QString>
@@ -13,15 +13,10 @@
 namespace pyrelto {
 
 class Sheet;
-class SettingsStore;
 
 // The settings groups of the firm data and of the offer counter.
 inline constexpr auto kFirmDataGroup = u"Firmendaten";
 inline constexpr auto kOfferGroup = u"Angebote";
-
-// The user's settings store, in `group`, of the desktop program: the command-line driver
-// ("pyrelto-cli") reads and writes the program's ("pyrelto").
-std::unique_ptr<SettingsStore> programSettings(const QString& group);
 
 // The stored firm data; the texts of terms and closing have their defaults when none is stored.
 FirmData readFirmData(const SettingsStore& store);
@@ -41,14 +36,6 @@ QString rememberedAddress(const QString& customer);
 // Remembers `address` for `customer` (an empty address forgets it). Throws IoError when the file
 // cannot be written; a damaged file is kept aside as "adressen.dat.bak".
 void rememberAddress(const QString& customer, const QString& address);
-
-// Empty when `path` names a picture the offer can show (PNG, JPEG, SVG); otherwise the German
-// message for the user.
-QString logoProblem(const QString& path);
-// Copies the picture into the program data folder ("logo.png", "logo.jpg" or "logo.svg") so that
-// the offer still finds it when the original is moved, and returns the copy's name. Throws
-// PrintError with the German message when the picture is unusable or cannot be copied.
-QString copyLogo(const QString& source);
 
 // The choices of a new offer of `sheet`: the customer from the sheet with the address remembered
 // for it, the next number, `today`, valid for four weeks, and the default texts.

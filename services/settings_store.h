@@ -96,4 +96,8 @@ private:
     bool failed_ = false;
 };
 
+// The user's settings store, in `group`, of the desktop program: the command-line driver
+// ("pyrelto-cli") reads and writes the program's ("pyrelto").
+std::unique_ptr<SettingsStore> programSettings(const QString& group);
+
 } // namespace pyrelto

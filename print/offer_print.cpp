@@ -1,296 +1,26 @@
-#include "offer.h"
+#include "offer_print.h"
 
-#include "field_catalogue.h"
 #include "field_text_isolation.h"
-#include "pdf_document_info.h"
+#include "pdf_file.h"
 #include "printout.h"
-#include "safe_write.h"
-#include "sheet.h"
-#include "torvane.h"
+#include "qt_text.h"
 
-#include <QBuffer>
-#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QPrinter>
 #include <QSvgRenderer>
 #include <algorithm>
 #include <functional>
-#include <span>
 
 namespace pyrelto {
-
-namespace {
-
-QString toQString(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString shown(const Sheet& sheet, FieldId id) {
-    return toQString(sheet.shownText(id)).trimmed();
-}
-
-QChar groupSeparatorFor(QChar decimal) {
-    return decimal == QLatin1Char(',') ? QLatin1Char('.') : QLatin1Char(',');
-}
-
-// The rows whose descriptions describe the work: the layers first (what the customer gets), then
-// the materials and the items counted in pieces. The other costs per m² (gas, primer) are the
-// contractor's running costs, not work the customer orders.
-struct DescribedRow {
-    RowId row;
-    FieldId bez;
-    FieldId sum;
-};
-constexpr DescribedRow kDescribedRows[] = {
-    {RowId::Panel11, FieldId::Bez10Ed, FieldId::Summe10Ed},
-    {RowId::Panel12, FieldId::Bez11Ed, FieldId::Summe11Ed},
-    {RowId::Panel13, FieldId::Bez12Ed, FieldId::Summe12Ed},
-    {RowId::Panel2, FieldId::Bez1Ed, FieldId::Summe1Ed},
-    {RowId::Panel3, FieldId::Bez2Ed, FieldId::Summe2Ed},
-    {RowId::Panel4, FieldId::Bez3Ed, FieldId::Summe3Ed},
-    {RowId::Panel5, FieldId::Bez4Ed, FieldId::Summe4Ed},
-    {RowId::Panel6, FieldId::Bez5Ed, FieldId::Summe5Ed},
-    {RowId::Panel9, FieldId::Bez8Ed, FieldId::Summe8Ed},
-    {RowId::Panel22, FieldId::Bez8Ed2, FieldId::Summe8Ed2},
-    {RowId::Panel23, FieldId::Bez8Ed3, FieldId::Summe8Ed3},
-    {RowId::Panel24, FieldId::Bez8Ed4, FieldId::Summe8Ed4},
-    {RowId::Panel25, FieldId::Bez8Ed5, FieldId::Summe8Ed5},
-};
-
-QString withCurrency(const QString& amount, const QString& currency) {
-    return currency.isEmpty() ? amount : amount + QLatin1Char(' ') + currency;
-}
-
-// The VAT rate without the decimals a whole rate does not need: "19,00" → "19", "7,50" → "7,5".
-QString rateText(QString rate, QChar decimal) {
-    if (!rate.contains(decimal))
-        return rate;
-    while (rate.endsWith(QLatin1Char('0')))
-        rate.chop(1);
-    if (rate.endsWith(decimal))
-        rate.chop(1);
-    return rate;
-}
-
-} // namespace
-
-QString FirmData::defaultPaymentTerms() {
-    return QStringLiteral("Zahlbar innerhalb von 14 Tagen nach Rechnungsstellung ohne Abzug. "
-                          "Abgerechnet wird nach tatsächlichem Aufmaß.");
-}
-
-QString FirmData::defaultClosingText() {
-    return QStringLiteral("Wir würden uns freuen, diesen Auftrag für Sie ausführen zu dürfen. Für "
-                          "Rückfragen stehen wir Ihnen jederzeit gerne zur Verfügung.\n\n"
-                          "Mit freundlichen Grüßen");
-}
-
-QString OfferChoices::defaultSubject() {
-    return QStringLiteral("Angebot über Abdichtungsarbeiten");
-}
-
-QString OfferChoices::defaultIntroduction() {
-    return QStringLiteral("Sehr geehrte Damen und Herren,\n\nvielen Dank für Ihre Anfrage. Gerne "
-                          "bieten wir Ihnen die folgenden Leistungen an:");
-}
-
-QString OfferChoices::defaultWorkTitle() {
-    return QStringLiteral("Abdichtung der Dachfläche mit Bitumen-Schweißbahnen, "
-                          "einschließlich Material");
-}
-
-QString ibanProblem(const QString& iban) {
-    QString compact;
-    for (const QChar c : iban)
-        if (!c.isSpace())
-            compact.append(c.toUpper());
-    if (compact.isEmpty())
-        return {};
-    const QString shape = QStringLiteral(
-        "Die IBAN „%1“ ist keine gültige IBAN: Sie beginnt mit zwei Buchstaben für das Land und "
-        "zwei Prüfziffern, danach folgen bis zu 30 Buchstaben oder Ziffern.");
-    if (compact.size() < 15 || compact.size() > 34 || !compact.at(0).isLetter() ||
-        !compact.at(1).isLetter() || !compact.at(2).isDigit() || !compact.at(3).isDigit())
-        return shape.arg(iban.trimmed());
-    // ISO 13616: the first four characters moved to the end, letters as 10 to 35, the whole
-    // number modulo 97 must be 1.
-    const QString moved = compact.mid(4) + compact.left(4);
-    int remainder = 0;
-    for (const QChar c : moved) {
-        const ushort u = c.unicode();
-        if (u >= '0' && u <= '9') {
-            remainder = (remainder * 10 + (u - '0')) % 97;
-        } else if (u >= 'A' && u <= 'Z') {
-            remainder = (remainder * 100 + (u - 'A' + 10)) % 97;
-        } else {
-            return shape.arg(iban.trimmed());
-        }
-    }
-    if (remainder != 1)
-        return QStringLiteral("Die IBAN „%1“ ist nicht gültig: Die Prüfziffern passen nicht zur "
-                              "Kontonummer. Bitte prüfen Sie die Eingabe auf Tippfehler.")
-            .arg(iban.trimmed());
-    return {};
-}
-
-QString groupedIban(const QString& iban) {
-    QString compact;
-    for (const QChar c : iban)
-        if (!c.isSpace())
-            compact.append(c.toUpper());
-    QString out;
-    for (qsizetype i = 0; i < compact.size(); ++i) {
-        if (i > 0 && i % 4 == 0)
-            out.append(QLatin1Char(' '));
-        out.append(compact.at(i));
-    }
-    return out;
-}
-
-QString groupedAmount(const QString& shownText, QChar decimal) {
-    const QString text = shownText.trimmed();
-    const qsizetype sign = text.startsWith(QLatin1Char('-')) ? 1 : 0;
-    qsizetype end = text.indexOf(decimal);
-    if (end < 0)
-        end = text.size();
-    if (end - sign < 1)
-        return text;
-    for (qsizetype i = sign; i < text.size(); ++i)
-        if (i != end && !text.at(i).isDigit())
-            return text; // "1,5E20", "NAN": not a plain number to group
-    QString out = text.left(sign);
-    for (qsizetype i = sign; i < end; ++i) {
-        if (i > sign && (end - i) % 3 == 0)
-            out.append(groupSeparatorFor(decimal));
-        out.append(text.at(i));
-    }
-    out.append(text.mid(end));
-    return out;
-}
-
-std::optional<long long> centsOf(const QString& shownText, QChar decimal) {
-    const QString text = shownText.trimmed();
-    const bool negative = text.startsWith(QLatin1Char('-'));
-    const qsizetype start = negative ? 1 : 0;
-    const qsizetype point = text.indexOf(decimal);
-    const qsizetype end = point < 0 ? text.size() : point;
-    const QString fraction = point < 0 ? QString() : text.mid(point + 1);
-    if (end - start < 1 || end - start > 15 || fraction.size() > 2)
-        return std::nullopt;
-    long long cents = 0;
-    for (qsizetype i = start; i < end; ++i) {
-        if (!text.at(i).isDigit())
-            return std::nullopt;
-        cents = cents * 10 + text.at(i).digitValue();
-    }
-    for (qsizetype i = 0; i < 2; ++i) {
-        int digit = 0;
-        if (i < fraction.size()) {
-            if (!fraction.at(i).isDigit())
-                return std::nullopt;
-            digit = fraction.at(i).digitValue();
-        }
-        cents = cents * 10 + digit;
-    }
-    return negative ? -cents : cents;
-}
-
-QString centsText(long long cents, QChar decimal) {
-    const bool negative = cents < 0;
-    const unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(cents)
-                                                  : static_cast<unsigned long long>(cents);
-    QString fraction = QString::number(magnitude % 100);
-    if (fraction.size() < 2)
-        fraction.prepend(QLatin1Char('0'));
-    return (negative && magnitude != 0 ? QStringLiteral("-") : QString()) +
-           QString::number(magnitude / 100) + decimal + fraction;
-}
-
-QStringList describedRows(const Sheet& sheet) {
-    QStringList rows;
-    for (const DescribedRow& row : kDescribedRows) {
-        if (!sheet.shown(row.row))
-            continue;
-        const QString description = shown(sheet, row.bez);
-        if (description.isEmpty() || sheet.number(row.sum).GetValue() == 0)
-            continue;
-        rows.append(description);
-    }
-    return rows;
-}
-
-OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices,
-                         QChar decimal) {
-    OfferDocument offer;
-    offer.firm = firm;
-    offer.choices = choices;
-    offer.currency = shown(sheet, FieldId::Waehr15Ed);
-    const auto amount = [&](const QString& text) {
-        return withCurrency(groupedAmount(text, decimal), offer.currency);
-    };
-    const QString area = groupedAmount(shown(sheet, FieldId::Dach14Ed), decimal);
-    const QString netText = shown(sheet, FieldId::Summe15Ed);
-    const QString grossText = shown(sheet, FieldId::BruttoEd);
-
-    QString workTitle = choices.workTitle.trimmed();
-    if (workTitle.isEmpty())
-        workTitle = OfferChoices::defaultWorkTitle();
-    offer.positions.push_back({QStringLiteral("1"), workTitle, area, QStringLiteral("m²"),
-                               amount(shown(sheet, FieldId::Summe13Ed)), amount(netText)});
-    if (!choices.summaryOnly) {
-        int n = 0;
-        for (const QString& description : describedRows(sheet)) {
-            offer.positions.push_back({QStringLiteral("1.%1").arg(++n), description, area,
-                                       QStringLiteral("m²"), QString(), QString()});
-        }
-    }
-
-    offer.net = amount(netText);
-    offer.gross = amount(grossText);
-    offer.vatLabel =
-        QStringLiteral("zzgl. MwSt. %1 %").arg(rateText(shown(sheet, FieldId::MwStEd), decimal));
-    // The difference of the two sums the sheet shows, so that the three lines always add up to
-    // the cent; rounding the rate times the net a third time could miss by one.
-    const auto net = centsOf(netText, decimal);
-    const auto gross = centsOf(grossText, decimal);
-    if (net && gross) {
-        offer.vat = amount(centsText(*gross - *net, decimal));
-    } else {
-        const long double difference = sheet.number(FieldId::BruttoEd).GetValue() -
-                                       sheet.number(FieldId::Summe15Ed).GetValue();
-        offer.vat =
-            withCurrency(QString::number(static_cast<double>(difference), 'E', 2), offer.currency);
-    }
-    return offer;
-}
 
 QString isolatedField(const QString& text) {
     const std::u16string isolated = isolatedFieldText(text.trimmed().toStdU16String());
     return QString::fromStdU16String(isolated).trimmed();
 }
-
-QString suggestedOfferFileName(const OfferDocument& offer) {
-    QString name = QStringLiteral("Angebot");
-    for (const QString& part :
-         {offer.choices.number.trimmed(), offer.choices.recipientName.trimmed()})
-        if (!part.isEmpty())
-            name += QLatin1Char(' ') + part;
-    QString safe;
-    for (const QChar c : name) {
-        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
-            safe.append(QLatin1Char('_'));
-        else
-            safe.append(c);
-    }
-    return safe.left(120).trimmed() + QStringLiteral(".pdf");
-}
-
-// ---- painting ----
 
 namespace {
 
@@ -338,7 +68,7 @@ class OfferPainter {
 public:
     OfferPainter(const OfferDocument& offer, QPagedPaintDevice& device)
         : offer_(offer), device_(device), dpmm_(device.logicalDpiY() / 25.4) {
-        logo_ = loadLogo(offer.firm.logoPath);
+        logo_ = loadLogo(toQString(offer.firm.logoPath));
     }
 
     int paint() {
@@ -503,10 +233,11 @@ private:
         const double rowLine = line(body_) * 1.25;
         for (std::size_t i = 0; i < offer_.positions.size(); ++i) {
             const OfferPosition& position = offer_.positions[i];
-            const bool charged = !position.total.isEmpty();
+            const bool charged = !position.total.empty();
             const QFont& font = charged ? bodyBold_ : body_;
             const QRectF descriptionCell = cellRect(1, 0, 0);
-            const QStringList lines = wrap(position.description, font, descriptionCell.width());
+            const QStringList lines =
+                wrap(toQString(position.description), font, descriptionCell.width());
             const double padTop = x(charged ? 1.6 : 0.6);
             for (qsizetype l = 0; l < lines.size(); ++l) {
                 const bool first = l == 0;
@@ -517,13 +248,14 @@ private:
                     {rowHeight,
                      [this, position, text, first, padTop, rowLine, &font,
                       rule = lastLine && i + 1 < offer_.positions.size() &&
-                             !offer_.positions[i + 1].total.isEmpty()](QPainter& p, double top) {
+                             !offer_.positions[i + 1].total.empty()](QPainter& p, double top) {
                          const double y = top + (first ? padTop : 0);
                          drawLine(p, cellRect(1, y, rowLine), text, font, kInk);
                          if (first) {
-                             const std::array<QString, 6> cells{position.number,    QString(),
-                                                                position.quantity,  position.unit,
-                                                                position.unitPrice, position.total};
+                             const std::array<QString, 6> cells{
+                                 toQString(position.number),    QString(),
+                                 toQString(position.quantity),  toQString(position.unit),
+                                 toQString(position.unitPrice), toQString(position.total)};
                              for (std::size_t c : {0u, 2u, 3u, 4u, 5u})
                                  drawLine(p, cellRect(c, y, rowLine), cells[c], font, kInk,
                                           alignment(c));
@@ -560,13 +292,14 @@ private:
                               font, kInk, Qt::AlignRight);
                      y += h;
                  };
-                 row(QStringLiteral("Nettobetrag"), offer_.net, body_, rowLine);
-                 row(offer_.vatLabel, offer_.vat, body_, rowLine);
+                 row(QStringLiteral("Nettobetrag"), toQString(offer_.net), body_, rowLine);
+                 row(toQString(offer_.vatLabel), toQString(offer_.vat), body_, rowLine);
                  y += x(0.5);
                  p.setPen(QPen(kInk, x(0.25)));
                  p.drawLine(QPointF(x(110), y), QPointF(x(mm::kRight), y));
                  y += x(1);
-                 row(QStringLiteral("Gesamtbetrag"), offer_.gross, grossFont_, grossLine);
+                 row(QStringLiteral("Gesamtbetrag"), toQString(offer_.gross), grossFont_,
+                     grossLine);
                  p.setPen(QPen(kInk, x(0.25)));
                  p.drawLine(QPointF(x(110), y), QPointF(x(mm::kRight), y));
                  p.drawLine(QPointF(x(110), y + x(0.6)), QPointF(x(mm::kRight), y + x(0.6)));
@@ -582,8 +315,9 @@ private:
         const QFont subject = offerFont(12, true);
         const OfferChoices& c = offer_.choices;
 
-        const QString subjectText =
-            c.subject.trimmed().isEmpty() ? OfferChoices::defaultSubject() : c.subject.trimmed();
+        const QString subjectText = toQString(c.subject).trimmed().isEmpty()
+                                        ? toQString(OfferChoices::defaultSubject())
+                                        : toQString(c.subject).trimmed();
         flow_.push_back(
             {line(subject) * 1.2 + x(2), [this, subject, subjectText](QPainter& p, double top) {
                  drawLine(p,
@@ -594,29 +328,30 @@ private:
             {line(body_) * 1.15 + x(4), [this](QPainter& p, double top) {
                  drawLine(p,
                           QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft), line(body_) * 1.15),
-                          QStringLiteral("Angebotsnummer %1").arg(offer_.choices.number.trimmed()),
+                          QStringLiteral("Angebotsnummer %1")
+                              .arg(toQString(offer_.choices.number).trimmed()),
                           body_, kMuted);
              }});
-        if (!c.introduction.trimmed().isEmpty())
-            addParagraphs(c.introduction.trimmed(), body_, x(4));
+        if (!toQString(c.introduction).trimmed().isEmpty())
+            addParagraphs(toQString(c.introduction).trimmed(), body_, x(4));
         addPositions();
         addTotals();
         QString terms = QStringLiteral("Dieses Angebot ist gültig bis zum %1.")
-                            .arg(c.validUntil.toString(QStringLiteral("dd.MM.yyyy")));
-        const QString payment = offer_.firm.paymentTerms.trimmed().isEmpty()
-                                    ? FirmData::defaultPaymentTerms()
-                                    : offer_.firm.paymentTerms.trimmed();
+                            .arg(toQString(germanDate(c.validUntil)));
+        const QString payment = toQString(offer_.firm.paymentTerms).trimmed().isEmpty()
+                                    ? toQString(FirmData::defaultPaymentTerms())
+                                    : toQString(offer_.firm.paymentTerms).trimmed();
         terms += QLatin1Char(' ') + payment;
         addParagraphs(terms, body_, x(4));
-        const QString closing = offer_.firm.closingText.trimmed().isEmpty()
-                                    ? FirmData::defaultClosingText()
-                                    : offer_.firm.closingText.trimmed();
+        const QString closing = toQString(offer_.firm.closingText).trimmed().isEmpty()
+                                    ? toQString(FirmData::defaultClosingText())
+                                    : toQString(offer_.firm.closingText).trimmed();
         addParagraphs(closing, body_, x(3));
         QStringList signature;
-        if (!offer_.firm.contact.trimmed().isEmpty())
-            signature << offer_.firm.contact.trimmed();
-        if (!offer_.firm.name.trimmed().isEmpty())
-            signature << offer_.firm.name.trimmed();
+        if (!toQString(offer_.firm.contact).trimmed().isEmpty())
+            signature << toQString(offer_.firm.contact).trimmed();
+        if (!toQString(offer_.firm.name).trimmed().isEmpty())
+            signature << toQString(offer_.firm.name).trimmed();
         if (!signature.isEmpty())
             addParagraphs(signature.join(QLatin1Char('\n')), body_, 0);
     }
@@ -654,7 +389,8 @@ private:
 
     QString returnLine() const {
         QStringList parts;
-        for (const QString& part : {offer_.firm.name, offer_.firm.street, offer_.firm.postcodeTown})
+        for (const QString& part : {toQString(offer_.firm.name), toQString(offer_.firm.street),
+                                    toQString(offer_.firm.postcodeTown)})
             if (!part.trimmed().isEmpty())
                 parts << part.trimmed();
         return parts.join(QStringLiteral(" · "));
@@ -680,10 +416,11 @@ private:
             const double room = std::min(textRoom, logoLeft - x(mm::kLeft));
             drawLine(painter, QRectF(x(mm::kLeft), x(14), room, line(nameFont)),
                      QFontMetricsF(nameFont, &device_)
-                         .elidedText(firm.name.trimmed(), Qt::ElideRight, room),
+                         .elidedText(toQString(firm.name).trimmed(), Qt::ElideRight, room),
                      nameFont, kAccent);
             QStringList details;
-            for (const QString& part : {firm.contact, firm.street, firm.postcodeTown})
+            for (const QString& part :
+                 {toQString(firm.contact), toQString(firm.street), toQString(firm.postcodeTown)})
                 if (!part.trimmed().isEmpty())
                     details << part.trimmed();
             drawLine(painter,
@@ -702,9 +439,10 @@ private:
         const QFont addressFont = offerFont(10);
         double y = x(mm::kAddressTop);
         QStringList recipient;
-        if (!offer_.choices.recipientName.trimmed().isEmpty())
-            recipient << offer_.choices.recipientName.trimmed();
-        for (const QString& part : offer_.choices.recipientAddress.split(QLatin1Char('\n')))
+        if (!toQString(offer_.choices.recipientName).trimmed().isEmpty())
+            recipient << toQString(offer_.choices.recipientName).trimmed();
+        for (const QString& part :
+             toQString(offer_.choices.recipientAddress).split(QLatin1Char('\n')))
             if (!part.trimmed().isEmpty())
                 recipient << part.trimmed();
         for (const QString& part : recipient.mid(0, 6)) {
@@ -714,16 +452,15 @@ private:
         }
         // The information block.
         QList<std::pair<QString, QString>> info{
-            {QStringLiteral("Angebotsnummer"), offer_.choices.number.trimmed()},
-            {QStringLiteral("Datum"), offer_.choices.date.toString(QStringLiteral("dd.MM.yyyy"))},
-            {QStringLiteral("Gültig bis"),
-             offer_.choices.validUntil.toString(QStringLiteral("dd.MM.yyyy"))}};
-        if (!firm.contact.trimmed().isEmpty())
-            info.append({QStringLiteral("Ansprechpartner"), firm.contact.trimmed()});
-        if (!firm.phone.trimmed().isEmpty())
-            info.append({QStringLiteral("Telefon"), firm.phone.trimmed()});
-        if (!firm.email.trimmed().isEmpty())
-            info.append({QStringLiteral("E-Mail"), firm.email.trimmed()});
+            {QStringLiteral("Angebotsnummer"), toQString(offer_.choices.number).trimmed()},
+            {QStringLiteral("Datum"), toQString(germanDate(offer_.choices.date))},
+            {QStringLiteral("Gültig bis"), toQString(germanDate(offer_.choices.validUntil))}};
+        if (!toQString(firm.contact).trimmed().isEmpty())
+            info.append({QStringLiteral("Ansprechpartner"), toQString(firm.contact).trimmed()});
+        if (!toQString(firm.phone).trimmed().isEmpty())
+            info.append({QStringLiteral("Telefon"), toQString(firm.phone).trimmed()});
+        if (!toQString(firm.email).trimmed().isEmpty())
+            info.append({QStringLiteral("E-Mail"), toQString(firm.email).trimmed()});
         const QFont label = offerFont(8);
         const QFont value = offerFont(8.5);
         y = x(mm::kInfoTop);
@@ -742,11 +479,11 @@ private:
         const QFont head = offerFont(8.5, true);
         const QRectF band(x(mm::kLeft), x(14), x(mm::kRight - mm::kLeft), line(head));
         if (offer_.firm.hasLetterhead())
-            drawLine(painter, band, offer_.firm.name.trimmed(), head, kAccent);
+            drawLine(painter, band, toQString(offer_.firm.name).trimmed(), head, kAccent);
         drawLine(painter, band,
                  QStringLiteral("Angebot %1 vom %2 – Seite %3")
-                     .arg(offer_.choices.number.trimmed(),
-                          offer_.choices.date.toString(QStringLiteral("dd.MM.yyyy")))
+                     .arg(toQString(offer_.choices.number).trimmed(),
+                          toQString(germanDate(offer_.choices.date)))
                      .arg(page),
                  offerFont(8), kMuted, Qt::AlignRight);
         painter.setPen(QPen(kAccent, x(0.3)));
@@ -768,13 +505,14 @@ private:
             return value.trimmed().isEmpty() ? QString() : label + value.trimmed();
         };
         const std::array<QStringList, 4> columns{
-            join({f.name, f.street, f.postcodeTown}),
-            join({labelled(QStringLiteral("Tel. "), f.phone), f.email, f.web}),
-            join({labelled(QStringLiteral("Inhaber: "), f.contact),
-                  labelled(QStringLiteral("Steuer-Nr./USt-IdNr.: "), f.taxId)}),
-            join({labelled(QStringLiteral("Kontoinhaber: "), f.accountHolder),
-                  labelled(QStringLiteral("IBAN: "), groupedIban(f.iban)),
-                  labelled(QStringLiteral("BIC: "), f.bic)})};
+            join({toQString(f.name), toQString(f.street), toQString(f.postcodeTown)}),
+            join({labelled(QStringLiteral("Tel. "), toQString(f.phone)), toQString(f.email),
+                  toQString(f.web)}),
+            join({labelled(QStringLiteral("Inhaber: "), toQString(f.contact)),
+                  labelled(QStringLiteral("Steuer-Nr./USt-IdNr.: "), toQString(f.taxId))}),
+            join({labelled(QStringLiteral("Kontoinhaber: "), toQString(f.accountHolder)),
+                  labelled(QStringLiteral("IBAN: "), toQString(groupedIban(f.iban))),
+                  labelled(QStringLiteral("BIC: "), toQString(f.bic))})};
         constexpr std::array<double, 5> edges{mm::kLeft, 68, 104, 141, mm::kRight};
         painter.setPen(QPen(kMarks, x(0.2)));
         painter.drawLine(QPointF(x(mm::kLeft), x(mm::kFooterTop - 2)),
@@ -800,6 +538,11 @@ private:
     QFont body_, bodyBold_, small_, tableHead_, grossFont_;
 };
 
+PdfSetup offerPdfSetup(const OfferDocument& offer) {
+    return {QStringLiteral("Angebot ") + toQString(offer.choices.number).trimmed(),
+            toQString(offer.firm.name).trimmed(), 600};
+}
+
 } // namespace
 
 int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device) {
@@ -807,39 +550,14 @@ int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device) {
     return painter.paint();
 }
 
-int printOffer(const OfferDocument& offer, QPrinter& printer) {
-    if (const QString problem = printerProblem(printer); !problem.isEmpty())
-        throw PrintError(problem);
-    printer.setDocName(QStringLiteral("Angebot ") + offer.choices.number.trimmed());
-    return paintOffer(offer, printer);
-}
-
 QByteArray offerPdf(const OfferDocument& offer) {
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        writer.setResolution(600);
-        writer.setPageLayout(
-            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        const QString title = QStringLiteral("Angebot ") + offer.choices.number.trimmed();
-        writer.setTitle(title);
-        writer.setCreator(QStringLiteral("Pyrelto Kalkulation"));
-        paintOffer(offer, writer);
-    }
-    if (bytes.isEmpty())
-        throw PrintError(QStringLiteral("Das Angebot konnte nicht erstellt werden."));
-    return withDocumentAuthor(bytes, offer.firm.name.trimmed());
+    return pdfBytes(offerPdfSetup(offer),
+                    [&](QPagedPaintDevice& device) { return paintOffer(offer, device); });
 }
 
 void writeOfferPdf(const OfferDocument& offer, const QString& fileName) {
-    const QByteArray bytes = offerPdf(offer);
-    const std::span<const std::byte> data(reinterpret_cast<const std::byte*>(bytes.constData()),
-                                          static_cast<std::size_t>(bytes.size()));
-    if (!writeFileSafely(fileName.toStdU16String(), data))
-        throw PrintError(QStringLiteral("Die Datei „%1“ konnte nicht angelegt werden.")
-                             .arg(QFileInfo(fileName).fileName()));
+    writePdfFile(fileName, offerPdfSetup(offer),
+                 [&](QPagedPaintDevice& device) { return paintOffer(offer, device); });
 }
 
 } // namespace pyrelto

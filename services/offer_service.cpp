@@ -3,19 +3,13 @@
 #include "customer_address_file.h"
 #include "customer_file.h"
 #include "field_catalogue.h"
-#include "printout.h"
-#include "safe_write.h"
+#include "qt_date.h"
+#include "qt_text.h"
 #include "settings_store.h"
 #include "sheet.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
 #include <QRegularExpression>
-#include <QSvgRenderer>
 #include <array>
-#include <span>
 
 namespace pyrelto {
 
@@ -24,7 +18,7 @@ namespace {
 // The stored names of the firm data, each with the member it fills.
 struct FirmValue {
     std::u16string_view name;
-    QString FirmData::*member;
+    std::u16string FirmData::*member;
 };
 constexpr std::array<FirmValue, 14> kFirmValues{{
     {u"Firma", &FirmData::name},
@@ -52,18 +46,11 @@ QString addressFileName(bool create) {
 
 } // namespace
 
-std::unique_ptr<SettingsStore> programSettings(const QString& group) {
-    QString base = QtSettingsStore::executableBaseName();
-    if (base.endsWith(QStringLiteral("-cli")))
-        base.chop(4);
-    return QtSettingsStore::forExecutable(base, group);
-}
-
 FirmData readFirmData(const SettingsStore& store) {
     FirmData firm;
     for (const FirmValue& value : kFirmValues)
         if (const auto text = store.readString(value.name))
-            firm.*value.member = QString::fromStdU16String(*text);
+            firm.*value.member = *text;
     // Not stored yet: the texts a contractor starts from.
     if (store.kind(u"Zahlungsbedingungen") == SettingsStore::ValueKind::Missing)
         firm.paymentTerms = FirmData::defaultPaymentTerms();
@@ -75,7 +62,7 @@ FirmData readFirmData(const SettingsStore& store) {
 bool writeFirmData(SettingsStore& store, const FirmData& firm) {
     bool written = true;
     for (const FirmValue& value : kFirmValues)
-        written = store.writeString(value.name, (firm.*value.member).toStdU16String()) && written;
+        written = store.writeString(value.name, firm.*value.member) && written;
     return store.commit() && written;
 }
 
@@ -136,67 +123,15 @@ void rememberAddress(const QString& customer, const QString& address) {
         throw IoError::damaged("Die Adressdatei konnte nicht angelegt werden");
 }
 
-QString logoProblem(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    if (!QFileInfo(path).isFile())
-        return QStringLiteral("Das Logo „%1“ wurde nicht gefunden.").arg(name);
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    bool readable = false;
-    if (suffix == QStringLiteral("svg")) {
-        const QSvgRenderer svg(path);
-        readable = svg.isValid() && !svg.defaultSize().isEmpty();
-    } else if (suffix == QStringLiteral("png") || suffix == QStringLiteral("jpg") ||
-               suffix == QStringLiteral("jpeg")) {
-        QImageReader reader(path);
-        readable = !reader.read().isNull();
-    } else {
-        return QStringLiteral("Das Logo „%1“ ist kein Bild im Format PNG, JPEG oder SVG.")
-            .arg(name);
-    }
-    if (!readable)
-        return QStringLiteral("Das Logo „%1“ ist beschädigt oder kein Bild im Format PNG, JPEG "
-                              "oder SVG und kann nicht verwendet werden.")
-            .arg(name);
-    return {};
-}
-
-QString copyLogo(const QString& source) {
-    if (const QString problem = logoProblem(source); !problem.isEmpty())
-        throw PrintError(problem);
-    QString suffix = QFileInfo(source).suffix().toLower();
-    if (suffix == QStringLiteral("jpeg"))
-        suffix = QStringLiteral("jpg");
-    const QString target =
-        QString::fromStdU16String(GetProgramDir(true)) + QStringLiteral("logo.") + suffix;
-    QFile file(source);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PrintError(QStringLiteral("Das Logo „%1“ konnte nicht gelesen werden.")
-                             .arg(QFileInfo(source).fileName()));
-    const QByteArray bytes = file.readAll();
-    if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
-        return target;
-    const std::span<const std::byte> data(reinterpret_cast<const std::byte*>(bytes.constData()),
-                                          static_cast<std::size_t>(bytes.size()));
-    if (!writeFileSafely(target.toStdU16String(), data))
-        throw PrintError(QStringLiteral("Das Logo konnte nicht in den Programmordner kopiert "
-                                        "werden."));
-    // Only one logo at a time: an older copy in another format would never be shown again.
-    for (const QString& other :
-         {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("svg")})
-        if (other != suffix)
-            QFile::remove(QString::fromStdU16String(GetProgramDir(false)) +
-                          QStringLiteral("logo.") + other);
-    return target;
-}
-
 OfferChoices newOfferChoices(const Sheet& sheet, const SettingsStore& counter, const QDate& today) {
     OfferChoices choices;
-    choices.number = nextOfferNumber(counter, today);
-    choices.date = today;
-    choices.validUntil = today.addDays(28);
-    choices.recipientName = QString::fromStdU16String(sheet.shownText(FieldId::KundeEd)).trimmed();
+    choices.number = nextOfferNumber(counter, today).toStdU16String();
+    choices.date = toDate(today);
+    choices.validUntil = toDate(today.addDays(28));
+    const QString recipient = toQString(sheet.shownText(FieldId::KundeEd)).trimmed();
+    choices.recipientName = recipient.toStdU16String();
     try {
-        choices.recipientAddress = rememberedAddress(choices.recipientName);
+        choices.recipientAddress = rememberedAddress(recipient).toStdU16String();
     } catch (const IoError&) {
         // A damaged address file leaves the address to be typed; writing it later keeps the
         // damaged file aside.
@@ -208,9 +143,10 @@ OfferChoices newOfferChoices(const Sheet& sheet, const SettingsStore& counter, c
 }
 
 void offerIssued(const OfferDocument& offer, SettingsStore& counter) {
-    if (!recordOfferNumber(counter, offer.choices.number))
+    if (!recordOfferNumber(counter, toQString(offer.choices.number)))
         throw IoError::damaged("Die Angebotsnummer konnte nicht gespeichert werden");
-    rememberAddress(offer.choices.recipientName, offer.choices.recipientAddress);
+    rememberAddress(toQString(offer.choices.recipientName),
+                    toQString(offer.choices.recipientAddress));
 }
 
 } // namespace pyrelto

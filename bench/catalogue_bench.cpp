@@ -1,0 +1,150 @@
+// The catalogue at 200,000 articles: reading a DATANORM file, planning and applying its import,
+// building the search index, and one search per keystroke. The list is generated in memory with
+// the shape tests/tools/make_datanorm.py writes to disk (A records, a B record for every third
+// article, a P record for every tenth, CP850 umlauts, CR LF, 0x1A).
+
+#include "article_search.h"
+#include "catalogue.h"
+#include "datanorm_reader.h"
+
+#include <array>
+#include <benchmark/benchmark.h>
+#include <initializer_list>
+#include <random>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using namespace pyrelto;
+
+constexpr std::size_t kArticles = 200'000;
+
+const std::string& generatedDatanorm() {
+    static const std::string file = [] {
+        constexpr std::array<const char*, 8> words{"Oberlagsbahn",
+                                                   "Unterlagsbahn",
+                                                   "Dampfsperre",
+                                                   "Schwei\xE1"
+                                                   "bahn",
+                                                   "Voranstrich",
+                                                   "Dachpappn\x84gel",
+                                                   "Gef\x84lled\x84mmung",
+                                                   "Not\x81"
+                                                   "berlauf"};
+        constexpr std::array<const char*, 6> extras{"Schiefer gr\x81n",  "talkumiert", "glatt",
+                                                    "l\x94semittelfrei", "verzinkt",   "EPS 035"};
+        std::mt19937 random(1);
+        std::string out = "V 010326Dachbaustoffe Nord GmbH";
+        out.append(17 + 75, ' ');
+        out += "04EUR\r\n";
+        const auto add = [&out](std::initializer_list<std::string_view> parts) {
+            for (const std::string_view part : parts) {
+                out += part;
+            }
+        };
+        for (std::size_t i = 1; i <= kArticles; ++i) {
+            const std::string digits = std::to_string(i);
+            std::string number = "BN";
+            number.append(6 - digits.size(), '0');
+            number += digits;
+            const std::string cents = std::to_string(50 + random() % 250000);
+            add({"A;N;", number, ";00;", words[random() % words.size()], " ",
+                 std::to_string(random() % 999), ";", extras[random() % extras.size()], ";",
+                 std::to_string(1 + i % 2), ";", std::to_string(i % 4), ";Rolle;", cents, ";G",
+                 std::to_string(i % 40), ";HWG;\r\n"});
+            if (i % 3 == 0) {
+                add({"B;N;", number, ";MATCH;;;;;;;4000", std::to_string(1000000000 + i),
+                     ";;;;\r\n"});
+            }
+            if (i % 10 == 0) {
+                add({"P;A;", number, ";1;", cents, ";1;0;;;;\r\n"});
+            }
+        }
+        out += '\x1A';
+        return out;
+    }();
+    return file;
+}
+
+std::span<const std::byte> bytes(const std::string& text) {
+    return std::as_bytes(std::span(text.data(), text.size()));
+}
+
+const Catalogue& filledCatalogue() {
+    static const Catalogue catalogue = [] {
+        Catalogue c;
+        c.apply(c.planImport(readDatanorm(bytes(generatedDatanorm()))));
+        return c;
+    }();
+    return catalogue;
+}
+
+const ArticleSearchIndex& searchIndex() {
+    static const ArticleSearchIndex index(filledCatalogue().articles());
+    return index;
+}
+
+void BM_ReadDatanorm200k(benchmark::State& state) {
+    const std::string& file = generatedDatanorm();
+    for (auto _ : state) {
+        PriceList list = readDatanorm(bytes(file));
+        benchmark::DoNotOptimize(list.articles.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
+}
+BENCHMARK(BM_ReadDatanorm200k)->Unit(benchmark::kMillisecond);
+
+void BM_PlanAndApplyImport200k(benchmark::State& state) {
+    const PriceList list = readDatanorm(bytes(generatedDatanorm()));
+    for (auto _ : state) {
+        Catalogue catalogue;
+        catalogue.apply(catalogue.planImport(list));
+        benchmark::DoNotOptimize(catalogue.articles().data());
+    }
+}
+BENCHMARK(BM_PlanAndApplyImport200k)->Unit(benchmark::kMillisecond);
+
+// The second import of the same list over a full catalogue: every article compared, none changed.
+void BM_PlanReimport200k(benchmark::State& state) {
+    const PriceList list = readDatanorm(bytes(generatedDatanorm()));
+    const Catalogue& catalogue = filledCatalogue();
+    for (auto _ : state) {
+        ImportPlan plan = catalogue.planImport(list);
+        benchmark::DoNotOptimize(plan.unchanged);
+    }
+}
+BENCHMARK(BM_PlanReimport200k)->Unit(benchmark::kMillisecond);
+
+void BM_BuildSearchIndex200k(benchmark::State& state) {
+    const Catalogue& catalogue = filledCatalogue();
+    for (auto _ : state) {
+        ArticleSearchIndex index(catalogue.articles());
+        benchmark::DoNotOptimize(&index);
+    }
+}
+BENCHMARK(BM_BuildSearchIndex200k)->Unit(benchmark::kMillisecond);
+
+// One keystroke each: the query as it stands after the key, 50 results as a picker shows.
+void BM_SearchKeystroke200k(benchmark::State& state, const char* query) {
+    const ArticleSearchIndex& index = searchIndex();
+    for (auto _ : state) {
+        auto found = index.search(query, 50);
+        benchmark::DoNotOptimize(found.data());
+    }
+}
+BENCHMARK_CAPTURE(BM_SearchKeystroke200k, o, "o")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchKeystroke200k, ober, "ober")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchKeystroke200k, number, "bn01234")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchKeystroke200k, umlaut, "DACHPAPPNÄ")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchKeystroke200k, twoWords, "glatt o")->Unit(benchmark::kMicrosecond);
+// Two common words with few articles holding both: the worst case walks the rarer word's range.
+BENCHMARK_CAPTURE(BM_SearchKeystroke200k, rareCombination, "talkumiert 998")
+    ->Unit(benchmark::kMicrosecond);
+// Two common words no article holds together: every entry of the rarer one is checked.
+BENCHMARK_CAPTURE(BM_SearchKeystroke200k, disjointWords, "talkumiert glatt")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchKeystroke200k, noMatch, "xyz")->Unit(benchmark::kMicrosecond);
+
+} // namespace

@@ -1,0 +1,64 @@
+// Price lists as CSV, as wholesalers hand them out and spreadsheet programs save them: delimiter
+// ";", "," or tab, encoding UTF-8, Windows-1252 or CP850, German or English numbers, quoted fields
+// (RFC 4180: doubled quotes, delimiters and line breaks inside quotes). The first record is the
+// header; a column mapping names which header is which field.
+#pragma once
+
+#include "price_list.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace pyrelto {
+
+// The header name of each field; an empty name leaves the field unmapped. Headers match without
+// regard to case and surrounding spaces. The defaults are the names a list may use to import
+// without a mapping.
+struct CsvColumns {
+    std::string articleNumber = "Artikelnummer"; // required
+    std::string text1 = "Bezeichnung";
+    std::string text2 = "Bezeichnung 2";
+    std::string unit = "Einheit";
+    std::string price = "Preis"; // required
+    std::string priceUnit = "Preiseinheit";
+    std::string discountGroup = "Rabattgruppe";
+    std::string coverage = "m² je Einheit";
+    std::string mainProductGroup = "Warengruppe";
+    std::string ean = "EAN";
+
+    friend bool operator==(const CsvColumns&, const CsvColumns&) = default;
+};
+
+// Reads a mapping written as "Feld=Spaltenname" pairs separated by ";" (the CLI's --columns), the
+// fields named by their default header names: "Artikelnummer=ArtNr;Preis=VK netto". Fields not
+// named keep their default header. nullopt with a German reason in `error` on an unknown field.
+std::optional<CsvColumns> parseCsvColumns(std::string_view spec, std::string& error);
+
+struct CsvOptions {
+    std::string supplier;
+    CalendarDate priceDate;
+    CsvColumns columns;
+    // Detected when not given.
+    std::optional<TextEncoding> encoding;
+    std::optional<char> delimiter;
+    std::optional<NumberStyle> numberStyle;
+};
+
+// What the import dialog shows before the user confirms the mapping: the detected settings and
+// the first records, split into fields and decoded.
+struct CsvPreview {
+    TextEncoding encoding = TextEncoding::Ascii;
+    char delimiter = ';';
+    NumberStyle numberStyle = NumberStyle::German;
+    std::vector<std::vector<std::string>> records;
+};
+
+CsvPreview previewCsv(std::span<const std::byte> bytes, std::size_t maxRecords);
+
+// Every problem is a line of the report; the list is only worth importing when there are none.
+PriceList readCsvPriceList(std::span<const std::byte> bytes, const CsvOptions& options);
+
+} // namespace pyrelto

@@ -1,0 +1,87 @@
+#include "firm_data.h"
+
+#include "text.h"
+
+namespace pyrelto {
+
+namespace {
+
+char16_t upper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+std::u16string compactIban(std::u16string_view iban) {
+    std::u16string compact;
+    for (const char16_t c : iban)
+        if (!isSpace(c))
+            compact.push_back(upper(c));
+    return compact;
+}
+
+bool isLetter(char16_t c) {
+    return c >= u'A' && c <= u'Z';
+}
+bool isDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+
+} // namespace
+
+std::u16string FirmData::defaultPaymentTerms() {
+    return u"Zahlbar innerhalb von 14 Tagen nach Rechnungsstellung ohne Abzug. "
+           u"Abgerechnet wird nach tatsächlichem Aufmaß.";
+}
+
+std::u16string FirmData::defaultClosingText() {
+    return u"Wir würden uns freuen, diesen Auftrag für Sie ausführen zu dürfen. Für "
+           u"Rückfragen stehen wir Ihnen jederzeit gerne zur Verfügung.\n\n"
+           u"Mit freundlichen Grüßen";
+}
+
+bool FirmData::hasLetterhead() const {
+    return !trimmed(name).empty();
+}
+
+std::u16string ibanProblem(std::u16string_view iban) {
+    const std::u16string compact = compactIban(iban);
+    if (compact.empty())
+        return {};
+    const std::u16string quoted = u"„" + trimmed(iban) + u"“";
+    const std::u16string shape = u"Die IBAN " + quoted +
+                                 u" ist keine gültige IBAN: Sie beginnt mit zwei Buchstaben für "
+                                 u"das Land und zwei Prüfziffern, danach folgen bis zu 30 "
+                                 u"Buchstaben oder Ziffern.";
+    if (compact.size() < 15 || compact.size() > 34 || !isLetter(compact[0]) ||
+        !isLetter(compact[1]) || !isDigit(compact[2]) || !isDigit(compact[3]))
+        return shape;
+    // ISO 13616: the first four characters moved to the end, letters as 10 to 35, the whole
+    // number modulo 97 must be 1.
+    const std::u16string moved = compact.substr(4) + compact.substr(0, 4);
+    int remainder = 0;
+    for (const char16_t c : moved) {
+        if (isDigit(c))
+            remainder = (remainder * 10 + (c - u'0')) % 97;
+        else if (isLetter(c))
+            remainder = (remainder * 100 + (c - u'A' + 10)) % 97;
+        else
+            return shape;
+    }
+    if (remainder != 1)
+        return u"Die IBAN " + quoted +
+               u" ist nicht gültig: Die Prüfziffern passen nicht zur Kontonummer. Bitte prüfen "
+               u"Sie die Eingabe auf Tippfehler.";
+    return {};
+}
+
+std::u16string groupedIban(std::u16string_view iban) {
+    const std::u16string compact = compactIban(iban);
+    std::u16string out;
+    for (std::size_t i = 0; i < compact.size(); ++i) {
+        if (i > 0 && i % 4 == 0)
+            out.push_back(u' ');
+        out.push_back(compact[i]);
+    }
+    return out;
+}
+
+} // namespace pyrelto

@@ -1,0 +1,512 @@
+#include "store.h"
+
+#include "connection.h"
+
+#include <array>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+
+namespace pyrelto {
+
+using store_detail::Blob;
+using store_detail::Cell;
+using store_detail::Connection;
+using store_detail::Statement;
+
+namespace {
+
+// The migration scripts, store/sql/NNN_*.sql in order: script i takes a store from version i to
+// version i + 1.
+constexpr std::array<const char*, kStoreSchemaVersion> kMigrations{
+#include "schema_migrations.inc"
+};
+
+const Statement kVersionTableExists{
+    "SELECT count(*) FROM information_schema.tables "
+    "WHERE table_schema = current_schema() AND table_name = 'schema_version'",
+    "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'"};
+const Statement kReadVersion{"SELECT version FROM schema_version"};
+const Statement kInsertVersion{"INSERT INTO schema_version (version) VALUES ($1)"};
+const Statement kUpdateVersion{"UPDATE schema_version SET version = $1"};
+// Two PCs starting the first time at once must not both create the tables.
+const Statement kMigrationLock{"SELECT pg_advisory_xact_lock(7361024519)"};
+
+const Statement kFirmData{"SELECT name, value FROM firm_data"};
+const Statement kClearFirmData{"DELETE FROM firm_data"};
+const Statement kInsertFirmValue{"INSERT INTO firm_data (name, value) VALUES ($1, $2)"};
+
+const Statement kAddress{"SELECT address FROM addresses WHERE customer = $1"};
+const Statement kAddresses{"SELECT customer, address FROM addresses"};
+const Statement kSetAddress{"INSERT INTO addresses (customer, address) VALUES ($1, $2) "
+                            "ON CONFLICT (customer) DO UPDATE SET address = excluded.address"};
+const Statement kForgetAddress{"DELETE FROM addresses WHERE customer = $1"};
+
+const Statement kCustomers{"SELECT name FROM customers"};
+const Statement kCustomerChange{"SELECT value FROM change_counters WHERE name = 'kunden'"};
+const Statement kAddCustomer{
+    "INSERT INTO customers (name) VALUES ($1) ON CONFLICT (name) DO NOTHING"};
+const Statement kRemoveCustomer{"DELETE FROM customers WHERE name = $1"};
+const Statement kCountCustomerChange{
+    "UPDATE change_counters SET value = value + 1 WHERE name = 'kunden'"};
+
+const Statement kEnsureCounter{"INSERT INTO number_counters (name, year, last_value) "
+                               "VALUES ($1, $2, 0) ON CONFLICT (name, year) DO NOTHING"};
+// The lock that makes numbers unique: held until the recording transaction ends. SQLite's
+// BEGIN IMMEDIATE already holds the one write lock of the file.
+const Statement kLockCounter{
+    "SELECT last_value FROM number_counters WHERE name = $1 AND year = $2 FOR UPDATE",
+    "SELECT last_value FROM number_counters WHERE name = ?1 AND year = ?2"};
+const Statement kPeekCounter{
+    "SELECT last_value FROM number_counters WHERE name = $1 AND year = $2"};
+const Statement kSetCounter{
+    "UPDATE number_counters SET last_value = $3 WHERE name = $1 AND year = $2"};
+// Never lowers a counter: a number of the register must not be handed out again.
+const Statement kTakeOverCounter{
+    "INSERT INTO number_counters (name, year, last_value) VALUES ($1, $2, $3) "
+    "ON CONFLICT (name, year) DO UPDATE "
+    "SET last_value = GREATEST(number_counters.last_value, excluded.last_value)",
+    "INSERT INTO number_counters (name, year, last_value) VALUES (?1, ?2, ?3) "
+    "ON CONFLICT (name, year) DO UPDATE "
+    "SET last_value = max(number_counters.last_value, excluded.last_value)"};
+// What was stored in the store already wins over the old settings.
+const Statement kTakeOverFirmValue{
+    "INSERT INTO firm_data (name, value) VALUES ($1, $2) ON CONFLICT (name) DO NOTHING"};
+const Statement kTakeOverAddress{
+    "INSERT INTO addresses (customer, address) VALUES ($1, $2) ON CONFLICT (customer) DO NOTHING"};
+
+const Statement kInsertOffer{
+    "INSERT INTO offers (number, offer_date, customer, address, net_cents, vat_cents, "
+    "gross_cents, valid_until, file_name, status, pdf_written, calculation, recorded_at) "
+    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'offen', 0, $10, $11)"};
+const Statement kMarkPdfWritten{
+    "UPDATE offers SET pdf_written = 1, file_name = $2 WHERE number = $1"};
+const Statement kSetOfferStatus{"UPDATE offers SET status = $2 WHERE number = $1"};
+const Statement kOffer{
+    "SELECT number, offer_date, customer, address, net_cents, vat_cents, gross_cents, "
+    "valid_until, file_name, status, pdf_written, calculation, recorded_at "
+    "FROM offers WHERE number = $1"};
+const Statement kOffers{
+    "SELECT number, offer_date, customer, gross_cents, status, pdf_written FROM offers "
+    "ORDER BY offer_date DESC, recorded_at DESC, number DESC"};
+
+const Statement kClaimTakeOver{"INSERT INTO store_info (name, value) VALUES ('uebernahme', $1) "
+                               "ON CONFLICT (name) DO NOTHING"};
+
+// Texts go into the database only as valid UTF-8 without NUL: PostgreSQL refuses both, and SQLite
+// would take them, so a store would behave differently depending on its engine.
+std::string_view checkedText(std::string_view text, const char* what) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == 0)
+            throw StoreError(StoreError::Kind::Refused,
+                             std::string("Der Text „") + what +
+                                 "“ enthält ein Nullzeichen und kann nicht gespeichert werden.");
+        std::size_t length = byte < 0x80           ? 1
+                             : (byte >> 5) == 0x6  ? 2
+                             : (byte >> 4) == 0xE  ? 3
+                             : (byte >> 3) == 0x1E ? 4
+                                                   : 0;
+        bool valid = length != 0 && i + length <= text.size();
+        std::uint32_t code = length == 1   ? byte
+                             : length == 2 ? byte & 0x1F
+                             : length == 3 ? byte & 0x0F
+                                           : byte & 0x07;
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        constexpr std::array<std::uint32_t, 5> kSmallest{0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && code >= kSmallest[length] && code <= 0x10FFFF &&
+                !(code >= 0xD800 && code <= 0xDFFF);
+        if (!valid)
+            throw StoreError(StoreError::Kind::Refused,
+                             std::string("Der Text „") + what +
+                                 "“ ist kein gültiger UTF-8-Text und kann nicht gespeichert "
+                                 "werden.");
+        i += length;
+    }
+    return text;
+}
+
+std::int64_t number(const Cell& cell) {
+    std::int64_t value = 0;
+    if (!cell ||
+        std::from_chars(cell->data(), cell->data() + cell->size(), value).ec != std::errc())
+        throw StoreError(StoreError::Kind::Failed, "Die Datenbank enthält eine ungültige Zahl.");
+    return value;
+}
+
+const std::string& text(const Cell& cell) {
+    static const std::string empty;
+    return cell ? *cell : empty;
+}
+
+OfferStatus status(const Cell& cell) {
+    if (const auto parsed = offerStatusFromText(text(cell)))
+        return *parsed;
+    throw StoreError(StoreError::Kind::Failed,
+                     "Die Datenbank enthält einen unbekannten Angebotsstatus.");
+}
+
+// The year of an ISO date, checked as far as the register needs it.
+int yearOf(std::string_view date) {
+    const auto digits = [&](std::size_t from, std::size_t count) {
+        for (std::size_t i = from; i < from + count; ++i)
+            if (date[i] < '0' || date[i] > '9')
+                return false;
+        return true;
+    };
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    if (date.size() == 10 && digits(0, 4) && date[4] == '-' && digits(5, 2) && date[7] == '-' &&
+        digits(8, 2)) {
+        std::from_chars(date.data(), date.data() + 4, year);
+        std::from_chars(date.data() + 5, date.data() + 7, month);
+        std::from_chars(date.data() + 8, date.data() + 10, day);
+    }
+    const std::chrono::year_month_day ymd{std::chrono::year(year),
+                                          std::chrono::month(static_cast<unsigned>(month)),
+                                          std::chrono::day(static_cast<unsigned>(day))};
+    if (year < 1 || !ymd.ok())
+        throw StoreError(StoreError::Kind::Refused,
+                         "„" + std::string(date) + "“ ist kein Datum der Form JJJJ-MM-TT.");
+    return year;
+}
+
+std::string formatNumber(int year, std::int64_t value) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%04d-%03lld", year, static_cast<long long>(value));
+    return buffer;
+}
+
+std::string utcNow() {
+    using namespace std::chrono;
+    const auto now = floor<microseconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day ymd(day);
+    const hh_mm_ss time(now - day);
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02d.%06lldZ",
+                  static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
+                  static_cast<unsigned>(ymd.day()), static_cast<int>(time.hours().count()),
+                  static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()),
+                  static_cast<long long>(time.subseconds().count()));
+    return buffer;
+}
+
+// One transaction: rolled back unless committed, also when an exception passes.
+class Transaction {
+public:
+    Transaction(Connection& connection, bool write) : connection_(connection) {
+        connection_.begin(write);
+    }
+    ~Transaction() {
+        if (!done_)
+            connection_.rollback();
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit() {
+        done_ = true;
+        try {
+            connection_.commit();
+        } catch (...) {
+            connection_.rollback();
+            throw;
+        }
+    }
+
+private:
+    Connection& connection_;
+    bool done_ = false;
+};
+
+int readVersion(Connection& connection) {
+    if (number(connection.run(kVersionTableExists, {}).rows.at(0).at(0)) == 0)
+        return 0;
+    const auto rows = connection.run(kReadVersion, {}).rows;
+    return rows.empty() ? 0 : static_cast<int>(number(rows.front().front()));
+}
+
+[[noreturn]] void refuseNewer(int version) {
+    throw StoreError(StoreError::Kind::TooNew,
+                     "Die Datenbank wurde von einer neueren Programmversion angelegt (Version " +
+                         std::to_string(version) + ", dieses Programm kennt bis Version " +
+                         std::to_string(kStoreSchemaVersion) +
+                         "). Sie wurde nicht verändert. Bitte aktualisieren Sie das Programm.");
+}
+
+// Brings the schema to `upTo` in one transaction; a failing script leaves the store as it was.
+void migrate(Connection& connection, int upTo) {
+    Transaction transaction(connection, true);
+    if (connection.engine() == StoreEngine::Postgres)
+        connection.run(kMigrationLock, {});
+    const int version = readVersion(connection);
+    if (version > kStoreSchemaVersion)
+        refuseNewer(version);
+    if (version >= upTo)
+        return;
+    if (version == 0)
+        connection.script("CREATE TABLE schema_version (version BIGINT NOT NULL)");
+    for (int v = version; v < upTo; ++v)
+        connection.script(kMigrations[static_cast<std::size_t>(v)]);
+    connection.run(version == 0 ? kInsertVersion : kUpdateVersion, {std::int64_t{upTo}});
+    transaction.commit();
+}
+
+class DatabaseStore final : public Store {
+public:
+    DatabaseStore(std::unique_ptr<Connection> connection, StoreHooks hooks)
+        : connection_(std::move(connection)), hooks_(std::move(hooks)) {
+        migrate(*connection_, hooks_.migrateUpTo);
+    }
+
+    StoreEngine engine() const override { return connection_->engine(); }
+
+    int schemaVersion() override {
+        Transaction transaction(*connection_, false);
+        return readVersion(*connection_);
+    }
+
+    FirmValues firmData() override {
+        Transaction transaction(*connection_, false);
+        FirmValues values;
+        for (const auto& row : connection_->run(kFirmData, {}).rows)
+            values.emplace(text(row[0]), text(row[1]));
+        return values;
+    }
+
+    void setFirmData(const FirmValues& values) override {
+        Transaction transaction(*connection_, true);
+        connection_->run(kClearFirmData, {});
+        for (const auto& [name, value] : values)
+            connection_->run(kInsertFirmValue,
+                             {checkedText(name, "Name"), checkedText(value, name.c_str())});
+        transaction.commit();
+    }
+
+    std::optional<std::string> address(std::string_view customer) override {
+        Transaction transaction(*connection_, false);
+        const auto rows = connection_->run(kAddress, {checkedText(customer, "Kunde")}).rows;
+        if (rows.empty())
+            return std::nullopt;
+        return text(rows.front().front());
+    }
+
+    std::map<std::string, std::string, std::less<>> addresses() override {
+        Transaction transaction(*connection_, false);
+        std::map<std::string, std::string, std::less<>> all;
+        for (const auto& row : connection_->run(kAddresses, {}).rows)
+            all.emplace(text(row[0]), text(row[1]));
+        return all;
+    }
+
+    void setAddress(std::string_view customer, std::string_view address) override {
+        Transaction transaction(*connection_, true);
+        if (address.empty())
+            connection_->run(kForgetAddress, {checkedText(customer, "Kunde")});
+        else
+            connection_->run(kSetAddress,
+                             {checkedText(customer, "Kunde"), checkedText(address, "Adresse")});
+        transaction.commit();
+    }
+
+    CustomerNames customers() override {
+        Transaction transaction(*connection_, false);
+        CustomerNames list;
+        for (const auto& row : connection_->run(kCustomers, {}).rows)
+            list.names.push_back(text(row[0]));
+        // Sorted here: the engines' collations differ.
+        std::sort(list.names.begin(), list.names.end());
+        list.change = number(connection_->run(kCustomerChange, {}).rows.at(0).at(0));
+        return list;
+    }
+
+    std::int64_t customerChange() override {
+        Transaction transaction(*connection_, false);
+        return number(connection_->run(kCustomerChange, {}).rows.at(0).at(0));
+    }
+
+    bool addCustomer(std::string_view name) override { return changeCustomers(kAddCustomer, name); }
+    bool removeCustomer(std::string_view name) override {
+        return changeCustomers(kRemoveCustomer, name);
+    }
+
+    std::string peekNumber(std::string_view counter, int year) override {
+        Transaction transaction(*connection_, false);
+        const auto rows =
+            connection_->run(kPeekCounter, {checkedText(counter, "Zähler"), std::int64_t{year}})
+                .rows;
+        return formatNumber(year, (rows.empty() ? 0 : number(rows.front().front())) + 1);
+    }
+
+    std::string recordOffer(const OfferEntry& entry) override {
+        const int year = yearOf(entry.date);
+        yearOf(entry.validUntil);
+        const std::string recordedAt = utcNow();
+        Transaction transaction(*connection_, true);
+        const std::string_view name = kOfferCounter;
+        connection_->run(kEnsureCounter, {name, std::int64_t{year}});
+        const std::int64_t next =
+            number(connection_->run(kLockCounter, {name, std::int64_t{year}}).rows.at(0).at(0)) + 1;
+        connection_->run(kSetCounter, {name, std::int64_t{year}, next});
+        std::string offerNumber = formatNumber(year, next);
+        if (hooks_.numberTaken)
+            hooks_.numberTaken(offerNumber);
+        connection_->run(kInsertOffer,
+                         {std::string_view(offerNumber), checkedText(entry.date, "Datum"),
+                          checkedText(entry.customer, "Kunde"),
+                          checkedText(entry.address, "Adresse"), entry.netCents, entry.vatCents,
+                          entry.grossCents, checkedText(entry.validUntil, "Gültig bis"),
+                          checkedText(entry.fileName, "Dateiname"), Blob{entry.calculation},
+                          std::string_view(recordedAt)});
+        transaction.commit();
+        return offerNumber;
+    }
+
+    void markPdfWritten(std::string_view number, std::string_view fileName) override {
+        changeOffer(kMarkPdfWritten, number, checkedText(fileName, "Dateiname"));
+    }
+
+    void setOfferStatus(std::string_view number, OfferStatus status) override {
+        changeOffer(kSetOfferStatus, number, offerStatusText(status));
+    }
+
+    std::optional<OfferRecord> offer(std::string_view offerNumber) override {
+        Transaction transaction(*connection_, false);
+        const auto rows = connection_->run(kOffer, {checkedText(offerNumber, "Nummer")}).rows;
+        if (rows.empty())
+            return std::nullopt;
+        const auto& row = rows.front();
+        OfferRecord record;
+        record.number = text(row[0]);
+        record.entry = {text(row[1]),   text(row[2]), text(row[3]), number(row[4]), number(row[5]),
+                        number(row[6]), text(row[7]), text(row[8]), text(row[11])};
+        record.status = status(row[9]);
+        record.pdfWritten = number(row[10]) != 0;
+        record.recordedAt = text(row[12]);
+        return record;
+    }
+
+    std::vector<OfferSummary> offers() override {
+        Transaction transaction(*connection_, false);
+        std::vector<OfferSummary> list;
+        auto rows = connection_->run(kOffers, {}).rows;
+        list.reserve(rows.size());
+        for (auto& row : rows)
+            list.push_back({std::move(*row[0]), std::move(*row[1]), std::move(*row[2]),
+                            number(row[3]), status(row[4]), number(row[5]) != 0});
+        return list;
+    }
+
+    bool takeOver(const TakeOver& data) override {
+        Transaction transaction(*connection_, true);
+        const std::string now = utcNow();
+        if (connection_->run(kClaimTakeOver, {std::string_view(now)}).changed == 0)
+            return false;
+        for (const auto& [name, value] : data.firmData)
+            connection_->run(kTakeOverFirmValue,
+                             {checkedText(name, "Name"), checkedText(value, name.c_str())});
+        for (const auto& [customer, address] : data.addresses)
+            if (!address.empty())
+                connection_->run(kTakeOverAddress,
+                                 {checkedText(customer, "Kunde"), checkedText(address, "Adresse")});
+        bool customersChanged = false;
+        for (const auto& name : data.customers)
+            if (!name.empty())
+                customersChanged =
+                    connection_->run(kAddCustomer, {checkedText(name, "Kunde")}).changed > 0 ||
+                    customersChanged;
+        if (customersChanged)
+            connection_->run(kCountCustomerChange, {});
+        if (data.offerCounter)
+            connection_->run(kTakeOverCounter,
+                             {std::string_view(kOfferCounter),
+                              std::int64_t{data.offerCounter->first}, data.offerCounter->second});
+        transaction.commit();
+        return true;
+    }
+
+private:
+    bool changeCustomers(const Statement& statement, std::string_view name) {
+        Transaction transaction(*connection_, true);
+        const bool changed = connection_->run(statement, {checkedText(name, "Kunde")}).changed > 0;
+        if (changed)
+            connection_->run(kCountCustomerChange, {});
+        transaction.commit();
+        return changed;
+    }
+
+    void changeOffer(const Statement& statement, std::string_view offerNumber,
+                     std::string_view value) {
+        Transaction transaction(*connection_, true);
+        if (connection_->run(statement, {checkedText(offerNumber, "Nummer"), value}).changed == 0)
+            throw StoreError(StoreError::Kind::Refused,
+                             "Das Angebot " + std::string(offerNumber) +
+                                 " ist nicht im Angebotsbuch verzeichnet.");
+        transaction.commit();
+    }
+
+    std::unique_ptr<Connection> connection_;
+    StoreHooks hooks_;
+};
+
+} // namespace
+
+std::string_view offerStatusText(OfferStatus status) {
+    switch (status) {
+    case OfferStatus::Accepted:
+        return "angenommen";
+    case OfferStatus::Rejected:
+        return "abgelehnt";
+    case OfferStatus::Open:
+        break;
+    }
+    return "offen";
+}
+
+std::optional<OfferStatus> offerStatusFromText(std::string_view text) {
+    for (const OfferStatus status :
+         {OfferStatus::Open, OfferStatus::Accepted, OfferStatus::Rejected})
+        if (offerStatusText(status) == text)
+            return status;
+    return std::nullopt;
+}
+
+std::unique_ptr<Store> openSqliteStore(const std::string& path, StoreHooks hooks) {
+    return std::make_unique<DatabaseStore>(store_detail::connectSqlite(path), std::move(hooks));
+}
+
+std::unique_ptr<Store> openPostgresStore(const std::string& conninfo, StoreHooks hooks) {
+    return std::make_unique<DatabaseStore>(store_detail::connectPostgres(conninfo),
+                                           std::move(hooks));
+}
+
+bool isPostgresUri(std::string_view uri) {
+    if (uri.starts_with("postgresql://") || uri.starts_with("postgres://"))
+        return true;
+    // "host=… dbname=…": a keyword of letters and underscores, then "=".
+    const std::size_t equals = uri.find('=');
+    if (equals == std::string_view::npos || equals == 0)
+        return false;
+    for (const char c : uri.substr(0, equals))
+        if (!((c >= 'a' && c <= 'z') || c == '_'))
+            return false;
+    return true;
+}
+
+std::unique_ptr<Store> openStore(const std::string& uri, StoreHooks hooks) {
+    if (uri.starts_with("sqlite:"))
+        return openSqliteStore(uri.substr(7), std::move(hooks));
+    if (isPostgresUri(uri))
+        return openPostgresStore(uri, std::move(hooks));
+    return openSqliteStore(uri, std::move(hooks));
+}
+
+} // namespace pyrelto

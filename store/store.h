@@ -1,0 +1,167 @@
+#pragma once
+// The firm's data beyond the calculation files, in a database: firm data, remembered addresses, the
+// shared customer list, number counters and the offer register. One interface, two engines: an
+// SQLite file on one PC (the default) and a PostgreSQL server shared by a firm's PCs. The schema,
+// the migration rule and the locking rule are described in docs/store.md.
+//
+// Texts are UTF-8. Every operation is one transaction: it either happens completely or not at all.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pyrelto {
+
+// The one error of the store. what() is the German text the user sees, e.g. "Die gemeinsame
+// Datenbank ist nicht erreichbar: …" when the server cannot be reached or the connection broke
+// (the transaction is then rolled back; the next call connects again), or the refusal of a store
+// whose schema is newer than this program.
+class StoreError : public std::runtime_error {
+public:
+    enum class Kind {
+        Unreachable, // connection failed or broke; try again later
+        TooNew,      // the store was made by a newer program; it was left untouched
+        Refused,     // the data was refused (invalid text, duplicate number, constraint)
+        Failed,      // any other failure of the engine
+    };
+    StoreError(Kind kind, const std::string& text) : std::runtime_error(text), kind_(kind) {}
+    Kind kind() const noexcept { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+enum class StoreEngine { Sqlite, Postgres };
+
+// The schema version this program writes and reads.
+inline constexpr int kStoreSchemaVersion = 2;
+
+// The counter of offer numbers; invoices get a counter of their own name.
+inline constexpr std::string_view kOfferCounter = "angebot";
+
+enum class OfferStatus { Open, Accepted, Rejected };
+// "offen", "angenommen", "abgelehnt": the words stored and shown.
+std::string_view offerStatusText(OfferStatus status);
+std::optional<OfferStatus> offerStatusFromText(std::string_view text);
+
+// What is known of an offer when it is recorded, before it has a number.
+struct OfferEntry {
+    std::string date; // YYYY-MM-DD; its year chooses the number sequence
+    std::string customer;
+    std::string address; // lines separated by "\n"
+    std::int64_t netCents = 0;
+    std::int64_t vatCents = 0;
+    std::int64_t grossCents = 0;
+    std::string validUntil;  // YYYY-MM-DD
+    std::string fileName;    // where the PDF is (to be) written; empty when printed
+    std::string calculation; // the calculation file's bytes at that moment
+};
+
+// One line of the register as the list shows it (without the calculation bytes).
+struct OfferSummary {
+    std::string number;
+    std::string date;
+    std::string customer;
+    std::int64_t grossCents = 0;
+    OfferStatus status = OfferStatus::Open;
+    bool pdfWritten = false;
+};
+
+struct OfferRecord {
+    std::string number;
+    OfferEntry entry;
+    OfferStatus status = OfferStatus::Open;
+    bool pdfWritten = false;
+    std::string recordedAt; // UTC, ISO 8601
+};
+
+struct CustomerNames {
+    std::vector<std::string> names; // sorted by their bytes
+    std::int64_t change = 0;        // see customerChange()
+};
+
+// The firm data by the names of the old settings group ("Firma", "Ansprechpartner", "Strasse",
+// "PlzOrt", "Telefon", "EMail", "Web", "SteuerNr", "Kontoinhaber", "IBAN", "BIC", "Logo",
+// "Zahlungsbedingungen", "Schlusstext"). A name that is missing was never stored.
+using FirmValues = std::map<std::string, std::string, std::less<>>;
+
+// Test and tool hooks. Nothing the program itself sets.
+struct StoreHooks {
+    // Runs inside recordOffer() after the number is taken and before the register row is
+    // written, while the counter row is locked.
+    std::function<void(const std::string& number)> numberTaken;
+    // Migrate only up to this version (to build stores of earlier versions).
+    int migrateUpTo = kStoreSchemaVersion;
+};
+
+class Store {
+public:
+    virtual ~Store() = default;
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    virtual StoreEngine engine() const = 0;
+    virtual int schemaVersion() = 0;
+
+    virtual FirmValues firmData() = 0;
+    // Replaces the whole firm data with `values`.
+    virtual void setFirmData(const FirmValues& values) = 0;
+
+    virtual std::optional<std::string> address(std::string_view customer) = 0;
+    virtual std::map<std::string, std::string, std::less<>> addresses() = 0;
+    // An empty address forgets the customer's.
+    virtual void setAddress(std::string_view customer, std::string_view address) = 0;
+
+    virtual CustomerNames customers() = 0;
+    // Goes up with every change of the customer list from any PC; compare to refresh.
+    virtual std::int64_t customerChange() = 0;
+    // False when the name was there already (add) or was not there (remove).
+    virtual bool addCustomer(std::string_view name) = 0;
+    virtual bool removeCustomer(std::string_view name) = 0;
+
+    // The number the counter would hand out next in `year` — a preview only; recordOffer()
+    // decides. "2026-001" style for offers.
+    virtual std::string peekNumber(std::string_view counter, int year) = 0;
+
+    // Takes the next offer number of the entry's year and records the offer under it, in one
+    // transaction holding the counter row locked; returns the number ("2026-015"). When this
+    // throws, no number was consumed.
+    virtual std::string recordOffer(const OfferEntry& entry) = 0;
+    // The PDF of a recorded offer was written (or written again) to `fileName`.
+    virtual void markPdfWritten(std::string_view number, std::string_view fileName) = 0;
+    virtual void setOfferStatus(std::string_view number, OfferStatus status) = 0;
+    virtual std::optional<OfferRecord> offer(std::string_view number) = 0;
+    // Newest first.
+    virtual std::vector<OfferSummary> offers() = 0;
+
+    // Rows of the one-time take-over of the old files; see take_over.h.
+    struct TakeOver {
+        FirmValues firmData;
+        std::map<std::string, std::string, std::less<>> addresses;
+        std::vector<std::string> customers;
+        std::optional<std::pair<int, std::int64_t>> offerCounter; // year, last number
+    };
+    // Writes `data` unless a take-over happened before; false then. One transaction.
+    virtual bool takeOver(const TakeOver& data) = 0;
+
+protected:
+    Store() = default;
+};
+
+// An SQLite file, created with its folder on first use.
+std::unique_ptr<Store> openSqliteStore(const std::string& path, StoreHooks hooks = {});
+// A PostgreSQL server; `conninfo` is a libpq connection string ("host=… dbname=…" or
+// "postgresql://…"). Passwords come from libpq's pgpass or service files, never from us.
+std::unique_ptr<Store> openPostgresStore(const std::string& conninfo, StoreHooks hooks = {});
+// "postgresql://…", "postgres://…" or "key=value …" is a server; "sqlite:PATH" or any other text is
+// an SQLite file path.
+std::unique_ptr<Store> openStore(const std::string& uri, StoreHooks hooks = {});
+bool isPostgresUri(std::string_view uri);
+
+} // namespace pyrelto

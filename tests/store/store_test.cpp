@@ -1,0 +1,545 @@
+// The store against both engines: every case runs on SQLite and, when PYRELTO_TEST_PG holds a
+// libpq connection string ("host=/tmp/pg port=5433 dbname=postgres"), on PostgreSQL, each case in
+// a schema of its own. scripts/test.sh postgres starts a throwaway server and sets it.
+
+#include "store.h"
+#include "take_over.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <set>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace pyrelto {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs the store tool; its standard output goes to `output`.
+pid_t spawnTool(const std::vector<std::string>& args, const fs::path& output) {
+    std::vector<char*> argv;
+    std::string tool = PYRELTO_STORE_TOOL;
+    argv.push_back(tool.data());
+    std::vector<std::string> copies = args;
+    for (auto& arg : copies)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(rc, 0) << tool;
+    return pid;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        out.push_back(text.substr(start, end - start));
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return out;
+}
+
+OfferEntry sampleOffer(const std::string& date = "2026-03-02") {
+    OfferEntry entry;
+    entry.date = date;
+    entry.customer = "Müller";
+    entry.address = "Familie Müller\nAm Deich 7\n25761 Büsum";
+    entry.netCents = 48624;
+    entry.vatCents = 9239;
+    entry.grossCents = 57863;
+    entry.validUntil = "2026-03-30";
+    entry.fileName = "/home/dach/Angebote/Angebot Müller.pdf";
+    entry.calculation = std::string("\x50\x00\xff\x01", 4);
+    return entry;
+}
+
+class StoreTest : public testing::TestWithParam<StoreEngine> {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pyrelto-store-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        if (GetParam() == StoreEngine::Sqlite) {
+            // A folder that does not exist yet: the store creates it with the file.
+            uri_ = (dir_ / "daten" / "pyrelto.db").string();
+            return;
+        }
+        const char* server = std::getenv("PYRELTO_TEST_PG");
+        if (!server || !*server)
+            GTEST_SKIP() << "PostgreSQL skipped: PYRELTO_TEST_PG is not set "
+                            "(scripts/test.sh postgres sets it)";
+        admin_ = PQconnectdb(server);
+        ASSERT_EQ(PQstatus(admin_), CONNECTION_OK) << PQerrorMessage(admin_);
+        PQsetNoticeProcessor(
+            admin_, [](void*, const char*) {}, nullptr);
+        static int next = 0;
+        schema_ = "store_test_" + std::to_string(getpid()) + "_" + std::to_string(next++);
+        adminExec("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+        adminExec("CREATE SCHEMA " + schema_);
+        uri_ = std::string(server) + " options=-csearch_path=" + schema_;
+    }
+
+    void TearDown() override {
+        if (admin_) {
+            adminExec("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+            PQfinish(admin_);
+        }
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    std::unique_ptr<Store> open(StoreHooks hooks = {}) { return openStore(uri_, std::move(hooks)); }
+
+    // Test-only SQL beside the store, for what no program does (a newer schema version).
+    void rawExec(const std::string& sql) {
+        if (GetParam() == StoreEngine::Postgres) {
+            adminExec("SET search_path TO " + schema_ + "; " + sql);
+            return;
+        }
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(uri_.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
+
+    void adminExec(const std::string& sql) {
+        PGresult* result = PQexec(admin_, sql.c_str());
+        EXPECT_TRUE(PQresultStatus(result) == PGRES_COMMAND_OK ||
+                    PQresultStatus(result) == PGRES_TUPLES_OK)
+            << sql << ": " << PQerrorMessage(admin_);
+        PQclear(result);
+    }
+
+    fs::path dir_;
+    std::string uri_;
+    std::string schema_;
+    PGconn* admin_ = nullptr;
+};
+
+TEST_P(StoreTest, MigratesFromEmptyAndFromEveryEarlierVersion) {
+    for (int from = 0; from < kStoreSchemaVersion; ++from) {
+        SCOPED_TRACE("from version " + std::to_string(from));
+        TearDown();
+        SetUp();
+        if (from > 0) {
+            StoreHooks hooks;
+            hooks.migrateUpTo = from;
+            auto old = open(hooks);
+            ASSERT_EQ(old->schemaVersion(), from);
+            // Version 1 already holds everything the old program kept.
+            old->setFirmData({{"Firma", "Dachdeckerei Groß"}});
+            old->setAddress("Müller", "Am Deich 7");
+            old->addCustomer("Müller");
+        }
+        auto store = open();
+        EXPECT_EQ(store->schemaVersion(), kStoreSchemaVersion);
+        if (from > 0) {
+            EXPECT_EQ(store->firmData(), (FirmValues{{"Firma", "Dachdeckerei Groß"}}));
+            EXPECT_EQ(store->address("Müller"), "Am Deich 7");
+            EXPECT_EQ(store->customers().names, std::vector<std::string>{"Müller"});
+        }
+        EXPECT_EQ(store->recordOffer(sampleOffer()), "2026-001");
+        // Opening again migrates nothing and keeps everything.
+        store.reset();
+        EXPECT_EQ(open()->offers().size(), 1u);
+    }
+}
+
+TEST_P(StoreTest, RefusesAStoreOfANewerVersionAndLeavesItAlone) {
+    open()->setFirmData({{"Firma", "Alt"}});
+    rawExec("UPDATE schema_version SET version = " + std::to_string(kStoreSchemaVersion + 1) +
+            "; CREATE TABLE future_things (x BIGINT)");
+    const std::string before = GetParam() == StoreEngine::Sqlite ? readFile(uri_) : std::string();
+    try {
+        open();
+        FAIL() << "a newer store was opened";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.kind(), StoreError::Kind::TooNew);
+        EXPECT_NE(std::string(error.what()).find("neueren Programmversion"), std::string::npos)
+            << error.what();
+        EXPECT_NE(std::string(error.what()).find("nicht verändert"), std::string::npos);
+    }
+    if (GetParam() == StoreEngine::Sqlite) {
+        EXPECT_EQ(readFile(uri_), before);
+    }
+    // Still the newer version with its table, as the newer program left it.
+    rawExec("INSERT INTO future_things (x) VALUES (1)");
+    rawExec("UPDATE schema_version SET version = " + std::to_string(kStoreSchemaVersion));
+    EXPECT_EQ(open()->firmData().at("Firma"), "Alt");
+}
+
+struct HostileText {
+    const char* name;
+    std::string text;
+};
+
+std::vector<HostileText> hostileTexts() {
+    std::string rtl = "\u05E9\u05DC\u05D5\u05DD \u202Eabc\u202C \u0645\u0631\u062D\u0628\u0627";
+    return {
+        {"quotes", "O'Neil \"Dach\" `x` \\'"},
+        {"sql", "'; DROP TABLE offers; --"},
+        {"long", std::string(100000, 'x') + "ß"},
+        {"rtl", rtl},
+        {"emoji", "Dach 🏠👷‍♀️ 🇩🇪"},
+        {"lines", "eins\r\nzwei\nдва\t"},
+        {"dollar", "$1 ?1 :a @b $$x$$"},
+    };
+}
+
+TEST_P(StoreTest, RoundTripsEveryRecordWithHostileText) {
+    auto store = open();
+    for (const auto& [name, text] : hostileTexts()) {
+        SCOPED_TRACE(name);
+        store->setFirmData({{"Firma", text}, {"Schlusstext", text + "2"}});
+        EXPECT_EQ(store->firmData(), (FirmValues{{"Firma", text}, {"Schlusstext", text + "2"}}));
+
+        store->setAddress(text, text + "\nZeile 2");
+        EXPECT_EQ(store->address(text), text + "\nZeile 2");
+        EXPECT_EQ(store->addresses().count(text), 1u);
+
+        EXPECT_TRUE(store->addCustomer(text));
+        const auto names = store->customers().names;
+        EXPECT_EQ(std::count(names.begin(), names.end(), text), 1);
+
+        OfferEntry entry = sampleOffer();
+        entry.customer = text;
+        entry.address = text;
+        entry.fileName = text;
+        entry.calculation = text + std::string("\0\xff", 2);
+        const std::string number = store->recordOffer(entry);
+        const auto record = store->offer(number);
+        ASSERT_TRUE(record.has_value());
+        EXPECT_EQ(record->entry.customer, text);
+        EXPECT_EQ(record->entry.address, text);
+        EXPECT_EQ(record->entry.fileName, text);
+        EXPECT_EQ(record->entry.calculation, entry.calculation);
+    }
+    // The SQL text did not drop anything.
+    EXPECT_EQ(store->offers().size(), hostileTexts().size());
+}
+
+TEST_P(StoreTest, KeepsEveryByteOfTheCalculationAndEveryFieldOfTheOffer) {
+    auto store = open();
+    OfferEntry entry = sampleOffer();
+    entry.calculation.clear();
+    for (int i = 0; i < 256 * 4; ++i)
+        entry.calculation.push_back(static_cast<char>(i & 0xff));
+    entry.netCents = -9'000'000'000'000'000'000;
+    entry.vatCents = 0;
+    entry.grossCents = 9'000'000'000'000'000'000;
+    const std::string number = store->recordOffer(entry);
+    const auto record = store->offer(number);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->entry.date, entry.date);
+    EXPECT_EQ(record->entry.validUntil, entry.validUntil);
+    EXPECT_EQ(record->entry.netCents, entry.netCents);
+    EXPECT_EQ(record->entry.vatCents, 0);
+    EXPECT_EQ(record->entry.grossCents, entry.grossCents);
+    EXPECT_EQ(record->entry.calculation, entry.calculation);
+    EXPECT_EQ(record->status, OfferStatus::Open);
+    EXPECT_FALSE(record->pdfWritten);
+    EXPECT_EQ(record->recordedAt.size(), 27u) << record->recordedAt;
+
+    // An empty calculation is an empty one, not a missing one.
+    entry.calculation.clear();
+    EXPECT_EQ(store->offer(store->recordOffer(entry))->entry.calculation, "");
+}
+
+TEST_P(StoreTest, RefusesTextsNoEngineCanKeepAndChangesNothing) {
+    auto store = open();
+    store->setFirmData({{"Firma", "Vorher"}});
+    const std::string nul("Mül\0ler", 7);
+    const std::string invalid = "M\xfcller"; // Latin-1, not UTF-8
+    for (const std::string& bad : {nul, invalid}) {
+        EXPECT_THROW(store->setFirmData({{"Firma", "Neu"}, {"Web", bad}}), StoreError);
+        EXPECT_THROW(store->setAddress(bad, "x"), StoreError);
+        EXPECT_THROW(store->addCustomer(bad), StoreError);
+        OfferEntry entry = sampleOffer();
+        entry.customer = bad;
+        try {
+            store->recordOffer(entry);
+            ADD_FAILURE() << "recorded";
+        } catch (const StoreError& error) {
+            EXPECT_EQ(error.kind(), StoreError::Kind::Refused);
+            EXPECT_NE(std::string(error.what()).find("Kunde"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(store->firmData(), (FirmValues{{"Firma", "Vorher"}}));
+    EXPECT_TRUE(store->addresses().empty());
+    EXPECT_TRUE(store->customers().names.empty());
+    // No number was used up by the refused offers.
+    EXPECT_EQ(store->recordOffer(sampleOffer()), "2026-001");
+}
+
+TEST_P(StoreTest, NumbersOffersPerYearAndKeepsTheRegister) {
+    auto store = open();
+    EXPECT_EQ(store->peekNumber(kOfferCounter, 2026), "2026-001");
+    EXPECT_EQ(store->recordOffer(sampleOffer("2026-03-02")), "2026-001");
+    EXPECT_EQ(store->recordOffer(sampleOffer("2026-03-01")), "2026-002");
+    EXPECT_EQ(store->peekNumber(kOfferCounter, 2026), "2026-003");
+    EXPECT_EQ(store->recordOffer(sampleOffer("2027-01-04")), "2027-001");
+    EXPECT_EQ(store->recordOffer(sampleOffer("2026-05-05")), "2026-003");
+    // Another counter name (the invoices') is a sequence of its own.
+    EXPECT_EQ(store->peekNumber("rechnung", 2026), "2026-001");
+
+    std::vector<std::string> order;
+    for (const auto& offer : store->offers())
+        order.push_back(offer.number);
+    // Newest date first; on the same date the later recording first.
+    EXPECT_EQ(order, (std::vector<std::string>{"2027-001", "2026-003", "2026-001", "2026-002"}));
+
+    store->setOfferStatus("2026-002", OfferStatus::Accepted);
+    store->markPdfWritten("2026-002", "/tmp/neu.pdf");
+    const auto record = store->offer("2026-002");
+    EXPECT_EQ(record->status, OfferStatus::Accepted);
+    EXPECT_TRUE(record->pdfWritten);
+    EXPECT_EQ(record->entry.fileName, "/tmp/neu.pdf");
+    EXPECT_FALSE(store->offer("2026-001")->pdfWritten);
+
+    try {
+        store->setOfferStatus("2026-999", OfferStatus::Rejected);
+        FAIL();
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.kind(), StoreError::Kind::Refused);
+    }
+    EXPECT_FALSE(store->offer("2026-999").has_value());
+    OfferEntry badDate = sampleOffer("2026-02-30");
+    EXPECT_THROW(store->recordOffer(badDate), StoreError);
+}
+
+TEST_P(StoreTest, SharesTheCustomerListWithAChangeCounter) {
+    auto here = open();
+    auto there = open(); // another PC
+    const auto start = there->customerChange();
+    EXPECT_TRUE(here->addCustomer("Müller"));
+    EXPECT_FALSE(here->addCustomer("Müller"));
+    EXPECT_TRUE(here->addCustomer("Abel"));
+    EXPECT_EQ(there->customerChange(), start + 2);
+    EXPECT_EQ(there->customers().names, (std::vector<std::string>{"Abel", "Müller"}));
+    EXPECT_TRUE(there->removeCustomer("Abel"));
+    EXPECT_FALSE(there->removeCustomer("Abel"));
+    const auto list = here->customers();
+    EXPECT_EQ(list.names, std::vector<std::string>{"Müller"});
+    EXPECT_EQ(list.change, start + 3);
+}
+
+TEST_P(StoreTest, TakesOverTheOldFilesOnceAndLeavesThemAlone) {
+    const fs::path addressFile = dir_ / "adressen.dat";
+    fs::copy_file(fs::path(PYRELTO_FIXTURE_DIR) / "adressen.dat", addressFile);
+    const std::string bytes = readFile(addressFile);
+    OldProgramData old;
+    old.addressFile = addressFile.string();
+    old.firmSettings = {{"Firma", "Dachdeckerei Groß"}, {"Ansprechpartner", "Ida Groß"},
+                        {"Strasse", "Hauptstraße 1"},   {"PlzOrt", "12345 Musterstadt"},
+                        {"Telefon", "01234 5678"},      {"EMail", "info@gross.example"},
+                        {"Web", "gross.example"},       {"SteuerNr", "DE123456789"},
+                        {"Kontoinhaber", "Ida Groß"},   {"IBAN", "DE89370400440532013000"},
+                        {"BIC", "COBADEFFXXX"},         {"Logo", "/home/ida/logo.png"},
+                        {"Zahlungsbedingungen", ""},    {"Schlusstext", "Mit Gruß\nIda"},
+                        {"Fremd", "bleibt draußen"}};
+    old.offerSettings = {{"LetzteNummer", " 2026-014 "}};
+    old.customers = {"Müller", "", "Öztürk GmbH"};
+
+    auto store = open();
+    ASSERT_TRUE(takeOverOldData(*store, old));
+    FirmValues expected(old.firmSettings.begin(), old.firmSettings.end());
+    expected.erase("Fremd");
+    EXPECT_EQ(store->firmData(), expected);
+    EXPECT_EQ(store->addresses(),
+              (std::map<std::string, std::string, std::less<>>{
+                  {"Bäckerei Groß", "Bäckerei Groß\nHauptstraße 1\n12345 Musterstadt"},
+                  {"Müller", "Familie Müller\nAm Deich 7\n25761 Büsum"},
+                  {"Straße 🏠 Nord", "O'Neil; DROP TABLE addresses;--\nשלום 5"}}));
+    EXPECT_EQ(store->customers().names, (std::vector<std::string>{"Müller", "Öztürk GmbH"}));
+    EXPECT_EQ(store->recordOffer(sampleOffer("2026-06-01")), "2026-015");
+    EXPECT_EQ(readFile(addressFile), bytes);
+
+    // Once only: another PC's old data does not overwrite what is shared now.
+    old.firmSettings = {{"Firma", "Anders"}};
+    EXPECT_FALSE(takeOverOldData(*open(), old));
+    EXPECT_EQ(store->firmData().at("Firma"), "Dachdeckerei Groß");
+}
+
+TEST_P(StoreTest, TakeOverOfADamagedAddressFileTakesNothing) {
+    const fs::path addressFile = dir_ / "adressen.dat";
+    std::string bytes = readFile(fs::path(PYRELTO_FIXTURE_DIR) / "adressen.dat");
+    bytes.resize(bytes.size() - 3);
+    std::ofstream(addressFile, std::ios::binary) << bytes;
+    OldProgramData old;
+    old.addressFile = addressFile.string();
+    old.firmSettings = {{"Firma", "Groß"}};
+    old.offerSettings = {{"LetzteNummer", "A-17"}}; // no yearly number: no counter
+    auto store = open();
+    try {
+        takeOverOldData(*store, old);
+        FAIL();
+    } catch (const StoreError& error) {
+        EXPECT_NE(std::string(error.what()).find("beschädigt"), std::string::npos);
+    }
+    EXPECT_TRUE(store->firmData().empty());
+    old.addressFile = (dir_ / "fehlt.dat").string();
+    EXPECT_TRUE(takeOverOldData(*store, old));
+    EXPECT_EQ(store->firmData().at("Firma"), "Groß");
+    EXPECT_EQ(store->peekNumber(kOfferCounter, 2026), "2026-001");
+}
+
+TEST_P(StoreTest, TakeOverKeepsWhatTheStoreHoldsAlready) {
+    auto store = open();
+    store->setFirmData({{"Firma", "Neu"}});
+    store->setAddress("Müller", "Neue Adresse");
+    for (int i = 0; i < 3; ++i)
+        store->recordOffer(sampleOffer());
+    OldProgramData old;
+    old.addressFile = (fs::path(PYRELTO_FIXTURE_DIR) / "adressen.dat").string();
+    old.firmSettings = {{"Firma", "Alt"}, {"IBAN", "DE89370400440532013000"}};
+    old.offerSettings = {{"LetzteNummer", "2026-002"}};
+    ASSERT_TRUE(takeOverOldData(*store, old));
+    EXPECT_EQ(store->firmData(),
+              (FirmValues{{"Firma", "Neu"}, {"IBAN", "DE89370400440532013000"}}));
+    EXPECT_EQ(store->address("Müller"), "Neue Adresse");
+    EXPECT_EQ(store->addresses().size(), 3u);
+    EXPECT_EQ(store->recordOffer(sampleOffer()), "2026-004");
+}
+
+TEST_P(StoreTest, ThreeProcessesRecordSixHundredDistinctNumbersWithoutGap) {
+    open(); // created once, so that the three do not race to create it
+    std::vector<pid_t> pids;
+    pids.reserve(3);
+    for (int p = 0; p < 3; ++p)
+        pids.push_back(spawnTool({"record-offers", "--store", uri_, "--count", "200"},
+                                 dir_ / ("out" + std::to_string(p))));
+    for (const pid_t pid : pids) {
+        const int status = waitFor(pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    std::set<std::string> numbers;
+    std::size_t printed = 0;
+    for (int p = 0; p < 3; ++p)
+        for (const auto& number : lines(readFile(dir_ / ("out" + std::to_string(p))))) {
+            numbers.insert(number);
+            ++printed;
+        }
+    EXPECT_EQ(printed, 600u);
+    ASSERT_EQ(numbers.size(), 600u);
+    EXPECT_EQ(*numbers.begin(), "2026-001");
+    EXPECT_EQ(*numbers.rbegin(), "2026-600");
+    const auto offers = open()->offers();
+    std::set<std::string> recorded;
+    for (const auto& offer : offers)
+        recorded.insert(offer.number);
+    EXPECT_EQ(offers.size(), 600u);
+    EXPECT_EQ(recorded, numbers);
+}
+
+TEST_P(StoreTest, AProcessKilledWhileRecordingLeavesNothingBehind) {
+    open()->recordOffer(sampleOffer());
+    const fs::path output = dir_ / "held";
+    const pid_t pid = spawnTool({"record-offers", "--store", uri_, "--count", "1", "--date",
+                                 "2026-12-10", "--hold-ms", "60000"},
+                                output);
+    // Wait until it holds the counter with its number taken.
+    for (int i = 0; i < 3000 && readFile(output).find('\n') == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(readFile(output), "taken 2026-002\n");
+    kill(pid, SIGKILL);
+    const int status = waitFor(pid);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    auto store = open();
+    EXPECT_EQ(store->offers().size(), 1u);
+    EXPECT_FALSE(store->offer("2026-002").has_value());
+    EXPECT_EQ(store->recordOffer(sampleOffer()), "2026-002");
+}
+
+TEST_P(StoreTest, AConnectionThatBreaksWhileRecordingRollsBackAndCanBeRetried) {
+    if (GetParam() != StoreEngine::Postgres)
+        GTEST_SKIP() << "a file has no connection to lose";
+    StoreHooks hooks;
+    bool breakIt = true;
+    hooks.numberTaken = [&](const std::string&) {
+        if (!breakIt)
+            return;
+        breakIt = false;
+        adminExec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                  "WHERE application_name = 'pyrelto' AND pid <> pg_backend_pid() "
+                  "AND query ILIKE '%number_counters%'");
+    };
+    auto store = open(hooks);
+    try {
+        store->recordOffer(sampleOffer());
+        FAIL() << "recorded over a broken connection";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.kind(), StoreError::Kind::Unreachable);
+        EXPECT_TRUE(std::string(error.what())
+                        .starts_with("Die gemeinsame Datenbank ist nicht erreichbar: "))
+            << error.what();
+    }
+    // The same store connects again, and the number was not used up.
+    EXPECT_EQ(store->recordOffer(sampleOffer()), "2026-001");
+    EXPECT_EQ(store->offers().size(), 1u);
+    // A connection lost while idle (a server restart) is made again without an error.
+    // (The timeout makes the server wait until the connection is gone.)
+    adminExec("SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity "
+              "WHERE application_name = 'pyrelto' AND pid <> pg_backend_pid()");
+    EXPECT_EQ(store->offers().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, StoreTest,
+                         testing::Values(StoreEngine::Sqlite, StoreEngine::Postgres),
+                         [](const testing::TestParamInfo<StoreEngine>& info) {
+                             return info.param == StoreEngine::Sqlite ? "sqlite" : "postgres";
+                         });
+
+TEST(StoreOpening, AnUnreachableServerIsReportedInGermanWithoutWaiting) {
+    // A closed port on this machine: refused at once.
+    try {
+        openStore("host=127.0.0.1 port=1 dbname=pyrelto connect_timeout=2");
+        FAIL();
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.kind(), StoreError::Kind::Unreachable);
+        EXPECT_TRUE(std::string(error.what())
+                        .starts_with("Die gemeinsame Datenbank ist nicht erreichbar: "))
+            << error.what();
+    }
+}
+
+TEST(StoreOpening, TellsServersFromFiles) {
+    EXPECT_TRUE(isPostgresUri("postgresql://buero/pyrelto"));
+    EXPECT_TRUE(isPostgresUri("host=buero dbname=pyrelto"));
+    EXPECT_TRUE(isPostgresUri("service=pyrelto"));
+    EXPECT_FALSE(isPostgresUri("/home/ida/.local/share/Pyrelto/pyrelto.db"));
+    EXPECT_FALSE(isPostgresUri("C:\\Daten\\a=b.db"));
+    EXPECT_FALSE(isPostgresUri("pyrelto.db"));
+}
+
+} // namespace
+} // namespace pyrelto
