@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
-readers=(calculation_file calculation_structure customer_file material_preset)
+readers=(calculation_file calculation_structure customer_file extension_block material_preset)
 
 cmake --preset fuzz >/dev/null
 cmake --build build/fuzz -j"$(nproc)" --target fuzz_seeds "${readers[@]/#/fuzz_}"
