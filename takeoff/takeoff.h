@@ -21,8 +21,8 @@ namespace pyrelto {
 using Hundredths = std::int64_t;
 
 // "Aussparungen bis … m² übermessen": an opening of at most this area is measured over, a larger
-// one deducted. The firm sets what its contracts use; the default follows the usual measuring
-// rule for roofing and waterproofing work (VOB/C DIN 18338, section 5).
+// one deducted. The firm sets what its contracts use (for roofing and waterproofing work VOB/C
+// DIN 18338, section 5, governs measuring); 1,00 m² is only the starting value.
 inline constexpr Hundredths kDefaultOpeningThreshold = 100; // 1,00 m²
 inline constexpr Hundredths kMaxOpeningThreshold = 100000;  // 1.000,00 m²
 inline constexpr std::string_view kOpeningThresholdLabel = "Aussparungen bis … m² übermessen";
