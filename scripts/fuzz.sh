@@ -6,8 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
-readers=(calculation_file calculation_structure customer_file customer_address_file material_preset
-         datanorm csv_price_list xml_text)
+readers=(calculation_file calculation_structure customer_file customer_address_file extension_block
+         material_preset datanorm csv_price_list xml_text)
 
 cmake --preset fuzz >/dev/null
 cmake --build build/fuzz -j"$(nproc)" --target fuzz_seeds "${readers[@]/#/fuzz_}"
