@@ -254,6 +254,7 @@ TEST_F(MainFormTest, SavingKeepsTheTakeOffAndAsksBeforeDroppingUnreadData) {
     EXPECT_EQ(dialogs_.messages[0].icon, Dialogs::Icon::Warning);
     const QString target = tempPath(QStringLiteral("ziel.kal"));
     dialogs_.fileAnswers.push_back(target);
+    dialogs_.questionAnswers.push_back(std::nullopt); // Enter
     form->Speichernunter1Click();
     ASSERT_EQ(dialogs_.questions.size(), 1U);
     EXPECT_EQ(dialogs_.questions[0].defaultAnswer, Dialogs::Answer::No);
