@@ -279,6 +279,32 @@ TEST_F(OfferCommandsTest, OfferFillsItselfCountsUpAndRemembersTheAddress) {
     EXPECT_TRUE(dialogs_.messages.empty());
 }
 
+// The last number counted on in the digits' own width, however long: a run of digits longer than
+// a machine integer was once split and counted at its last nine.
+TEST(OfferNumbers, CountOnInTheirOwnWidth) {
+    const QDate today(2026, 12, 10);
+    const struct {
+        const char* name;
+        const char16_t* last;
+        const char* next;
+    } rows[] = {
+        {"yearly", u"2026-014", "2026-015"},
+        {"newYear", u"2025-099", "2026-001"},
+        {"yearlyGrows", u"2026-999", "2026-1000"},
+        {"paddedByHand", u"A-0099", "A-0100"},
+        {"allNines", u"A-999", "A-1000"},
+        {"longRun", u"A-99999999999999999999", "A-100000000000000000000"},
+        {"longRunMiddle", u"A-12345678901234567899", "A-12345678901234567900"},
+        {"noDigits", u"Angebot", "2026-001"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        MemorySettingsStore store;
+        ASSERT_TRUE(store.writeString(u"LetzteNummer", row.last));
+        EXPECT_EQ(nextOfferNumber(store, today), QString::fromUtf8(row.next));
+    }
+}
+
 TEST_F(OfferCommandsTest, DamagedAddressFileIsKeptAsideNotLost) {
     const QByteArray damaged("\x05\x00\x00\x00\x02\x00", 6);
     ASSERT_TRUE(QDir().mkpath(dataFolder()));
