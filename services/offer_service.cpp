@@ -3,6 +3,7 @@
 #include "customer_address_file.h"
 #include "customer_file.h"
 #include "field_catalogue.h"
+#include "firm_data.h"
 #include "qt_date.h"
 #include "qt_text.h"
 #include "settings_store.h"
@@ -64,6 +65,18 @@ bool writeFirmData(SettingsStore& store, const FirmData& firm) {
     for (const FirmValue& value : kFirmValues)
         written = store.writeString(value.name, firm.*value.member) && written;
     return store.commit() && written;
+}
+
+QString dropInvalidIban(FirmData& firm) {
+    if (firm.iban.empty())
+        return {};
+    const std::u16string problem = ibanProblem(firm.iban);
+    if (problem.empty())
+        return {};
+    firm.iban.clear();
+    return QStringLiteral("Die gespeicherte IBAN der Firmendaten ist ungültig: %1 Das Angebot wird "
+                          "ohne IBAN erstellt; bitte unter „Firmendaten...“ korrigieren.")
+        .arg(toQString(problem));
 }
 
 QString nextOfferNumber(const SettingsStore& store, const QDate& today) {

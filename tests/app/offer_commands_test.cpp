@@ -351,6 +351,36 @@ TEST_F(OfferCommandsTest, CliOfferGivesTheSameTextAsTheDialog) {
     EXPECT_EQ(pdfText(fromCli), dialogText);
 }
 
+// An invalid IBAN in the stored settings (the dialog refuses one, a hand edit does not) never
+// reaches the offer: the window and the command line warn, and the offer goes out without it.
+TEST_F(OfferCommandsTest, AnInvalidStoredIbanIsLeftOffWithAWarning) {
+    storeFirmData();
+    {
+        const auto store = programSettings(QString::fromUtf16(kFirmDataGroup));
+        FirmData firm = readFirmData(*store);
+        firm.iban = u"DE00 3704 0044 0532 0130 00";
+        ASSERT_TRUE(writeFirmData(*store, firm));
+    }
+    const QString fromDialog = tempPath(QStringLiteral("dialog.pdf"));
+    dialogs_.fileAnswers = {fromDialog};
+    runOffer([](OfferDialog& offer) { offer.pdfButton->click(); });
+    ASSERT_EQ(dialogs_.messages.size(), 1U);
+    EXPECT_EQ(dialogs_.messages[0].icon, Dialogs::Icon::Warning);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("IBAN")));
+    EXPECT_FALSE(pdfText(fromDialog).contains(QStringLiteral("IBAN")));
+
+    const QString fromCli = tempPath(QStringLiteral("cli.pdf"));
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::vector<std::string> args{"Dach14Ed=24", "KundeEd=Müller", "--offer", toStd(fromCli)};
+    const auto steps = qtCliSteps();
+    EXPECT_EQ(runCli(args, out, err, steps), 0);
+    EXPECT_NE(err.str().find("IBAN"), std::string::npos) << err.str();
+    const QString cliText = pdfText(fromCli);
+    EXPECT_FALSE(cliText.contains(QStringLiteral("IBAN"))) << toStd(cliText);
+    EXPECT_TRUE(cliText.contains(QStringLiteral("Bedachungen Kramer GmbH")));
+}
+
 TEST_F(OfferCommandsTest, OfferWithoutFirmDataSaysSoAndStillWorks) {
     const QString pdf = tempPath(QStringLiteral("ohne.pdf"));
     dialogs_.fileAnswers = {pdf};
