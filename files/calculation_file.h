@@ -71,8 +71,8 @@ std::string unreadDataQuestion(std::u16string_view fname);
 // file only once the new one is complete. Throws FileMessage::cannotCreate() when the file may not
 // be created (missing folder, no permission, write-protected file); IoError for a transfer
 // failure, after which the old file is unchanged, for a take-off beyond the file's bounds, or for
-// a name longer than the system takes (PATH_MAX bytes on Linux, 32,767 units on Windows). A name the
-// system would change is refused with cannotCreate(), which says why.
+// a name longer than the system takes (PATH_MAX bytes on Linux, 32,767 units on Windows). A name
+// the system would change is refused with cannotCreate(), which says why.
 void savefile(const Sheet& sheet, std::u16string_view fname, const CalculationExtras& extras = {});
 // Reads `fname` (opened for reading only) completely, and only then changes the sheet. Throws
 // FileMessage::cannotOpen() or IoError for the 80 entries; in both cases the sheet is exactly as
