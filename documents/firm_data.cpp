@@ -46,7 +46,10 @@ std::u16string ibanProblem(std::u16string_view iban) {
     const std::u16string compact = compactIban(iban);
     if (compact.empty())
         return {};
-    const std::u16string quoted = u"„" + trimmed(iban) + u"“";
+    // Appended piece by piece: GCC 12's -Wrestrict misreads literal + temporary in Release.
+    std::u16string quoted = u"„";
+    quoted += trimmed(iban);
+    quoted += u"“";
     const std::u16string shape = u"Die IBAN " + quoted +
                                  u" ist keine gültige IBAN: Sie beginnt mit zwei Buchstaben für "
                                  u"das Land und zwei Prüfziffern, danach folgen bis zu 30 "
