@@ -3,7 +3,7 @@
 
 #include "customer_address_file.h"
 #include "safe_write.h"
-#include "test_support.h"
+#include "file_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "calculation_file.h"
 #include "extension_block.h"
 #include "takeoff_chunk.h"
-#include "test_support.h"
+#include "file_test_support.h"
 #include "utf16.h"
 
 #include <gtest/gtest.h>

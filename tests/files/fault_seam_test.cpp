@@ -6,7 +6,7 @@
 #include "customer_file.h"
 #include "platform_calls.h"
 #include "safe_write.h"
-#include "test_support.h"
+#include "file_test_support.h"
 
 #include <cerrno>
 #include <functional>

@@ -6,7 +6,7 @@
 #include "customer_address_file.h"
 #include "customer_file.h"
 #include "material_preset.h"
-#include "test_support.h"
+#include "file_test_support.h"
 
 #include <functional>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "leftover_temporaries.h"
 #include "safe_write.h"
-#include "test_support.h"
+#include "file_test_support.h"
 
 #include <gtest/gtest.h>
 #ifndef _WIN32

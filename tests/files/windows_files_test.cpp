@@ -7,7 +7,7 @@
 #include "material_preset.h"
 #include "platform_calls.h"
 #include "safe_write.h"
-#include "test_support.h"
+#include "file_test_support.h"
 #include "utf16.h"
 
 #include <array>
