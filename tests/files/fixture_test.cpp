@@ -5,8 +5,8 @@
 #include "calculation_file.h"
 #include "customer_file.h"
 #include "field_catalogue.h"
-#include "material_preset.h"
 #include "file_test_support.h"
+#include "material_preset.h"
 #include "utf16.h"
 #include "worked_example.h"
 

@@ -1,5 +1,5 @@
-#include "material_preset.h"
 #include "file_test_support.h"
+#include "material_preset.h"
 
 #include <bit>
 #include <cmath>

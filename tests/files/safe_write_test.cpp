@@ -1,5 +1,5 @@
-#include "safe_write.h"
 #include "file_test_support.h"
+#include "safe_write.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -27,7 +27,6 @@ inline std::string toStd(const QString& text) {
     return text.toStdString();
 }
 
-
 QStringList qtTexts(const std::vector<std::u16string>& texts);
 
 // What the sheet shows in `field`.
