@@ -1,6 +1,7 @@
 #include "single_instance.h"
 
 #include "customer_file.h"
+#include "qt_text.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -34,7 +35,7 @@ constexpr int kMaxSocketPath = 100;
 constexpr char kTaken = 'K';
 
 QByteArray userKey() {
-    QByteArray key = QString::fromStdU16String(GetProgramDir(false)).toUtf8();
+    QByteArray key = toQString(GetProgramDir(false)).toUtf8();
     key += '\n';
 #ifdef Q_OS_UNIX
     key += QByteArray::number(static_cast<qulonglong>(::getuid()));
