@@ -90,7 +90,7 @@ std::optional<QStringList> SingleInstance::decodeBody(const QByteArray& body) {
 }
 
 QString SingleInstance::serverName() {
-    const QString name =
+    QString name =
         QStringLiteral("pyrelto-") +
         QString::fromLatin1(
             QCryptographicHash::hash(userKey(), QCryptographicHash::Sha256).toHex().left(16));
@@ -98,7 +98,7 @@ QString SingleInstance::serverName() {
     // The runtime folder is the user's own; the shared temporary folder is the fallback.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir()) {
-        const QString path = QDir::cleanPath(runtime) + QLatin1Char('/') + name;
+        QString path = QDir::cleanPath(runtime) + QLatin1Char('/') + name;
         if (QFile::encodeName(path).size() <= kMaxSocketPath)
             return path;
     }

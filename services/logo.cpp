@@ -43,7 +43,7 @@ QString copyLogo(const QString& source) {
     QString suffix = QFileInfo(source).suffix().toLower();
     if (suffix == QStringLiteral("jpeg"))
         suffix = QStringLiteral("jpg");
-    const QString target = toQString(GetProgramDir(true)) + QStringLiteral("logo.") + suffix;
+    QString target = toQString(GetProgramDir(true)) + QStringLiteral("logo.") + suffix;
     QFile file(source);
     if (!file.open(QIODevice::ReadOnly))
         throw ServiceError(QStringLiteral("Das Logo „%1“ konnte nicht gelesen werden.")

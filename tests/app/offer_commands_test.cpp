@@ -169,7 +169,7 @@ TEST_F(OfferCommandsTest, LogoIsCheckedAndCopiedIntoTheProgramDataFolder) {
     ASSERT_TRUE(logo.save(good));
 
     dialogs_.fileAnswers = {damaged, tempPath(QStringLiteral("fehlt.svg")), good};
-    dialogs_.formAnswers.push_back([this](QDialog& dialog) {
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
         auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
         firm.nameEdit->setText(QStringLiteral("Kramer"));
         for (int i = 0; i < 3; ++i)
