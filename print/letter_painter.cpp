@@ -424,13 +424,18 @@ void LetterPainter::paintFirstPageHead(QPainter& painter) {
     const QFont label = letterFont(8);
     const QFont value = letterFont(8.5);
     y = x(mm::kInfoTop);
+    const double room = x(mm::kRight - mm::kInfoLeft - 29);
     for (const auto& [name, text] : frame_.info) {
         drawLine(painter, QRectF(x(mm::kInfoLeft), y, x(28), line(value) * 1.2), name, label,
                  kMuted);
-        drawLine(
-            painter,
-            QRectF(x(mm::kInfoLeft + 29), y, x(mm::kRight - mm::kInfoLeft - 29), line(value) * 1.2),
-            text, value, kInk);
+        // A value wider than the block (a long e-mail address) gets smaller, down to 6 points,
+        // rather than running over the paper's margin.
+        QFont fitted = value;
+        const double needed = QFontMetricsF(value, &device_).horizontalAdvance(isolatedField(text));
+        if (needed > room)
+            fitted.setPointSizeF(std::max(6.0, value.pointSizeF() * room / needed));
+        drawLine(painter, QRectF(x(mm::kInfoLeft + 29), y, room, line(value) * 1.2), text, fitted,
+                 kInk);
         y += line(value) * 1.2;
     }
 }
