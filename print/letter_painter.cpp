@@ -256,7 +256,7 @@ void LetterPainter::paintTableHeader(QPainter& painter, const LetterTable& table
                          table.titles[c]);
 }
 
-void LetterPainter::addTable(std::shared_ptr<const LetterTable> table,
+void LetterPainter::addTable(const std::shared_ptr<const LetterTable>& table,
                              const std::vector<LetterTableRow>& rows) {
     flow_.push_back({tableHeaderHeight(),
                      [this, table](QPainter& p, double top) { paintTableHeader(p, *table, top); },

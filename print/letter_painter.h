@@ -91,7 +91,7 @@ protected:
     // Paragraphs wrapped to the body's width, one per "\n".
     void addParagraphs(const QString& text, const QFont& font, double spacingAfterMm,
                        const QColor& colour = kInk);
-    void addTable(std::shared_ptr<const LetterTable> table,
+    void addTable(const std::shared_ptr<const LetterTable>& table,
                   const std::vector<LetterTableRow>& rows);
     // Labels from `labelLeftMm`, amounts right-aligned at the body's right edge.
     void addTotals(const std::vector<TotalsLine>& lines, double labelLeftMm);

@@ -731,6 +731,7 @@ TEST_P(StoreTest, PaymentIsTheOnlyChangeOfAnIssuedInvoice) {
 TEST_P(StoreTest, ThreeProcessesIssueThreeHundredInvoicesWithoutGap) {
     open();
     std::vector<pid_t> pids;
+    pids.reserve(3);
     for (int p = 0; p < 3; ++p)
         pids.push_back(spawnTool({"issue-invoices", "--store", uri_, "--count", "100"},
                                  dir_ / ("out" + std::to_string(p))));
