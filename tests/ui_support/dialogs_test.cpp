@@ -67,6 +67,29 @@ TEST(QtDialogsTest, EnterAnswersTheQuestionsDefaultButton) {
     }
 }
 
+// A short message under the program's caption: the box is wider than the caption in the title
+// font, so the title bar never has to shorten it.
+TEST(QtDialogsTest, AShortMessageLeavesRoomForTheWholeCaption) {
+    test::testApplication();
+    QtDialogs real;
+    const QString caption = QStringLiteral("Pyrelto Kalkulation");
+    for (const bool asQuestion : {false, true}) {
+        SCOPED_TRACE(asQuestion ? "question" : "message");
+        int width = 0;
+        whenModalShows([&width](QWidget* modal) {
+            width = modal->width();
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        if (asQuestion) {
+            real.question(nullptr, caption, QStringLiteral("Ja?"), Dialogs::Answer::Yes);
+        } else {
+            real.message(nullptr, caption, QStringLiteral("OK"), Dialogs::Icon::Error);
+        }
+        const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+        EXPECT_GT(width, title.horizontalAdvance(caption) + 100);
+    }
+}
+
 TEST(QtDialogsTest, ThePrinterSetUpSaysWhatItDoes) {
     test::testApplication();
     QtDialogs real;
