@@ -13,6 +13,7 @@
 #include <QPalette>
 #include <QStyleFactory>
 #include <QTranslator>
+#include <cstdio>
 
 namespace pyrelto {
 
@@ -73,6 +74,13 @@ int runPyrelto(int argc, char** argv) {
     SingleInstance instance;
     if (instance.start(arguments) == SingleInstance::Role::HandedOver) {
         return 0;
+    }
+    if (!instance.refusal().isEmpty()) {
+        // Said where a start from a shell shows it; the window itself works as ever.
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(instance.refusal() +
+                                QStringLiteral(" Dieses Programm läuft für sich, ohne Übergabe "
+                                               "an ein bereits laufendes.")));
     }
     TMainForm form(arguments);
     setProgramIconAfterFirstPaint(form);
