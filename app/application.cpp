@@ -71,6 +71,9 @@ int runPyrelto(int argc, char** argv) {
     setUpApplication(app);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    // Before anything may bring up a box: a signal is then always heard in the first event loop,
+    // be it a box's or the program's own.
+    endOnTerminationSignals();
     SingleInstance instance;
     if (instance.start(arguments) == SingleInstance::Role::HandedOver) {
         return 0;
@@ -82,13 +85,18 @@ int runPyrelto(int argc, char** argv) {
                                 QStringLiteral(" Dieses Programm läuft für sich, ohne Übergabe "
                                                "an ein bereits laufendes.")));
     }
+    // Reading the customer list may already bring up an error box.
     TMainForm form(arguments);
+    if (terminationRequested())
+        return 0;
     setProgramIconAfterFirstPaint(form);
     QObject::connect(&instance, &SingleInstance::argumentsHandedOver, &form,
                      &TMainForm::argumentsHandedOver);
     instance.stopWhenClosing(&form);
-    closeWindowsOnTerminationSignals();
+    // Showing opens the file of the command line, whose error box may be where a signal ends it.
     form.show();
+    if (terminationRequested())
+        return 0;
     return QApplication::exec();
 }
 

@@ -333,6 +333,40 @@ TEST_F(SingleInstanceProcessTest, AFloodOfConnectionsUnderAFileLimitLeavesTheCha
     EXPECT_EQ(storedCurrency(), QStringLiteral("Fr.F1"));
 }
 
+// A logout sends SIGTERM while an error box may be up; the box once kept the process alive
+// until the session killed it. The box of a handed-over file opens within the program's event
+// loop, the one of a file on the command line before that loop starts.
+TEST_F(SingleInstanceProcessTest, SigtermWithAMessageBoxOpenSavesTheListAndEnds) {
+    for (const bool atStart : {false, true}) {
+        SCOPED_TRACE(atStart ? "the box of the command line's file" : "a handed-over file's box");
+        // Written out of order: a save writes the names sorted, so the file shows that it did.
+        putCustomers({u"West", u"Abel"});
+        QProcess& first =
+            start(atStart ? QStringList{QStringLiteral("fehlt-0.kal")} : QStringList{});
+        ASSERT_TRUE(waitUntilListening(first));
+        if (!atStart) {
+            // Each missing file brings up an error box; the first is open from the moment its
+            // start is answered, the others wait behind it.
+            for (const char* missing : {"fehlt-1.kal", "fehlt-2.kal", "fehlt-3.kal"}) {
+                QProcess& handing = start({QString::fromLatin1(missing)});
+                expectEndsNormally(handing, missing);
+            }
+        }
+        ASSERT_EQ(first.state(), QProcess::Running);
+
+        QElapsedTimer clock;
+        clock.start();
+        first.terminate();
+        ASSERT_TRUE(first.waitForFinished(kStartMs)) << "SIGTERM with a message box open ends it";
+        std::cout << "[ measured ] SIGTERM to the end with a box open: " << clock.elapsed()
+                  << " ms (ASan build)\n";
+        EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(first.exitCode(), 0);
+        EXPECT_EQ(readCustomerFile(customerFile()), (Names{u"Abel", u"West"}))
+            << "the list was saved";
+    }
+}
+
 // The channel from the running window's side, in this process: what a later start sends.
 class SingleInstanceChannelTest : public test::UiTest {
 protected:
