@@ -378,8 +378,16 @@ PipeServer::PipeServer(const Address& address, Receiver receiver, Milliseconds c
     if (!state.stop.valid())
         return;
     state.waiting.reset(state.makeInstance(true));
-    if (!state.waiting.valid())
+    // The count of instances tells as well where the first-instance flag is not enforced
+    // (wine): more than this one, and the name was someone else's already.
+    DWORD instances = 0;
+    if (!state.waiting.valid() ||
+        !::GetNamedPipeHandleStateW(state.waiting.get(), nullptr, &instances, nullptr, nullptr,
+                                    nullptr, 0) ||
+        instances != 1) {
+        state.waiting.reset();
         return;
+    }
 
     PACL acl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
