@@ -23,7 +23,7 @@ using Milliseconds = std::chrono::milliseconds;
 // ---- The message ----------------------------------------------------------------------------
 
 // The largest message taken; anything claiming more is garbage.
-inline constexpr std::size_t kMaxMessageBytes = 64 * 1024;
+inline constexpr std::size_t kMaxMessageBytes = std::size_t{64} * 1024;
 // The one-byte answer: the running copy has the arguments, the starting one may end.
 inline constexpr char kTaken = 'K';
 

@@ -189,7 +189,7 @@ struct UnwritableCase {
 TEST_F(CustomerAppTest, AListThatCannotBeWrittenIsToldAtClose) {
     auto protectedFile = [](const QString& folder) {
         QDir().mkpath(folder);
-        const QString file = folder + QStringLiteral("/options.dat");
+        QString file = folder + QStringLiteral("/options.dat");
         EXPECT_TRUE(writeCustomerFile(file.toStdU16String(), Names{u"Abel"}));
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
         return file;
@@ -199,7 +199,7 @@ TEST_F(CustomerAppTest, AListThatCannotBeWrittenIsToldAtClose) {
         {"write-protected file, nothing changed", protectedFile, false, false},
         {"a folder in the file's place",
          [](const QString& folder) {
-             const QString file = folder + QStringLiteral("/options.dat");
+             QString file = folder + QStringLiteral("/options.dat");
              QDir().mkpath(file);
              return file;
          },
