@@ -2,6 +2,7 @@
 
 #include "customer_file.h"
 #include "instance_channel.h"
+#include "qt_text.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -32,7 +33,7 @@ constexpr Milliseconds kLockWait{10000};
 
 // The data folder that the channel belongs to, as UTF-8.
 std::string dataFolderKey() {
-    return QString::fromStdU16String(GetProgramDir(false)).toStdString();
+    return toQString(GetProgramDir(false)).toStdString();
 }
 
 QStringList toStringList(const std::vector<std::string>& arguments) {

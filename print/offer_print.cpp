@@ -40,7 +40,6 @@ QFont offerFont(double points, bool bold = false) {
 
 // Positions on the paper in millimetres from its top left corner (DIN 5008, form B).
 namespace mm {
-constexpr double kPageWidth = 210;
 constexpr double kLeft = 25;
 constexpr double kRight = 190;
 constexpr double kReturnLine = 50;

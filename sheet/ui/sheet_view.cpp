@@ -306,7 +306,7 @@ QPushButton* SheetView::presetButton(int materialRow, bool load) const {
     if (materialRow < 0 || materialRow >= 5) {
         return nullptr;
     }
-    return presetButtons_[static_cast<std::size_t>(2 * materialRow + (load ? 1 : 0))];
+    return presetButtons_[2 * static_cast<std::size_t>(materialRow) + (load ? 1 : 0)];
 }
 
 int SheetView::shownRowsHeight() const {

@@ -1,6 +1,7 @@
 #include "spin_edit_widget.h"
 
 #include "dialogs.h"
+#include "qt_text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -136,7 +137,7 @@ SpinEditWidget::SpinEditWidget(TRxSpinEdit& field, QWidget* parent)
     // input-method composition would go around both.
     setAcceptDrops(false);
     setAttribute(Qt::WA_InputMethodEnabled, false);
-    QLineEdit::setText(QString::fromStdU16String(field_.text()));
+    QLineEdit::setText(toQString(field_.text()));
     field_.addObserver(this);
     connect(this, &QLineEdit::textChanged, this, [this](const QString& t) { textEdited(t); });
 }
@@ -158,7 +159,7 @@ template <class F> void SpinEditWidget::guarded(F&& action) {
 }
 
 void SpinEditWidget::showFieldText() {
-    const QString shown = QString::fromStdU16String(field_.text());
+    const QString shown = toQString(field_.text());
     if (shown != text()) {
         QLineEdit::setText(shown);
     }

@@ -37,10 +37,7 @@ QByteArray bytes(std::initializer_list<int> values) {
 }
 
 QStringList namesOf(const CustomerList& list) {
-    QStringList out;
-    for (const auto& n : list.names())
-        out.append(QString::fromStdU16String(n));
-    return out;
+    return test::qtTexts(list.names());
 }
 
 QStringList itemsOf(const QComboBox* combo) {
@@ -77,9 +74,7 @@ protected:
         window.reset();
     }
     CustomerTab& tab() const { return *window->customerTab(); }
-    QString shown(FieldId id) const {
-        return QString::fromStdU16String(window->sheet().shownText(id));
-    }
+    QString shown(FieldId id) const { return test::shown(window->sheet(), id); }
 
     std::unique_ptr<TMainForm> window;
 };

@@ -23,10 +23,7 @@ namespace pyrelto {
 namespace {
 
 QStringList namesOf(const CustomerList& list) {
-    QStringList out;
-    for (const auto& n : list.names())
-        out.append(QString::fromUtf16(n.data(), static_cast<qsizetype>(n.size())));
-    return out;
+    return test::qtTexts(list.names());
 }
 
 void load(CustomerList& list, const QStringList& names) {

@@ -1,4 +1,5 @@
 #include "sheet_host.h"
+#include "worked_example.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -153,25 +154,16 @@ TEST_F(SheetViewTest, RowsHideAndShowWithTheirCountsAndKeepTheirValues) {
 }
 
 TEST_F(SheetViewTest, TheWorkedExampleTypedKeyByKey) {
-    const struct {
-        FieldId field;
-        const char* keys;
-    } inputs[] = {
-        {FieldId::List1Ed, "9.99"},  {FieldId::Rab1Ed, "35"},      {FieldId::Ver1Ed, "15"},
-        {FieldId::Summe6Ed, "0.35"}, {FieldId::Summe7Ed, "0.20"},  {FieldId::Ek8Ed, "0.12"},
-        {FieldId::Anz8Ed, "4"},      {FieldId::Summe10Ed, "6.00"}, {FieldId::Summe11Ed, "4.50"},
-        {FieldId::Dach14Ed, "24"},
-    };
-    for (const auto& input : inputs) {
-        enter(input.field, QString::fromLatin1(input.keys));
+    // The "." key enters the sheet's separator, as on the number pad.
+    for (const auto& row : test::workedExample) {
+        if (!row.typed.empty()) {
+            enter(row.field, toQString(test::withSeparator(row.typed, u'.')));
+        }
     }
     EXPECT_EQ(dialogs_.beeps, 0);
-    EXPECT_EQ(widget(FieldId::Ek1Ed)->text(), QStringLiteral("6,49"));
-    EXPECT_EQ(widget(FieldId::Summe1Ed)->text(), QStringLiteral("7,46"));
-    EXPECT_EQ(widget(FieldId::Ek9Ed)->text(), QStringLiteral("8,49"));
-    EXPECT_EQ(widget(FieldId::Summe13Ed)->text(), QStringLiteral("20,26"));
-    EXPECT_EQ(widget(FieldId::Summe15Ed)->text(), QStringLiteral("486,24"));
-    EXPECT_EQ(widget(FieldId::BruttoEd)->text(), QStringLiteral("578,63"));
+    for (const auto& row : test::workedExample) {
+        EXPECT_EQ(widget(row.field)->text(), toQString(row.shown)) << fieldInfo(row.field).name;
+    }
 
     enter(FieldId::AnzSonstEd, QStringLiteral("1"));
     EXPECT_TRUE(view_->row(RowId::Panel8)->isHidden());

@@ -37,7 +37,7 @@ TEST(QtFileFilter, DescriptionPatternPairsBecomeQtFilters) {
 }
 
 // Runs `act` on the modal window the real dialogs open next, as soon as it shows.
-void whenModalShows(std::function<void(QWidget*)> act) {
+void whenModalShows(const std::function<void(QWidget*)>& act) {
     auto* poll = new QTimer;
     poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, [poll, act] {
