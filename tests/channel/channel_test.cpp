@@ -2,6 +2,7 @@
 // a hand-over between two ends of it. On Windows (under wine) the named pipe; the POSIX server's
 // event-loop side is tested with the program in tests/app.
 
+#include "file_test_support.h"
 #include "instance_channel.h"
 
 #include <atomic>
@@ -119,26 +120,6 @@ private:
     std::optional<std::string> old_;
 };
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("pyrelto-channel-" + std::to_string(random()));
-        std::filesystem::create_directory(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 #ifndef _WIN32
 
 class ChannelAddressTest : public ::testing::Test {
@@ -150,7 +131,7 @@ protected:
         return path.string();
     }
 
-    TempFolder temp_;
+    test::TempDir temp_;
 };
 
 TEST_F(ChannelAddressTest, TheRuntimeFolderWhenItIsTheUsersAlone) {
@@ -278,7 +259,7 @@ protected:
         address_ = *channelAddress("/data", refusal);
     }
 
-    TempFolder temp_;
+    test::TempDir temp_;
     std::optional<EnvOverride> runtime_;
     Address address_;
 };
