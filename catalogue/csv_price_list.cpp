@@ -259,7 +259,7 @@ NumberStyle detectStyle(std::string_view text, char delimiter) {
 
 } // namespace
 
-std::optional<CsvColumns> parseCsvColumns(std::string_view spec, std::string& error) {
+std::optional<CsvColumns> parseCsvColumns(std::string_view mapping, std::string& error) {
     CsvColumns columns;
     const CsvColumns defaults;
     const std::array<std::pair<const std::string*, std::string*>, 10> fields{{
@@ -274,10 +274,10 @@ std::optional<CsvColumns> parseCsvColumns(std::string_view spec, std::string& er
         {&defaults.mainProductGroup, &columns.mainProductGroup},
         {&defaults.ean, &columns.ean},
     }};
-    while (!spec.empty()) {
-        const std::size_t end = std::min(spec.find(';'), spec.size());
-        const std::string_view pair = spec.substr(0, end);
-        spec.remove_prefix(std::min(end + 1, spec.size()));
+    while (!mapping.empty()) {
+        const std::size_t end = std::min(mapping.find(';'), mapping.size());
+        const std::string_view pair = mapping.substr(0, end);
+        mapping.remove_prefix(std::min(end + 1, mapping.size()));
         if (pair.empty()) {
             continue;
         }

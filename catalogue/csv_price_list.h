@@ -35,7 +35,7 @@ struct CsvColumns {
 // Reads a mapping written as "Feld=Spaltenname" pairs separated by ";" (the CLI's --columns), the
 // fields named by their default header names: "Artikelnummer=ArtNr;Preis=VK netto". Fields not
 // named keep their default header. nullopt with a German reason in `error` on an unknown field.
-std::optional<CsvColumns> parseCsvColumns(std::string_view spec, std::string& error);
+std::optional<CsvColumns> parseCsvColumns(std::string_view mapping, std::string& error);
 
 struct CsvOptions {
     std::string supplier;

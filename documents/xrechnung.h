@@ -9,7 +9,7 @@
 
 namespace pyrelto {
 
-// The specification identifier (BT-24) the document declares.
+// The profile identifier (BT-24) the document declares.
 inline constexpr const char* xrechnungGuideline =
     "urn:cen.eu:en16931:2017#compliant#urn:xeinkauf.de:kosit:xrechnung_3.0";
 
