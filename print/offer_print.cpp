@@ -12,6 +12,8 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QTextLayout>
+#include <QTextOption>
 #include <algorithm>
 #include <functional>
 
@@ -143,36 +145,26 @@ private:
         return logo;
     }
 
-    // Greedy word wrap; a word wider than the line is cut where it must be.
+    // QTextLayout breaks in one pass; re-measuring prefixes of a long word per cut took minutes.
     QStringList wrap(const QString& text, const QFont& font, double room) const {
         QStringList lines;
-        const QFontMetricsF metrics(font, &device_);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
-            const QString trimmed = paragraph.trimmed();
-            if (trimmed.isEmpty()) {
+            const QString simplified = paragraph.simplified();
+            if (simplified.isEmpty()) {
                 lines.append(QString());
                 continue;
             }
-            QString current;
-            for (QString word : trimmed.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-                const QString candidate =
-                    current.isEmpty() ? word : current + QLatin1Char(' ') + word;
-                if (metrics.horizontalAdvance(candidate) <= room) {
-                    current = candidate;
-                    continue;
-                }
-                if (!current.isEmpty())
-                    lines.append(current);
-                while (metrics.horizontalAdvance(word) > room && word.size() > 1) {
-                    qsizetype cut = word.size() - 1;
-                    while (cut > 1 && metrics.horizontalAdvance(word.left(cut)) > room)
-                        --cut;
-                    lines.append(word.left(cut));
-                    word = word.mid(cut);
-                }
-                current = word;
+            QTextLayout layout(simplified, font, &device_);
+            layout.setTextOption(option);
+            layout.beginLayout();
+            for (QTextLine textLine = layout.createLine(); textLine.isValid();
+                 textLine = layout.createLine()) {
+                textLine.setLineWidth(room);
+                lines.append(simplified.mid(textLine.textStart(), textLine.textLength()).trimmed());
             }
-            lines.append(current);
+            layout.endLayout();
         }
         return lines;
     }

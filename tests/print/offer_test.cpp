@@ -232,6 +232,20 @@ TEST_F(OfferTest, SummaryPositionLeavesOutTheDescribedRows) {
     }
 }
 
+// A word wider than the line breaks anywhere, loses no character, and a line holds no blank.
+TEST_F(OfferTest, LongWordsBreakWithoutLosingCharacters) {
+    enterWorkedExample();
+    OfferChoices choices = sampleChoices();
+    choices.summaryOnly = true;
+    const auto xCount = [&](const QString& word) {
+        OfferDocument offer = buildOffer(sheet, sampleFirm(), choices);
+        offer.positions[0].description = (QStringLiteral("Dach ") + word).toStdU16String();
+        offer.firm.paymentTerms = (word + QStringLiteral(" zahlbar")).toStdU16String();
+        return offerText(offer).count(QLatin1Char('x'));
+    };
+    EXPECT_EQ(xCount(QString(3000, QLatin1Char('x'))) - xCount(QString()), 2 * 3000);
+}
+
 // Sheets of every shape: the three lines of the totals block add up to the cent and are the
 // sheet's own end sums.
 TEST_F(OfferTest, TotalsAddUpAndEqualTheSheet) {
