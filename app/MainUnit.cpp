@@ -184,7 +184,7 @@ void TMainForm::ffnen1Click() {
     runCommand([this] {
         if (const auto name =
                 dialogs().openFileName(this, calculationFilter(), calculationSuffix())) {
-            openfile(sheet_, name->toStdU16String());
+            openCalculation(name->toStdU16String());
         }
     });
 }
@@ -193,9 +193,33 @@ void TMainForm::Speichernunter1Click() {
     runCommand([this] {
         if (const auto name =
                 dialogs().saveFileName(this, calculationFilter(), calculationSuffix())) {
-            savefile(sheet_, name->toStdU16String());
+            saveCalculation(name->toStdU16String());
         }
     });
+}
+
+void TMainForm::openCalculation(const std::u16string& fname) {
+    // A file that cannot be opened leaves the sheet and what it carried as they were.
+    CalculationExtras opened = openfile(sheet_, fname);
+    extras_ = std::move(opened);
+    extrasSource_ = fname;
+    if (extras_.hasUnreadData()) {
+        dialogs().message(this, QString(), QString::fromStdString(extras_.warning),
+                          Dialogs::Icon::Warning);
+    }
+}
+
+void TMainForm::saveCalculation(const std::u16string& fname) {
+    if (extras_.hasUnreadData()) {
+        const auto answer = dialogs().question(
+            this, QString(), QString::fromStdString(unreadDataQuestion(extrasSource_)),
+            Dialogs::Answer::No);
+        if (answer != Dialogs::Answer::Yes)
+            return;
+    }
+    savefile(sheet_, fname, extras_);
+    // What could not be read is gone from the saved file now; the next save need not ask again.
+    extras_.warning.clear();
 }
 
 void TMainForm::Druckereinrichten1Click() {
@@ -218,7 +242,7 @@ void TMainForm::FormCreate() {
 void TMainForm::FormShow() {
     if (!arguments_.isEmpty()) {
         const QString fname = arguments_.constFirst();
-        runCommand([this, &fname] { openfile(sheet_, fname.toStdU16String()); });
+        runCommand([this, &fname] { openCalculation(fname.toStdU16String()); });
     }
 }
 
@@ -249,7 +273,7 @@ void TMainForm::openHandedOverFiles() {
     }
     while (!handedOver_.isEmpty() && QApplication::activeModalWidget() == nullptr) {
         const QString fname = handedOver_.takeFirst();
-        runCommand([this, &fname] { openfile(sheet_, fname.toStdU16String()); });
+        runCommand([this, &fname] { openCalculation(fname.toStdU16String()); });
     }
     if (!handedOver_.isEmpty())
         openHandedOverFiles();

@@ -3,6 +3,7 @@
 // and the tabs to their commands; the sheet view, the customer tab, the printout and the stored
 // settings are parts of their own.
 
+#include "calculation_file.h"
 #include "customer_list_file.h"
 #include "sheet.h"
 
@@ -158,6 +159,12 @@ private:
     QStringList handedOver_;
     bool handedOverPlanned_ = false;
     void openHandedOverFiles();
+    // What the last opened calculation carried after its 80 entries (the take-off, chunks of later
+    // versions), kept so that saving the sheet writes it back instead of dropping it.
+    CalculationExtras extras_;
+    std::u16string extrasSource_;
+    void openCalculation(const std::u16string& fname);
+    void saveCalculation(const std::u16string& fname);
     // Wheel rotation not yet making up a whole notch (high-resolution wheels send parts).
     int wheelRemainder_ = 0;
     CustomerTab* customerTab_ = nullptr;

@@ -21,8 +21,10 @@ void TMainForm::createOffer() {
     runCommand([this] {
         const auto firmStore = programSettings(QString::fromUtf16(kFirmDataGroup));
         const auto counter = programSettings(QString::fromUtf16(kOfferGroup));
-        OfferDialog dialog(sheet_, readFirmData(*firmStore), *counter, printer(),
-                           QDate::currentDate(), this);
+        FirmData firm = readFirmData(*firmStore);
+        if (const QString warning = dropInvalidIban(firm); !warning.isEmpty())
+            dialogs().message(this, QString(), warning, Dialogs::Icon::Warning);
+        OfferDialog dialog(sheet_, firm, *counter, printer(), QDate::currentDate(), this);
         dialogs().runForm(dialog);
     });
 }

@@ -3,11 +3,14 @@
 #include "calculation_file.h"
 #include "decimal_text.h"
 #include "sheet.h"
+#include "takeoff_json.h"
 #include "utf16.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -26,8 +29,8 @@ namespace pyrelto {
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "usage: pyrelto-cli [--separator=C] [NAME=TEXT | --open FILE | --save FILE]...";
+constexpr std::string_view kUsage = "usage: pyrelto-cli [--separator=C] [NAME=TEXT | --open FILE | "
+                                    "--save FILE | --takeoff FILE]...";
 
 // One step, checked before anything runs so that a malformed command line prints nothing.
 struct Step {
@@ -53,6 +56,40 @@ std::optional<char16_t> separatorArg(std::string_view value) {
         return std::nullopt;
     }
     return s[0];
+}
+
+// A take-off file larger than this is no hand-written roof.
+constexpr std::uintmax_t kMaxTakeOffJsonBytes = std::uintmax_t{16} * 1024 * 1024;
+
+// The take-off of a JSON file, computed; only a sound one gets into the sheet, as its net area
+// typed into the roof area field, and is kept for a following --save.
+void runTakeOff(Sheet& sheet, CalculationExtras& extras, const std::u16string& name) {
+    const std::filesystem::path path(name);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    std::ifstream in(path, std::ios::binary);
+    if (error || !in) {
+        throw std::runtime_error(toUtf8(name) + ": " + "Konnte die Datei nicht öffnen.");
+    }
+    if (size > kMaxTakeOffJsonBytes) {
+        throw std::runtime_error(toUtf8(name) + ": die Datei ist zu groß für ein Aufmaß.");
+    }
+    const nlohmann::json json = nlohmann::json::parse(in, nullptr, false);
+    if (json.is_discarded()) {
+        throw std::runtime_error(toUtf8(name) + ": kein gültiges JSON.");
+    }
+    TakeOff takeOff = takeOffFromJson(json);
+    const TakeOffResult result = computeTakeOff(takeOff);
+    if (!result.totals) {
+        std::string text = toUtf8(name) + ": das Aufmaß hat Fehler, die Fläche bleibt unverändert:";
+        for (const std::string& message : result.messages()) {
+            text += "\n  " + message;
+        }
+        throw std::runtime_error(text);
+    }
+    sheet.enter(FieldId::Dach14Ed,
+                formatHundredths(result.totals->net, sheet.numberFormat().decimalSeparator));
+    extras.takeOff = std::move(takeOff);
 }
 
 nlohmann::ordered_json sheetJson(const Sheet& sheet) {
@@ -155,6 +192,8 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     const std::string usageLine = usage(extraSteps);
     std::vector<Step> steps;
     std::optional<char16_t> separator;
+    // What the next --save writes after entry 80: the take-off and the chunks of a file opened.
+    CalculationExtras extras;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.starts_with("--separator=")) {
@@ -167,16 +206,27 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             }
             continue;
         }
-        if (arg == "--open" || arg == "--save") {
+        if (arg == "--open" || arg == "--save" || arg == "--takeoff") {
             if (i + 1 >= args.size()) {
                 err << "pyrelto-cli: " << arg << " needs a file name\n" << usageLine << '\n';
                 return 2;
             }
             const std::u16string name = fromUtf8(args[++i]);
             if (arg == "--open") {
-                steps.push_back({[name](Sheet& sheet, std::ostream&) { openfile(sheet, name); }});
+                steps.push_back({[name, &extras](Sheet& sheet, std::ostream& warn) {
+                    extras = openfile(sheet, name);
+                    if (extras.hasUnreadData()) {
+                        warn << "pyrelto-cli: Warnung: " << extras.warning << '\n';
+                    }
+                }});
+            } else if (arg == "--save") {
+                steps.push_back({[name, &extras](Sheet& sheet, std::ostream&) {
+                    savefile(sheet, name, extras);
+                }});
             } else {
-                steps.push_back({[name](Sheet& sheet, std::ostream&) { savefile(sheet, name); }});
+                steps.push_back({[name, &extras](Sheet& sheet, std::ostream&) {
+                    runTakeOff(sheet, extras, name);
+                }});
             }
             continue;
         }
@@ -224,7 +274,11 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             status = 1;
         }
     }
-    out << sheetJson(sheet).dump(2) << '\n';
+    nlohmann::ordered_json json = sheetJson(sheet);
+    if (!extras.takeOff.empty()) {
+        json["takeoff"] = takeOffJson(extras.takeOff, sheet.numberFormat().decimalSeparator);
+    }
+    out << json.dump(2) << '\n';
     return status;
 }
 

@@ -3,6 +3,8 @@
 #include "number_checks.h"
 #include "platform_file.h"
 #include "safe_write.h"
+#include "takeoff_chunk.h"
+#include "utf16.h"
 
 #include <charconv>
 #include <cmath>
@@ -133,18 +135,70 @@ void applyCalculation(Sheet& sheet, const CalculationContent& content) {
     sheet.runCountRules();
 }
 
-void savefile(const Sheet& sheet, std::u16string_view fname) {
+std::vector<ExtensionChunk> extensionChunks(const CalculationExtras& extras) {
+    std::vector<ExtensionChunk> chunks;
+    if (!extras.takeOff.empty()) {
+        chunks.push_back({kTakeOffChunk, encodeTakeOff(extras.takeOff)});
+    }
+    for (const ExtensionChunk& kept : extras.keptChunks) {
+        if (kept.tag != kTakeOffChunk) {
+            chunks.push_back(kept);
+        }
+    }
+    return chunks;
+}
+
+CalculationExtras readCalculationExtras(std::span<const std::byte> rest,
+                                        std::u16string_view fname) {
+    CalculationExtras extras;
+    if (rest.empty()) {
+        return extras;
+    }
+    std::string problem;
+    auto chunks = readExtensionBlock(rest, problem);
+    if (chunks) {
+        for (ExtensionChunk& chunk : *chunks) {
+            if (chunk.tag != kTakeOffChunk) {
+                extras.keptChunks.push_back(std::move(chunk));
+                continue;
+            }
+            try {
+                extras.takeOff = decodeTakeOff(chunk.data);
+            } catch (const IoError& e) {
+                problem = e.what();
+            }
+        }
+    }
+    if (!problem.empty()) {
+        extras.warning = "„" + toUtf8(fname) +
+                         "“: Die Zusatzdaten nach der Kalkulation (z. B. das Aufmaß) konnten nicht "
+                         "gelesen werden (" +
+                         problem +
+                         "). Die Kalkulation selbst ist vollständig geladen; beim Speichern über "
+                         "diese Datei gehen die nicht gelesenen Daten verloren.";
+    }
+    return extras;
+}
+
+std::string unreadDataQuestion(std::u16string_view fname) {
+    return "„" + toUtf8(fname) +
+           "“ enthält Zusatzdaten (z. B. ein Aufmaß), die beim Öffnen nicht gelesen werden "
+           "konnten. Beim Speichern gehen sie verloren. Trotzdem speichern?";
+}
+
+void savefile(const Sheet& sheet, std::u16string_view fname, const CalculationExtras& extras) {
     refuseLongName(fname);
     refuseChangedName(fname);
     // The whole image is made first, so a value no file can hold stops the save before the disk.
     MemoryWriter image;
     writeCalculation(image, captureCalculation(sheet));
+    writeExtensionBlock(image, extensionChunks(extras));
     if (!writeFileSafely(fname, image.bytes())) {
         throw FileMessage::cannotCreate();
     }
 }
 
-void openfile(Sheet& sheet, std::u16string_view fname) {
+CalculationExtras openfile(Sheet& sheet, std::u16string_view fname) {
     refuseLongName(fname);
     FileReader file;
     if (!file.open(fname)) {
@@ -152,7 +206,13 @@ void openfile(Sheet& sheet, std::u16string_view fname) {
     }
     refuseOversizedFile(file.size(), kMaxCalculationFileBytes);
     const CalculationContent content = readCalculation(file);
+    // Whatever follows entry 80 is read whole (the file's size is bounded) and judged apart: a
+    // transfer failure still ends the open, but a damaged block only costs the extras.
+    std::vector<std::byte> rest(static_cast<std::size_t>(file.remaining()));
+    file.read(rest);
+    CalculationExtras extras = readCalculationExtras(rest, fname);
     applyCalculation(sheet, content);
+    return extras;
 }
 
 } // namespace pyrelto

@@ -1,11 +1,14 @@
 #pragma once
 // The calculation file (".kal"): the sheet's 80 entries in the order of calculationFileOrder(),
 // counts as int32, amounts and pieces as doubles, texts as Text blocks. A file that ends after the
-// base section (entry 58) is complete; anything after entry 80 is never read.
+// base section (entry 58) is complete. After entry 80 may follow one extension block
+// (extension_block.h) with what this program keeps beyond the 80 entries, such as the take-off.
 
+#include "extension_block.h"
 #include "field_catalogue.h"
 #include "file_message.h"
 #include "sheet.h"
+#include "takeoff.h"
 #include "torvane.h"
 
 #include <array>
@@ -37,14 +40,43 @@ CalculationContent readCalculation(ByteReader& in);
 // when typing), then runs the count rules. Fields of a missing extension section keep their values.
 void applyCalculation(Sheet& sheet, const CalculationContent& content);
 
-// Writes the whole sheet to `fname`, replacing an existing file only once the new one is complete.
-// Throws FileMessage::cannotCreate() when the file may not be created (missing folder, no
-// permission, write-protected file, a name the system would change, which says why); IoError for
-// a transfer failure, after which the old file is unchanged, or for a name longer than the system
-// takes (PATH_MAX bytes on Linux, a long path of 32,767 units on Windows).
-void savefile(const Sheet& sheet, std::u16string_view fname);
+// What a calculation file carries beyond its 80 entries, in the extension block after them.
+struct CalculationExtras {
+    // Written when it has any row; a file without one has no block at all.
+    TakeOff takeOff;
+    // Chunks of later program versions (article numbers, invoices, …) that this one cannot
+    // interpret: read from the file and written back unchanged, after the chunks of its own.
+    std::vector<ExtensionChunk> keptChunks;
+    // Set by openfile when data after entry 80 could not be read (a block cut short, a wrong
+    // checksum, an unknown version, a damaged take-off): a German warning naming the file. The
+    // 80 entries loaded as always; saving over the file drops what could not be read, so the
+    // window asks first (unreadDataQuestion).
+    std::string warning;
+    bool hasUnreadData() const { return !warning.empty(); }
+    bool empty() const { return takeOff.empty() && keptChunks.empty(); }
+};
+
+// The chunks of `extras` as the block holds them: the take-off, then the kept chunks (a kept chunk
+// with a tag this program writes itself is left out). Throws IoError (Kind::Damaged) for a
+// take-off beyond the file's bounds.
+std::vector<ExtensionChunk> extensionChunks(const CalculationExtras& extras);
+// Reads the bytes after entry 80 (`rest`, possibly none). Never throws: what cannot be read is
+// left out and reported in `warning`, naming `fname`.
+CalculationExtras readCalculationExtras(std::span<const std::byte> rest, std::u16string_view fname);
+// "„name“ enthält Zusatzdaten, die nicht gelesen werden konnten …  Trotzdem speichern?"
+std::string unreadDataQuestion(std::u16string_view fname);
+
+// Writes the whole sheet to `fname`, and after entry 80 the block of `extras` when it holds
+// anything (a file without extras is the 80 entries alone, byte for byte), replacing an existing
+// file only once the new one is complete. Throws FileMessage::cannotCreate() when the file may not
+// be created (missing folder, no permission, write-protected file); IoError for a transfer
+// failure, after which the old file is unchanged, for a take-off beyond the file's bounds, or for
+// a name longer than the system takes (PATH_MAX bytes on Linux, 32,767 units on Windows). A name
+// the system would change is refused with cannotCreate(), which says why.
+void savefile(const Sheet& sheet, std::u16string_view fname, const CalculationExtras& extras = {});
 // Reads `fname` (opened for reading only) completely, and only then changes the sheet. Throws
-// FileMessage::cannotOpen() or IoError; in both cases the sheet is exactly as before.
-void openfile(Sheet& sheet, std::u16string_view fname);
+// FileMessage::cannotOpen() or IoError for the 80 entries; in both cases the sheet is exactly as
+// before. Data after entry 80 never stops the load: it is returned, or reported in the warning.
+CalculationExtras openfile(Sheet& sheet, std::u16string_view fname);
 
 } // namespace pyrelto

@@ -1,13 +1,14 @@
 // Writes the seed corpora of the fuzz targets with the real writers, so the seeds always match the
-// formats: fuzz_seeds DIR makes DIR/calculation_file, DIR/customer_file, DIR/customer_address_file
-// and DIR/material_preset (and the empty DIR/calculation_structure), and the price list seeds
-// DIR/datanorm and DIR/csv_price_list, small files in each format.
+// formats: fuzz_seeds DIR makes DIR/calculation_file, DIR/customer_file, DIR/customer_address_file,
+// DIR/extension_block and DIR/material_preset (and the empty DIR/calculation_structure), and the
+// price list seeds DIR/datanorm and DIR/csv_price_list, small files in each format.
 
 #include "calculation_file.h"
 #include "customer_address_file.h"
 #include "customer_file.h"
 #include "material_preset.h"
 #include "safe_write.h"
+#include "takeoff_chunk.h"
 
 #include <filesystem>
 #include <iostream>
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
     // calculation_structure starts from nothing: any input is a choice of table values.
     for (const char* sub :
          {"calculation_file", "calculation_structure", "customer_file", "customer_address_file",
-          "material_preset", "datanorm", "csv_price_list"}) {
+          "extension_block", "material_preset", "datanorm", "csv_price_list"}) {
         std::filesystem::create_directories(root / sub);
     }
     const auto at = [&](const char* sub, const char* name) {
@@ -57,6 +58,34 @@ int main(int argc, char** argv) {
         writeCalculation(baseImage, base);
         if (!writeFileSafely(at("calculation_file", "basis.kal"), baseImage.bytes())) {
             throw std::runtime_error("cannot write basis.kal");
+        }
+
+        // What follows entry 80: a take-off of every kind of row, and a chunk of a later version.
+        CalculationExtras extras;
+        Face roof;
+        roof.name = u"Flachdach";
+        roof.a = 2000;
+        roof.b = 1500;
+        roof.openings = {{u"Lichtkuppel", 120, 120, 1}, {u"Lichtkuppel", 90, 100, 2}};
+        roof.edges = {{EdgeKind::Attika, 7000, 1}};
+        Face garage;
+        garage.name = u"Garage";
+        garage.shape = FaceShape::Polygon;
+        garage.measured = Measured::OnPlan;
+        garage.pitch = 1500;
+        garage.points = {{0, 0}, {1200, 0}, {1200, 500}, {700, 500}, {700, 900}, {0, 900}};
+        extras.takeOff.faces = {roof, garage};
+        extras.takeOff.upstands = {{u"Attika", 4820, 30, 1}};
+        extras.keptChunks = {{{'A', 'R', 'T', 'N'}, {std::byte{1}, std::byte{2}}}};
+        MemoryWriter block;
+        writeExtensionBlock(block, extensionChunks(extras));
+        if (!writeFileSafely(at("extension_block", "aufmass.bin"), block.bytes())) {
+            throw std::runtime_error("cannot write aufmass.bin");
+        }
+        savefile(full, at("calculation_file", "aufmass.kal"), extras);
+        if (!writeFileSafely(at("extension_block", "aufmass-nutzlast.bin"),
+                             encodeTakeOff(extras.takeOff))) {
+            throw std::runtime_error("cannot write aufmass-nutzlast.bin");
         }
 
         const std::vector<std::vector<std::u16string>> lists{

@@ -12,8 +12,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <QTextLayout>
-#include <QTextOption>
 #include <algorithm>
 #include <functional>
 
@@ -145,26 +143,67 @@ private:
         return logo;
     }
 
-    // QTextLayout breaks in one pass; re-measuring prefixes of a long word per cut took minutes.
+    // A word wider than the line in pieces that fit, in one pass over its characters: measuring
+    // every shorter prefix again took cubic time, and a pasted 20,000-character word held the
+    // program for over a minute.
+    static QStringList cutWord(const QString& word, const QFontMetricsF& metrics, double room) {
+        QStringList pieces;
+        qsizetype start = 0;
+        double width = 0;
+        qsizetype at = 0;
+        while (at < word.size()) {
+            const qsizetype length = word.at(at).isHighSurrogate() && at + 1 < word.size() ? 2 : 1;
+            const double advance = metrics.horizontalAdvance(word.mid(at, length));
+            if (at > start && width + advance > room) {
+                qsizetype end = at;
+                // Kerning can make a piece wider than its characters added up.
+                while (end - start > 1 &&
+                       metrics.horizontalAdvance(word.mid(start, end - start)) > room) {
+                    --end;
+                    if (end - start > 1 && word.at(end - 1).isHighSurrogate())
+                        --end;
+                }
+                pieces.append(word.mid(start, end - start));
+                start = end;
+                at = end;
+                width = 0;
+                continue;
+            }
+            width += advance;
+            at += length;
+        }
+        pieces.append(word.mid(start));
+        return pieces;
+    }
+
+    // Greedy word wrap; a word wider than the line is cut where it must be.
     QStringList wrap(const QString& text, const QFont& font, double room) const {
         QStringList lines;
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        const QFontMetricsF metrics(font, &device_);
         for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
-            const QString simplified = paragraph.simplified();
-            if (simplified.isEmpty()) {
+            const QString trimmed = paragraph.trimmed();
+            if (trimmed.isEmpty()) {
                 lines.append(QString());
                 continue;
             }
-            QTextLayout layout(simplified, font, &device_);
-            layout.setTextOption(option);
-            layout.beginLayout();
-            for (QTextLine textLine = layout.createLine(); textLine.isValid();
-                 textLine = layout.createLine()) {
-                textLine.setLineWidth(room);
-                lines.append(simplified.mid(textLine.textStart(), textLine.textLength()).trimmed());
+            QString current;
+            for (QString word : trimmed.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                const QString candidate =
+                    current.isEmpty() ? word : current + QLatin1Char(' ') + word;
+                if (metrics.horizontalAdvance(candidate) <= room) {
+                    current = candidate;
+                    continue;
+                }
+                if (!current.isEmpty())
+                    lines.append(current);
+                if (word.size() > 1 && metrics.horizontalAdvance(word) > room) {
+                    QStringList pieces = cutWord(word, metrics, room);
+                    word = pieces.takeLast();
+                    lines.append(pieces);
+                }
+                current = word;
             }
-            layout.endLayout();
+            lines.append(current);
         }
         return lines;
     }

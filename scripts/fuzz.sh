@@ -6,8 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
-readers=(calculation_file calculation_structure customer_file customer_address_file material_preset
-         datanorm csv_price_list)
+readers=(calculation_file calculation_structure customer_file customer_address_file extension_block
+         material_preset datanorm csv_price_list xml_text)
 
 cmake --preset fuzz >/dev/null
 cmake --build build/fuzz -j"$(nproc)" --target fuzz_seeds "${readers[@]/#/fuzz_}"
@@ -21,7 +21,8 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 status=0
 for reader in "${readers[@]}"; do
-  mkdir -p "$work/$reader"
+  # Targets without written seeds start from an empty corpus.
+  mkdir -p "$work/$reader" "$work/seeds/$reader"
   log="$work/$reader.log"
   # Inputs up to 64 KiB; no single allocation may exceed 16 MiB and the whole process 1 GiB, so a
   # reader that reserves what a damaged count claims is caught as a crash.

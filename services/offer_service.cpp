@@ -3,6 +3,7 @@
 #include "customer_address_file.h"
 #include "customer_file.h"
 #include "field_catalogue.h"
+#include "firm_data.h"
 #include "qt_date.h"
 #include "qt_text.h"
 #include "settings_store.h"
@@ -66,6 +67,18 @@ bool writeFirmData(SettingsStore& store, const FirmData& firm) {
     return store.commit() && written;
 }
 
+QString dropInvalidIban(FirmData& firm) {
+    if (firm.iban.empty())
+        return {};
+    const std::u16string problem = ibanProblem(firm.iban);
+    if (problem.empty())
+        return {};
+    firm.iban.clear();
+    return QStringLiteral("Die gespeicherte IBAN der Firmendaten ist ungültig: %1 Das Angebot wird "
+                          "ohne IBAN erstellt; bitte unter „Firmendaten...“ korrigieren.")
+        .arg(toQString(problem));
+}
+
 QString nextOfferNumber(const SettingsStore& store, const QDate& today) {
     const QString year = QString::number(today.year());
     const QString first = year + QStringLiteral("-001");
@@ -76,12 +89,21 @@ QString nextOfferNumber(const SettingsStore& store, const QDate& today) {
     const auto yearly = QRegularExpression(QStringLiteral("^(\\d{4})-(\\d{1,9})$")).match(text);
     if (yearly.hasMatch() && yearly.captured(1) != year)
         return first;
-    const auto counted = QRegularExpression(QStringLiteral("^(.*?)(\\d{1,9})$")).match(text);
+    // All the digits at the end, counted up as text: a number of any length goes on in its own
+    // width ("A-0099" → "A-0100") and only grows when it must ("A-999" → "A-1000"), where a
+    // machine integer would overflow or split a long run of digits.
+    const auto counted = QRegularExpression(QStringLiteral("^(.*?)(\\d+)$")).match(text);
     if (!counted.hasMatch())
         return first;
-    const QString digits = counted.captured(2);
-    return counted.captured(1) +
-           QString::number(digits.toLongLong() + 1).rightJustified(digits.size(), QLatin1Char('0'));
+    QString digits = counted.captured(2);
+    qsizetype at = digits.size();
+    while (at > 0 && digits.at(at - 1) == QLatin1Char('9'))
+        digits[--at] = QLatin1Char('0');
+    if (at == 0)
+        digits.prepend(QLatin1Char('1'));
+    else
+        digits[at - 1] = QChar(digits.at(at - 1).unicode() + 1);
+    return counted.captured(1) + digits;
 }
 
 bool recordOfferNumber(SettingsStore& store, const QString& number) {

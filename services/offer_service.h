@@ -22,6 +22,11 @@ inline constexpr auto kOfferGroup = u"Angebote";
 FirmData readFirmData(const SettingsStore& store);
 // False when the store refused a value or could not make them durable.
 bool writeFirmData(SettingsStore& store, const FirmData& firm);
+// An IBAN with wrong check digits (typed into the settings by hand, or kept from an older version)
+// would send the customer's payment astray, so it is left off the offer: clears `firm.iban` and
+// returns the German warning. Empty, and `firm` unchanged, when the IBAN is valid or none is
+// stored.
+QString dropInvalidIban(FirmData& firm);
 
 // The number the next offer gets: the last one counted up ("2026-014" → "2026-015"), the first of
 // the year when the year has changed ("2027-001"), a number typed in another form counted up at

@@ -53,6 +53,8 @@ void offerStep(Sheet& sheet, const std::string& file, std::ostream& err) {
             firm.logoPath.clear();
         }
     }
+    if (const QString warning = dropInvalidIban(firm); !warning.isEmpty())
+        err << "pyrelto-cli: Warnung: " << warning.toStdString() << "\n";
     const OfferChoices choices = newOfferChoices(sheet, *counter, QDate::currentDate());
     const OfferDocument offer = buildOffer(sheet, firm, choices);
     writeOfferPdf(offer, fileName(file));

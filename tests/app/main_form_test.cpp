@@ -1,4 +1,5 @@
 #include "MainUnit.h"
+#include "calculation_file.h"
 #include "decimal_text.h"
 #include "sheet_view.h"
 #include "spin_edit_widget.h"
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <QWindow>
+#include <fstream>
 #include <map>
 #include <memory>
 
@@ -207,6 +209,60 @@ TEST_F(MainFormTest, SaveAndOpenThroughTheCommands) {
     EXPECT_EQ(shown(*other, FieldId::Summe15Ed), QStringLiteral("202,60"));
     EXPECT_TRUE(dialogs_.questions.empty());
     EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+// The take-off travels inside the calculation file; opening and saving through the window must
+// write it back, and data the window could not read is dropped only after the user agreed.
+TEST_F(MainFormTest, SavingKeepsTheTakeOffAndAsksBeforeDroppingUnreadData) {
+    CalculationExtras extras;
+    Face face;
+    face.name = u"Hauptdach";
+    face.a = 1000;
+    face.b = 650;
+    face.count = 2;
+    extras.takeOff.faces.push_back(face);
+    const QString source = tempPath(QStringLiteral("aufmass.kal"));
+    {
+        Sheet sheet{NumberFormat{}};
+        savefile(sheet, source.toStdU16String(), extras);
+    }
+    auto form = showForm();
+    dialogs_.fileAnswers.push_back(source);
+    form->ffnen1Click();
+    const QString copy = tempPath(QStringLiteral("kopie.kal"));
+    dialogs_.fileAnswers.push_back(copy);
+    form->Speichernunter1Click();
+    ASSERT_TRUE(dialogs_.messages.empty());
+    EXPECT_TRUE(dialogs_.questions.empty());
+    {
+        Sheet sheet{NumberFormat{}};
+        EXPECT_EQ(openfile(sheet, copy.toStdU16String()).takeOff, extras.takeOff);
+    }
+
+    // The block's last byte (its checksum) spoilt: the 80 entries open with a warning, and saving
+    // asks first; "Nein" (the default) writes nothing.
+    {
+        std::fstream file(copy.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekg(-1, std::ios::end);
+        const char last = static_cast<char>(file.get());
+        file.seekp(-1, std::ios::end);
+        file.put(static_cast<char>(last ^ 0x5A));
+    }
+    dialogs_.fileAnswers.push_back(copy);
+    form->ffnen1Click();
+    ASSERT_EQ(dialogs_.messages.size(), 1U);
+    EXPECT_EQ(dialogs_.messages[0].icon, Dialogs::Icon::Warning);
+    const QString target = tempPath(QStringLiteral("ziel.kal"));
+    dialogs_.fileAnswers.push_back(target);
+    dialogs_.questionAnswers.push_back(std::nullopt); // Enter
+    form->Speichernunter1Click();
+    ASSERT_EQ(dialogs_.questions.size(), 1U);
+    EXPECT_EQ(dialogs_.questions[0].defaultAnswer, Dialogs::Answer::No);
+    EXPECT_FALSE(QFile::exists(target));
+    dialogs_.fileAnswers.push_back(target);
+    dialogs_.questionAnswers.push_back(Dialogs::Answer::Yes);
+    form->Speichernunter1Click();
+    EXPECT_TRUE(QFile::exists(target));
 }
 
 TEST_F(MainFormTest, TheTwoFileMessages) {

@@ -279,6 +279,32 @@ TEST_F(OfferCommandsTest, OfferFillsItselfCountsUpAndRemembersTheAddress) {
     EXPECT_TRUE(dialogs_.messages.empty());
 }
 
+// The last number counted on in the digits' own width, however long: a run of digits longer than
+// a machine integer was once split and counted at its last nine.
+TEST(OfferNumbers, CountOnInTheirOwnWidth) {
+    const QDate today(2026, 12, 10);
+    const struct {
+        const char* name;
+        const char16_t* last;
+        const char* next;
+    } rows[] = {
+        {"yearly", u"2026-014", "2026-015"},
+        {"newYear", u"2025-099", "2026-001"},
+        {"yearlyGrows", u"2026-999", "2026-1000"},
+        {"paddedByHand", u"A-0099", "A-0100"},
+        {"allNines", u"A-999", "A-1000"},
+        {"longRun", u"A-99999999999999999999", "A-100000000000000000000"},
+        {"longRunMiddle", u"A-12345678901234567899", "A-12345678901234567900"},
+        {"noDigits", u"Angebot", "2026-001"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        MemorySettingsStore store;
+        ASSERT_TRUE(store.writeString(u"LetzteNummer", row.last));
+        EXPECT_EQ(nextOfferNumber(store, today), QString::fromUtf8(row.next));
+    }
+}
+
 TEST_F(OfferCommandsTest, DamagedAddressFileIsKeptAsideNotLost) {
     const QByteArray damaged("\x05\x00\x00\x00\x02\x00", 6);
     ASSERT_TRUE(QDir().mkpath(dataFolder()));
@@ -323,6 +349,36 @@ TEST_F(OfferCommandsTest, CliOfferGivesTheSameTextAsTheDialog) {
     const QString dialogText = pdfText(fromDialog);
     EXPECT_TRUE(dialogText.contains(QStringLiteral("Lindenweg 5"))) << toStd(dialogText);
     EXPECT_EQ(pdfText(fromCli), dialogText);
+}
+
+// An invalid IBAN in the stored settings (the dialog refuses one, a hand edit does not) never
+// reaches the offer: the window and the command line warn, and the offer goes out without it.
+TEST_F(OfferCommandsTest, AnInvalidStoredIbanIsLeftOffWithAWarning) {
+    storeFirmData();
+    {
+        const auto store = programSettings(QString::fromUtf16(kFirmDataGroup));
+        FirmData firm = readFirmData(*store);
+        firm.iban = u"DE00 3704 0044 0532 0130 00";
+        ASSERT_TRUE(writeFirmData(*store, firm));
+    }
+    const QString fromDialog = tempPath(QStringLiteral("dialog.pdf"));
+    dialogs_.fileAnswers = {fromDialog};
+    runOffer([](OfferDialog& offer) { offer.pdfButton->click(); });
+    ASSERT_EQ(dialogs_.messages.size(), 1U);
+    EXPECT_EQ(dialogs_.messages[0].icon, Dialogs::Icon::Warning);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("IBAN")));
+    EXPECT_FALSE(pdfText(fromDialog).contains(QStringLiteral("IBAN")));
+
+    const QString fromCli = tempPath(QStringLiteral("cli.pdf"));
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::vector<std::string> args{"Dach14Ed=24", "KundeEd=Müller", "--offer", toStd(fromCli)};
+    const auto steps = qtCliSteps();
+    EXPECT_EQ(runCli(args, out, err, steps), 0);
+    EXPECT_NE(err.str().find("IBAN"), std::string::npos) << err.str();
+    const QString cliText = pdfText(fromCli);
+    EXPECT_FALSE(cliText.contains(QStringLiteral("IBAN"))) << toStd(cliText);
+    EXPECT_TRUE(cliText.contains(QStringLiteral("Bedachungen Kramer GmbH")));
 }
 
 TEST_F(OfferCommandsTest, OfferWithoutFirmDataSaysSoAndStillWorks) {

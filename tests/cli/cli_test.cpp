@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -257,6 +259,83 @@ TEST(Cli, OfferStepsAreUnknownWithoutQt) {
         EXPECT_TRUE(run.out.empty());
         EXPECT_NE(run.err.find("unknown option"), std::string::npos) << run.err;
     }
+}
+
+// The README's take-off example, taken from the README itself, with the totals worked out there.
+TEST(Cli, TakeOffOfTheReadmeExample) {
+    std::ifstream readme(std::filesystem::path(PYRELTO_SOURCE_DIR) / "README.md");
+    const std::string text((std::istreambuf_iterator<char>(readme)),
+                           std::istreambuf_iterator<char>());
+    const auto section = text.find("### Take-off from a JSON file");
+    ASSERT_NE(section, std::string::npos);
+    const auto begin = text.find("```json\n", section);
+    ASSERT_NE(begin, std::string::npos);
+    const auto end = text.find("```", begin + 8);
+    const auto dir = std::filesystem::path(::testing::TempDir()) / "pyrelto-cli-takeoff";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "dach.json") << text.substr(begin + 8, end - begin - 8);
+
+    std::vector<std::string> steps = withSeparator(',', kWorkedExample);
+    steps.pop_back(); // the area comes from the take-off
+    steps.insert(steps.end(),
+                 {"--takeoff", utf8(dir / "dach.json"), "--save", utf8(dir / "dach.kal")});
+    const CliRun run = cli(steps);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto j = run.json();
+    EXPECT_EQ(j["fields"]["Dach14Ed"], "157,22");
+    EXPECT_EQ(j["fields"]["Summe15Ed"], "3185,28");
+    EXPECT_EQ(j["fields"]["BruttoEd"], "3790,48");
+    const auto& t = j["takeoff"];
+    EXPECT_EQ(t["totals"], nlohmann::json::parse(R"({"gross": "156,04", "deductions": "3,62",
+                                                      "upstands": "4,80", "net": "157,22"})"));
+    EXPECT_EQ(t["edges"]["Traufe"], "20,00");
+    EXPECT_EQ(t["edges"]["Ortgang"], "26,00");
+    EXPECT_EQ(t["edges"]["First"], "10,00");
+    EXPECT_EQ(t["edges"]["Wandanschluss"], "6,00");
+    EXPECT_EQ(t["faces"][0]["deductions"], "2,18");
+    EXPECT_EQ(t["faces"][1]["area"], "26,04");
+
+    // Kept in the file: opened again, the same take-off, with '.' as well.
+    const CliRun opened = cli({"--separator=.", "--open", utf8(dir / "dach.kal")});
+    ASSERT_EQ(opened.status, 0) << opened.err;
+    EXPECT_EQ(opened.json()["takeoff"]["totals"]["net"], "157.22");
+    EXPECT_EQ(opened.json()["fields"]["Dach14Ed"], "157.22");
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Cli, FaultyTakeOffChangesNothing) {
+    const auto dir = std::filesystem::path(::testing::TempDir()) / "pyrelto-cli-takeoff-bad";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const struct {
+        const char* name;
+        const char* json;
+        const char* message;
+    } cases[] = {
+        {"ZeroWidth", R"({"faces": [{"shape": "rectangle", "length": 10, "width": 0}]})",
+         "Fläche 1: Breite: muss größer als 0,00 m sein."},
+        {"ThreeDecimals", R"({"faces": [{"shape": "rectangle", "length": 10.005, "width": 2}]})",
+         "faces[0].length: Höchstens zwei Nachkommastellen."},
+        {"Typo", R"({"faces": [{"shape": "rectangle", "length": 10, "widht": 2}]})",
+         "unbekannter Eintrag „widht“"},
+        {"CrossingPolygon",
+         R"({"faces": [{"shape": "polygon", "points": [[0,0],[4,4],[4,0],[0,4]]}]})",
+         "die Seiten 1 und 3 kreuzen"},
+        {"NoJson", "{faces", "kein gültiges JSON"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = dir / (std::string(c.name) + ".json");
+        std::ofstream(file) << c.json;
+        const CliRun run = cli({"--separator=,", "Dach14Ed=24", "--takeoff", utf8(file)});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        const auto j = run.json();
+        EXPECT_EQ(j["fields"]["Dach14Ed"], "24,00");
+        EXPECT_FALSE(j.contains("takeoff"));
+    }
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

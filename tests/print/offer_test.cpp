@@ -124,6 +124,29 @@ protected:
     Sheet sheet;
 };
 
+// A word longer than the description's cell (a pasted link, a part list without spaces) is cut
+// into lines that keep every character in order; cutting it once took cubic time.
+TEST_F(OfferTest, AVeryLongWordIsCutIntoLinesAndKeptWhole) {
+    enterWorkedExample();
+    QString word;
+    for (int i = 0; i < 600; ++i)
+        word += QStringLiteral("Dachbahn%1").arg(i % 10);
+    enter({{F::Bez10Ed, word}});
+    const QString path = folder.filePath(QStringLiteral("lang.pdf"));
+    writeOfferPdf(buildOffer(sheet, sampleFirm(), sampleChoices()), path);
+    // The word's lines, in order, across the page breaks (the page furniture between them has
+    // spaces, dots, other letters or no letters).
+    const QRegularExpression piece(QStringLiteral("^[Dachbn0-9]*[Dachbn][Dachbn0-9]*$"));
+    QString joined;
+    for (const QString& line : run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")})
+                                   .remove(QLatin1Char('\f'))
+                                   .split(QLatin1Char('\n'))) {
+        if (piece.match(line).hasMatch())
+            joined += line;
+    }
+    EXPECT_EQ(joined.toStdString(), word.toStdString());
+}
+
 TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
     enterWorkedExample();
     ASSERT_EQ(shown(F::Summe15Ed), QStringLiteral("486,24"));
