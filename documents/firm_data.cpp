@@ -46,11 +46,14 @@ std::u16string ibanProblem(std::u16string_view iban) {
     const std::u16string compact = compactIban(iban);
     if (compact.empty())
         return {};
-    const std::u16string quoted = u"„" + trimmed(iban) + u"“";
-    const std::u16string shape = u"Die IBAN " + quoted +
-                                 u" ist keine gültige IBAN: Sie beginnt mit zwei Buchstaben für "
-                                 u"das Land und zwei Prüfziffern, danach folgen bis zu 30 "
-                                 u"Buchstaben oder Ziffern.";
+    // Appended piece by piece: GCC 12's -Wrestrict misreads literal + temporary in Release.
+    std::u16string quoted = u"„";
+    quoted += trimmed(iban);
+    quoted += u"“";
+    std::u16string shape = u"Die IBAN " + quoted +
+                           u" ist keine gültige IBAN: Sie beginnt mit zwei Buchstaben für "
+                           u"das Land und zwei Prüfziffern, danach folgen bis zu 30 "
+                           u"Buchstaben oder Ziffern.";
     if (compact.size() < 15 || compact.size() > 34 || !isLetter(compact[0]) ||
         !isLetter(compact[1]) || !isDigit(compact[2]) || !isDigit(compact[3]))
         return shape;

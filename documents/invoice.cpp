@@ -97,7 +97,7 @@ std::optional<Date> parseIsoDate(const std::string& text) {
     return date;
 }
 
-std::string germanDate(const Date& date) {
+std::string germanDateUtf8(const Date& date) {
     return twoDigits(date.day) + "." + twoDigits(date.month) + "." + std::to_string(date.year);
 }
 

@@ -3,6 +3,7 @@
 // arithmetic from positions to the amount due, every amount in whole cents. Issued invoices are
 // never changed; a correction is a credit note that names the original.
 
+#include "date.h"
 #include "money.h"
 
 #include <cstdint>
@@ -12,20 +13,8 @@
 
 namespace pyrelto {
 
-// A calendar date; year 0 means "not given".
-struct Date {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-
-    bool isSet() const { return year != 0; }
-    bool isValid() const;
-    friend auto operator<=>(const Date&, const Date&) = default;
-};
-// "YYYY-MM-DD"; nothing for any other text or an impossible date.
-std::optional<Date> parseIsoDate(const std::string& text);
 // "10.12.2026", as the German documents print it.
-std::string germanDate(const Date& date);
+std::string germanDateUtf8(const Date& date);
 Date addDays(const Date& date, int days);
 
 enum class InvoiceKind {

@@ -4,6 +4,7 @@
 // discounts, waste, markup and the rows' own sums never reach it, so no layout of it can show
 // them. Every text is final: a painter only places them.
 
+#include "date.h"
 #include "firm_data.h"
 
 #include <string>
@@ -12,14 +13,6 @@
 namespace pyrelto {
 
 class Sheet;
-
-// A calendar day as a document prints it.
-struct Date {
-    int year = 0;
-    int month = 0; // 1..12
-    int day = 0;   // 1..31
-    friend bool operator==(const Date&, const Date&) = default;
-};
 
 // "10.12.2026".
 std::u16string germanDate(Date date);

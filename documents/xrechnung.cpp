@@ -9,10 +9,17 @@ namespace pyrelto {
 namespace {
 
 std::string ciiDate(const Date& date) {
-    std::string text = std::to_string(date.year);
-    text.insert(0, 4 - std::min<std::size_t>(4, text.size()), '0');
-    const auto two = [](int value) { return (value < 10 ? "0" : "") + std::to_string(value); };
-    return text + two(date.month) + two(date.day);
+    // Appended piece by piece: GCC 12's -Wrestrict misreads insert() and literal + temporary in
+    // Release builds.
+    const std::string year = std::to_string(date.year);
+    std::string text(4 - std::min<std::size_t>(4, year.size()), '0');
+    text += year;
+    for (const int value : {date.month, date.day}) {
+        if (value < 10)
+            text += '0';
+        text += std::to_string(value);
+    }
+    return text;
 }
 
 // Thousandths without trailing zeros: 12500 → "12.5".
@@ -114,12 +121,13 @@ std::vector<std::string> documentNotes(const Invoice& invoice, const InvoiceTota
     }
     if (invoice.kind == InvoiceKind::CreditNote) {
         notes.push_back("Storno der Rechnung " + invoice.originalNumber +
-                        (invoice.originalDate.isValid() ? " vom " + germanDate(invoice.originalDate)
-                                                        : std::string()));
+                        (invoice.originalDate.isValid()
+                             ? " vom " + germanDateUtf8(invoice.originalDate)
+                             : std::string()));
     }
     for (const auto& partial : invoice.partials) {
         notes.push_back("Abzüglich Abschlagsrechnung " + partial.number + " vom " +
-                        germanDate(partial.date) + ": netto " + germanAmount(partial.net) +
+                        germanDateUtf8(partial.date) + ": netto " + germanAmount(partial.net) +
                         " €, MwSt. " + germanAmount(partial.vat) + " €, brutto " +
                         germanAmount(partial.gross) + " €");
     }
@@ -191,7 +199,7 @@ std::string paymentTermsText(const Invoice& invoice) {
     if (invoice.kind == InvoiceKind::CreditNote) {
         return text + "Der Betrag wird Ihnen erstattet.";
     }
-    text += "Zahlbar bis " + germanDate(invoice.dueDate()) + " ohne Abzug.";
+    text += "Zahlbar bis " + germanDateUtf8(invoice.dueDate()) + " ohne Abzug.";
     if (invoice.skonto) {
         const int percent = invoice.skonto->percentHundredths;
         const std::string fraction = std::to_string(percent % 100 + 100).substr(1);

@@ -81,7 +81,7 @@ QString dropInvalidIban(FirmData& firm) {
 
 QString nextOfferNumber(const SettingsStore& store, const QDate& today) {
     const QString year = QString::number(today.year());
-    const QString first = year + QStringLiteral("-001");
+    QString first = year + QStringLiteral("-001");
     const auto last = store.readString(kLastNumber);
     if (!last)
         return first;

@@ -14,12 +14,20 @@ std::string number(std::int64_t n) {
 
 // "10.000,00 m" for messages: the German way, whatever the user's separator.
 std::string metres(Hundredths v) {
-    std::string digits = std::to_string(v / 100);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) {
-        digits.insert(static_cast<std::size_t>(i), ".");
+    // Built front to back: GCC 12's -Wrestrict misreads insert() into a string in Release.
+    const std::string whole = std::to_string(v / 100);
+    std::string text;
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0)
+            text += '.';
+        text += whole[i];
     }
     const auto cents = v % 100;
-    return digits + "," + (cents < 10 ? "0" : "") + std::to_string(cents);
+    text += ',';
+    if (cents < 10)
+        text += '0';
+    text += std::to_string(cents);
+    return text;
 }
 
 // n / d rounded half up, for n >= 0 and d > 0.

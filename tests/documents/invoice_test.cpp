@@ -221,7 +221,7 @@ TEST(InvoiceText, AmountsDatesAndAddressLines) {
     }
     EXPECT_EQ(addDays({2026, 12, 20}, 14), (Date{2027, 1, 3}));
     EXPECT_EQ(addDays({2028, 2, 28}, 1), (Date{2028, 2, 29}));
-    EXPECT_EQ(germanDate({2026, 3, 5}), "05.03.2026");
+    EXPECT_EQ(germanDateUtf8({2026, 3, 5}), "05.03.2026");
 
     const NamedAddress full =
         addressFromLines({"Familie Müller", "Lindenweg 3", "Hinterhaus", " 54321  Dorf ", ""});

@@ -258,7 +258,7 @@ TEST(TakeOff, FaultyRowsGetAMessageAndNoTotal) {
     Face repeated = polygon({{0, 0}, {400, 0}, {400, 0}, {0, 300}});
     Face tooMany;
     tooMany.shape = FaceShape::Polygon;
-    for (int i = 0; i <= static_cast<int>(kMaxPolygonPoints); ++i) { // a fan of 1,001 points
+    for (Hundredths i = 0; i <= static_cast<Hundredths>(kMaxPolygonPoints); ++i) { // 1,001 points
         tooMany.points.push_back({i, i * i});
     }
     Face small = rectangle(100, 100);
