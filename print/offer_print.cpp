@@ -12,6 +12,8 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QTextLayout>
+#include <QTextOption>
 #include <algorithm>
 #include <functional>
 
@@ -41,6 +43,7 @@ QFont offerFont(double points, bool bold = false) {
 // Positions on the paper in millimetres from its top left corner (DIN 5008, form B).
 namespace mm {
 constexpr double kPageWidth = 210;
+constexpr double kPageHeight = 297;
 constexpr double kLeft = 25;
 constexpr double kRight = 190;
 constexpr double kReturnLine = 50;
@@ -143,36 +146,22 @@ private:
         return logo;
     }
 
-    // A word wider than the line in pieces that fit, in one pass over its characters: measuring
-    // every shorter prefix again took cubic time, and a pasted 20,000-character word held the
-    // program for over a minute.
-    static QStringList cutWord(const QString& word, const QFontMetricsF& metrics, double room) {
+    // A word wider than the line in pieces that fit. QTextLayout shapes the word once and breaks
+    // it between graphemes; measuring every shorter prefix again took cubic time, and measuring
+    // each character on its own still held the program for seconds on a pasted 100,000-character
+    // word.
+    QStringList cutWord(const QString& word, const QFont& font, double room) const {
         QStringList pieces;
-        qsizetype start = 0;
-        double width = 0;
-        qsizetype at = 0;
-        while (at < word.size()) {
-            const qsizetype length = word.at(at).isHighSurrogate() && at + 1 < word.size() ? 2 : 1;
-            const double advance = metrics.horizontalAdvance(word.mid(at, length));
-            if (at > start && width + advance > room) {
-                qsizetype end = at;
-                // Kerning can make a piece wider than its characters added up.
-                while (end - start > 1 &&
-                       metrics.horizontalAdvance(word.mid(start, end - start)) > room) {
-                    --end;
-                    if (end - start > 1 && word.at(end - 1).isHighSurrogate())
-                        --end;
-                }
-                pieces.append(word.mid(start, end - start));
-                start = end;
-                at = end;
-                width = 0;
-                continue;
-            }
-            width += advance;
-            at += length;
+        QTextLayout layout(word, font, &device_);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine piece = layout.createLine(); piece.isValid(); piece = layout.createLine()) {
+            piece.setLineWidth(room);
+            pieces.append(word.mid(piece.textStart(), piece.textLength()));
         }
-        pieces.append(word.mid(start));
+        layout.endLayout();
         return pieces;
     }
 
@@ -197,7 +186,7 @@ private:
                 if (!current.isEmpty())
                     lines.append(current);
                 if (word.size() > 1 && metrics.horizontalAdvance(word) > room) {
-                    QStringList pieces = cutWord(word, metrics, room);
+                    QStringList pieces = cutWord(word, font, room);
                     word = pieces.takeLast();
                     lines.append(pieces);
                 }
@@ -275,9 +264,11 @@ private:
                 const bool lastLine = l + 1 == lines.size();
                 const double rowHeight = rowLine + (first ? padTop : 0) + (lastLine ? x(0.8) : 0);
                 const QString& text = lines.at(l);
+                // The position by reference: a copy per line of a long description made its
+                // text be copied as often as it has lines.
                 flow_.push_back(
                     {rowHeight,
-                     [this, position, text, first, padTop, rowLine, &font,
+                     [this, &position, text, first, padTop, rowLine, &font,
                       rule = lastLine && i + 1 < offer_.positions.size() &&
                              !offer_.positions[i + 1].total.empty()](QPainter& p, double top) {
                          const double y = top + (first ? padTop : 0);
@@ -385,6 +376,11 @@ private:
             signature << toQString(offer_.firm.name).trimmed();
         if (!signature.isEmpty())
             addParagraphs(signature.join(QLatin1Char('\n')), body_, 0);
+        buildFooter();
+        // Half the band beside the page's number, measured once for all pages.
+        followName_ = QFontMetricsF(offerFont(8.5, true), &device_)
+                          .elidedText(toQString(offer_.firm.name).trimmed(), Qt::ElideRight,
+                                      x(mm::kRight - mm::kLeft) / 2);
     }
 
     // [first, end) of the flow items on each page. A table header stays with its first row, and a
@@ -463,8 +459,10 @@ private:
             // envelopes show it.
             QFont returnFont = offerFont(6.5);
             returnFont.setUnderline(true);
-            drawLine(painter, QRectF(x(mm::kLeft), x(mm::kReturnLine), x(80), line(returnFont)),
-                     returnLine(), returnFont, kMuted);
+            drawLine(
+                painter, QRectF(x(mm::kLeft), x(mm::kReturnLine), x(80), line(returnFont)),
+                QFontMetricsF(returnFont, &device_).elidedText(returnLine(), Qt::ElideRight, x(80)),
+                returnFont, kMuted);
         }
         // The recipient.
         const QFont addressFont = offerFont(10);
@@ -510,7 +508,7 @@ private:
         const QFont head = offerFont(8.5, true);
         const QRectF band(x(mm::kLeft), x(14), x(mm::kRight - mm::kLeft), line(head));
         if (offer_.firm.hasLetterhead())
-            drawLine(painter, band, toQString(offer_.firm.name).trimmed(), head, kAccent);
+            drawLine(painter, band, followName_, head, kAccent);
         drawLine(painter, band,
                  QStringLiteral("Angebot %1 vom %2 – Seite %3")
                      .arg(toQString(offer_.choices.number).trimmed(),
@@ -521,7 +519,8 @@ private:
         painter.drawLine(QPointF(x(mm::kLeft), x(20)), QPointF(x(mm::kRight), x(20)));
     }
 
-    void paintFooter(QPainter& painter) {
+    // The footer's four columns, wrapped once for every page.
+    void buildFooter() {
         const FirmData& f = offer_.firm;
         if (!f.hasLetterhead())
             return;
@@ -544,28 +543,41 @@ private:
             join({labelled(QStringLiteral("Kontoinhaber: "), toQString(f.accountHolder)),
                   labelled(QStringLiteral("IBAN: "), toQString(groupedIban(f.iban))),
                   labelled(QStringLiteral("BIC: "), toQString(f.bic))})};
-        constexpr std::array<double, 5> edges{mm::kLeft, 68, 104, 141, mm::kRight};
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const double room = x(kFooterEdges[c + 1] - kFooterEdges[c] - 2);
+            for (const QString& entry : columns[c])
+                footer_[c].append(wrap(entry, small_, room));
+        }
+    }
+
+    void paintFooter(QPainter& painter) {
+        if (!offer_.firm.hasLetterhead())
+            return;
         painter.setPen(QPen(kMarks, x(0.2)));
         painter.drawLine(QPointF(x(mm::kLeft), x(mm::kFooterTop - 2)),
                          QPointF(x(mm::kRight), x(mm::kFooterTop - 2)));
         const double h = line(small_) * 1.1;
-        for (std::size_t c = 0; c < columns.size(); ++c) {
+        for (std::size_t c = 0; c < footer_.size(); ++c) {
             double y = x(mm::kFooterTop);
-            const double room = x(edges[c + 1] - edges[c] - 2);
-            for (const QString& entry : columns[c]) {
-                for (const QString& part : wrap(entry, small_, room)) {
-                    drawLine(painter, QRectF(x(edges[c]), y, room, h), part, small_, kMuted);
-                    y += h;
-                }
+            const double room = x(kFooterEdges[c + 1] - kFooterEdges[c] - 2);
+            for (const QString& part : footer_[c]) {
+                if (y > x(mm::kPageHeight))
+                    break;
+                drawLine(painter, QRectF(x(kFooterEdges[c]), y, room, h), part, small_, kMuted);
+                y += h;
             }
         }
     }
+
+    static constexpr std::array<double, 5> kFooterEdges{mm::kLeft, 68, 104, 141, mm::kRight};
 
     const OfferDocument& offer_;
     QPagedPaintDevice& device_;
     double dpmm_;
     Logo logo_;
     std::vector<FlowItem> flow_;
+    std::array<QStringList, 4> footer_;
+    QString followName_;
     QFont body_, bodyBold_, small_, tableHead_, grossFont_;
 };
 
