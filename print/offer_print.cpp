@@ -55,8 +55,10 @@ constexpr double kFollowTop = 30;
 constexpr double kBodyBottom = 258;
 constexpr double kPageNumber = 261;
 constexpr double kFooterTop = 268;
-// Columns of the positions table: Pos., Beschreibung, Menge, Einheit, Einzelpreis, Gesamtpreis.
-constexpr std::array<double, 7> kColumns{25, 35, 106, 124, 140, 164, 190};
+// Space on each side of a table cell's text.
+constexpr double kCellPad = 1.2;
+// The description keeps at least this much of the table's width.
+constexpr double kMinDescription = 45;
 } // namespace mm
 
 // A piece of the letter body that the pages are filled with, top to bottom.
@@ -203,7 +205,9 @@ private:
             return;
         painter.setFont(font);
         painter.setPen(colour);
-        painter.drawText(rect, align | Qt::AlignVCenter, isolatedField(text));
+        // The layout measures every text into its place; should one still not fit, a whole
+        // glyph beyond the box is better than a cut one ("1.234,56" printed as "l.234,56").
+        painter.drawText(rect, align | Qt::AlignVCenter | Qt::TextDontClip, isolatedField(text));
     }
 
     void addParagraphs(const QString& text, const QFont& font, double spacingAfter) {
@@ -222,18 +226,23 @@ private:
 
     double tableHeaderHeight() const { return line(tableHead_) * 1.7; }
 
-    void paintTableHeader(QPainter& painter, double top) {
-        const double h = tableHeaderHeight();
-        painter.fillRect(QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft), h), kHeaderFill);
+    static const std::array<QString, 6>& tableTitles() {
         static const std::array<QString, 6> titles{
             QStringLiteral("Pos."),        QStringLiteral("Beschreibung"),
             QStringLiteral("Menge"),       QStringLiteral("Einheit"),
             QStringLiteral("Einzelpreis"), QStringLiteral("Gesamtpreis")};
+        return titles;
+    }
+
+    void paintTableHeader(QPainter& painter, double top) {
+        const double h = tableHeaderHeight();
+        painter.fillRect(QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft), h), kHeaderFill);
         painter.setFont(tableHead_);
         painter.setPen(kAccent);
-        for (std::size_t c = 0; c < titles.size(); ++c) {
+        for (std::size_t c = 0; c < tableTitles().size(); ++c) {
             const QRectF cell = cellRect(c, top, h);
-            painter.drawText(cell, alignment(c) | Qt::AlignVCenter, titles[c]);
+            painter.drawText(cell, alignment(c) | Qt::AlignVCenter | Qt::TextDontClip,
+                             tableTitles()[c]);
         }
     }
 
@@ -241,20 +250,61 @@ private:
         return column == 2 || column >= 4 ? Qt::AlignRight : Qt::AlignLeft;
     }
     QRectF cellRect(std::size_t column, double top, double h) const {
-        const double pad = x(1.2);
-        return QRectF(x(mm::kColumns[column]) + pad, top,
-                      x(mm::kColumns[column + 1] - mm::kColumns[column]) - 2 * pad, h);
+        const double pad = x(mm::kCellPad);
+        return QRectF(columns_[column] + pad, top,
+                      columns_[column + 1] - columns_[column] - 2 * pad, h);
+    }
+
+    // The table's columns from the widest text each one holds in this document, the description
+    // taking the rest: a fixed grid cut the first digits off large amounts on paper. Amounts so
+    // wide that the description would drop below its minimum make the table's type smaller.
+    void layoutColumns() {
+        constexpr double kMinPoints = 6;
+        const double room = x(mm::kRight - mm::kLeft);
+        std::array<double, 6> widths{};
+        for (;;) {
+            for (std::size_t c = 0; c < widths.size(); ++c)
+                widths[c] = width(tableTitles()[c], tableHead_);
+            for (const OfferPosition& position : offer_.positions) {
+                const QFont& font = position.total.empty() ? tableBody_ : tableBold_;
+                const std::array<const std::u16string*, 6> cells{
+                    &position.number,    nullptr,        &position.quantity, &position.unit,
+                    &position.unitPrice, &position.total};
+                for (std::size_t c = 0; c < cells.size(); ++c)
+                    if (cells[c] != nullptr)
+                        widths[c] =
+                            std::max(widths[c], width(isolatedField(toQString(*cells[c])), font));
+            }
+            widths[1] = 0;
+            double fixed = 0;
+            for (double& w : widths) {
+                if (w > 0)
+                    w += 2 * x(mm::kCellPad);
+                fixed += w;
+            }
+            const double description = room - fixed;
+            if (description >= x(mm::kMinDescription) || tableBody_.pointSizeF() <= kMinPoints) {
+                widths[1] = std::max(description, 2 * x(mm::kCellPad));
+                break;
+            }
+            const double factor = std::max(0.8, (room - x(mm::kMinDescription)) / fixed);
+            for (QFont* font : {&tableBody_, &tableBold_, &tableHead_})
+                font->setPointSizeF(std::max(kMinPoints, font->pointSizeF() * factor));
+        }
+        columns_[0] = x(mm::kLeft);
+        for (std::size_t c = 0; c < widths.size(); ++c)
+            columns_[c + 1] = columns_[c] + widths[c];
     }
 
     void addPositions() {
         const double h = tableHeaderHeight();
         flow_.push_back(
             {h, [this](QPainter& p, double top) { paintTableHeader(p, top); }, false, true});
-        const double rowLine = line(body_) * 1.25;
+        const double rowLine = line(tableBody_) * 1.25;
         for (std::size_t i = 0; i < offer_.positions.size(); ++i) {
             const OfferPosition& position = offer_.positions[i];
             const bool charged = !position.total.empty();
-            const QFont& font = charged ? bodyBold_ : body_;
+            const QFont& font = charged ? tableBold_ : tableBody_;
             const QRectF descriptionCell = cellRect(1, 0, 0);
             const QStringList lines =
                 wrap(toQString(position.description), font, descriptionCell.width());
@@ -294,37 +344,48 @@ private:
         }
     }
 
+    // Labels and amounts of the totals, the amounts as wide as the widest of them (and no
+    // narrower than the table's last column, so that they line up with it).
     void addTotals() {
         const double rowLine = line(body_) * 1.35;
-        const double grossLine = line(bodyBold_) * 1.6;
+        const double grossLine = line(grossFont_) * 1.5;
         const double h = x(3) + rowLine * 2 + x(1.5) + grossLine + x(6);
+        const double pad = x(mm::kCellPad);
+        const QString net = toQString(offer_.net);
+        const QString vat = toQString(offer_.vat);
+        const QString gross = toQString(offer_.gross);
+        const QString vatLabel = toQString(offer_.vatLabel);
+        const double valueWidth = std::max(
+            {width(isolatedField(net), body_), width(isolatedField(vat), body_),
+             width(isolatedField(gross), grossFont_), columns_[6] - columns_[5] - 2 * pad});
+        const double valueLeft = x(mm::kRight) - pad - valueWidth;
+        const double labelWidth =
+            std::max({width(QStringLiteral("Nettobetrag"), body_), width(vatLabel, body_),
+                      width(QStringLiteral("Gesamtbetrag"), grossFont_)});
+        const double labelLeft =
+            std::max(x(mm::kLeft), std::min(x(110), valueLeft - x(4) - labelWidth));
         flow_.push_back(
-            {h, [this, rowLine, grossLine](QPainter& p, double top) {
+            {h, [=, this](QPainter& p, double top) {
                  p.setPen(QPen(kInk, x(0.25)));
                  p.drawLine(QPointF(x(mm::kLeft), top + x(1)), QPointF(x(mm::kRight), top + x(1)));
                  double y = top + x(3);
-                 const QRectF labels(x(110), 0, x(52), rowLine);
-                 const QRectF values(x(mm::kColumns[5] - 8), 0,
-                                     x(mm::kRight - mm::kColumns[5] + 8) - x(1.2), rowLine);
                  const auto row = [&](const QString& label, const QString& value, const QFont& font,
                                       double h) {
-                     drawLine(p, labels.translated(0, y).adjusted(0, 0, 0, h - rowLine), label,
-                              font, kInk);
-                     drawLine(p, values.translated(0, y).adjusted(0, 0, 0, h - rowLine), value,
-                              font, kInk, Qt::AlignRight);
+                     drawLine(p, QRectF(labelLeft, y, valueLeft - labelLeft, h), label, font, kInk);
+                     drawLine(p, QRectF(valueLeft, y, valueWidth, h), value, font, kInk,
+                              Qt::AlignRight);
                      y += h;
                  };
-                 row(QStringLiteral("Nettobetrag"), toQString(offer_.net), body_, rowLine);
-                 row(toQString(offer_.vatLabel), toQString(offer_.vat), body_, rowLine);
+                 row(QStringLiteral("Nettobetrag"), net, body_, rowLine);
+                 row(vatLabel, vat, body_, rowLine);
                  y += x(0.5);
                  p.setPen(QPen(kInk, x(0.25)));
-                 p.drawLine(QPointF(x(110), y), QPointF(x(mm::kRight), y));
+                 p.drawLine(QPointF(labelLeft, y), QPointF(x(mm::kRight), y));
                  y += x(1);
-                 row(QStringLiteral("Gesamtbetrag"), toQString(offer_.gross), grossFont_,
-                     grossLine);
+                 row(QStringLiteral("Gesamtbetrag"), gross, grossFont_, grossLine);
                  p.setPen(QPen(kInk, x(0.25)));
-                 p.drawLine(QPointF(x(110), y), QPointF(x(mm::kRight), y));
-                 p.drawLine(QPointF(x(110), y + x(0.6)), QPointF(x(mm::kRight), y + x(0.6)));
+                 p.drawLine(QPointF(labelLeft, y), QPointF(x(mm::kRight), y));
+                 p.drawLine(QPointF(labelLeft, y + x(0.6)), QPointF(x(mm::kRight), y + x(0.6)));
              }});
     }
 
@@ -333,6 +394,8 @@ private:
         bodyBold_ = offerFont(9.5, true);
         small_ = offerFont(7);
         tableHead_ = offerFont(8.5, true);
+        tableBody_ = body_;
+        tableBold_ = bodyBold_;
         grossFont_ = offerFont(10.5, true);
         const QFont subject = offerFont(12, true);
         const OfferChoices& c = offer_.choices;
@@ -356,6 +419,7 @@ private:
              }});
         if (!toQString(c.introduction).trimmed().isEmpty())
             addParagraphs(toQString(c.introduction).trimmed(), body_, x(4));
+        layoutColumns();
         addPositions();
         addTotals();
         QString terms = QStringLiteral("Dieses Angebot ist gültig bis zum %1.")
@@ -578,7 +642,8 @@ private:
     std::vector<FlowItem> flow_;
     std::array<QStringList, 4> footer_;
     QString followName_;
-    QFont body_, bodyBold_, small_, tableHead_, grossFont_;
+    QFont body_, bodyBold_, small_, tableHead_, grossFont_, tableBody_, tableBold_;
+    std::array<double, 7> columns_{}; // left edges of the table's columns, then its right edge
 };
 
 PdfSetup offerPdfSetup(const OfferDocument& offer) {

@@ -72,6 +72,95 @@ OfferChoices sampleChoices() {
     return choices;
 }
 
+// A word of the PDF's text layer with its box in points, as `pdftotext -bbox` reads it.
+struct PdfWord {
+    int page = 0; // from 1
+    QString text;
+    QRectF box;
+};
+
+QList<PdfWord> pdfWords(const QString& path) {
+    const QString xhtml =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    static const QRegularExpression item(
+        QStringLiteral("<page |<word xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" xMax=\"([-0-9.]+)\" "
+                       "yMax=\"([-0-9.]+)\">([^<]*)</word>"));
+    QList<PdfWord> words;
+    int page = 0;
+    for (auto it = item.globalMatch(xhtml); it.hasNext();) {
+        const auto match = it.next();
+        if (match.captured(1).isEmpty()) {
+            ++page;
+            continue;
+        }
+        QString text = match.captured(5);
+        text.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+            .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+            .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
+            .replace(QStringLiteral("&apos;"), QStringLiteral("'"))
+            .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        const QPointF topLeft(match.captured(1).toDouble(), match.captured(2).toDouble());
+        const QPointF bottomRight(match.captured(3).toDouble(), match.captured(4).toDouble());
+        words.append({page, text, QRectF(topLeft, bottomRight)});
+    }
+    return words;
+}
+
+// The pages of a PDF rendered in grey at 300 dpi, as a printer puts them on paper.
+QList<QImage> renderedPages(const QString& pdf, const QString& stem) {
+    // Uncompressed grey maps: writing PNG took four times as long.
+    run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-gray"), pdf, stem});
+    QList<QImage> pages;
+    // pdftoppm pads the page numbers to the width of the last one.
+    for (int page = 1;; ++page) {
+        QImage image;
+        for (int width = 1; width <= 3 && image.isNull(); ++width)
+            image.load(stem + QStringLiteral("-%1.pgm").arg(page, width, 10, QLatin1Char('0')));
+        if (image.isNull())
+            return pages;
+        pages.append(image.convertToFormat(QImage::Format_Grayscale8));
+    }
+}
+
+// How far the ink of `word` stays inside its box on the paper, in device pixels: the distance from
+// the box's left edge to the first dark column and from the last dark column to the box's right
+// edge. A glyph cut by a cell too narrow for it has its first ink further in than any digit's
+// own side bearing ("1" printed as "l"). Rows that are dark on both sides beyond the box are a
+// rule under or over the amount, not its ink. Nothing dark at all gives -1.
+std::pair<double, double> inkInset(const QImage& page, const PdfWord& word) {
+    const double scale = 300.0 / 72.0;
+    const QRectF box(word.box.topLeft() * scale, word.box.bottomRight() * scale);
+    const int top = std::max(0, static_cast<int>(box.top()));
+    const int bottom = std::min(page.height() - 1, static_cast<int>(box.bottom()));
+    const int left = std::max(0, static_cast<int>(box.left()) - 8);
+    const int right = std::min(page.width() - 1, static_cast<int>(box.right()) + 8);
+    const auto dark = [&page](int column, int row) {
+        return page.constScanLine(row)[column] < 110;
+    };
+    int first = -1;
+    int last = -1;
+    for (int row = top; row <= bottom; ++row) {
+        if (dark(left, row) && dark(right, row))
+            continue;
+        for (int column = left; column <= right; ++column) {
+            if (dark(column, row)) {
+                first = first < 0 ? column : std::min(first, column);
+                break;
+            }
+        }
+        for (int column = right; column >= left; --column) {
+            if (dark(column, row)) {
+                last = std::max(last, column);
+                break;
+            }
+        }
+    }
+    if (first < 0)
+        return {-1, -1};
+    return {first - box.left(), box.right() - (last + 1)};
+}
+
 class OfferTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -360,6 +449,121 @@ TEST_F(OfferTest, TotalsAddUpAndEqualTheSheet) {
             EXPECT_TRUE(text.contains(QStringLiteral("Seite 2 von"))) << str(text);
             EXPECT_TRUE(text.contains(QStringLiteral("Zeile 40"))) << str(text);
         }
+    }
+}
+
+// Amounts from one cent to eight digits before the comma, on roofs from 1 to 99.999,99 m²:
+// printed at 300 dpi, no amount loses ink to a cell too narrow for it (the text layer was always
+// right, the paper said "l.234,56"), and the totals are the sheet's.
+TEST_F(OfferTest, NoAmountIsCutOnPaper) {
+    struct Case {
+        const char* name;
+        QString area;
+        QString layerPrice; // per m²
+        QString vat;
+    };
+    const Case cases[] = {
+        {"area1_cheap_vat19", QStringLiteral("1"), QStringLiteral("0,5"), QStringLiteral("19")},
+        {"area1_dear_vat7", QStringLiteral("1"), QStringLiteral("999,99"), QStringLiteral("7")},
+        {"area7_5_vat0", QStringLiteral("7,5"), QStringLiteral("6,35"), QStringLiteral("0")},
+        {"area24_vat19", QStringLiteral("24"), QStringLiteral("6,35"), QStringLiteral("19")},
+        {"area99_99_vat7", QStringLiteral("99,99"), QStringLiteral("89,9"), QStringLiteral("7")},
+        {"area137_5_vat19", QStringLiteral("137,5"), QStringLiteral("111,11"),
+         QStringLiteral("19")},
+        {"area999_99_vat0", QStringLiteral("999,99"), QStringLiteral("9,99"), QStringLiteral("0")},
+        {"area999_99_dear_vat19", QStringLiteral("999,99"), QStringLiteral("999,99"),
+         QStringLiteral("19")},
+        {"area1000_vat19", QStringLiteral("1000"), QStringLiteral("6,35"), QStringLiteral("19")},
+        {"area1000_dear_vat7", QStringLiteral("1000"), QStringLiteral("888,88"),
+         QStringLiteral("7")},
+        {"area1111_11_vat19", QStringLiteral("1111,11"), QStringLiteral("11,11"),
+         QStringLiteral("19")},
+        {"area1234_56_vat19", QStringLiteral("1234,56"), QStringLiteral("77,7"),
+         QStringLiteral("19")},
+        {"area4281_75_vat0", QStringLiteral("4281,75"), QStringLiteral("123,45"),
+         QStringLiteral("0")},
+        {"area8888_88_vat7", QStringLiteral("8888,88"), QStringLiteral("44,44"),
+         QStringLiteral("7")},
+        {"area9999_99_vat19", QStringLiteral("9999,99"), QStringLiteral("999,99"),
+         QStringLiteral("19")},
+        {"area10000_vat19", QStringLiteral("10000"), QStringLiteral("6,35"), QStringLiteral("19")},
+        {"area10000_dear_vat0", QStringLiteral("10000"), QStringLiteral("999,99"),
+         QStringLiteral("0")},
+        {"area11111_11_vat7", QStringLiteral("11111,11"), QStringLiteral("111,11"),
+         QStringLiteral("7")},
+        {"area12345_67_vat19", QStringLiteral("12345,67"), QStringLiteral("89,9"),
+         QStringLiteral("19")},
+        {"area20000_vat19", QStringLiteral("20000"), QStringLiteral("499,5"), QStringLiteral("19")},
+        {"area33333_33_vat7", QStringLiteral("33333,33"), QStringLiteral("33,33"),
+         QStringLiteral("7")},
+        {"area44444_44_vat0", QStringLiteral("44444,44"), QStringLiteral("444,44"),
+         QStringLiteral("0")},
+        {"area55555_55_vat19", QStringLiteral("55555,55"), QStringLiteral("5,55"),
+         QStringLiteral("19")},
+        {"area66666_66_vat19", QStringLiteral("66666,66"), QStringLiteral("666,66"),
+         QStringLiteral("19")},
+        {"area77777_77_vat7", QStringLiteral("77777,77"), QStringLiteral("777,77"),
+         QStringLiteral("7")},
+        {"area88888_88_vat0", QStringLiteral("88888,88"), QStringLiteral("888,88"),
+         QStringLiteral("0")},
+        {"area99999_99_cheap_vat19", QStringLiteral("99999,99"), QStringLiteral("0,01"),
+         QStringLiteral("19")},
+        {"area99999_99_vat7", QStringLiteral("99999,99"), QStringLiteral("99,99"),
+         QStringLiteral("7")},
+        {"area99999_99_dear_vat0", QStringLiteral("99999,99"), QStringLiteral("999,99"),
+         QStringLiteral("0")},
+        {"area99999_99_dear_vat19", QStringLiteral("99999,99"), QStringLiteral("999,99"),
+         QStringLiteral("19")},
+    };
+    static const QRegularExpression amountWord(QStringLiteral("^[0-9][0-9.]*,[0-9]{2}$"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sheet s;
+        s.runCountRules();
+        s.enter(F::LagenEd, u"1");
+        s.enter(F::MwStEd, c.vat.toStdU16String());
+        s.enter(F::List1Ed, u"8,49");
+        s.enter(F::Ek8Ed, u"0,12");
+        s.enter(F::Anz8Ed, u"4");
+        s.enter(F::Summe10Ed, c.layerPrice.toStdU16String());
+        s.enter(F::Dach14Ed, c.area.toStdU16String());
+        const OfferDocument offer = buildOffer(s, sampleFirm(), sampleChoices());
+        const NumberFormat format = s.numberFormat();
+        EXPECT_EQ(offer.net, groupedDecimal(s.shownText(F::Summe15Ed), format) + u" €");
+        EXPECT_EQ(offer.gross, groupedDecimal(s.shownText(F::BruttoEd), format) + u" €");
+
+        const QString pdf = folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
+        writeOfferPdf(offer, pdf);
+        const QList<QImage> pages =
+            renderedPages(pdf, folder.filePath(QString::fromLatin1(c.name)));
+        ASSERT_FALSE(pages.isEmpty());
+        // Every amount of the document is on the paper as a word of its own.
+        QStringList expected;
+        for (const OfferPosition& position : offer.positions)
+            for (const std::u16string* amount :
+                 {&position.quantity, &position.unitPrice, &position.total})
+                if (!amount->empty())
+                    expected << toQString(*amount).remove(QStringLiteral(" €"));
+        for (const std::u16string* amount : {&offer.net, &offer.vat, &offer.gross})
+            expected << toQString(*amount).remove(QStringLiteral(" €"));
+        QStringList found;
+        for (const PdfWord& word : pdfWords(pdf)) {
+            if (!amountWord.match(word.text).hasMatch())
+                continue;
+            found << word.text;
+            ASSERT_LE(word.page, pages.size());
+            const auto [left, right] = inkInset(pages.at(word.page - 1), word);
+            // The box is the font's line height, 1.164 em in DejaVu Sans; no digit's side
+            // bearing reaches 0.16 em (a "1" cut to "l" starts 0.26 em in). Ink just outside
+            // the box is a neighbour too close.
+            const double bearing = 0.16 * word.box.height() * 300.0 / 72.0 / 1.164;
+            EXPECT_GE(left, -2) << str(word.text);
+            EXPECT_LE(left, bearing) << str(word.text);
+            EXPECT_GE(right, -2) << str(word.text);
+            EXPECT_LE(right, bearing) << str(word.text);
+        }
+        for (const QString& amount : expected)
+            EXPECT_TRUE(found.contains(amount)) << str(amount) << " not on the paper";
     }
 }
 
