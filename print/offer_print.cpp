@@ -15,6 +15,7 @@
 #include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace pyrelto {
@@ -419,6 +420,7 @@ private:
              }});
         if (!toQString(c.introduction).trimmed().isEmpty())
             addParagraphs(toQString(c.introduction).trimmed(), body_, x(4));
+        layoutLetterhead();
         layoutColumns();
         addPositions();
         addTotals();
@@ -487,46 +489,153 @@ private:
         return parts.join(QStringLiteral(" · "));
     }
 
-    void paintFirstPageHead(QPainter& painter) {
+    // The letterhead's band: the firm's name and details on the left, the logo in the top right
+    // corner. They share the width: the logo gives up to half its size for the name to stay on one
+    // line, a name that still does not fit wraps, and its type shrinks until the band holds it.
+    struct Letterhead {
+        QRectF logo;
+        QFont nameFont;
+        QStringList name;
+        QFont detailFont;
+        QStringList details;
+    };
+    static constexpr double kLetterheadTop = 12;
+    static constexpr double kLetterheadRule = 40;
+    static constexpr double kReturnWidth = 80;
+
+    void layoutLetterhead() {
         const FirmData& firm = offer_.firm;
         const double textRoom = x(mm::kRight - mm::kLeft);
-        double logoLeft = x(mm::kRight);
+        const double gap = x(5);
+        QSizeF logoSize;
         if (logo_.valid()) {
-            // At most 60 × 24 mm in the top right corner, its proportions kept.
-            QSizeF size = logo_.size();
-            size.scale(QSizeF(x(60), x(24)), Qt::KeepAspectRatio);
-            const QRectF target(x(mm::kRight) - size.width(), x(12), size.width(), size.height());
+            // At most 60 × 24 mm, its proportions kept.
+            logoSize = logo_.size();
+            logoSize.scale(QSizeF(x(60), x(24)), Qt::KeepAspectRatio);
+        }
+        const QString name = toQString(firm.name).simplified();
+        QStringList details;
+        for (const QString& part :
+             {toQString(firm.contact), toQString(firm.street), toQString(firm.postcodeTown)})
+            if (!part.trimmed().isEmpty())
+                details << part.simplified();
+        const auto roomBeside = [&](double scale) {
+            return logoSize.isEmpty() ? textRoom : textRoom - logoSize.width() * scale - gap;
+        };
+        constexpr double kNamePoints = 17;
+        const double nameWidth = width(name, offerFont(kNamePoints, true));
+        const double band = x(kLetterheadRule - 2 - 14);
+        letterhead_.detailFont = offerFont(8);
+        // The logo gives up to half its size when that keeps the name on one line; a name that
+        // must wrap anyway leaves the logo whole unless the name's type would get small.
+        double scale = 1;
+        while (scale > 0.5 && nameWidth > roomBeside(scale))
+            scale -= 0.05;
+        if (nameWidth > roomBeside(scale)) {
+            layoutName(name, details, roomBeside(1), nameWidth, band);
+            scale = letterhead_.nameFont.pointSizeF() >= 11 ? 1 : 0.5;
+        }
+        if (layoutName(name, details, roomBeside(scale), nameWidth, band))
+            problems_ << QStringLiteral("Der Firmenname ist zu lang für den Briefkopf und wird "
+                                        "dort gekürzt.");
+        if (!logoSize.isEmpty()) {
+            const QSizeF size = logoSize * scale;
+            letterhead_.logo = QRectF(x(mm::kRight) - size.width(), x(kLetterheadTop), size.width(),
+                                      size.height());
+        }
+        if (!firm.hasLetterhead())
+            return;
+        // The return address: smaller type before anything is left out.
+        returnFont_ = offerFont(6.5);
+        returnFont_.setUnderline(true);
+        returnLine_ = returnLine();
+        const double returnWidth = width(returnLine_, returnFont_);
+        if (returnWidth > x(kReturnWidth)) {
+            returnFont_.setPointSizeF(std::max(5.0, 6.5 * x(kReturnWidth) / returnWidth));
+            if (width(returnLine_, returnFont_) > x(kReturnWidth)) {
+                returnLine_ = QFontMetricsF(returnFont_, &device_)
+                                  .elidedText(returnLine_, Qt::ElideRight, x(kReturnWidth));
+                problems_ << QStringLiteral("Die Absenderzeile über der Anschrift wird gekürzt "
+                                            "(Firmenname, Straße und Ort sind zu lang).");
+            }
+        }
+    }
+
+    // The name wrapped into `room`, in the largest type from 17 pt down that lets name and
+    // details fit the band.
+    // True when even the smallest type could not hold the name and its end was left off.
+    bool layoutName(const QString& name, const QStringList& details, double room, double nameWidth,
+                    double band) {
+        constexpr double kNamePoints = 17;
+        bool cut = false;
+        letterhead_.details =
+            wrap(details.join(QStringLiteral(" · ")), letterhead_.detailFont, room);
+        for (double points = kNamePoints;; points -= 0.5) {
+            letterhead_.nameFont = offerFont(points, true);
+            // Sizes whose lines cannot fit even when filled to the edge are not wrapped at all:
+            // wrapping a pasted name of thousands of characters at every size took seconds.
+            const double fewestLines = std::ceil(nameWidth * points / kNamePoints / room);
+            if (points > 8 && fewestLines * line(letterhead_.nameFont) > band)
+                continue;
+            letterhead_.name = wrap(name, letterhead_.nameFont, room);
+            if (letterheadHeight() <= band || points <= 8)
+                break;
+        }
+        if (letterheadHeight() > band) {
+            // Only a name of hundreds of characters gets here; the user is told.
+            const double nameRoom =
+                band - x(1) - line(letterhead_.detailFont) * letterhead_.details.size();
+            const auto keep = std::max<qsizetype>(
+                1, static_cast<qsizetype>(nameRoom / line(letterhead_.nameFont)));
+            if (keep < letterhead_.name.size()) {
+                letterhead_.name = letterhead_.name.mid(0, keep);
+                letterhead_.name.last() =
+                    QFontMetricsF(letterhead_.nameFont, &device_)
+                        .elidedText(letterhead_.name.last() + QStringLiteral(" …"), Qt::ElideRight,
+                                    room);
+                cut = true;
+            }
+        }
+        return cut;
+    }
+
+    double letterheadHeight() const {
+        return line(letterhead_.nameFont) * letterhead_.name.size() + x(1) +
+               line(letterhead_.detailFont) * letterhead_.details.size();
+    }
+
+    void paintFirstPageHead(QPainter& painter) {
+        const FirmData& firm = offer_.firm;
+        if (!letterhead_.logo.isEmpty()) {
             if (logo_.svg)
-                logo_.svg->render(&painter, target);
+                logo_.svg->render(&painter, letterhead_.logo);
             else
-                painter.drawImage(target, logo_.image);
-            logoLeft = target.left() - x(5);
+                painter.drawImage(letterhead_.logo, logo_.image);
         }
         if (firm.hasLetterhead()) {
-            const QFont nameFont = offerFont(17, true);
-            const double room = std::min(textRoom, logoLeft - x(mm::kLeft));
-            drawLine(painter, QRectF(x(mm::kLeft), x(14), room, line(nameFont)),
-                     QFontMetricsF(nameFont, &device_)
-                         .elidedText(toQString(firm.name).trimmed(), Qt::ElideRight, room),
-                     nameFont, kAccent);
-            QStringList details;
-            for (const QString& part :
-                 {toQString(firm.contact), toQString(firm.street), toQString(firm.postcodeTown)})
-                if (!part.trimmed().isEmpty())
-                    details << part.trimmed();
-            drawLine(painter,
-                     QRectF(x(mm::kLeft), x(14) + line(nameFont) + x(1), room, line(small_)),
-                     details.join(QStringLiteral(" · ")), offerFont(8), kMuted);
+            const double room = letterhead_.logo.isEmpty()
+                                    ? x(mm::kRight - mm::kLeft)
+                                    : letterhead_.logo.left() - x(5) - x(mm::kLeft);
+            double y = x(14);
+            for (const QString& part : letterhead_.name) {
+                drawLine(painter, QRectF(x(mm::kLeft), y, room, line(letterhead_.nameFont)), part,
+                         letterhead_.nameFont, kAccent);
+                y += line(letterhead_.nameFont);
+            }
+            y += x(1);
+            for (const QString& part : letterhead_.details) {
+                drawLine(painter, QRectF(x(mm::kLeft), y, room, line(letterhead_.detailFont)), part,
+                         letterhead_.detailFont, kMuted);
+                y += line(letterhead_.detailFont);
+            }
             painter.setPen(QPen(kAccent, x(0.5)));
-            painter.drawLine(QPointF(x(mm::kLeft), x(40)), QPointF(x(mm::kRight), x(40)));
+            painter.drawLine(QPointF(x(mm::kLeft), x(kLetterheadRule)),
+                             QPointF(x(mm::kRight), x(kLetterheadRule)));
             // The return address above the recipient, small and underlined, as window
             // envelopes show it.
-            QFont returnFont = offerFont(6.5);
-            returnFont.setUnderline(true);
-            drawLine(
-                painter, QRectF(x(mm::kLeft), x(mm::kReturnLine), x(80), line(returnFont)),
-                QFontMetricsF(returnFont, &device_).elidedText(returnLine(), Qt::ElideRight, x(80)),
-                returnFont, kMuted);
+            drawLine(painter,
+                     QRectF(x(mm::kLeft), x(mm::kReturnLine), x(kReturnWidth), line(returnFont_)),
+                     returnLine_, returnFont_, kMuted);
         }
         // The recipient.
         const QFont addressFont = offerFont(10);
@@ -641,6 +750,11 @@ private:
     Logo logo_;
     std::vector<FlowItem> flow_;
     std::array<QStringList, 4> footer_;
+    Letterhead letterhead_;
+    QFont returnFont_;
+    QString returnLine_;
+    // What the layout could not show in full, in German for the user.
+    QStringList problems_;
     QString followName_;
     QFont body_, bodyBold_, small_, tableHead_, grossFont_, tableBody_, tableBold_;
     std::array<double, 7> columns_{}; // left edges of the table's columns, then its right edge

@@ -634,6 +634,78 @@ TEST_F(OfferTest, LogoIsDrawnAtTheTop) {
     EXPECT_LT(topRight.green(), 90);
 }
 
+// The letterhead holds the whole firm name beside the logo: the logo gives way, a long name wraps
+// and gets smaller type, and neither runs into the other or past the right margin.
+TEST_F(OfferTest, LetterheadShowsTheWholeNameBesideTheLogo) {
+    enterWorkedExample();
+    const auto logoFile = [&](int width, int height) {
+        QImage logo(width, height, QImage::Format_RGB32);
+        logo.fill(QColor(200, 30, 30));
+        const QString path =
+            folder.filePath(QStringLiteral("logo%1x%2.png").arg(width).arg(height));
+        EXPECT_TRUE(logo.save(path));
+        return path;
+    };
+    QString longName;
+    while (longName.size() < 300)
+        longName += QStringLiteral("Dachdeckerei und Bauklempnerei Schröder ");
+    longName = longName.left(300).trimmed();
+    struct Case {
+        const char* name;
+        QString firmName;
+        QString logo;
+    };
+    const Case cases[] = {
+        {"wide_logo", QStringLiteral("Dachdeckerei Schröder GmbH"), logoFile(400, 160)},
+        {"wide_logo_120", longName.left(120).trimmed(), logoFile(400, 160)},
+        {"wide_logo_300", longName, logoFile(400, 160)},
+        {"tall_logo", QStringLiteral("Dachdeckerei und Bauklempnerei Schröder GmbH & Co. KG"),
+         logoFile(100, 400)},
+        {"no_logo_300", longName, QString()},
+    };
+    const double mm = 72 / 25.4;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmData firm = sampleFirm();
+        firm.name = c.firmName.toStdU16String();
+        firm.logoPath = c.logo.toStdU16String();
+        const QString pdf = folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
+        writeOfferPdf(buildOffer(sheet, firm, sampleChoices()), pdf);
+        // At 72 dpi a pixel is a point, the unit of the words' boxes.
+        run(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-f"), QStringLiteral("1"),
+             QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-singlefile"), pdf,
+             folder.filePath(QString::fromLatin1(c.name))});
+        const QImage page(folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".ppm")));
+        ASSERT_FALSE(page.isNull());
+        QRect logo;
+        for (int y = 0; y < static_cast<int>(40 * mm); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor colour = page.pixelColor(x, y);
+                if (colour.red() > 150 && colour.green() < 90)
+                    logo |= QRect(x, y, 1, 1);
+            }
+        if (c.logo.isEmpty()) {
+            EXPECT_TRUE(logo.isEmpty());
+        } else {
+            // Half its full size at the least: 30 mm wide or 12 mm high.
+            EXPECT_TRUE(logo.width() >= 29 * mm || logo.height() >= 11.5 * mm)
+                << logo.width() / mm << " × " << logo.height() / mm << " mm";
+        }
+        QStringList head;
+        for (const PdfWord& word : pdfWords(pdf)) {
+            if (word.page != 1 || word.box.bottom() > 40 * mm)
+                continue;
+            head << word.text;
+            EXPECT_FALSE(word.box.intersects(QRectF(logo))) << str(word.text);
+            EXPECT_LE(word.box.right(), 190 * mm + 0.5) << str(word.text);
+        }
+        EXPECT_EQ(
+            str(head.join(QLatin1Char(' '))),
+            str(c.firmName + QStringLiteral(" Jonas Kramer · Industriestraße 12 · 34117 Kassel")));
+    }
+}
+
 TEST_F(OfferTest, CalculationPdfIsThePrintout) {
     enterWorkedExample();
     const QString direct = folder.filePath(QStringLiteral("kalkulation.pdf"));
