@@ -5,18 +5,22 @@
 #include "printout.h"
 #include "qt_text.h"
 
+#include <QBuffer>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QSvgRenderer>
 #include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <set>
 
 namespace pyrelto {
 
@@ -53,9 +57,13 @@ constexpr double kInfoLeft = 125;
 constexpr double kInfoTop = 50;
 constexpr double kSubjectTop = 98.46;
 constexpr double kFollowTop = 30;
-constexpr double kBodyBottom = 258;
-constexpr double kPageNumber = 261;
+// The footer's top for up to four lines; a longer footer grows upward from the same bottom, and
+// the body and the page number keep their distance above it.
 constexpr double kFooterTop = 268;
+constexpr double kFooterLines = 4;
+constexpr double kMaxFooter = 80;
+constexpr double kBodyAboveFooter = 10;
+constexpr double kPageNumberAboveFooter = 7;
 // Space on each side of a table cell's text.
 constexpr double kCellPad = 1.2;
 // The description keeps at least this much of the table's width.
@@ -75,6 +83,13 @@ public:
     OfferPainter(const OfferDocument& offer, QPagedPaintDevice& device)
         : offer_(offer), device_(device), dpmm_(device.logicalDpiY() / 25.4) {
         logo_ = loadLogo(toQString(offer.firm.logoPath));
+    }
+
+    // What the layout cannot show in full, in German for the user.
+    QStringList layoutProblems() {
+        buildFlow();
+        checkGlyphs();
+        return problems_;
     }
 
     int paint() {
@@ -97,7 +112,7 @@ public:
             else
                 paintFollowHead(painter, number);
             paintMarks(painter);
-            double y = x(page == 0 ? mm::kSubjectTop : mm::kFollowTop);
+            double y = page == 0 ? bodyTop_ : x(mm::kFollowTop);
             const auto [first, last] = pages[page];
             if (page > 0 && first < last && flow_[static_cast<std::size_t>(first)].tableRow) {
                 paintTableHeader(painter, y);
@@ -110,8 +125,8 @@ public:
             if (pages.size() > 1) {
                 painter.setFont(small_);
                 painter.setPen(kMuted);
-                painter.drawText(QRectF(x(mm::kLeft), x(mm::kPageNumber), x(mm::kRight - mm::kLeft),
-                                        line(small_)),
+                painter.drawText(QRectF(x(mm::kLeft), footerTop_ - x(mm::kPageNumberAboveFooter),
+                                        x(mm::kRight - mm::kLeft), line(small_)),
                                  Qt::AlignRight | Qt::AlignVCenter,
                                  QStringLiteral("Seite %1 von %2").arg(number).arg(pages.size()));
             }
@@ -421,6 +436,7 @@ private:
         if (!toQString(c.introduction).trimmed().isEmpty())
             addParagraphs(toQString(c.introduction).trimmed(), body_, x(4));
         layoutLetterhead();
+        layoutInfo();
         layoutColumns();
         addPositions();
         addTotals();
@@ -455,8 +471,8 @@ private:
         std::vector<std::pair<int, int>> pages;
         const int count = static_cast<int>(flow_.size());
         int first = 0;
-        double y = x(mm::kSubjectTop);
-        const double bottom = x(mm::kBodyBottom);
+        double y = bodyTop_;
+        const double bottom = footerTop_ - x(mm::kBodyAboveFooter);
         for (int i = 0; i < count; ++i) {
             const FlowItem& item = flow_[static_cast<std::size_t>(i)];
             const double needed = item.height + (item.keepWithNext && i + 1 < count
@@ -653,6 +669,32 @@ private:
             y += line(addressFont);
         }
         // The information block.
+        y = x(mm::kInfoTop);
+        for (const InfoRow& row : info_) {
+            drawLine(painter,
+                     QRectF(x(mm::kInfoLeft), y, infoValueLeft_ - x(mm::kInfoLeft), infoLine()),
+                     row.label, infoLabel_, kMuted);
+            for (const QString& part : row.value) {
+                drawLine(painter,
+                         QRectF(infoValueLeft_, y, x(mm::kRight) - infoValueLeft_, infoLine()),
+                         part, infoValue_, kInk);
+                y += infoLine();
+            }
+        }
+    }
+
+    // The information block beside the address: its labels as wide as the widest, its values
+    // wrapped into the rest up to the right margin. A long block moves the body down.
+    struct InfoRow {
+        QString label;
+        QStringList value;
+    };
+    double infoLine() const { return line(infoValue_) * 1.2; }
+
+    void layoutInfo() {
+        const FirmData& firm = offer_.firm;
+        infoLabel_ = offerFont(8);
+        infoValue_ = offerFont(8.5);
         QList<std::pair<QString, QString>> info{
             {QStringLiteral("Angebotsnummer"), toQString(offer_.choices.number).trimmed()},
             {QStringLiteral("Datum"), toQString(germanDate(offer_.choices.date))},
@@ -663,18 +705,28 @@ private:
             info.append({QStringLiteral("Telefon"), toQString(firm.phone).trimmed()});
         if (!toQString(firm.email).trimmed().isEmpty())
             info.append({QStringLiteral("E-Mail"), toQString(firm.email).trimmed()});
-        const QFont label = offerFont(8);
-        const QFont value = offerFont(8.5);
-        y = x(mm::kInfoTop);
-        for (const auto& [name, text] : info) {
-            drawLine(painter, QRectF(x(mm::kInfoLeft), y, x(28), line(value) * 1.2), name, label,
-                     kMuted);
-            drawLine(painter,
-                     QRectF(x(mm::kInfoLeft + 29), y, x(mm::kRight - mm::kInfoLeft - 29),
-                            line(value) * 1.2),
-                     text, value, kInk);
-            y += line(value) * 1.2;
+        double labelWidth = 0;
+        for (const auto& [label, text] : info)
+            labelWidth = std::max(labelWidth, width(label, infoLabel_));
+        infoValueLeft_ = x(mm::kInfoLeft) + labelWidth + x(2);
+        const double room = x(mm::kRight) - infoValueLeft_;
+        constexpr qsizetype kMostLines = 12;
+        double bottom = x(mm::kInfoTop);
+        for (const auto& [label, text] : info) {
+            QStringList value = wrap(text.simplified(), infoValue_, room);
+            if (value.size() > kMostLines) {
+                value = value.mid(0, kMostLines);
+                value.last() =
+                    QFontMetricsF(infoValue_, &device_)
+                        .elidedText(value.last() + QStringLiteral(" …"), Qt::ElideRight, room);
+                problems_ << QStringLiteral("„%1“ ist zu lang für den Kopf des Angebots und wird "
+                                            "dort gekürzt.")
+                                 .arg(label);
+            }
+            bottom += infoLine() * static_cast<double>(value.size());
+            info_.append({label, value});
         }
+        bodyTop_ = std::max(x(mm::kSubjectTop), bottom + x(6));
     }
 
     void paintFollowHead(QPainter& painter, int page) {
@@ -692,9 +744,52 @@ private:
         painter.drawLine(QPointF(x(mm::kLeft), x(20)), QPointF(x(mm::kRight), x(20)));
     }
 
-    // The footer's four columns, wrapped once for every page.
+    // Characters that no installed font can draw come out as nothing or an empty box; the user
+    // is told which. Each distinct character is shaped on its own, with the fonts' fallback.
+    void checkGlyphs() {
+        const FirmData& f = offer_.firm;
+        const OfferChoices& c = offer_.choices;
+        std::set<char32_t> seen;
+        QStringList missing;
+        const auto check = [&](const std::u16string& text) {
+            for (const uint code : toQString(text).toUcs4()) {
+                const auto category = QChar::category(static_cast<char32_t>(code));
+                if (code < 0x300 || category == QChar::Other_Format ||
+                    category == QChar::Other_Control ||
+                    QChar::isSpace(static_cast<char32_t>(code)) ||
+                    !seen.insert(static_cast<char32_t>(code)).second)
+                    continue;
+                const QString character =
+                    QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
+                QTextLayout layout(character, body_, &device_);
+                layout.beginLayout();
+                layout.createLine();
+                layout.endLayout();
+                for (const QGlyphRun& run : layout.glyphRuns())
+                    if (run.glyphIndexes().contains(0)) {
+                        missing << character;
+                        break;
+                    }
+            }
+        };
+        for (const std::u16string* text :
+             {&f.name, &f.contact, &f.street, &f.postcodeTown, &f.phone, &f.email, &f.web, &f.taxId,
+              &f.accountHolder, &f.bic, &f.paymentTerms, &f.closingText, &c.number,
+              &c.recipientName, &c.recipientAddress, &c.subject, &c.introduction, &c.workTitle})
+            check(*text);
+        for (const OfferPosition& position : offer_.positions)
+            check(position.description);
+        if (!missing.isEmpty())
+            problems_ << QStringLiteral("Diese Zeichen kann keine installierte Schrift darstellen; "
+                                        "sie fehlen im Angebot: %1")
+                             .arg(missing.mid(0, 10).join(QLatin1Char(' ')));
+    }
+
+    // The footer's four columns, wrapped once for every page. It grows upward as far as its
+    // longest column needs, up to a limit; the body ends above it.
     void buildFooter() {
         const FirmData& f = offer_.firm;
+        footerTop_ = x(mm::kFooterTop);
         if (!f.hasLetterhead())
             return;
         const auto join = [](std::initializer_list<QString> parts) {
@@ -716,26 +811,41 @@ private:
             join({labelled(QStringLiteral("Kontoinhaber: "), toQString(f.accountHolder)),
                   labelled(QStringLiteral("IBAN: "), toQString(groupedIban(f.iban))),
                   labelled(QStringLiteral("BIC: "), toQString(f.bic))})};
+        const double h = footerLine();
+        const auto most = static_cast<qsizetype>(x(mm::kMaxFooter) / h);
+        qsizetype lines = 0;
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const double room = x(kFooterEdges[c + 1] - kFooterEdges[c] - 2);
             for (const QString& entry : columns[c])
                 footer_[c].append(wrap(entry, small_, room));
+            if (footer_[c].size() > most) {
+                // Only texts of hundreds of characters get here; the user is told.
+                footer_[c] = footer_[c].mid(0, most);
+                footer_[c].last() =
+                    QFontMetricsF(small_, &device_)
+                        .elidedText(footer_[c].last() + QStringLiteral(" …"), Qt::ElideRight, room);
+                problems_ << QStringLiteral("Die Firmendaten sind zu lang für die Fußzeile und "
+                                            "werden dort gekürzt.");
+            }
+            lines = std::max(lines, footer_[c].size());
         }
+        footerTop_ = std::min(x(mm::kFooterTop), x(mm::kFooterTop) + h * mm::kFooterLines -
+                                                     h * static_cast<double>(lines));
     }
+
+    double footerLine() const { return line(small_) * 1.1; }
 
     void paintFooter(QPainter& painter) {
         if (!offer_.firm.hasLetterhead())
             return;
         painter.setPen(QPen(kMarks, x(0.2)));
-        painter.drawLine(QPointF(x(mm::kLeft), x(mm::kFooterTop - 2)),
-                         QPointF(x(mm::kRight), x(mm::kFooterTop - 2)));
-        const double h = line(small_) * 1.1;
+        painter.drawLine(QPointF(x(mm::kLeft), footerTop_ - x(2)),
+                         QPointF(x(mm::kRight), footerTop_ - x(2)));
+        const double h = footerLine();
         for (std::size_t c = 0; c < footer_.size(); ++c) {
-            double y = x(mm::kFooterTop);
+            double y = footerTop_;
             const double room = x(kFooterEdges[c + 1] - kFooterEdges[c] - 2);
             for (const QString& part : footer_[c]) {
-                if (y > x(mm::kPageHeight))
-                    break;
                 drawLine(painter, QRectF(x(kFooterEdges[c]), y, room, h), part, small_, kMuted);
                 y += h;
             }
@@ -752,10 +862,15 @@ private:
     std::array<QStringList, 4> footer_;
     Letterhead letterhead_;
     QFont returnFont_;
+    QList<InfoRow> info_;
+    QFont infoLabel_, infoValue_;
+    double infoValueLeft_ = 0;
     QString returnLine_;
     // What the layout could not show in full, in German for the user.
     QStringList problems_;
     QString followName_;
+    double footerTop_ = 0;
+    double bodyTop_ = 0;
     QFont body_, bodyBold_, small_, tableHead_, grossFont_, tableBody_, tableBold_;
     std::array<double, 7> columns_{}; // left edges of the table's columns, then its right edge
 };
@@ -770,6 +885,18 @@ PdfSetup offerPdfSetup(const OfferDocument& offer) {
 int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device) {
     OfferPainter painter(offer, device);
     return painter.paint();
+}
+
+QStringList offerLayoutProblems(const OfferDocument& offer) {
+    // Laid out on the PDF writer the offer is saved with; nothing is painted.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setResolution(offerPdfSetup(offer).resolution);
+    writer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    OfferPainter painter(offer, writer);
+    return painter.layoutProblems();
 }
 
 QByteArray offerPdf(const OfferDocument& offer) {

@@ -706,6 +706,80 @@ TEST_F(OfferTest, LetterheadShowsTheWholeNameBesideTheLogo) {
     }
 }
 
+// Firm data far beyond the usual: every word stays inside the margins and above the paper's bottom
+// edge, no two words overlap (the footer grows upward, the body ends above it), and nothing is
+// left out: the bank data, every part of a long name, every character of a long e-mail address.
+TEST_F(OfferTest, HostileFirmDataStaysOnThePage) {
+    enterWorkedExample();
+    QString name;
+    for (int i = 1; name.size() < 300; ++i)
+        name += QStringLiteral("Dachbau%1 ").arg(i);
+    name = name.trimmed();
+    const QString email = QString(188, QLatin1Char('q')) + QStringLiteral("@example.de");
+    QString phone = QStringLiteral("0561");
+    while (phone.size() < 200)
+        phone += QStringLiteral(" 12345");
+    struct Case {
+        const char* name;
+        QString firmName;
+        QString email;
+        QString phone;
+    };
+    const Case cases[] = {
+        {"name_300", name, QStringLiteral("info@schroeder-dach.de"), QStringLiteral("0561 123456")},
+        {"email_200", QStringLiteral("Dachdeckerei Schröder GmbH"), email,
+         QStringLiteral("0561 123456")},
+        {"phone_200", QStringLiteral("Dachdeckerei Schröder GmbH"),
+         QStringLiteral("info@schroeder-dach.de"), phone},
+        {"all_long", name, email, phone},
+        {"rtl_emoji",
+         QStringLiteral("Dachdeckerei \u05e9\u05dc\u05d5\u05dd ") + QString::fromUtf8("🏠") +
+             QStringLiteral(" GmbH"),
+         QStringLiteral("info@schroeder-dach.de"), QStringLiteral("0561 123456")},
+    };
+    const double mm = 72 / 25.4;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmData firm = sampleFirm();
+        firm.name = c.firmName.toStdU16String();
+        firm.email = c.email.toStdU16String();
+        firm.phone = c.phone.toStdU16String();
+        const QString pdf = folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
+        writeOfferPdf(buildOffer(sheet, firm, sampleChoices()), pdf);
+        const QList<PdfWord> words = pdfWords(pdf);
+        ASSERT_FALSE(words.isEmpty());
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            const PdfWord& word = words.at(i);
+            EXPECT_GE(word.box.left(), 25 * mm - 0.5) << str(word.text);
+            EXPECT_LE(word.box.right(), 190 * mm + 0.5) << str(word.text);
+            EXPECT_LE(word.box.bottom(), 287 * mm) << str(word.text);
+            // Boxes are the font's full line height; lines set at that height touch.
+            const QRectF inner = word.box.adjusted(0.3, 0.6, -0.3, -0.6);
+            for (qsizetype j = i + 1; j < words.size(); ++j)
+                if (words.at(j).page == word.page && inner.intersects(words.at(j).box))
+                    ADD_FAILURE() << str(word.text) << " overlaps " << str(words.at(j).text);
+        }
+        const QString text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        EXPECT_TRUE(text.contains(QStringLiteral("DE89 3704 0044 0532 0130 00"))) << str(text);
+        EXPECT_TRUE(text.contains(QStringLiteral("COBADEFFXXX"))) << str(text);
+        const int pageCount = pages(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
+        // The info block and the footer of every page each show the whole address.
+        EXPECT_EQ(text.count(QLatin1Char('q')), (1 + pageCount) * c.email.count(QLatin1Char('q')));
+        // Letterhead, footer and signature each show the whole name, or the user hears what is
+        // missing: a character no installed font has, or the return line shortened to fit.
+        const QStringList problems = offerLayoutProblems(buildOffer(sheet, firm, sampleChoices()));
+        for (const QString& part : c.firmName.split(QLatin1Char(' '))) {
+            if (!problems.join(QLatin1Char(' ')).contains(part)) {
+                EXPECT_GE(text.count(part), 3) << str(part);
+            }
+        }
+        for (const QString& problem : problems)
+            EXPECT_TRUE(problem.startsWith(QStringLiteral("Die Absenderzeile")) ||
+                        problem.contains(QString::fromUtf8("🏠")))
+                << str(problem);
+    }
+}
+
 TEST_F(OfferTest, CalculationPdfIsThePrintout) {
     enterWorkedExample();
     const QString direct = folder.filePath(QStringLiteral("kalkulation.pdf"));
