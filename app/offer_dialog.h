@@ -56,6 +56,10 @@ private:
     // offer that went out is counted. A failure goes to the standard error report.
     void output(const std::function<bool(const OfferDocument&)>& make, bool issues);
     void warnAboutLogo();
+    // The note under the form: missing firm data, an address longer than the window holds.
+    void showNote();
+    // False when the offer leaves something out and the user chose to go back to the form.
+    bool confirmOutput(const OfferDocument& offer);
 
     const Sheet& sheet_;
     FirmData firm_;

@@ -5,6 +5,7 @@
 #include "sheet.h"
 #include "text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -113,6 +114,20 @@ std::vector<std::u16string> describedRows(const Sheet& sheet) {
         rows.push_back(std::move(description));
     }
     return rows;
+}
+
+std::vector<std::u16string> recipientLines(const OfferChoices& choices) {
+    std::vector<std::u16string> lines;
+    if (std::u16string name = trimmed(choices.recipientName); !name.empty())
+        lines.push_back(std::move(name));
+    std::u16string_view rest = choices.recipientAddress;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find(u'\n'), rest.size());
+        if (std::u16string part = trimmed(rest.substr(0, end)); !part.empty())
+            lines.push_back(std::move(part));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    return lines;
 }
 
 OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices) {

@@ -61,6 +61,12 @@ struct OfferDocument {
 // description typed, a sum other than zero), in sheet order.
 std::vector<std::u16string> describedRows(const Sheet& sheet);
 
+// The lines of the envelope's window: the recipient's name, then the address's lines that are not
+// blank, each trimmed.
+std::vector<std::u16string> recipientLines(const OfferChoices& choices);
+// How many lines the window holds (DIN 5008: the address zone of the address field).
+inline constexpr std::size_t kAddressWindowLines = 6;
+
 // The offer of `sheet` as it stands, its amounts in the sheet's number format.
 OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices);
 

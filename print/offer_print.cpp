@@ -437,6 +437,7 @@ private:
             addParagraphs(toQString(c.introduction).trimmed(), body_, x(4));
         layoutLetterhead();
         layoutInfo();
+        layoutRecipient();
         layoutColumns();
         addPositions();
         addTotals();
@@ -654,19 +655,11 @@ private:
                      returnLine_, returnFont_, kMuted);
         }
         // The recipient.
-        const QFont addressFont = offerFont(10);
         double y = x(mm::kAddressTop);
-        QStringList recipient;
-        if (!toQString(offer_.choices.recipientName).trimmed().isEmpty())
-            recipient << toQString(offer_.choices.recipientName).trimmed();
-        for (const QString& part :
-             toQString(offer_.choices.recipientAddress).split(QLatin1Char('\n')))
-            if (!part.trimmed().isEmpty())
-                recipient << part.trimmed();
-        for (const QString& part : recipient.mid(0, 6)) {
-            drawLine(painter, QRectF(x(mm::kLeft), y, x(80), line(addressFont)), part, addressFont,
-                     kInk);
-            y += line(addressFont);
+        for (const QString& part : recipient_) {
+            drawLine(painter, QRectF(x(mm::kLeft), y, x(kAddressWidth), line(addressFont_)), part,
+                     addressFont_, kInk);
+            y += line(addressFont_);
         }
         // The information block.
         y = x(mm::kInfoTop);
@@ -680,6 +673,38 @@ private:
                          part, infoValue_, kInk);
                 y += infoLine();
             }
+        }
+    }
+
+    // The recipient in the envelope's window: as many lines as it holds, in type from 10 pt down
+    // to 8 pt so that the longest fits its width. What the window cannot hold is named for the
+    // user, who is asked before the offer goes out.
+    static constexpr double kAddressWidth = 80;
+    void layoutRecipient() {
+        const std::vector<std::u16string> lines = recipientLines(offer_.choices);
+        QStringList all;
+        for (const std::u16string& part : lines)
+            all << toQString(part).simplified();
+        recipient_ = all.mid(0, static_cast<qsizetype>(kAddressWindowLines));
+        if (all.size() > recipient_.size())
+            problems_ << QStringLiteral("Die Anschrift hat %1 Zeilen, ins Fenster des "
+                                        "Briefumschlags passen %2. Nicht gedruckt wird: %3")
+                             .arg(all.size())
+                             .arg(kAddressWindowLines)
+                             .arg(all.mid(recipient_.size()).join(QStringLiteral(" / ")));
+        double widest = 0;
+        for (const QString& part : recipient_)
+            widest = std::max(widest, width(part, offerFont(10)));
+        addressFont_ = offerFont(
+            widest > x(kAddressWidth) ? std::max(8.0, 10 * x(kAddressWidth) / widest) : 10);
+        for (QString& part : recipient_) {
+            if (width(part, addressFont_) <= x(kAddressWidth))
+                continue;
+            problems_ << QStringLiteral("Die Zeile „%1“ der Anschrift ist zu lang für das Fenster "
+                                        "des Briefumschlags und wird gekürzt.")
+                             .arg(part);
+            part = QFontMetricsF(addressFont_, &device_)
+                       .elidedText(part, Qt::ElideRight, x(kAddressWidth));
         }
     }
 
@@ -863,6 +888,8 @@ private:
     Letterhead letterhead_;
     QFont returnFont_;
     QList<InfoRow> info_;
+    QStringList recipient_;
+    QFont addressFont_;
     QFont infoLabel_, infoValue_;
     double infoValueLeft_ = 0;
     QString returnLine_;

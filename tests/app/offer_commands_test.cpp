@@ -410,6 +410,38 @@ TEST_F(OfferCommandsTest, OfferWithoutFirmDataSaysSoAndStillWorks) {
     });
 }
 
+// An address longer than the envelope's window: the form says so as it is typed, and before the
+// offer goes out the user is asked; going back writes nothing and counts no number.
+TEST_F(OfferCommandsTest, LongAddressIsNamedBeforeTheOfferGoesOut) {
+    storeFirmData();
+    const QString nineLines = QStringLiteral("z. Hd. Frau Weber\nObjekt Lindenweg\nAufgang B\n"
+                                             "Postfach 12 34\nHinterhaus links\nDachgeschoss\n"
+                                             "Fach 7\n12345 Berlin");
+    const QString pdf = tempPath(QStringLiteral("angebot.pdf"));
+    dialogs_.questionAnswers = {Dialogs::Answer::No, Dialogs::Answer::Yes};
+    dialogs_.fileAnswers = {pdf};
+    runOffer([&](OfferDialog& offer) {
+        offer.addressEdit->setPlainText(nineLines);
+        EXPECT_TRUE(offer.noteLabel->isVisibleTo(&offer));
+        EXPECT_TRUE(offer.noteLabel->text().contains(QStringLiteral("9 Zeilen")))
+            << toStd(offer.noteLabel->text());
+        offer.pdfButton->click();
+        EXPECT_TRUE(dialogs_.fileRequests.empty());
+        offer.pdfButton->click();
+    });
+    ASSERT_EQ(dialogs_.questions.size(), 2u);
+    EXPECT_EQ(dialogs_.questions[0].defaultAnswer, Dialogs::Answer::No);
+    EXPECT_TRUE(dialogs_.questions[0].text.contains(QStringLiteral("12345 Berlin")))
+        << toStd(dialogs_.questions[0].text);
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("Hinterhaus links")));
+    runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(),
+                  QStringLiteral("%1-002").arg(QDate::currentDate().year()));
+        offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5\n37073 Göttingen"));
+        EXPECT_FALSE(offer.noteLabel->isVisibleTo(&offer));
+    });
+}
+
 TEST_F(OfferCommandsTest, CalculationPdfEqualsWhatThePrinterPrints) {
     const QString saved = tempPath(QStringLiteral("kalkulation.pdf"));
     dialogs_.fileAnswers = {saved};

@@ -780,6 +780,36 @@ TEST_F(OfferTest, HostileFirmDataStaysOnThePage) {
     }
 }
 
+// The envelope's window holds six lines: an address that fits is printed whole, one that does not
+// is named line by line for the user instead of losing its last lines silently.
+TEST_F(OfferTest, AddressBeyondTheWindowIsNamed) {
+    enterWorkedExample();
+    OfferChoices choices = sampleChoices();
+    choices.recipientName = u"Hausverwaltung Schmidt & Partner";
+    choices.recipientAddress = u"z. Hd. Frau Weber\nObjekt Lindenweg\nPostfach 12 34\n\n"
+                               u"Hinterhaus links\n12345 Berlin";
+    OfferDocument offer = buildOffer(sheet, sampleFirm(), choices);
+    EXPECT_TRUE(offerLayoutProblems(offer).isEmpty())
+        << str(offerLayoutProblems(offer).join(QLatin1Char('\n')));
+    QString text = offerText(offer);
+    for (const std::u16string& line : recipientLines(choices))
+        EXPECT_TRUE(text.contains(toQString(line))) << str(toQString(line));
+
+    choices.recipientAddress = u"z. Hd. Frau Weber\nObjekt Lindenweg\nAufgang B\nPostfach 12 34\n"
+                               u"Hinterhaus links\nDachgeschoss\nFach 7\n12345 Berlin";
+    offer = buildOffer(sheet, sampleFirm(), choices);
+    const QStringList problems = offerLayoutProblems(offer);
+    ASSERT_EQ(problems.size(), 1) << str(problems.join(QLatin1Char('\n')));
+    EXPECT_TRUE(problems[0].contains(QStringLiteral("9 Zeilen"))) << str(problems[0]);
+    EXPECT_TRUE(problems[0].contains(QStringLiteral("Dachgeschoss / Fach 7 / 12345 Berlin")))
+        << str(problems[0]);
+
+    choices.recipientAddress = u"Lindenweg 5\n" + std::u16string(70, u'X') + u"\n37073 Göttingen";
+    offer = buildOffer(sheet, sampleFirm(), choices);
+    ASSERT_EQ(offerLayoutProblems(offer).size(), 1);
+    EXPECT_TRUE(offerLayoutProblems(offer)[0].contains(QStringLiteral("zu lang")));
+}
+
 TEST_F(OfferTest, CalculationPdfIsThePrintout) {
     enterWorkedExample();
     const QString direct = folder.filePath(QStringLiteral("kalkulation.pdf"));
