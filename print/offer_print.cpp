@@ -39,7 +39,9 @@ const QColor kMarks(150, 150, 150);
 
 QFont offerFont(double points, bool bold = false) {
     QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
+    // No ligatures: the PDF's text layer took "fl" as one glyph, and a search for "Dachfläche" in
+    // the document found nothing. Scripts that need shaping (Arabic, Indic) still get it.
+    font.setStyleHint(QFont::SansSerif, QFont::PreferNoShaping);
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;

@@ -256,6 +256,11 @@ TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
     }
     const QString text = offerText(buildOffer(sheet, firm, sampleChoices()));
 
+    // Searchable as plain text: no ligature glyph stands for "fl" or "fi".
+    const QString plain = run(QStringLiteral("pdftotext"),
+                              {folder.filePath(QStringLiteral("a.pdf")), QStringLiteral("-")});
+    EXPECT_TRUE(plain.contains(QStringLiteral("Dachfläche"))) << str(plain);
+    EXPECT_TRUE(plain.contains(QStringLiteral("Schweißbahnen"))) << str(plain);
     for (const QString& expected : {QStringLiteral("486,24 €"),
                                     QStringLiteral("92,39 €"),
                                     QStringLiteral("578,63 €"),
