@@ -22,6 +22,8 @@ std::u16string germanDate(Date date);
 struct OfferPosition {
     std::u16string number;
     std::u16string description;
+    // The roof's area in m² for the charged position, its layers and materials; the pieces the
+    // roof takes, "Stk", for an item counted in pieces.
     std::u16string quantity;
     std::u16string unit;
     std::u16string unitPrice; // empty for a describing position
