@@ -135,7 +135,10 @@ void OfferDialog::showNote() {
 }
 
 bool OfferDialog::confirmOutput(const OfferDocument& offer) {
-    const QStringList problems = offerLayoutProblems(offer);
+    QStringList problems;
+    for (const std::u16string& gap : offerGaps(sheet_, offer.choices))
+        problems << toQString(gap);
+    problems << offerLayoutProblems(offer);
     if (problems.isEmpty())
         return true;
     QString text = QStringLiteral("Bitte prüfen Sie das Angebot, bevor es hinausgeht:\n");

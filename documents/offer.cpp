@@ -160,6 +160,17 @@ std::vector<std::u16string> recipientLines(const OfferChoices& choices) {
     return lines;
 }
 
+std::vector<std::u16string> offerGaps(const Sheet& sheet, const OfferChoices& choices) {
+    std::vector<std::u16string> gaps;
+    if (trimmed(choices.recipientName).empty())
+        gaps.emplace_back(u"Es ist kein Empfänger angegeben.");
+    if (sheet.number(FieldId::Dach14Ed).GetValue() == 0)
+        gaps.emplace_back(u"Die Dachfläche ist 0 m².");
+    if (sheet.number(FieldId::Summe15Ed).GetValue() == 0)
+        gaps.emplace_back(u"Der Nettobetrag ist 0,00 – das Angebot nennt keinen Preis.");
+    return gaps;
+}
+
 OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices) {
     const NumberFormat format = sheet.numberFormat();
     OfferDocument offer;

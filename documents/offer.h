@@ -69,6 +69,10 @@ std::vector<std::u16string> recipientLines(const OfferChoices& choices);
 // How many lines the window holds (DIN 5008: the address zone of the address field).
 inline constexpr std::size_t kAddressWindowLines = 6;
 
+// What an offer about to go out lacks on its face: no recipient, no roof area, nothing to pay.
+// Each a German sentence for the user; empty when none.
+std::vector<std::u16string> offerGaps(const Sheet& sheet, const OfferChoices& choices);
+
 // The offer of `sheet` as it stands, its amounts in the sheet's number format.
 OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices);
 

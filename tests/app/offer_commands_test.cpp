@@ -384,6 +384,8 @@ TEST_F(OfferCommandsTest, AnInvalidStoredIbanIsLeftOffWithAWarning) {
 TEST_F(OfferCommandsTest, OfferWithoutFirmDataSaysSoAndStillWorks) {
     const QString pdf = tempPath(QStringLiteral("ohne.pdf"));
     dialogs_.fileAnswers = {pdf};
+    // Without a recipient: asked, and sent all the same.
+    dialogs_.questionAnswers = {Dialogs::Answer::Yes};
     runOffer([](OfferDialog& offer) {
         EXPECT_TRUE(offer.noteLabel->isVisibleTo(&offer));
         EXPECT_TRUE(offer.noteLabel->text().contains(QStringLiteral("Firmendaten")));
@@ -439,6 +441,43 @@ TEST_F(OfferCommandsTest, LongAddressIsNamedBeforeTheOfferGoesOut) {
                   QStringLiteral("%1-002").arg(QDate::currentDate().year()));
         offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5\n37073 Göttingen"));
         EXPECT_FALSE(offer.noteLabel->isVisibleTo(&offer));
+    });
+}
+
+// An offer without recipient, roof area or price is asked about before it goes out; going back
+// writes and prints nothing and uses up no number. The preview is never asked about.
+TEST_F(OfferCommandsTest, EmptyOfferIsAskedAboutBeforeItGoesOut) {
+    form->sheet().enter(FieldId::Dach14Ed, u"0");
+    form->sheet().enter(FieldId::KundeEd, u"");
+    const QString printed = tempPath(QStringLiteral("gedruckt.pdf"));
+    form->printer().setOutputFormat(QPrinter::PdfFormat);
+    form->printer().setOutputFileName(printed);
+    dialogs_.questionAnswers = {Dialogs::Answer::No, Dialogs::Answer::No};
+    runOffer([](OfferDialog& offer) {
+        offer.previewButton->click();
+        offer.pdfButton->click();
+        offer.printButton->click();
+    });
+    EXPECT_EQ(dialogs_.previews, 1);
+    EXPECT_TRUE(dialogs_.fileRequests.empty());
+    EXPECT_FALSE(QFile::exists(printed));
+    ASSERT_EQ(dialogs_.questions.size(), 2u);
+    for (const QString& gap : {QStringLiteral("kein Empfänger"), QStringLiteral("Dachfläche ist 0"),
+                               QStringLiteral("Nettobetrag ist 0,00")})
+        EXPECT_TRUE(dialogs_.questions[0].text.contains(gap)) << toStd(dialogs_.questions[0].text);
+    EXPECT_EQ(dialogs_.questions[0].defaultAnswer, Dialogs::Answer::No);
+
+    // Going on regardless: the offer goes out and counts its number.
+    dialogs_.questionAnswers = {Dialogs::Answer::Yes};
+    runOffer([](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(),
+                  QStringLiteral("%1-001").arg(QDate::currentDate().year()));
+        offer.printButton->click();
+    });
+    EXPECT_TRUE(QFile::exists(printed));
+    runOffer([](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(),
+                  QStringLiteral("%1-002").arg(QDate::currentDate().year()));
     });
 }
 
