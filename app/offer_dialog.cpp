@@ -37,7 +37,8 @@ QDateEdit* dateEdit(const QString& name, const QDate& date, QWidget* parent) {
 
 OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore& counter,
                          QPrinter& printer, const QDate& today, QWidget* parent)
-    : QDialog(parent), sheet_(sheet), firm_(firm), counter_(counter), printer_(printer) {
+    : QDialog(parent), sheet_(sheet), firm_(firm), counter_(counter), printer_(printer),
+      today_(today) {
     setObjectName(QStringLiteral("OfferDialog"));
     setWindowTitle(QStringLiteral("Angebot erstellen"));
     const OfferChoices choices = newOfferChoices(sheet, counter, today);
@@ -130,6 +131,9 @@ void OfferDialog::showNote() {
                                 "Briefumschlags passen %2.")
                      .arg(lines)
                      .arg(kAddressWindowLines);
+    if (!issued_.isEmpty())
+        notes << QStringLiteral("Das Angebot %1 ist erstellt; ein weiteres erhält die Nummer %2.")
+                     .arg(issued_, numberEdit->text().trimmed());
     noteLabel->setText(notes.join(QLatin1Char(' ')));
     noteLabel->setVisible(!notes.isEmpty());
 }
@@ -186,8 +190,13 @@ void OfferDialog::output(const std::function<bool(const OfferDocument&)>& make, 
         // Before an offer goes out the user hears what it does not show, and may go back.
         if (issues && !confirmOutput(offer))
             return;
-        if (make(offer) && issues)
+        if (make(offer) && issues) {
             offerIssued(offer, counter_);
+            // The number is used up: another save or print from this form is another offer.
+            issued_ = toQString(offer.choices.number);
+            numberEdit->setText(nextOfferNumber(counter_, today_));
+            showNote();
+        }
     } catch (const PrintError& e) {
         reportError(this, e.message());
     } catch (...) {

@@ -6,6 +6,7 @@
 
 #include "offer.h"
 
+#include <QDate>
 #include <QDialog>
 #include <functional>
 
@@ -66,6 +67,8 @@ private:
     SettingsStore& counter_;
     QPrinter& printer_;
     bool logoWarned_ = false;
+    QDate today_;
+    QString issued_; // the number of the last offer that went out from this form
 };
 
 } // namespace pyrelto

@@ -228,16 +228,17 @@ private:
         painter.drawText(rect, align | Qt::AlignVCenter | Qt::TextDontClip, isolatedField(text));
     }
 
-    void addParagraphs(const QString& text, const QFont& font, double spacingAfter) {
+    void addParagraphs(const QString& text, const QFont& font, double spacingAfter,
+                       const QColor& colour = kInk) {
         const QStringList lines = wrap(text, font, x(mm::kRight - mm::kLeft));
         for (qsizetype i = 0; i < lines.size(); ++i) {
             const QString& lineText = lines.at(i);
             const double h = line(font) * 1.15 + (i + 1 == lines.size() ? spacingAfter : 0);
-            flow_.push_back({h, [this, lineText, font](QPainter& p, double top) {
+            flow_.push_back({h, [this, lineText, font, colour](QPainter& p, double top) {
                                  drawLine(p,
                                           QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft),
                                                  line(font) * 1.15),
-                                          lineText, font, kInk);
+                                          lineText, font, colour);
                              }});
         }
     }
@@ -421,20 +422,8 @@ private:
         const QString subjectText = toQString(c.subject).trimmed().isEmpty()
                                         ? toQString(OfferChoices::defaultSubject())
                                         : toQString(c.subject).trimmed();
-        flow_.push_back(
-            {line(subject) * 1.2 + x(2), [this, subject, subjectText](QPainter& p, double top) {
-                 drawLine(p,
-                          QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft), line(subject) * 1.2),
-                          subjectText, subject, kAccent);
-             }});
-        flow_.push_back(
-            {line(body_) * 1.15 + x(4), [this](QPainter& p, double top) {
-                 drawLine(p,
-                          QRectF(x(mm::kLeft), top, x(mm::kRight - mm::kLeft), line(body_) * 1.15),
-                          QStringLiteral("Angebotsnummer %1")
-                              .arg(toQString(offer_.choices.number).trimmed()),
-                          body_, kMuted);
-             }});
+        // The number stands in the information block; once is enough.
+        addParagraphs(subjectText, subject, x(5), kAccent);
         if (!toQString(c.introduction).trimmed().isEmpty())
             addParagraphs(toQString(c.introduction).trimmed(), body_, x(4));
         layoutLetterhead();

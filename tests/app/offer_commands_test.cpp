@@ -481,6 +481,56 @@ TEST_F(OfferCommandsTest, EmptyOfferIsAskedAboutBeforeItGoesOut) {
     });
 }
 
+// After an offer went out the form moves on to the next number and says so: a second save from
+// the same form is a second offer, never the first number again. The page names its number once.
+TEST_F(OfferCommandsTest, FormMovesOnToTheNextNumberAfterAnOfferWentOut) {
+    storeFirmData();
+    const QString year = QString::number(QDate::currentDate().year());
+    const QString second = tempPath(QStringLiteral("zwei.pdf"));
+    dialogs_.fileAnswers = {tempPath(QStringLiteral("eins.pdf")), second};
+    runOffer([&](OfferDialog& offer) {
+        offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5\n37073 Göttingen"));
+        offer.pdfButton->click();
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-002"));
+        EXPECT_TRUE(offer.noteLabel->isVisibleTo(&offer));
+        EXPECT_TRUE(offer.noteLabel->text().contains(year + QStringLiteral("-001")))
+            << toStd(offer.noteLabel->text());
+        offer.pdfButton->click();
+    });
+    ASSERT_EQ(dialogs_.fileRequests.size(), 2u);
+    EXPECT_EQ(dialogs_.fileRequests[1].suggestedName,
+              QStringLiteral("Angebot %1-002 Müller.pdf").arg(year));
+    EXPECT_EQ(pdfText(second).count(year + QStringLiteral("-002")), 1) << toStd(pdfText(second));
+    runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-003"));
+    });
+}
+
+// The firm data form: Tab walks it as it is shown, through the logo's buttons, and the logo's
+// open dialog has its own title and a filter that names its patterns once.
+TEST_F(OfferCommandsTest, LogoButtonsAreInTheTabOrderAndTheirDialogIsTitled) {
+    EXPECT_EQ(qtFileFilter(FirmDataDialog::logoFilter()),
+              QStringLiteral("Bilder (*.png *.jpg *.jpeg *.svg)"));
+    dialogs_.fileAnswers = {std::nullopt};
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
+        auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
+        QStringList chain;
+        for (QWidget* widget = firm.bicEdit->nextInFocusChain();
+             widget != firm.bicEdit && chain.size() < 4; widget = widget->nextInFocusChain())
+            if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isVisibleTo(&firm))
+                chain << widget->objectName();
+        EXPECT_EQ(chain, (QStringList{
+                             QStringLiteral("chooseLogoButton"), QStringLiteral("removeLogoButton"),
+                             QStringLiteral("paymentEdit"), QStringLiteral("closingEdit")}));
+        firm.findChild<QPushButton*>(QStringLiteral("chooseLogoButton"))->click();
+        return false;
+    });
+    form->editFirmDataAction->trigger();
+    ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs_.fileRequests[0].title, QStringLiteral("Logo wählen"));
+    EXPECT_EQ(dialogs_.fileRequests[0].filter, FirmDataDialog::logoFilter());
+}
+
 TEST_F(OfferCommandsTest, CalculationPdfEqualsWhatThePrinterPrints) {
     const QString saved = tempPath(QStringLiteral("kalkulation.pdf"));
     dialogs_.fileAnswers = {saved};
