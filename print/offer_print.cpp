@@ -9,6 +9,7 @@
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QImage>
+#include <QImageReader>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -161,7 +162,14 @@ private:
             if (svg->isValid() && !svg->defaultSize().isEmpty())
                 logo.svg = std::move(svg);
         } else {
-            logo.image = QImage(path);
+            // Read at most 2,400 pixels wide or high (over 1,000 dpi at the logo's 60 mm): a
+            // stored picture of 7,000 × 7,000 pixels read whole went beyond the reader's memory
+            // limit and the offer came out without it.
+            QImageReader reader(path);
+            const QSize size = reader.size();
+            if (size.isValid() && (size.width() > 2400 || size.height() > 2400))
+                reader.setScaledSize(size.scaled(2400, 2400, Qt::KeepAspectRatio));
+            logo.image = reader.read();
         }
         return logo;
     }

@@ -222,6 +222,81 @@ TEST_F(OfferCommandsTest, LogoIsCheckedAndCopiedIntoTheProgramDataFolder) {
     EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("578,63 €")));
 }
 
+// A large logo (a photo straight from the camera, 7,000 × 7,000 pixels) is no damaged file: it is
+// scaled down as it is copied in and printed. One beyond any use is refused by its size.
+TEST_F(OfferCommandsTest, LargeLogoIsScaledDownAndAHugeOneNamedTooLarge) {
+    const QString large = tempPath(QStringLiteral("gross.png"));
+    {
+        QImage logo(7000, 7000, QImage::Format_RGB32);
+        logo.fill(QColor(200, 30, 30));
+        ASSERT_TRUE(logo.save(large));
+    }
+    // A PNG whose header claims 30,000 × 30,000 pixels; its check sums are right, the picture
+    // data is a stub.
+    const QString huge = tempPath(QStringLiteral("riesig.png"));
+    {
+        const auto bigEndian = [](QByteArray& bytes, quint32 value) {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                bytes.append(static_cast<char>((value >> shift) & 0xffu));
+        };
+        QByteArray png("\x89PNG\r\n\x1a\n", 8);
+        const auto chunk = [&](const QByteArray& typeAndData) {
+            bigEndian(png, static_cast<quint32>(typeAndData.size() - 4));
+            png.append(typeAndData);
+            quint32 crc = 0xffffffffu;
+            for (const char byte : typeAndData) {
+                crc ^= static_cast<quint8>(byte);
+                for (int bit = 0; bit < 8; ++bit)
+                    crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+            }
+            bigEndian(png, crc ^ 0xffffffffu);
+        };
+        QByteArray header("IHDR");
+        bigEndian(header, 30000);
+        bigEndian(header, 30000);
+        header.append(QByteArray("\x08\x02\x00\x00\x00", 5));
+        chunk(header);
+        chunk(QByteArray("IDAT\x78\x9c\x03\x00", 8));
+        chunk(QByteArray("IEND"));
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(png);
+    }
+    dialogs_.fileAnswers = {huge, large};
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
+        auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
+        firm.nameEdit->setText(QStringLiteral("Kramer"));
+        firm.chooseLogo();
+        firm.chooseLogo();
+        EXPECT_EQ(firm.logoLabel->text(), QStringLiteral("gross.png"));
+        firm.accept();
+        return firm.result() == QDialog::Accepted;
+    });
+    form->editFirmDataAction->trigger();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("30000 × 30000")))
+        << toStd(dialogs_.messages[0].text);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("zu groß")));
+
+    const QImage copy(dataFolder() + QStringLiteral("logo.png"));
+    EXPECT_EQ(copy.size(), QSize(2400, 2400));
+    const QString pdf = tempPath(QStringLiteral("angebot.pdf"));
+    dialogs_.fileAnswers = {pdf};
+    runOffer([](OfferDialog& offer) { offer.pdfButton->click(); });
+    EXPECT_EQ(dialogs_.messages.size(), 1u);
+    // The logo's red in the top right corner of the page.
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-singlefile"), pdf,
+                  tempPath(QStringLiteral("seite"))});
+    ASSERT_TRUE(render.waitForFinished(30000));
+    const QImage page(tempPath(QStringLiteral("seite.ppm")));
+    ASSERT_FALSE(page.isNull());
+    const QColor corner = page.pixelColor(page.width() * 185 / 210, page.height() * 20 / 297);
+    EXPECT_GT(corner.red(), 150);
+    EXPECT_LT(corner.green(), 90);
+}
+
 TEST_F(OfferCommandsTest, OfferFillsItselfCountsUpAndRemembersTheAddress) {
     storeFirmData();
     const QByteArray optionsBefore = contents(dataFolder() + QStringLiteral("options.dat"));
