@@ -79,6 +79,9 @@ struct FlowItem {
     std::function<void(QPainter&, double top)> paint;
     bool tableRow = false;
     bool keepWithNext = false;
+    // The number of the position whose description this line goes on with; shown again when the
+    // line opens a page, so that the reader knows what it belongs to.
+    QString continues = {};
 };
 
 class OfferPainter {
@@ -121,6 +124,10 @@ public:
                 paintTableHeader(painter, y);
                 y += tableHeaderHeight();
             }
+            if (page > 0 && first < last &&
+                !flow_[static_cast<std::size_t>(first)].continues.isEmpty())
+                drawLine(painter, cellRect(0, y, line(tableBody_) * 1.25),
+                         flow_[static_cast<std::size_t>(first)].continues, tableBody_, kMuted);
             for (int i = first; i < last; ++i) {
                 flow_[static_cast<std::size_t>(i)].paint(painter, y);
                 y += flow_[static_cast<std::size_t>(i)].height;
@@ -366,10 +373,14 @@ private:
                                         QPointF(x(mm::kRight), bottom));
                          }
                      },
-                     true, false});
+                     true,
+                     // A short description stays whole on one page.
+                     !lastLine && lines.size() <= kWholeDescription,
+                     first ? QString() : toQString(position.number)});
             }
         }
     }
+    static constexpr qsizetype kWholeDescription = 6;
 
     // Labels and amounts of the totals, the amounts as wide as the widest of them (and no
     // narrower than the table's last column, so that they line up with it).
@@ -473,11 +484,16 @@ private:
         int first = 0;
         double y = bodyTop_;
         const double bottom = footerTop_ - x(mm::kBodyAboveFooter);
+        const double followRoom = bottom - x(mm::kFollowTop) - tableHeaderHeight();
         for (int i = 0; i < count; ++i) {
             const FlowItem& item = flow_[static_cast<std::size_t>(i)];
-            const double needed = item.height + (item.keepWithNext && i + 1 < count
-                                                     ? flow_[static_cast<std::size_t>(i) + 1].height
-                                                     : 0);
+            // The item with those it keeps with, unless they would not fit a page of their own.
+            double needed = item.height;
+            for (int next = i;
+                 next + 1 < count && flow_[static_cast<std::size_t>(next)].keepWithNext; ++next)
+                needed += flow_[static_cast<std::size_t>(next) + 1].height;
+            if (needed > followRoom)
+                needed = item.height;
             if (i > first && y + needed > bottom) {
                 pages.emplace_back(first, i);
                 first = i;

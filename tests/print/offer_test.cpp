@@ -16,6 +16,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <initializer_list>
@@ -814,6 +815,57 @@ TEST_F(OfferTest, AddressBeyondTheWindowIsNamed) {
     offer = buildOffer(sheet, sampleFirm(), choices);
     ASSERT_EQ(offerLayoutProblems(offer).size(), 1);
     EXPECT_TRUE(offerLayoutProblems(offer)[0].contains(QStringLiteral("zu lang")));
+}
+
+// A description that breaks across a page goes on under its position's number; one of a few
+// lines is not broken at all, wherever the page ends.
+TEST_F(OfferTest, DescriptionsAcrossPagesKeepTheirNumber) {
+    enterWorkedExample();
+    OfferDocument offer = buildOffer(sheet, sampleFirm(), sampleChoices());
+    QString longText;
+    for (int i = 1; i <= 200; ++i)
+        longText += QStringLiteral("Lang%1 ").arg(i);
+    offer.positions.push_back({u"1.4", longText.toStdU16String(), u"", u"", u"", u""});
+    const QString pdf = folder.filePath(QStringLiteral("fortsetzung.pdf"));
+    writeOfferPdf(offer, pdf);
+    ASSERT_GE(pages(QStringLiteral("fortsetzung.pdf")), 2);
+    // The first row under page 2's table heading: the number, then the description going on.
+    const QList<PdfWord> words = pdfWords(pdf);
+    const PdfWord* number = nullptr;
+    const PdfWord* text = nullptr;
+    for (const PdfWord& word : words) {
+        if (word.page != 2)
+            continue;
+        if (word.text == QStringLiteral("1.4") && number == nullptr)
+            number = &word;
+        if (word.text.startsWith(QStringLiteral("Lang")) && text == nullptr)
+            text = &word;
+    }
+    EXPECT_NE(number, nullptr) << "no number on page 2";
+    EXPECT_NE(text, nullptr);
+    if (number != nullptr && text != nullptr) {
+        EXPECT_NEAR(number->box.center().y(), text->box.center().y(), 1.0);
+    }
+
+    // Five lines after more and more rows: never split between pages.
+    QString shortText;
+    for (int i = 1; i <= 5; ++i)
+        shortText +=
+            QStringLiteral("Kurz%1 ").arg(i) + QString(20, QLatin1Char('k')) + QLatin1Char(' ');
+    for (int rows = 12; rows <= 32; ++rows) {
+        SCOPED_TRACE(rows);
+        OfferDocument filled = buildOffer(sheet, sampleFirm(), sampleChoices());
+        for (int r = 0; r < rows; ++r)
+            filled.positions.push_back({u"1.9", u"Füllzeile", u"", u"", u"", u""});
+        filled.positions.push_back({u"1.99", shortText.toStdU16String(), u"", u"", u"", u""});
+        const QString name = QStringLiteral("kurz%1.pdf").arg(rows);
+        writeOfferPdf(filled, folder.filePath(name));
+        QSet<int> onPages;
+        for (const PdfWord& word : pdfWords(folder.filePath(name)))
+            if (word.text.startsWith(QStringLiteral("Kurz")))
+                onPages.insert(word.page);
+        EXPECT_EQ(onPages.size(), 1);
+    }
 }
 
 TEST_F(OfferTest, CalculationPdfIsThePrintout) {
