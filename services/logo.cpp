@@ -1,6 +1,7 @@
 #include "logo.h"
 
 #include "customer_file.h"
+#include "qt_text.h"
 #include "safe_write.h"
 #include "service_error.h"
 
@@ -100,8 +101,7 @@ QString copyLogo(const QString& source) {
                                    .arg(QFileInfo(source).fileName()));
         bytes = file.readAll();
     }
-    const QString target =
-        QString::fromStdU16String(GetProgramDir(true)) + QStringLiteral("logo.") + suffix;
+    const QString target = toQString(GetProgramDir(true)) + QStringLiteral("logo.") + suffix;
     if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
         return target;
     const std::span<const std::byte> data(reinterpret_cast<const std::byte*>(bytes.constData()),
@@ -113,8 +113,7 @@ QString copyLogo(const QString& source) {
     for (const QString& other :
          {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("svg")})
         if (other != suffix)
-            QFile::remove(QString::fromStdU16String(GetProgramDir(false)) +
-                          QStringLiteral("logo.") + other);
+            QFile::remove(toQString(GetProgramDir(false)) + QStringLiteral("logo.") + other);
     return target;
 }
 
