@@ -548,16 +548,26 @@ void LetterPainter::layOutLetterhead() {
     }
     if (!firm.hasLetterhead())
         return;
-    // The return address: smaller type before anything is left out.
-    returnFont_ = letterFont(6.5);
+    // The return address in one line, in smaller type if need be; else wrapped into the two
+    // lines the space above the address holds. Only beyond that is anything left out.
+    constexpr double kReturnPoints = 6.5;
+    constexpr double kLeastReturnPoints = 5.5;
+    returnFont_ = letterFont(kReturnPoints);
     returnFont_.setUnderline(true);
-    returnLine_ = returnLine();
-    const double returnWidth = width(returnLine_, returnFont_);
-    if (returnWidth > x(mm::kReturnWidth)) {
-        returnFont_.setPointSizeF(std::max(5.0, 6.5 * x(mm::kReturnWidth) / returnWidth));
-        if (width(returnLine_, returnFont_) > x(mm::kReturnWidth)) {
-            returnLine_ = QFontMetricsF(returnFont_, &device_)
-                              .elidedText(returnLine_, Qt::ElideRight, x(mm::kReturnWidth));
+    const QString text = returnLine();
+    const double room = x(mm::kReturnWidth);
+    const double oneLine = width(text, returnFont_);
+    if (oneLine <= room) {
+        returnLines_ = QStringList{text};
+    } else if (oneLine * kLeastReturnPoints / kReturnPoints <= room * 0.98) {
+        returnFont_.setPointSizeF(kReturnPoints * room / oneLine * 0.98);
+        returnLines_ = QStringList{text};
+    } else {
+        returnLines_ = wrap(text, returnFont_, room);
+        if (returnLines_.size() > 2) {
+            returnLines_ = returnLines_.mid(0, 2);
+            returnLines_.last() =
+                elided(returnLines_.last(), QFontMetricsF(returnFont_, &device_), room);
             problems_ << QStringLiteral("Die Absenderzeile über der Anschrift wird gekürzt "
                                         "(Firmenname, Straße und Ort sind zu lang).");
         }
@@ -771,9 +781,13 @@ void LetterPainter::paintFirstPageHead(QPainter& painter) {
                          QPointF(x(mm::kRight), x(mm::kLetterheadRule)));
         // The return address above the recipient, small and underlined, as window envelopes
         // show it.
-        drawLine(painter,
-                 QRectF(x(mm::kLeft), x(mm::kReturnLine), x(mm::kReturnWidth), line(returnFont_)),
-                 returnLine_, returnFont_, kMuted);
+        double returnTop = x(mm::kReturnLine);
+        for (const QString& part : returnLines_) {
+            drawLine(painter,
+                     QRectF(x(mm::kLeft), returnTop, x(mm::kReturnWidth), line(returnFont_)), part,
+                     returnFont_, kMuted);
+            returnTop += line(returnFont_);
+        }
     }
     double y = x(mm::kAddressTop);
     for (const QString& part : recipient_) {

@@ -183,7 +183,8 @@ private:
     QRectF logoRect_;
     QFont nameFont_, detailFont_, returnFont_, addressFont_, infoLabel_, infoValue_;
     QStringList name_, details_, recipient_;
-    QString returnLine_, followName_;
+    QStringList returnLines_;
+    QString followName_;
     QList<InfoRow> info_;
     double infoValueLeft_ = 0;
     std::array<QStringList, 4> footer_;

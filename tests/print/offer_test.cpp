@@ -207,8 +207,10 @@ TEST_F(OfferTest, AVeryLongWordIsCutIntoLinesAndKeptWhole) {
 TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
     enterWorkedExample();
     ASSERT_EQ(shown(F::Summe15Ed), QStringLiteral("486,24"));
-    // With a logo, as docs/offer.png shows the offer.
+    // With a logo and a name that shares the letterhead with it, as docs/offer.png shows the
+    // offer.
     FirmData firm = sampleFirm();
+    firm.name = u"Bedachungen Kramer GmbH – Dach, Wand und Abdichtung";
     firm.logoPath = filePath(QStringLiteral("logo.svg")).toStdU16String();
     {
         QFile logo(toQString(firm.logoPath));
