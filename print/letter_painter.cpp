@@ -192,7 +192,11 @@ QStringList LetterPainter::cutWord(const QString& word, const QFont& font, doubl
     QStringList pieces;
     QTextLayout layout(word, font, &device_);
     QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    // Looking for a hyphen scans the rest of the word for every line, so only words of a
+    // sensible length (an e-mail address, a link) get that; a pasted block breaks anywhere.
+    constexpr qsizetype kLongestSearched = 500;
+    option.setWrapMode(word.size() <= kLongestSearched ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                                       : QTextOption::WrapAnywhere);
     layout.setTextOption(option);
     layout.beginLayout();
     for (QTextLine piece = layout.createLine(); piece.isValid(); piece = layout.createLine()) {
