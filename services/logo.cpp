@@ -101,7 +101,7 @@ QString copyLogo(const QString& source) {
                                    .arg(QFileInfo(source).fileName()));
         bytes = file.readAll();
     }
-    const QString target = toQString(GetProgramDir(true)) + QStringLiteral("logo.") + suffix;
+    QString target = toQString(GetProgramDir(true)) + QStringLiteral("logo.") + suffix;
     if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
         return target;
     const std::span<const std::byte> data(reinterpret_cast<const std::byte*>(bytes.constData()),
