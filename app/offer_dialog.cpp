@@ -11,6 +11,7 @@
 #include "sheet.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -65,6 +66,14 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
     summaryBox =
         new QCheckBox(QStringLiteral("Nur eine Sammelposition (ohne Einzelaufstellung)"), this);
     summaryBox->setObjectName(QStringLiteral("summaryBox"));
+    taxCaseBox = new QComboBox(this);
+    taxCaseBox->setObjectName(QStringLiteral("taxCaseBox"));
+    taxCaseBox->addItems({QStringLiteral("Umsatzsteuer ausweisen"),
+                          QStringLiteral("Bauleistung an ein Bauunternehmen (§ 13b UStG)"),
+                          QStringLiteral("Kleinunternehmer (§ 19 UStG)")});
+    privateBox =
+        new QCheckBox(QStringLiteral("Privatkunde: Arbeitskosten nach § 35a EStG ausweisen"), this);
+    privateBox->setObjectName(QStringLiteral("privateBox"));
 
     // A customer typed in here gets the address remembered for that name, unless one is typed.
     connect(recipientEdit, &QLineEdit::editingFinished, this, [this] {
@@ -87,6 +96,8 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
     form->addRow(QStringLiteral("Einleitung:"), introductionEdit);
     form->addRow(QStringLiteral("Leistung:"), workTitleEdit);
     form->addRow(QString(), summaryBox);
+    form->addRow(QStringLiteral("Steuer:"), taxCaseBox);
+    form->addRow(QString(), privateBox);
 
     noteLabel = new QLabel(this);
     noteLabel->setObjectName(QStringLiteral("noteLabel"));
@@ -164,6 +175,8 @@ OfferDocument OfferDialog::document() const {
     choices.introduction = introductionEdit->toPlainText().trimmed().toStdU16String();
     choices.workTitle = workTitleEdit->text().trimmed().toStdU16String();
     choices.summaryOnly = summaryBox->isChecked();
+    choices.taxCase = static_cast<TaxCase>(taxCaseBox->currentIndex());
+    choices.privateCustomer = privateBox->isChecked();
     FirmData firm = firm_;
     if (!firm.logoPath.empty() && !logoProblem(toQString(firm.logoPath)).isEmpty())
         firm.logoPath.clear();

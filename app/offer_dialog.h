@@ -11,6 +11,7 @@
 #include <functional>
 
 class QCheckBox;
+class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -47,6 +48,8 @@ public:
     QPlainTextEdit* introductionEdit = nullptr;
     QLineEdit* workTitleEdit = nullptr;
     QCheckBox* summaryBox = nullptr;
+    QComboBox* taxCaseBox = nullptr; // in the order of TaxCase
+    QCheckBox* privateBox = nullptr;
     QLabel* noteLabel = nullptr;
     QPushButton* previewButton = nullptr;
     QPushButton* pdfButton = nullptr;

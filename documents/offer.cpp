@@ -9,7 +9,9 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
+#include <utility>
 
 namespace pyrelto {
 
@@ -146,6 +148,33 @@ std::vector<std::u16string> describedRows(const Sheet& sheet) {
     return rows;
 }
 
+std::optional<Money> labourShare(const Sheet& sheet) {
+    const NumberFormat format = sheet.numberFormat();
+    const auto area = Money::parse(shown(sheet, FieldId::Dach14Ed), format);
+    if (!area)
+        return std::nullopt;
+    constexpr std::pair<RowId, FieldId> kLayers[] = {{RowId::Panel11, FieldId::Summe10Ed},
+                                                     {RowId::Panel12, FieldId::Summe11Ed},
+                                                     {RowId::Panel13, FieldId::Summe12Ed}};
+    Money perSquareMetre;
+    for (const auto& [row, sum] : kLayers) {
+        if (!sheet.shown(row))
+            continue;
+        const auto price = Money::parse(shown(sheet, sum), format);
+        if (!price)
+            return std::nullopt;
+        perSquareMetre += *price;
+    }
+    // Hundredths of a euro times hundredths of a m²: ten-thousandths, rounded half away from
+    // zero to the cent. Beyond what 64 bits hold there is no plain figure to print.
+    constexpr std::int64_t kLimit = 3'000'000'000;
+    if (std::abs(perSquareMetre.cents()) > kLimit || std::abs(area->cents()) > kLimit)
+        return std::nullopt;
+    const std::int64_t product = perSquareMetre.cents() * area->cents();
+    const std::int64_t cents = (product >= 0 ? product + 50 : product - 50) / 100;
+    return Money::fromCents(cents);
+}
+
 std::vector<std::u16string> recipientLines(const OfferChoices& choices) {
     std::vector<std::u16string> lines;
     if (std::u16string name = trimmed(choices.recipientName); !name.empty())
@@ -205,9 +234,35 @@ OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferCh
     }
 
     offer.net = amount(netText);
+    offer.grossLabel = u"Gesamtbetrag";
+    const auto labour = choices.privateCustomer ? labourShare(sheet) : std::nullopt;
+    const auto labourText = [&](Money value) {
+        return withCurrency(value.format(format, Grouping::Thousands), offer.currency);
+    };
+    if (choices.taxCase != TaxCase::Normal) {
+        // No VAT is charged: the sheet's net is what the customer pays.
+        offer.gross = offer.net;
+        if (choices.taxCase == TaxCase::ReverseCharge) {
+            offer.grossLabel = u"Angebotssumme (netto, ohne Umsatzsteuer)";
+            offer.taxNote = u"Steuerschuldnerschaft des Leistungsempfängers (§ 13b UStG): Die "
+                            u"Umsatzsteuer schuldet der Auftraggeber als Leistungsempfänger.";
+        } else {
+            offer.taxNote = u"Gemäß § 19 UStG wird keine Umsatzsteuer berechnet.";
+        }
+        if (labour && *labour != Money())
+            offer.labourShare =
+                u"Im Angebotspreis enthaltene Arbeitskosten: " + labourText(*labour) + u".";
+        return offer;
+    }
     offer.gross = amount(grossText);
     offer.vatLabel =
         u"zzgl. MwSt. " + rateText(shown(sheet, FieldId::MwStEd), format.decimalSeparator) + u" %";
+    if (labour && *labour != Money()) {
+        const auto rate = Money::parse(shown(sheet, FieldId::MwStEd), format);
+        const Money gross = *labour + labour->percent(rate ? rate->cents() : 0);
+        offer.labourShare = u"Im Angebotspreis enthaltene Arbeitskosten: " + labourText(*labour) +
+                            u" netto (" + labourText(gross) + u" brutto).";
+    }
     // The difference of the two sums the sheet shows, so that the three lines always add up to
     // the cent; rounding the rate times the net a third time could miss by one.
     const auto net = Money::parse(netText, format);

@@ -11,6 +11,7 @@
 #include <QPagedPaintDevice>
 #include <QPdfWriter>
 #include <memory>
+#include <vector>
 
 namespace pyrelto {
 
@@ -61,11 +62,19 @@ private:
         if (!toQString(c.introduction).trimmed().isEmpty())
             addParagraphs(toQString(c.introduction).trimmed(), body_, 4);
         addPositions();
-        addTotals(
-            {{QStringLiteral("Nettobetrag"), toQString(offer_.net)},
-             {toQString(offer_.vatLabel), toQString(offer_.vat)},
-             {QStringLiteral("Gesamtbetrag"), toQString(offer_.gross), TotalsLine::Kind::Grand}},
-            110);
+        std::vector<TotalsLine> totals;
+        // The tax cases that charge no VAT show no VAT amount at all, only what is paid and why.
+        if (!offer_.vatLabel.empty()) {
+            totals.push_back({QStringLiteral("Nettobetrag"), toQString(offer_.net)});
+            totals.push_back({toQString(offer_.vatLabel), toQString(offer_.vat)});
+        }
+        totals.push_back(
+            {toQString(offer_.grossLabel), toQString(offer_.gross), TotalsLine::Kind::Grand});
+        addTotals(totals, 110);
+        if (!offer_.taxNote.empty())
+            addParagraphs(toQString(offer_.taxNote), bodyBold_, 3);
+        if (!offer_.labourShare.empty())
+            addParagraphs(toQString(offer_.labourShare), body_, 3);
         QString terms = QStringLiteral("Dieses Angebot ist gültig bis zum %1.")
                             .arg(toQString(germanDate(c.validUntil)));
         const QString payment = toQString(offer_.firm.paymentTerms).trimmed().isEmpty()

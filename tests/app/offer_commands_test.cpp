@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDir>
@@ -584,6 +585,28 @@ TEST_F(OfferCommandsTest, LogoButtonsAreInTheTabOrderAndTheirDialogIsTitled) {
     ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
     EXPECT_EQ(dialogs_.fileRequests[0].title, QStringLiteral("Logo wählen"));
     EXPECT_EQ(dialogs_.fileRequests[0].filter, FirmDataDialog::logoFilter());
+}
+
+// The tax case and the private customer are chosen in the form: § 13b shows no VAT but its note,
+// and the labour share the customer may deduct.
+TEST_F(OfferCommandsTest, TaxCaseAndLabourShareAreChosenInTheForm) {
+    storeFirmData();
+    const QString pdf = tempPath(QStringLiteral("13b.pdf"));
+    dialogs_.fileAnswers = {pdf};
+    runOffer([](OfferDialog& offer) {
+        EXPECT_EQ(offer.taxCaseBox->currentIndex(), 0);
+        EXPECT_FALSE(offer.privateBox->isChecked());
+        offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5\n37073 Göttingen"));
+        offer.taxCaseBox->setCurrentIndex(1);
+        offer.privateBox->setChecked(true);
+        offer.pdfButton->click();
+    });
+    const QString text = pdfText(pdf).simplified();
+    EXPECT_TRUE(text.contains(QStringLiteral("(§ 13b UStG)"))) << toStd(text);
+    EXPECT_FALSE(text.contains(QStringLiteral("MwSt."))) << toStd(text);
+    EXPECT_FALSE(text.contains(QStringLiteral("578,63"))) << toStd(text);
+    // The worked example's layers, 6,00 and 4,50 per m², on 24 m².
+    EXPECT_TRUE(text.contains(QStringLiteral("Arbeitskosten: 252,00 €"))) << toStd(text);
 }
 
 TEST_F(OfferCommandsTest, CalculationPdfEqualsWhatThePrinterPrints) {
