@@ -5,6 +5,7 @@
 
 #include "date.h"
 #include "money.h"
+#include "tax_case.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,12 +23,6 @@ enum class InvoiceKind {
     Partial,    // Abschlagsrechnung
     Final,      // Schlussrechnung, deducting the partial invoices of the job
     CreditNote, // Gutschrift/Storno of an issued invoice
-};
-
-enum class TaxCase {
-    Normal,        // VAT charged at the positions' rates
-    ReverseCharge, // § 13b UStG: the buyer owes the VAT
-    SmallBusiness, // § 19 UStG: no VAT shown
 };
 
 struct PostalAddress {

@@ -6,7 +6,10 @@
 
 #include "date.h"
 #include "firm_data.h"
+#include "money.h"
+#include "tax_case.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,8 @@ std::u16string germanDate(Date date);
 struct OfferPosition {
     std::u16string number;
     std::u16string description;
+    // The roof's area in m² for the charged position, its layers and materials; the pieces the
+    // roof takes, "Stk", for an item counted in pieces.
     std::u16string quantity;
     std::u16string unit;
     std::u16string unitPrice; // empty for a describing position
@@ -39,6 +44,11 @@ struct OfferChoices {
     std::u16string introduction;
     std::u16string workTitle; // the text of the charged position
     bool summaryOnly = false;
+    // § 13b and § 19 UStG: no VAT charged, the net is what the offer costs, and the note says why.
+    TaxCase taxCase = TaxCase::Normal;
+    // A private customer may deduct the labour part of the price (§ 35a EStG): the offer says how
+    // much it is.
+    bool privateCustomer = false;
 
     static std::u16string defaultSubject();
     static std::u16string defaultIntroduction();
@@ -50,16 +60,35 @@ struct OfferDocument {
     FirmData firm;
     OfferChoices choices;
     std::vector<OfferPosition> positions;
-    std::u16string net;      // "486,24 €"
-    std::u16string vatLabel; // "zzgl. MwSt. 19 %"
-    std::u16string vat;      // gross − net of the sheet, to the cent
-    std::u16string gross;
+    std::u16string net;        // "486,24 €"
+    std::u16string vatLabel;   // "zzgl. MwSt. 19 %"; empty when the tax case charges no VAT
+    std::u16string vat;        // gross − net of the sheet, to the cent; empty with vatLabel
+    std::u16string grossLabel; // "Gesamtbetrag", or what the amount is without VAT
+    std::u16string gross;      // the net when the tax case charges no VAT
     std::u16string currency;
+    std::u16string taxNote;     // why no VAT is charged; empty for normal VAT
+    std::u16string labourShare; // the § 35a line for a private customer; empty otherwise
 };
+
+// The labour part of the price: the layers' own prices per m² (their torching, the work) times
+// the roof's area, to the cent. The markup of the sheet is on the materials only, so none of it is
+// labour; the materials and items are not labour either. Nothing when the texts the sheet shows
+// are no plain amounts.
+std::optional<Money> labourShare(const Sheet& sheet);
 
 // The descriptions of the shown layer, material and piece rows that take part in the price (a
 // description typed, a sum other than zero), in sheet order.
 std::vector<std::u16string> describedRows(const Sheet& sheet);
+
+// The lines of the envelope's window: the recipient's name, then the address's lines that are not
+// blank, each trimmed.
+std::vector<std::u16string> recipientLines(const OfferChoices& choices);
+// How many lines the window holds (DIN 5008: the address zone of the address field).
+inline constexpr std::size_t kAddressWindowLines = 6;
+
+// What an offer about to go out lacks on its face: no recipient, no roof area, nothing to pay.
+// Each a German sentence for the user; empty when none.
+std::vector<std::u16string> offerGaps(const Sheet& sheet, const OfferChoices& choices);
 
 // The offer of `sheet` as it stands, its amounts in the sheet's number format.
 OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices);

@@ -5,8 +5,13 @@
 #include "pdf_file.h"
 #include "qt_text.h"
 
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPagedPaintDevice>
+#include <QPdfWriter>
 #include <memory>
+#include <vector>
 
 namespace pyrelto {
 
@@ -27,11 +32,8 @@ private:
         LetterFrame frame;
         frame.firm = offer.firm;
         const OfferChoices& c = offer.choices;
-        if (!toQString(c.recipientName).trimmed().isEmpty())
-            frame.recipient << toQString(c.recipientName).trimmed();
-        for (const QString& part : toQString(c.recipientAddress).split(QLatin1Char('\n')))
-            if (!part.trimmed().isEmpty())
-                frame.recipient << part.trimmed();
+        for (const std::u16string& part : recipientLines(c))
+            frame.recipient << toQString(part);
         const QString number = toQString(c.number).trimmed();
         const QString date = toQString(germanDate(c.date));
         frame.info = {{QStringLiteral("Angebotsnummer"), number},
@@ -55,17 +57,24 @@ private:
         const QString subjectText = toQString(c.subject).trimmed().isEmpty()
                                         ? toQString(OfferChoices::defaultSubject())
                                         : toQString(c.subject).trimmed();
-        addLine(subjectText, letterFont(12, true), kAccent, 2, 1.2);
-        addLine(QStringLiteral("Angebotsnummer %1").arg(toQString(c.number).trimmed()), body_,
-                kMuted, 4);
+        // The number stands in the information block; once is enough.
+        addParagraphs(subjectText, letterFont(12, true), 5, kAccent);
         if (!toQString(c.introduction).trimmed().isEmpty())
             addParagraphs(toQString(c.introduction).trimmed(), body_, 4);
         addPositions();
-        addTotals(
-            {{QStringLiteral("Nettobetrag"), toQString(offer_.net)},
-             {toQString(offer_.vatLabel), toQString(offer_.vat)},
-             {QStringLiteral("Gesamtbetrag"), toQString(offer_.gross), TotalsLine::Kind::Grand}},
-            110);
+        std::vector<TotalsLine> totals;
+        // The tax cases that charge no VAT show no VAT amount at all, only what is paid and why.
+        if (!offer_.vatLabel.empty()) {
+            totals.push_back({QStringLiteral("Nettobetrag"), toQString(offer_.net)});
+            totals.push_back({toQString(offer_.vatLabel), toQString(offer_.vat)});
+        }
+        totals.push_back(
+            {toQString(offer_.grossLabel), toQString(offer_.gross), TotalsLine::Kind::Grand});
+        addTotals(totals, 110);
+        if (!offer_.taxNote.empty())
+            addParagraphs(toQString(offer_.taxNote), bodyBold_, 3);
+        if (!offer_.labourShare.empty())
+            addParagraphs(toQString(offer_.labourShare), body_, 3);
         QString terms = QStringLiteral("Dieses Angebot ist gültig bis zum %1.")
                             .arg(toQString(germanDate(c.validUntil)));
         const QString payment = toQString(offer_.firm.paymentTerms).trimmed().isEmpty()
@@ -121,6 +130,18 @@ PdfSetup offerPdfSetup(const OfferDocument& offer) {
 }
 
 } // namespace
+
+QStringList offerLayoutProblems(const OfferDocument& offer) {
+    // Laid out on the PDF writer the offer is saved with; nothing is painted.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setResolution(offerPdfSetup(offer).resolution);
+    writer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    OfferPainter painter(offer, writer);
+    return painter.layoutProblems();
+}
 
 int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device) {
     OfferPainter painter(offer, device);

@@ -8,6 +8,7 @@
 #include "utf16.h"
 #include "worked_example.h"
 
+#include <array>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
@@ -191,6 +192,166 @@ TEST(OfferModel, WorkedExampleGivesTheSellingSideInFinalTexts) {
         EXPECT_TRUE(offer.positions[i].total.empty());
     }
     EXPECT_EQ(offer.positions.size(), describedRows(sheet).size() + 1);
+}
+
+// The layers and materials describe the roof's area; an item counted in pieces says how many the
+// roof takes, rounded up to whole pieces ("24,00 m²" of dowels meant 96 pieces).
+TEST(OfferModel, PieceItemsCountTheirPieces) {
+    struct Case {
+        const char* name;
+        std::u16string_view perSquareMetre;
+        std::u16string_view area;
+        std::u16string_view quantity;
+    };
+    const Case cases[] = {
+        {"four_on_24", u"4", u"24", u"96"},
+        {"fraction_rounds_up", u"3", u"7,25", u"22"},
+        {"whole", u"2", u"7,5", u"15"},
+        {"just_above_whole", u"1", u"100,01", u"101"},
+        {"grouped", u"6", u"99999,99", u"600.000"},
+        {"tiny_roof", u"4", u"0,01", u"1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sheet sheet;
+        sheet.runCountRules();
+        sheet.enter(F::AnzStueckEd, u"2");
+        sheet.enter(F::List1Ed, u"9,99");
+        sheet.enter(F::Ek8Ed, u"0,12");
+        sheet.enter(F::Anz8Ed, std::u16string(c.perSquareMetre));
+        sheet.enter(F::Bez8Ed2, u"Abdeckprofil");
+        sheet.enter(F::Ek8Ed2, u"1");
+        sheet.enter(F::Anz8Ed2, u"2");
+        sheet.enter(F::Summe10Ed, u"6");
+        sheet.enter(F::Dach14Ed, std::u16string(c.area));
+        const OfferDocument offer = buildOffer(sheet, FirmData{}, OfferChoices{});
+        const std::u16string area = offer.positions.at(0).quantity;
+        bool sawDowels = false;
+        for (const OfferPosition& position : offer.positions) {
+            SCOPED_TRACE(str(position.description));
+            if (position.description == u"Tellerdübel") {
+                sawDowels = true;
+                EXPECT_EQ(position.quantity, c.quantity);
+                EXPECT_EQ(position.unit, u"Stk");
+            } else if (position.description == u"Abdeckprofil") {
+                EXPECT_EQ(position.unit, u"Stk");
+            } else {
+                EXPECT_EQ(position.quantity, area);
+                EXPECT_EQ(position.unit, u"m²");
+            }
+        }
+        EXPECT_TRUE(sawDowels);
+    }
+}
+
+// What a private customer may deduct (§ 35a EStG): the layers' own prices per m² times the area,
+// to the cent, with the VAT on it; the materials and the sheet's markup on them are no labour.
+// Under § 13b and § 19 UStG no VAT is shown and the sheet's net is what the offer costs. Every
+// expected figure worked by hand.
+TEST(OfferModel, TaxCasesAndLabourShare) {
+    struct Case {
+        const char* name;
+        int layers;
+        std::array<std::u16string_view, 3> prices;
+        std::u16string_view area;
+        std::u16string_view vat;
+        TaxCase taxCase;
+        bool privateCustomer;
+        std::u16string_view labourLine; // empty: none printed
+    };
+    const Case cases[] = {
+        {"two_layers_19",
+         2,
+         {u"6", u"4,5", u"3,95"},
+         u"24",
+         u"19",
+         TaxCase::Normal,
+         true,
+         u"Im Angebotspreis enthaltene Arbeitskosten: 252,00 € netto (299,88 € brutto)."},
+        {"three_layers_7_rounds_up",
+         3,
+         {u"6,35", u"4,15", u"3,95"},
+         u"137,5",
+         u"7",
+         TaxCase::Normal,
+         true,
+         u"Im Angebotspreis enthaltene Arbeitskosten: 1.986,88 € netto (2.125,96 € brutto)."},
+        {"hidden_layer_left_out",
+         2,
+         {u"6", u"4,5", u"3,95"},
+         u"10",
+         u"19",
+         TaxCase::Normal,
+         true,
+         u"Im Angebotspreis enthaltene Arbeitskosten: 105,00 € netto (124,95 € brutto)."},
+        {"eight_digits",
+         1,
+         {u"999,99", u"0", u"0"},
+         u"99999,99",
+         u"19",
+         TaxCase::Normal,
+         true,
+         u"Im Angebotspreis enthaltene Arbeitskosten: 99.998.990,00 € netto (118.998.798,10 € "
+         u"brutto)."},
+        {"below_a_cent", 1, {u"0,07", u"0", u"0"}, u"0,07", u"19", TaxCase::Normal, true, u""},
+        {"business_customer",
+         2,
+         {u"6", u"4,5", u"3,95"},
+         u"24",
+         u"19",
+         TaxCase::Normal,
+         false,
+         u""},
+        {"reverse_charge",
+         2,
+         {u"6", u"4,5", u"3,95"},
+         u"24",
+         u"19",
+         TaxCase::ReverseCharge,
+         true,
+         u"Im Angebotspreis enthaltene Arbeitskosten: 252,00 €."},
+        {"small_business",
+         2,
+         {u"6", u"4,5", u"3,95"},
+         u"24",
+         u"0",
+         TaxCase::SmallBusiness,
+         true,
+         u"Im Angebotspreis enthaltene Arbeitskosten: 252,00 €."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sheet sheet;
+        sheet.runCountRules();
+        sheet.enter(F::List1Ed, u"9,99");
+        sheet.enter(F::LagenEd, fromUtf8(std::to_string(c.layers)));
+        sheet.enter(F::Summe10Ed, std::u16string(c.prices[0]));
+        sheet.enter(F::Summe11Ed, std::u16string(c.prices[1]));
+        sheet.enter(F::Summe12Ed, std::u16string(c.prices[2]));
+        sheet.enter(F::MwStEd, std::u16string(c.vat));
+        sheet.enter(F::Dach14Ed, std::u16string(c.area));
+        OfferChoices choices;
+        choices.taxCase = c.taxCase;
+        choices.privateCustomer = c.privateCustomer;
+        const OfferDocument offer = buildOffer(sheet, FirmData{}, choices);
+        EXPECT_EQ(offer.labourShare, c.labourLine);
+        EXPECT_EQ(offer.net,
+                  groupedDecimal(sheet.shownText(F::Summe15Ed), sheet.numberFormat()) + u" €");
+        if (c.taxCase == TaxCase::Normal) {
+            EXPECT_EQ(offer.gross,
+                      groupedDecimal(sheet.shownText(F::BruttoEd), sheet.numberFormat()) + u" €");
+            EXPECT_FALSE(offer.vat.empty());
+            EXPECT_TRUE(offer.taxNote.empty());
+        } else {
+            EXPECT_EQ(offer.gross, offer.net);
+            EXPECT_TRUE(offer.vat.empty());
+            EXPECT_TRUE(offer.vatLabel.empty());
+            EXPECT_NE(offer.taxNote.find(c.taxCase == TaxCase::ReverseCharge ? u"§ 13b UStG"
+                                                                             : u"§ 19 UStG"),
+                      std::u16string::npos)
+                << str(offer.taxNote);
+        }
+    }
 }
 
 TEST(OfferModel, FileNameAndDates) {
