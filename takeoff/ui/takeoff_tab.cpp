@@ -1,5 +1,6 @@
 #include "takeoff_tab.h"
 
+#include "face_drawing_widget.h"
 #include "field_catalogue.h"
 #include "qt_text.h"
 #include "sheet.h"
@@ -587,6 +588,17 @@ QWidget* TakeOffTab::buildTableBox(Table which, const QString& name, QPushButton
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
     view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     view->horizontalHeader()->setStretchLastSection(true);
+    // Each column as wide as its title or its widest choice; names get room for a word or two.
+    const QFontMetrics metrics = view->fontMetrics();
+    const QStringList titles = columnTitles(which);
+    for (int column = 0; column < titles.size(); ++column) {
+        int width = metrics.horizontalAdvance(titles.at(column)) + 20;
+        for (const QString& choice : choices(which, column))
+            width = std::max(width, metrics.horizontalAdvance(choice) + 36);
+        if (!isNumberColumn(which, column) && choices(which, column).isEmpty())
+            width = std::max(width, metrics.horizontalAdvance(QStringLiteral("Hauptdach Süd")));
+        view->setColumnWidth(column, std::max(width, metrics.horizontalAdvance(u'0') * 8));
+    }
     layout->addWidget(view);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(4);
@@ -679,6 +691,10 @@ void TakeOffTab::build() {
     detailTabs->addTab(
         buildTableBox(Table::Points, QStringLiteral("points"), addPointButton, removePointButton),
         QStringLiteral("Eckpunkte"));
+    drawing = new FaceDrawingWidget(middle);
+    drawing->setObjectName(QStringLiteral("faceDrawing"));
+    middle->setStretchFactor(0, 3);
+    middle->setStretchFactor(1, 2);
 
     auto* upstandsBox = new QGroupBox(QStringLiteral("Aufkantungen/Anschlüsse"), splitter);
     upstandsBox->setObjectName(QStringLiteral("upstandsBox"));
@@ -686,9 +702,11 @@ void TakeOffTab::build() {
     upstandsLayout->setContentsMargins(4, 4, 4, 4);
     upstandsLayout->addWidget(buildTableBox(Table::Upstands, QStringLiteral("upstands"),
                                             addUpstandButton, removeUpstandButton));
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 3);
+    // The drawing gets the most room; the faces table scrolls.
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 4);
     splitter->setStretchFactor(2, 1);
+    splitter->setSizes({150, 300, 100});
     layout->addWidget(splitter, 1);
 
     auto* thresholdRow = new QHBoxLayout;
@@ -917,6 +935,10 @@ void TakeOffTab::showResults() {
     outlineEdgesButton->setEnabled(face && !outlineSides(*face).empty());
     removeFaceButton->setEnabled(!takeOff_.faces.empty());
     removeUpstandButton->setEnabled(!takeOff_.upstands.empty());
+    if (face && fr)
+        drawing->setFace(*face, *fr, sep);
+    else
+        drawing->clear();
 }
 
 std::optional<Hundredths> TakeOffTab::sheetArea() const {

@@ -31,6 +31,7 @@ class QTableWidget;
 namespace pyrelto {
 
 class Sheet;
+class FaceDrawingWidget;
 
 class TakeOffTab final : public QWidget, private TRxSpinEditObserver {
 public:
@@ -110,6 +111,8 @@ public:
     QCheckBox* linkBox = nullptr;
     QPushButton* takeAreaButton = nullptr;
     QLabel* linkLabel = nullptr;
+    // The selected face to scale.
+    FaceDrawingWidget* drawing = nullptr;
 
     // Row commands of the buttons; adding selects the new row and opens its first cell.
     void addRow(Table table);

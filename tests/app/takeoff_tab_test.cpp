@@ -4,6 +4,7 @@
 
 #include "MainUnit.h"
 #include "calculation_file.h"
+#include "face_drawing_widget.h"
 #include "sheet_view.h"
 #include "spin_edit_widget.h"
 #include "takeoff_tab.h"
@@ -122,6 +123,7 @@ TEST_F(TakeOffTabTest, TypingTheGableRoofCarriesTheAreaIntoTheSheetKeystrokeByKe
     EXPECT_EQ(form->ScrollBox1->caption(FieldId::Dach14Ed)->text(),
               QStringLiteral("Dachfläche (Aufmaß):"));
     EXPECT_EQ(tab.cellText(Table::Faces, 0, 0), QStringLiteral("Hauptdach"));
+    EXPECT_TRUE(tab.drawing->hasFace()) << "the selected face is drawn";
 
     // The same end sums as the area typed by hand.
     auto byHand = showForm();
