@@ -157,7 +157,8 @@ QString measuredCaption(const Face& face, char16_t separator) {
 }
 
 void paintFaceDrawing(QPainter& painter, const QRectF& area, const Face& face,
-                      const FaceResult& result, char16_t separator, const QFont& font) {
+                      const FaceResult& result, char16_t separator, const QFont& font,
+                      bool caption) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setClipRect(area);
@@ -165,28 +166,30 @@ void paintFaceDrawing(QPainter& painter, const QRectF& area, const Face& face,
     Drawing d(painter, font, separator);
     const double line = d.line();
 
-    // The caption: the face's name and how it was measured.
-    QFont bold = font;
-    bold.setBold(true);
-    painter.setFont(bold);
-    painter.setPen(kInk);
-    QString title = toQString(face.name).trimmed();
-    if (title.isEmpty())
-        title = QStringLiteral("Fläche");
-    if (face.count > 1)
-        title = QStringLiteral("%1 × %2").arg(face.count).arg(title);
-    painter.drawText(QRectF(area.left(), area.top(), area.width(), line),
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     d.metrics().elidedText(title, Qt::ElideRight, area.width()));
-    painter.setFont(font);
-    painter.setPen(kMuted);
-    QString caption = measuredCaption(face, separator);
-    if (result.error.empty())
-        caption += QStringLiteral(" · Fläche ") + d.metres(result.area) + QStringLiteral(" m²");
-    painter.drawText(QRectF(area.left(), area.top() + line, area.width(), line),
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     d.metrics().elidedText(caption, Qt::ElideRight, area.width()));
-    const double captionHeight = line * 2.3;
+    if (caption) {
+        // The caption: the face's name and how it was measured.
+        QFont bold = font;
+        bold.setBold(true);
+        painter.setFont(bold);
+        painter.setPen(kInk);
+        QString title = toQString(face.name).trimmed();
+        if (title.isEmpty())
+            title = QStringLiteral("Fläche");
+        if (face.count > 1)
+            title = QStringLiteral("%1 × %2").arg(face.count).arg(title);
+        painter.drawText(QRectF(area.left(), area.top(), area.width(), line),
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         d.metrics().elidedText(title, Qt::ElideRight, area.width()));
+        painter.setFont(font);
+        painter.setPen(kMuted);
+        QString text = measuredCaption(face, separator);
+        if (result.error.empty())
+            text += QStringLiteral(" · Fläche ") + d.metres(result.area) + QStringLiteral(" m²");
+        painter.drawText(QRectF(area.left(), area.top() + line, area.width(), line),
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         d.metrics().elidedText(text, Qt::ElideRight, area.width()));
+    }
+    const double captionHeight = caption ? line * 2.3 : 0.0;
 
     const std::vector<Point> outline = faceOutline(face);
     if (outline.empty()) {

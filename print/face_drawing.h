@@ -18,9 +18,11 @@ namespace pyrelto {
 
 // Paints into `area` of `painter` with `font` (its height sets the size of the lettering, the
 // margins and the lines). `result` is computeTakeOff's result for this face. A face whose
-// dimensions have an error gets its message instead of an outline.
+// dimensions have an error gets its message instead of an outline. Without `caption` the name and
+// the way of measuring are left to the text beside the drawing.
 void paintFaceDrawing(QPainter& painter, const QRectF& area, const Face& face,
-                      const FaceResult& result, char16_t separator, const QFont& font);
+                      const FaceResult& result, char16_t separator, const QFont& font,
+                      bool caption = true);
 
 // The caption line: "Maße im Grundriss, Neigung 35,00°", "Maße auf der Dachfläche".
 QString measuredCaption(const Face& face, char16_t separator);

@@ -66,8 +66,10 @@ struct FlowItem {
 
 class OfferPainter {
 public:
-    OfferPainter(const OfferDocument& offer, QPagedPaintDevice& device)
-        : offer_(offer), device_(device), dpmm_(device.logicalDpiY() / 25.4) {
+    OfferPainter(const OfferDocument& offer, QPagedPaintDevice& device,
+                 const TakeOffPrint& attachment)
+        : offer_(offer), device_(device), attachment_(attachment),
+          dpmm_(device.logicalDpiY() / 25.4) {
         logo_ = loadLogo(toQString(offer.firm.logoPath));
     }
 
@@ -111,9 +113,10 @@ public:
             }
             paintFooter(painter);
         }
+        const int attached = paintTakeOffPages(painter, device_, attachment_, true);
         if (!painter.end())
             throw PrintError(QStringLiteral("Das Angebot konnte nicht abgeschlossen werden."));
-        return static_cast<int>(pages.size());
+        return static_cast<int>(pages.size()) + attached;
     }
 
 private:
@@ -563,6 +566,7 @@ private:
 
     const OfferDocument& offer_;
     QPagedPaintDevice& device_;
+    const TakeOffPrint& attachment_;
     double dpmm_;
     Logo logo_;
     std::vector<FlowItem> flow_;
@@ -576,19 +580,22 @@ PdfSetup offerPdfSetup(const OfferDocument& offer) {
 
 } // namespace
 
-int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device) {
-    OfferPainter painter(offer, device);
+int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device,
+               const TakeOffPrint& attachment) {
+    OfferPainter painter(offer, device, attachment);
     return painter.paint();
 }
 
-QByteArray offerPdf(const OfferDocument& offer) {
-    return pdfBytes(offerPdfSetup(offer),
-                    [&](QPagedPaintDevice& device) { return paintOffer(offer, device); });
+QByteArray offerPdf(const OfferDocument& offer, const TakeOffPrint& attachment) {
+    return pdfBytes(offerPdfSetup(offer), [&](QPagedPaintDevice& device) {
+        return paintOffer(offer, device, attachment);
+    });
 }
 
-void writeOfferPdf(const OfferDocument& offer, const QString& fileName) {
+void writeOfferPdf(const OfferDocument& offer, const QString& fileName,
+                   const TakeOffPrint& attachment) {
     writePdfFile(fileName, offerPdfSetup(offer),
-                 [&](QPagedPaintDevice& device) { return paintOffer(offer, device); });
+                 [&](QPagedPaintDevice& device) { return paintOffer(offer, device, attachment); });
 }
 
 } // namespace pyrelto
