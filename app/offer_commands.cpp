@@ -4,6 +4,7 @@
 #include "firm_data_dialog.h"
 #include "offer_dialog.h"
 #include "offer_service.h"
+#include "qt_text.h"
 #include "settings_store.h"
 
 #include <QDate>
@@ -19,8 +20,8 @@ void TMainForm::saveCalculationPdf() {
 
 void TMainForm::createOffer() {
     runCommand([this] {
-        const auto firmStore = programSettings(QString::fromUtf16(kFirmDataGroup));
-        const auto counter = programSettings(QString::fromUtf16(kOfferGroup));
+        const auto firmStore = programSettings(toQString(kFirmDataGroup));
+        const auto counter = programSettings(toQString(kOfferGroup));
         FirmData firm = readFirmData(*firmStore);
         if (const QString warning = dropInvalidIban(firm); !warning.isEmpty())
             dialogs().message(this, QString(), warning, Dialogs::Icon::Warning);
@@ -32,7 +33,7 @@ void TMainForm::createOffer() {
 
 void TMainForm::editFirmData() {
     runCommand([this] {
-        const auto store = programSettings(QString::fromUtf16(kFirmDataGroup));
+        const auto store = programSettings(toQString(kFirmDataGroup));
         FirmDataDialog dialog(readFirmData(*store), this);
         if (!dialogs().runForm(dialog))
             return;

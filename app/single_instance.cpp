@@ -1,6 +1,7 @@
 #include "single_instance.h"
 
 #include "customer_file.h"
+#include "qt_text.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -34,7 +35,7 @@ constexpr int kMaxSocketPath = 100;
 constexpr char kTaken = 'K';
 
 QByteArray userKey() {
-    QByteArray key = QString::fromStdU16String(GetProgramDir(false)).toUtf8();
+    QByteArray key = toQString(GetProgramDir(false)).toUtf8();
     key += '\n';
 #ifdef Q_OS_UNIX
     key += QByteArray::number(static_cast<qulonglong>(::getuid()));
@@ -89,7 +90,7 @@ std::optional<QStringList> SingleInstance::decodeBody(const QByteArray& body) {
 }
 
 QString SingleInstance::serverName() {
-    const QString name =
+    QString name =
         QStringLiteral("pyrelto-") +
         QString::fromLatin1(
             QCryptographicHash::hash(userKey(), QCryptographicHash::Sha256).toHex().left(16));
@@ -97,7 +98,7 @@ QString SingleInstance::serverName() {
     // The runtime folder is the user's own; the shared temporary folder is the fallback.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir()) {
-        const QString path = QDir::cleanPath(runtime) + QLatin1Char('/') + name;
+        QString path = QDir::cleanPath(runtime) + QLatin1Char('/') + name;
         if (QFile::encodeName(path).size() <= kMaxSocketPath)
             return path;
     }

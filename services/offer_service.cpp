@@ -41,8 +41,7 @@ constexpr std::array<FirmValue, 14> kFirmValues{{
 constexpr std::u16string_view kLastNumber = u"LetzteNummer";
 
 QString addressFileName(bool create) {
-    return QString::fromStdU16String(GetProgramDir(create) +
-                                     std::u16string(kCustomerAddressFileName));
+    return toQString(GetProgramDir(create) + std::u16string(kCustomerAddressFileName));
 }
 
 } // namespace
@@ -85,7 +84,7 @@ QString nextOfferNumber(const SettingsStore& store, const QDate& today) {
     const auto last = store.readString(kLastNumber);
     if (!last)
         return first;
-    const QString text = QString::fromStdU16String(*last).trimmed();
+    const QString text = toQString(*last).trimmed();
     const auto yearly = QRegularExpression(QStringLiteral("^(\\d{4})-(\\d{1,9})$")).match(text);
     if (yearly.hasMatch() && yearly.captured(1) != year)
         return first;
@@ -116,7 +115,7 @@ QString rememberedAddress(const QString& customer) {
     if (!addresses)
         return {};
     const auto it = addresses->find(customer.trimmed().toStdU16String());
-    return it == addresses->end() ? QString() : QString::fromStdU16String(it->second);
+    return it == addresses->end() ? QString() : toQString(it->second);
 }
 
 void rememberAddress(const QString& customer, const QString& address) {

@@ -40,8 +40,8 @@ QString fileName(const std::string& file) {
 
 void offerStep(Sheet& sheet, const std::string& file, std::ostream& err) {
     ensureApplication();
-    const auto firmStore = programSettings(QString::fromUtf16(kFirmDataGroup));
-    const auto counter = programSettings(QString::fromUtf16(kOfferGroup));
+    const auto firmStore = programSettings(toQString(kFirmDataGroup));
+    const auto counter = programSettings(toQString(kOfferGroup));
     FirmData firm = readFirmData(*firmStore);
     if (!firm.hasLetterhead())
         err << "pyrelto-cli: Warnung: keine Firmendaten gespeichert (Datei – Firmendaten... im "

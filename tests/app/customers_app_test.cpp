@@ -35,10 +35,7 @@ QByteArray bytes(std::initializer_list<int> values) {
 }
 
 QStringList namesOf(const CustomerList& list) {
-    QStringList out;
-    for (const auto& n : list.names())
-        out.append(QString::fromStdU16String(n));
-    return out;
+    return test::qtTexts(list.names());
 }
 
 QStringList itemsOf(const QComboBox* combo) {
@@ -75,9 +72,7 @@ protected:
         window.reset();
     }
     CustomerTab& tab() const { return *window->customerTab(); }
-    QString shown(FieldId id) const {
-        return QString::fromStdU16String(window->sheet().shownText(id));
-    }
+    QString shown(FieldId id) const { return test::shown(window->sheet(), id); }
 
     std::unique_ptr<TMainForm> window;
 };
@@ -161,7 +156,7 @@ struct UnwritableCase {
 TEST_F(CustomerAppTest, AListThatCannotBeWrittenIsToldAtClose) {
     auto protectedFile = [](const QString& folder) {
         QDir().mkpath(folder);
-        const QString file = folder + QStringLiteral("/options.dat");
+        QString file = folder + QStringLiteral("/options.dat");
         EXPECT_TRUE(writeCustomerFile(file.toStdU16String(), Names{u"Abel"}));
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
         return file;
@@ -171,7 +166,7 @@ TEST_F(CustomerAppTest, AListThatCannotBeWrittenIsToldAtClose) {
         {"write-protected file, nothing changed", protectedFile, false, false},
         {"a folder in the file's place",
          [](const QString& folder) {
-             const QString file = folder + QStringLiteral("/options.dat");
+             QString file = folder + QStringLiteral("/options.dat");
              QDir().mkpath(file);
              return file;
          },

@@ -274,8 +274,7 @@ TEST_F(SingleInstanceChannelTest, AHandedOverFileOpensAsFromTheCommandLine) {
     const QString good = tempPath(QStringLiteral("gut.kal"));
     savefile(sheet, good.toStdU16String());
     form.argumentsHandedOver({good, QStringLiteral("ignoriert")});
-    EXPECT_EQ(QString::fromStdU16String(form.sheet().shownText(FieldId::Waehr15Ed)),
-              QStringLiteral("Fr.Z3"));
+    EXPECT_EQ(test::shown(form.sheet(), FieldId::Waehr15Ed), QStringLiteral("Fr.Z3"));
     EXPECT_EQ(dialogs_.messages.size(), 1U);
     form.close();
 }

@@ -2,14 +2,13 @@
 // calculation printout, read back from a real PDF with pdftotext.
 
 #include "calculation_pdf.h"
+#include "kept_folder_test.h"
+#include "pdf_reader.h"
 #include "sheet.h"
 #include "takeoff_example.h"
 #include "takeoff_print.h"
 
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace pyrelto {
@@ -109,35 +108,28 @@ TEST(TakeOffPrint, ExactAreasKeepEveryDecimalTheyHave) {
     }
 }
 
+// The text as pdftotext lays it out, runs of spaces made one (the drawing's labels share lines
+// with the text beside it) and the font's ligatures made letters again.
 QString pdfText(const QString& path) {
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"),
-                  {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    EXPECT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0);
-    // Runs of spaces from the layout are one space here (the drawing's labels share lines with
-    // the text beside it), and the font's ligatures their letters.
-    return QString::fromUtf8(process.readAllStandardOutput())
+    return test::pdfText(path)
         .replace(QRegularExpression(QStringLiteral("[ \t]+")), QStringLiteral(" "))
         .replace(QChar(0xFB01), QStringLiteral("fi"))
         .replace(QChar(0xFB02), QStringLiteral("fl"));
 }
 
-TEST(TakeOffPrint, TheCalculationPdfEndsWithTheAufmassPages) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    // PYRELTO_KEEP_PRINTOUT keeps the PDFs for looking at them.
-    if (qEnvironmentVariableIsSet("PYRELTO_KEEP_PRINTOUT")) {
-        folder.setAutoRemove(false);
-        std::printf("printouts kept in %s\n", qPrintable(folder.path()));
-    }
+// PYRELTO_KEEP_PRINTOUT keeps the PDFs for looking at them.
+class TakeOffPdfTest : public test::KeptFolderTest {
+protected:
+    TakeOffPdfTest() : KeptFolderTest("PYRELTO_KEEP_PRINTOUT") { sheet.runCountRules(); }
     Sheet sheet{NumberFormat{u','}};
-    sheet.runCountRules();
+};
+
+TEST_F(TakeOffPdfTest, TheCalculationPdfEndsWithTheAufmassPages) {
     sheet.enter(FieldId::KundeEd, u"Dachdeckerei Müller");
     sheet.enter(FieldId::Dach14Ed, u"24");
     const TakeOff takeOff = test::readmeTakeOff();
-    const QString without = folder.filePath(QStringLiteral("ohne.pdf"));
-    const QString with = folder.filePath(QStringLiteral("mit.pdf"));
+    const QString without = filePath(QStringLiteral("ohne.pdf"));
+    const QString with = filePath(QStringLiteral("mit.pdf"));
     const int plain = writeCalculationPdf(sheet, without, QDate(2026, 12, 10));
     const int pages = writeCalculationPdf(sheet, with, QDate(2026, 12, 10), &takeOff);
     EXPECT_EQ(pages, plain + 1);
@@ -173,14 +165,10 @@ TEST(TakeOffPrint, TheCalculationPdfEndsWithTheAufmassPages) {
 }
 
 // A take-off with a faulty row prints its faults and no total.
-TEST(TakeOffPrint, AFaultyTakeOffPrintsItsFaultsAndNoTotal) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    Sheet sheet{NumberFormat{u','}};
-    sheet.runCountRules();
+TEST_F(TakeOffPdfTest, AFaultyTakeOffPrintsItsFaultsAndNoTotal) {
     TakeOff takeOff = test::readmeTakeOff();
     takeOff.faces[1].points = {{0, 0}, {600, 0}, {0, 500}, {600, 500}}; // a bow tie
-    const QString path = folder.filePath(QStringLiteral("fehler.pdf"));
+    const QString path = filePath(QStringLiteral("fehler.pdf"));
     writeCalculationPdf(sheet, path, QDate(2026, 12, 10), &takeOff);
     const QString text = pdfText(path);
     EXPECT_TRUE(

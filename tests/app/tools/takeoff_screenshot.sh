@@ -7,6 +7,8 @@ cd "$(dirname "$0")/../../.."
 build=${1:-build/dev}
 out=${2:-docs/takeoff.png}
 face=${3:-2}
+# The probe is a tool target, built on request only.
+cmake -DPYRELTO_TOOLS=ON "$build" >/dev/null
 cmake --build "$build" --target pyrelto_startup_probe pyrelto-cli
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
