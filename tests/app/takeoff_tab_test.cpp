@@ -181,9 +181,9 @@ TEST_F(TakeOffTabTest, ARefusedEntryGivesAGermanMessageAndChangesNothing) {
     TakeOffTab& tab = openTab(*form);
     typeGableRoof(tab);
     const auto snapshot = [&] {
-        std::vector<QString> cells;
+        QStringList cells;
         for (int column = 0; column < tab.facesTable->columnCount(); ++column)
-            cells.push_back(tab.cellText(Table::Faces, 0, column));
+            cells << tab.cellText(Table::Faces, 0, column);
         return cells;
     };
     const auto cells = snapshot();
