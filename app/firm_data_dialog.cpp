@@ -89,6 +89,14 @@ FirmDataDialog::FirmDataDialog(const FirmData& firm, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+    // Tab goes down the form as it is shown: the logo's buttons sit between the bank data and
+    // the texts, though they were made after them.
+    QWidget* previous = bicEdit;
+    for (QWidget* next :
+         std::initializer_list<QWidget*>{choose, remove, paymentEdit, closingEdit}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
     showLogo();
     resize(520, sizeHint().height());
 }
@@ -118,7 +126,8 @@ void FirmDataDialog::showLogo() {
 }
 
 void FirmDataDialog::chooseLogo() {
-    const auto name = dialogs().openFileName(this, logoFilter(), QStringLiteral(".png"));
+    const auto name = dialogs().openFileName(this, logoFilter(), QStringLiteral(".png"),
+                                             QStringLiteral("Logo wählen"));
     if (!name)
         return;
     if (const QString problem = logoProblem(*name); !problem.isEmpty()) {

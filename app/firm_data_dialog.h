@@ -42,9 +42,7 @@ public:
     QPlainTextEdit* closingEdit = nullptr;
     QLabel* logoLabel = nullptr;
 
-    static QString logoFilter() {
-        return QStringLiteral("Bilder (*.png;*.jpg;*.jpeg;*.svg)|*.png;*.jpg;*.jpeg;*.svg");
-    }
+    static QString logoFilter() { return QStringLiteral("Bilder|*.png;*.jpg;*.jpeg;*.svg"); }
 
 private:
     void showLogo();

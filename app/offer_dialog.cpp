@@ -40,7 +40,7 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
                          QPrinter& printer, const QDate& today, QWidget* parent,
                          const TakeOff* takeOff)
     : QDialog(parent), sheet_(sheet), takeOff_(takeOff), firm_(firm), counter_(counter),
-      printer_(printer) {
+      printer_(printer), today_(today) {
     setObjectName(QStringLiteral("OfferDialog"));
     setWindowTitle(QStringLiteral("Angebot erstellen"));
     const OfferChoices choices = newOfferChoices(sheet, counter, today);
@@ -117,12 +117,9 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
     noteLabel = new QLabel(this);
     noteLabel->setObjectName(QStringLiteral("noteLabel"));
     noteLabel->setWordWrap(true);
-    if (!firm_.hasLetterhead()) {
-        noteLabel->setText(QStringLiteral("Es sind noch keine Firmendaten hinterlegt (Datei – "
-                                          "Firmendaten...). Das Angebot erscheint ohne "
-                                          "Briefkopf."));
-    }
-    noteLabel->setVisible(!noteLabel->text().isEmpty());
+    connect(recipientEdit, &QLineEdit::textChanged, this, [this] { showNote(); });
+    connect(addressEdit, &QPlainTextEdit::textChanged, this, [this] { showNote(); });
+    showNote();
 
     auto* buttons = new QDialogButtonBox(this);
     previewButton = buttons->addButton(QStringLiteral("Vorschau"), QDialogButtonBox::ActionRole);
@@ -145,6 +142,41 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
     layout->addWidget(noteLabel);
     layout->addWidget(buttons);
     resize(560, sizeHint().height());
+}
+
+void OfferDialog::showNote() {
+    QStringList notes;
+    if (!firm_.hasLetterhead())
+        notes << QStringLiteral("Es sind noch keine Firmendaten hinterlegt (Datei – "
+                                "Firmendaten...). Das Angebot erscheint ohne Briefkopf.");
+    OfferChoices choices;
+    choices.recipientName = recipientEdit->text().toStdU16String();
+    choices.recipientAddress = addressEdit->toPlainText().toStdU16String();
+    if (const std::size_t lines = recipientLines(choices).size(); lines > kAddressWindowLines)
+        notes << QStringLiteral("Empfänger und Anschrift haben %1 Zeilen; ins Fenster des "
+                                "Briefumschlags passen %2.")
+                     .arg(lines)
+                     .arg(kAddressWindowLines);
+    if (!issued_.isEmpty())
+        notes << QStringLiteral("Das Angebot %1 ist erstellt; ein weiteres erhält die Nummer %2.")
+                     .arg(issued_, numberEdit->text().trimmed());
+    noteLabel->setText(notes.join(QLatin1Char(' ')));
+    noteLabel->setVisible(!notes.isEmpty());
+}
+
+bool OfferDialog::confirmOutput(const OfferDocument& offer) {
+    QStringList problems;
+    for (const std::u16string& gap : offerGaps(sheet_, offer.choices))
+        problems << toQString(gap);
+    problems << offerLayoutProblems(offer);
+    if (problems.isEmpty())
+        return true;
+    QString text = QStringLiteral("Bitte prüfen Sie das Angebot, bevor es hinausgeht:\n");
+    for (const QString& problem : problems)
+        text += QStringLiteral("\n• ") + problem;
+    text += QStringLiteral("\n\nSoll das Angebot trotzdem erstellt werden?");
+    return dialogs().question(this, applicationTitle(), text, Dialogs::Answer::No) ==
+           Dialogs::Answer::Yes;
 }
 
 OfferDocument OfferDialog::document() const {
@@ -197,8 +229,16 @@ void OfferDialog::output(const std::function<bool(const OfferDocument&)>& make, 
     try {
         warnAboutLogo();
         const OfferDocument offer = document();
-        if (make(offer) && issues)
+        // Before an offer goes out the user hears what it does not show, and may go back.
+        if (issues && !confirmOutput(offer))
+            return;
+        if (make(offer) && issues) {
             offerIssued(offer, counter_);
+            // The number is used up: another save or print from this form is another offer.
+            issued_ = toQString(offer.choices.number);
+            numberEdit->setText(nextOfferNumber(counter_, today_));
+            showNote();
+        }
     } catch (const PrintError& e) {
         reportError(this, e.message());
     } catch (...) {

@@ -7,6 +7,7 @@
 #include "offer.h"
 #include "takeoff_print.h"
 
+#include <QDate>
 #include <QDialog>
 #include <functional>
 
@@ -62,6 +63,10 @@ private:
     // offer that went out is counted. A failure goes to the standard error report.
     void output(const std::function<bool(const OfferDocument&)>& make, bool issues);
     void warnAboutLogo();
+    // The note under the form: missing firm data, an address longer than the window holds.
+    void showNote();
+    // False when the offer leaves something out and the user chose to go back to the form.
+    bool confirmOutput(const OfferDocument& offer);
 
     const Sheet& sheet_;
     const TakeOff* takeOff_;
@@ -69,6 +74,8 @@ private:
     SettingsStore& counter_;
     QPrinter& printer_;
     bool logoWarned_ = false;
+    QDate today_;
+    QString issued_; // the number of the last offer that went out from this form
 };
 
 } // namespace pyrelto

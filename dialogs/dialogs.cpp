@@ -27,8 +27,11 @@ QtDialogs& qtDialogs() {
 
 std::optional<QString> runFileDialog(QWidget* parent, const QString& filter,
                                      const QString& defaultSuffix, QFileDialog::AcceptMode mode,
-                                     const QString& suggestedName = QString()) {
+                                     const QString& suggestedName = QString(),
+                                     const QString& title = QString()) {
     QFileDialog dialog(parent);
+    if (!title.isEmpty())
+        dialog.setWindowTitle(title);
     dialog.setAcceptMode(mode);
     // Opening accepts a typed name that does not exist: the open itself reports it, as the
     // calculation file's own message.
@@ -61,8 +64,8 @@ void setDialogs(Dialogs* replacement) {
 }
 
 std::optional<QString> QtDialogs::openFileName(QWidget* parent, const QString& filter,
-                                               const QString& defaultSuffix) {
-    return runFileDialog(parent, filter, defaultSuffix, QFileDialog::AcceptOpen);
+                                               const QString& defaultSuffix, const QString& title) {
+    return runFileDialog(parent, filter, defaultSuffix, QFileDialog::AcceptOpen, QString(), title);
 }
 
 std::optional<QString> QtDialogs::saveFileName(QWidget* parent, const QString& filter,

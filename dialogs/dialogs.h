@@ -30,9 +30,11 @@ public:
     // list of "description|pattern" pairs joined by "|" ("Kalkulation (*.kal)|*.kal");
     // `defaultSuffix` (".kal") is added to a name typed without one. Saving never asks before
     // replacing an existing file. `suggestedName` (a bare file name) is what the save dialog
-    // offers before the user types.
+    // offers before the user types. `title` replaces the platform's title of the open dialog
+    // ("Logo wählen").
     virtual std::optional<QString> openFileName(QWidget* parent, const QString& filter,
-                                                const QString& defaultSuffix) = 0;
+                                                const QString& defaultSuffix,
+                                                const QString& title = QString()) = 0;
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
                                                 const QString& defaultSuffix,
                                                 const QString& suggestedName = QString()) = 0;
@@ -67,7 +69,8 @@ void setDialogs(Dialogs* replacement);
 class QtDialogs final : public Dialogs {
 public:
     std::optional<QString> openFileName(QWidget* parent, const QString& filter,
-                                        const QString& defaultSuffix) override;
+                                        const QString& defaultSuffix,
+                                        const QString& title = QString()) override;
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
                                         const QString& defaultSuffix,
                                         const QString& suggestedName = QString()) override;

@@ -5,8 +5,11 @@
 #include "sheet.h"
 #include "text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
+#include <optional>
 
 namespace pyrelto {
 
@@ -27,26 +30,45 @@ std::u16string number(long long value) {
 // The rows whose descriptions describe the work: the layers first (what the customer gets), then
 // the materials and the items counted in pieces. The other costs per m² (gas, primer) are the
 // contractor's running costs, not work the customer orders.
+// Layers and materials are priced per m² of roof; the items counted in pieces name their pieces
+// per m² (`pieces`), and the offer shows how many the roof takes.
 struct DescribedRow {
     RowId row;
     FieldId bez;
     FieldId sum;
+    std::optional<FieldId> pieces;
 };
 constexpr DescribedRow kDescribedRows[] = {
-    {RowId::Panel11, FieldId::Bez10Ed, FieldId::Summe10Ed},
-    {RowId::Panel12, FieldId::Bez11Ed, FieldId::Summe11Ed},
-    {RowId::Panel13, FieldId::Bez12Ed, FieldId::Summe12Ed},
-    {RowId::Panel2, FieldId::Bez1Ed, FieldId::Summe1Ed},
-    {RowId::Panel3, FieldId::Bez2Ed, FieldId::Summe2Ed},
-    {RowId::Panel4, FieldId::Bez3Ed, FieldId::Summe3Ed},
-    {RowId::Panel5, FieldId::Bez4Ed, FieldId::Summe4Ed},
-    {RowId::Panel6, FieldId::Bez5Ed, FieldId::Summe5Ed},
-    {RowId::Panel9, FieldId::Bez8Ed, FieldId::Summe8Ed},
-    {RowId::Panel22, FieldId::Bez8Ed2, FieldId::Summe8Ed2},
-    {RowId::Panel23, FieldId::Bez8Ed3, FieldId::Summe8Ed3},
-    {RowId::Panel24, FieldId::Bez8Ed4, FieldId::Summe8Ed4},
-    {RowId::Panel25, FieldId::Bez8Ed5, FieldId::Summe8Ed5},
+    {RowId::Panel11, FieldId::Bez10Ed, FieldId::Summe10Ed, {}},
+    {RowId::Panel12, FieldId::Bez11Ed, FieldId::Summe11Ed, {}},
+    {RowId::Panel13, FieldId::Bez12Ed, FieldId::Summe12Ed, {}},
+    {RowId::Panel2, FieldId::Bez1Ed, FieldId::Summe1Ed, {}},
+    {RowId::Panel3, FieldId::Bez2Ed, FieldId::Summe2Ed, {}},
+    {RowId::Panel4, FieldId::Bez3Ed, FieldId::Summe3Ed, {}},
+    {RowId::Panel5, FieldId::Bez4Ed, FieldId::Summe4Ed, {}},
+    {RowId::Panel6, FieldId::Bez5Ed, FieldId::Summe5Ed, {}},
+    {RowId::Panel9, FieldId::Bez8Ed, FieldId::Summe8Ed, FieldId::Anz8Ed},
+    {RowId::Panel22, FieldId::Bez8Ed2, FieldId::Summe8Ed2, FieldId::Anz8Ed2},
+    {RowId::Panel23, FieldId::Bez8Ed3, FieldId::Summe8Ed3, FieldId::Anz8Ed3},
+    {RowId::Panel24, FieldId::Bez8Ed4, FieldId::Summe8Ed4, FieldId::Anz8Ed4},
+    {RowId::Panel25, FieldId::Bez8Ed5, FieldId::Summe8Ed5, FieldId::Anz8Ed5},
 };
+
+// The pieces a roof of `area` takes at `perSquareMetre`, rounded up to whole pieces: nobody fixes
+// a third of a dowel. Worked in hundredths from the texts the sheet shows, so exact; nothing when
+// either text is no plain amount (or the roof is too large to count in pieces).
+std::optional<std::int64_t> piecesFor(const std::u16string& perSquareMetre,
+                                      const std::u16string& area, NumberFormat format) {
+    const auto perM2 = Money::parse(perSquareMetre, format);
+    const auto m2 = Money::parse(area, format);
+    if (!perM2 || !m2 || perM2->cents() < 0 || m2->cents() < 0)
+        return std::nullopt;
+    constexpr std::int64_t kLimit = 3'000'000'000; // keeps the product within 64 bits
+    if (perM2->cents() > kLimit || m2->cents() > kLimit)
+        return std::nullopt;
+    const std::int64_t tenThousandths = perM2->cents() * m2->cents();
+    return (tenThousandths + 9999) / 10000;
+}
 
 std::u16string withCurrency(const std::u16string& amount, const std::u16string& currency) {
     return currency.empty() ? amount : amount + u' ' + currency;
@@ -102,17 +124,51 @@ std::u16string OfferChoices::defaultWorkTitle() {
     return u"Abdichtung der Dachfläche mit Bitumen-Schweißbahnen, einschließlich Material";
 }
 
-std::vector<std::u16string> describedRows(const Sheet& sheet) {
-    std::vector<std::u16string> rows;
+namespace {
+
+std::vector<const DescribedRow*> takingPart(const Sheet& sheet) {
+    std::vector<const DescribedRow*> rows;
     for (const DescribedRow& row : kDescribedRows) {
-        if (!sheet.shown(row.row))
+        if (!sheet.shown(row.row) || shown(sheet, row.bez).empty() ||
+            sheet.number(row.sum).GetValue() == 0)
             continue;
-        std::u16string description = shown(sheet, row.bez);
-        if (description.empty() || sheet.number(row.sum).GetValue() == 0)
-            continue;
-        rows.push_back(std::move(description));
+        rows.push_back(&row);
     }
     return rows;
+}
+
+} // namespace
+
+std::vector<std::u16string> describedRows(const Sheet& sheet) {
+    std::vector<std::u16string> rows;
+    for (const DescribedRow* row : takingPart(sheet))
+        rows.push_back(shown(sheet, row->bez));
+    return rows;
+}
+
+std::vector<std::u16string> recipientLines(const OfferChoices& choices) {
+    std::vector<std::u16string> lines;
+    if (std::u16string name = trimmed(choices.recipientName); !name.empty())
+        lines.push_back(std::move(name));
+    std::u16string_view rest = choices.recipientAddress;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find(u'\n'), rest.size());
+        if (std::u16string part = trimmed(rest.substr(0, end)); !part.empty())
+            lines.push_back(std::move(part));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    return lines;
+}
+
+std::vector<std::u16string> offerGaps(const Sheet& sheet, const OfferChoices& choices) {
+    std::vector<std::u16string> gaps;
+    if (trimmed(choices.recipientName).empty())
+        gaps.emplace_back(u"Es ist kein Empfänger angegeben.");
+    if (sheet.number(FieldId::Dach14Ed).GetValue() == 0)
+        gaps.emplace_back(u"Die Dachfläche ist 0 m².");
+    if (sheet.number(FieldId::Summe15Ed).GetValue() == 0)
+        gaps.emplace_back(u"Der Nettobetrag ist 0,00 – das Angebot nennt keinen Preis.");
+    return gaps;
 }
 
 OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices) {
@@ -135,9 +191,17 @@ OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferCh
         {u"1", workTitle, area, u"m²", amount(shown(sheet, FieldId::Summe13Ed)), amount(netText)});
     if (!choices.summaryOnly) {
         long long n = 0;
-        for (std::u16string& description : describedRows(sheet))
-            offer.positions.push_back(
-                {u"1." + number(++n), std::move(description), area, u"m²", {}, {}});
+        for (const DescribedRow* row : takingPart(sheet)) {
+            OfferPosition position{
+                u"1." + number(++n), shown(sheet, row->bez), area, u"m²", {}, {}};
+            if (row->pieces) {
+                const auto pieces =
+                    piecesFor(shown(sheet, *row->pieces), shown(sheet, FieldId::Dach14Ed), format);
+                position.quantity = pieces ? groupedDecimal(number(*pieces), format) : u"";
+                position.unit = pieces ? u"Stk" : u"";
+            }
+            offer.positions.push_back(std::move(position));
+        }
     }
 
     offer.net = amount(netText);

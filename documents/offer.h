@@ -22,6 +22,8 @@ std::u16string germanDate(Date date);
 struct OfferPosition {
     std::u16string number;
     std::u16string description;
+    // The roof's area in m² for the charged position, its layers and materials; the pieces the
+    // roof takes, "Stk", for an item counted in pieces.
     std::u16string quantity;
     std::u16string unit;
     std::u16string unitPrice; // empty for a describing position
@@ -60,6 +62,16 @@ struct OfferDocument {
 // The descriptions of the shown layer, material and piece rows that take part in the price (a
 // description typed, a sum other than zero), in sheet order.
 std::vector<std::u16string> describedRows(const Sheet& sheet);
+
+// The lines of the envelope's window: the recipient's name, then the address's lines that are not
+// blank, each trimmed.
+std::vector<std::u16string> recipientLines(const OfferChoices& choices);
+// How many lines the window holds (DIN 5008: the address zone of the address field).
+inline constexpr std::size_t kAddressWindowLines = 6;
+
+// What an offer about to go out lacks on its face: no recipient, no roof area, nothing to pay.
+// Each a German sentence for the user; empty when none.
+std::vector<std::u16string> offerGaps(const Sheet& sheet, const OfferChoices& choices);
 
 // The offer of `sheet` as it stands, its amounts in the sheet's number format.
 OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices);

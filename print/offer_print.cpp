@@ -5,7 +5,11 @@
 #include "pdf_file.h"
 #include "qt_text.h"
 
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPagedPaintDevice>
+#include <QPdfWriter>
 #include <memory>
 
 namespace pyrelto {
@@ -32,11 +36,8 @@ private:
         LetterFrame frame;
         frame.firm = offer.firm;
         const OfferChoices& c = offer.choices;
-        if (!toQString(c.recipientName).trimmed().isEmpty())
-            frame.recipient << toQString(c.recipientName).trimmed();
-        for (const QString& part : toQString(c.recipientAddress).split(QLatin1Char('\n')))
-            if (!part.trimmed().isEmpty())
-                frame.recipient << part.trimmed();
+        for (const std::u16string& part : recipientLines(c))
+            frame.recipient << toQString(part);
         const QString number = toQString(c.number).trimmed();
         const QString date = toQString(germanDate(c.date));
         frame.info = {{QStringLiteral("Angebotsnummer"), number},
@@ -60,9 +61,8 @@ private:
         const QString subjectText = toQString(c.subject).trimmed().isEmpty()
                                         ? toQString(OfferChoices::defaultSubject())
                                         : toQString(c.subject).trimmed();
-        addLine(subjectText, letterFont(12, true), kAccent, 2, 1.2);
-        addLine(QStringLiteral("Angebotsnummer %1").arg(toQString(c.number).trimmed()), body_,
-                kMuted, 4);
+        // The number stands in the information block; once is enough.
+        addParagraphs(subjectText, letterFont(12, true), 5, kAccent);
         if (!toQString(c.introduction).trimmed().isEmpty())
             addParagraphs(toQString(c.introduction).trimmed(), body_, 4);
         addPositions();
@@ -127,6 +127,19 @@ PdfSetup offerPdfSetup(const OfferDocument& offer) {
 }
 
 } // namespace
+
+QStringList offerLayoutProblems(const OfferDocument& offer) {
+    // Laid out on the PDF writer the offer is saved with; nothing is painted.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setResolution(offerPdfSetup(offer).resolution);
+    writer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    const TakeOffPrint noAttachment;
+    OfferPainter painter(offer, writer, noAttachment);
+    return painter.layoutProblems();
+}
 
 int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device,
                const TakeOffPrint& attachment) {

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QPagedPaintDevice;
 
@@ -15,6 +16,12 @@ namespace pyrelto {
 // A field's text as the offer prints it, trimmed and put through isolatedFieldText: one line that
 // cannot reorder the text around it.
 QString isolatedField(const QString& text);
+
+// What the laid-out offer cannot show in full, each in German for the user: a firm name too long
+// for the letterhead, firm data too long for the footer or the information block, an address
+// with more lines than the envelope's window holds, characters no installed font can draw.
+// Empty when the paper shows everything.
+QStringList offerLayoutProblems(const OfferDocument& offer);
 
 // Paints the offer page by page, and after it the "Aufmaß" pages when `attachment` has a take-off;
 // returns the number of pages. Throws PrintError when the device does not take a page.

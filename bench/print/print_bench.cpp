@@ -44,6 +44,29 @@ void BM_OfferPdf(benchmark::State& state) {
 }
 BENCHMARK(BM_OfferPdf)->Unit(benchmark::kMillisecond);
 
+// One 100,000-character word in the description, the payment terms and the firm name.
+void BM_OfferPdfLongWord(benchmark::State& state) {
+    Sheet sheet;
+    enterWorkedExample(sheet);
+    const std::u16string word(100000, u'x');
+    FirmData firm;
+    firm.name = word;
+    firm.paymentTerms = word;
+    OfferChoices choices;
+    choices.number = u"2026-015";
+    choices.date = {2026, 12, 10};
+    choices.validUntil = {2027, 1, 7};
+    choices.recipientName = u"Müller";
+    OfferDocument offer = buildOffer(sheet, firm, choices);
+    offer.positions[0].description = word;
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("angebot.pdf"));
+    for (auto _ : state) {
+        writeOfferPdf(offer, file);
+    }
+}
+BENCHMARK(BM_OfferPdfLongWord)->Unit(benchmark::kMillisecond);
+
 void BM_CalculationPdf(benchmark::State& state) {
     Sheet sheet;
     enterWorkedExample(sheet);

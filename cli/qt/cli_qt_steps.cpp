@@ -57,6 +57,10 @@ void offerStep(Sheet& sheet, const std::string& file, std::ostream& err) {
         err << "pyrelto-cli: Warnung: " << warning.toStdString() << "\n";
     const OfferChoices choices = newOfferChoices(sheet, *counter, QDate::currentDate());
     const OfferDocument offer = buildOffer(sheet, firm, choices);
+    for (const std::u16string& gap : offerGaps(sheet, choices))
+        err << "pyrelto-cli: Warnung: " << toQString(gap).toStdString() << "\n";
+    for (const QString& problem : offerLayoutProblems(offer))
+        err << "pyrelto-cli: Warnung: " << problem.toStdString() << "\n";
     writeOfferPdf(offer, fileName(file));
     offerIssued(offer, *counter);
 }

@@ -207,6 +207,79 @@ TEST_F(OfferCommandsTest, LogoIsCheckedAndCopiedIntoTheProgramDataFolder) {
     EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("578,63 €")));
 }
 
+// A large logo (a photo straight from the camera, 7,000 × 7,000 pixels) is no damaged file: it is
+// scaled down as it is copied in and printed. One beyond any use is refused by its size.
+TEST_F(OfferCommandsTest, LargeLogoIsScaledDownAndAHugeOneNamedTooLarge) {
+    const QString large = tempPath(QStringLiteral("gross.png"));
+    {
+        QImage logo(7000, 7000, QImage::Format_RGB32);
+        logo.fill(QColor(200, 30, 30));
+        ASSERT_TRUE(logo.save(large));
+    }
+    // A PNG whose header claims 30,000 × 30,000 pixels; its check sums are right, the picture
+    // data is a stub.
+    const QString huge = tempPath(QStringLiteral("riesig.png"));
+    {
+        const auto bigEndian = [](QByteArray& bytes, quint32 value) {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                bytes.append(static_cast<char>((value >> shift) & 0xffu));
+        };
+        QByteArray png("\x89PNG\r\n\x1a\n", 8);
+        const auto chunk = [&](const QByteArray& typeAndData) {
+            bigEndian(png, static_cast<quint32>(typeAndData.size() - 4));
+            png.append(typeAndData);
+            quint32 crc = 0xffffffffu;
+            for (const char byte : typeAndData) {
+                crc ^= static_cast<quint8>(byte);
+                for (int bit = 0; bit < 8; ++bit)
+                    crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+            }
+            bigEndian(png, crc ^ 0xffffffffu);
+        };
+        QByteArray header("IHDR");
+        bigEndian(header, 30000);
+        bigEndian(header, 30000);
+        header.append(QByteArray("\x08\x02\x00\x00\x00", 5));
+        chunk(header);
+        chunk(QByteArray("IDAT\x78\x9c\x03\x00", 8));
+        chunk(QByteArray("IEND"));
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(png);
+    }
+    dialogs_.fileAnswers = {huge, large};
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
+        auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
+        firm.nameEdit->setText(QStringLiteral("Kramer"));
+        firm.chooseLogo();
+        firm.chooseLogo();
+        EXPECT_EQ(firm.logoLabel->text(), QStringLiteral("gross.png"));
+        firm.accept();
+        return firm.result() == QDialog::Accepted;
+    });
+    form->editFirmDataAction->trigger();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("30000 × 30000")))
+        << toStd(dialogs_.messages[0].text);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("zu groß")));
+
+    const QImage copy(dataFolder() + QStringLiteral("logo.png"));
+    EXPECT_EQ(copy.size(), QSize(2400, 2400));
+    const QString pdf = tempPath(QStringLiteral("angebot.pdf"));
+    dialogs_.fileAnswers = {pdf};
+    runOffer([](OfferDialog& offer) { offer.pdfButton->click(); });
+    EXPECT_EQ(dialogs_.messages.size(), 1u);
+    // The logo's red in the top right corner of the page.
+    test::runTool(QStringLiteral("pdftoppm"),
+                  {QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-singlefile"), pdf,
+                   tempPath(QStringLiteral("seite"))});
+    const QImage page(tempPath(QStringLiteral("seite.ppm")));
+    ASSERT_FALSE(page.isNull());
+    const QColor corner = page.pixelColor(page.width() * 185 / 210, page.height() * 20 / 297);
+    EXPECT_GT(corner.red(), 150);
+    EXPECT_LT(corner.green(), 90);
+}
+
 TEST_F(OfferCommandsTest, OfferFillsItselfCountsUpAndRemembersTheAddress) {
     storeFirmData();
     const QByteArray optionsBefore = contents(dataFolder() + QStringLiteral("options.dat"));
@@ -367,6 +440,8 @@ TEST_F(OfferCommandsTest, AnInvalidStoredIbanIsLeftOffWithAWarning) {
 TEST_F(OfferCommandsTest, OfferWithoutFirmDataSaysSoAndStillWorks) {
     const QString pdf = tempPath(QStringLiteral("ohne.pdf"));
     dialogs_.fileAnswers = {pdf};
+    // Without a recipient: asked, and sent all the same.
+    dialogs_.questionAnswers = {Dialogs::Answer::Yes};
     runOffer([](OfferDialog& offer) {
         EXPECT_TRUE(offer.noteLabel->isVisibleTo(&offer));
         EXPECT_TRUE(offer.noteLabel->text().contains(QStringLiteral("Firmendaten")));
@@ -391,6 +466,125 @@ TEST_F(OfferCommandsTest, OfferWithoutFirmDataSaysSoAndStillWorks) {
         EXPECT_EQ(offer.numberEdit->text(),
                   QStringLiteral("%1-002").arg(QDate::currentDate().year()));
     });
+}
+
+// An address longer than the envelope's window: the form says so as it is typed, and before the
+// offer goes out the user is asked; going back writes nothing and counts no number.
+TEST_F(OfferCommandsTest, LongAddressIsNamedBeforeTheOfferGoesOut) {
+    storeFirmData();
+    const QString nineLines = QStringLiteral("z. Hd. Frau Weber\nObjekt Lindenweg\nAufgang B\n"
+                                             "Postfach 12 34\nHinterhaus links\nDachgeschoss\n"
+                                             "Fach 7\n12345 Berlin");
+    const QString pdf = tempPath(QStringLiteral("angebot.pdf"));
+    dialogs_.questionAnswers = {Dialogs::Answer::No, Dialogs::Answer::Yes};
+    dialogs_.fileAnswers = {pdf};
+    runOffer([&](OfferDialog& offer) {
+        offer.addressEdit->setPlainText(nineLines);
+        EXPECT_TRUE(offer.noteLabel->isVisibleTo(&offer));
+        EXPECT_TRUE(offer.noteLabel->text().contains(QStringLiteral("9 Zeilen")))
+            << toStd(offer.noteLabel->text());
+        offer.pdfButton->click();
+        EXPECT_TRUE(dialogs_.fileRequests.empty());
+        offer.pdfButton->click();
+    });
+    ASSERT_EQ(dialogs_.questions.size(), 2u);
+    EXPECT_EQ(dialogs_.questions[0].defaultAnswer, Dialogs::Answer::No);
+    EXPECT_TRUE(dialogs_.questions[0].text.contains(QStringLiteral("12345 Berlin")))
+        << toStd(dialogs_.questions[0].text);
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("Hinterhaus links")));
+    runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(),
+                  QStringLiteral("%1-002").arg(QDate::currentDate().year()));
+        offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5\n37073 Göttingen"));
+        EXPECT_FALSE(offer.noteLabel->isVisibleTo(&offer));
+    });
+}
+
+// An offer without recipient, roof area or price is asked about before it goes out; going back
+// writes and prints nothing and uses up no number. The preview is never asked about.
+TEST_F(OfferCommandsTest, EmptyOfferIsAskedAboutBeforeItGoesOut) {
+    form->sheet().enter(FieldId::Dach14Ed, u"0");
+    form->sheet().enter(FieldId::KundeEd, u"");
+    const QString printed = tempPath(QStringLiteral("gedruckt.pdf"));
+    form->printer().setOutputFormat(QPrinter::PdfFormat);
+    form->printer().setOutputFileName(printed);
+    dialogs_.questionAnswers = {Dialogs::Answer::No, Dialogs::Answer::No};
+    runOffer([](OfferDialog& offer) {
+        offer.previewButton->click();
+        offer.pdfButton->click();
+        offer.printButton->click();
+    });
+    EXPECT_EQ(dialogs_.previews, 1);
+    EXPECT_TRUE(dialogs_.fileRequests.empty());
+    EXPECT_FALSE(QFile::exists(printed));
+    ASSERT_EQ(dialogs_.questions.size(), 2u);
+    for (const QString& gap : {QStringLiteral("kein Empfänger"), QStringLiteral("Dachfläche ist 0"),
+                               QStringLiteral("Nettobetrag ist 0,00")})
+        EXPECT_TRUE(dialogs_.questions[0].text.contains(gap)) << toStd(dialogs_.questions[0].text);
+    EXPECT_EQ(dialogs_.questions[0].defaultAnswer, Dialogs::Answer::No);
+
+    // Going on regardless: the offer goes out and counts its number.
+    dialogs_.questionAnswers = {Dialogs::Answer::Yes};
+    runOffer([](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(),
+                  QStringLiteral("%1-001").arg(QDate::currentDate().year()));
+        offer.printButton->click();
+    });
+    EXPECT_TRUE(QFile::exists(printed));
+    runOffer([](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(),
+                  QStringLiteral("%1-002").arg(QDate::currentDate().year()));
+    });
+}
+
+// After an offer went out the form moves on to the next number and says so: a second save from
+// the same form is a second offer, never the first number again. The page names its number once.
+TEST_F(OfferCommandsTest, FormMovesOnToTheNextNumberAfterAnOfferWentOut) {
+    storeFirmData();
+    const QString year = QString::number(QDate::currentDate().year());
+    const QString second = tempPath(QStringLiteral("zwei.pdf"));
+    dialogs_.fileAnswers = {tempPath(QStringLiteral("eins.pdf")), second};
+    runOffer([&](OfferDialog& offer) {
+        offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5\n37073 Göttingen"));
+        offer.pdfButton->click();
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-002"));
+        EXPECT_TRUE(offer.noteLabel->isVisibleTo(&offer));
+        EXPECT_TRUE(offer.noteLabel->text().contains(year + QStringLiteral("-001")))
+            << toStd(offer.noteLabel->text());
+        offer.pdfButton->click();
+    });
+    ASSERT_EQ(dialogs_.fileRequests.size(), 2u);
+    EXPECT_EQ(dialogs_.fileRequests[1].suggestedName,
+              QStringLiteral("Angebot %1-002 Müller.pdf").arg(year));
+    EXPECT_EQ(pdfText(second).count(year + QStringLiteral("-002")), 1) << toStd(pdfText(second));
+    runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-003"));
+    });
+}
+
+// The firm data form: Tab walks it as it is shown, through the logo's buttons, and the logo's
+// open dialog has its own title and a filter that names its patterns once.
+TEST_F(OfferCommandsTest, LogoButtonsAreInTheTabOrderAndTheirDialogIsTitled) {
+    EXPECT_EQ(qtFileFilter(FirmDataDialog::logoFilter()),
+              QStringLiteral("Bilder (*.png *.jpg *.jpeg *.svg)"));
+    dialogs_.fileAnswers = {std::nullopt};
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
+        auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
+        QStringList chain;
+        for (QWidget* widget = firm.bicEdit->nextInFocusChain();
+             widget != firm.bicEdit && chain.size() < 4; widget = widget->nextInFocusChain())
+            if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isVisibleTo(&firm))
+                chain << widget->objectName();
+        EXPECT_EQ(chain, (QStringList{
+                             QStringLiteral("chooseLogoButton"), QStringLiteral("removeLogoButton"),
+                             QStringLiteral("paymentEdit"), QStringLiteral("closingEdit")}));
+        firm.findChild<QPushButton*>(QStringLiteral("chooseLogoButton"))->click();
+        return false;
+    });
+    form->editFirmDataAction->trigger();
+    ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs_.fileRequests[0].title, QStringLiteral("Logo wählen"));
+    EXPECT_EQ(dialogs_.fileRequests[0].filter, FirmDataDialog::logoFilter());
 }
 
 TEST_F(OfferCommandsTest, CalculationPdfEqualsWhatThePrinterPrints) {

@@ -193,6 +193,56 @@ TEST(OfferModel, WorkedExampleGivesTheSellingSideInFinalTexts) {
     EXPECT_EQ(offer.positions.size(), describedRows(sheet).size() + 1);
 }
 
+// The layers and materials describe the roof's area; an item counted in pieces says how many the
+// roof takes, rounded up to whole pieces ("24,00 m²" of dowels meant 96 pieces).
+TEST(OfferModel, PieceItemsCountTheirPieces) {
+    struct Case {
+        const char* name;
+        std::u16string_view perSquareMetre;
+        std::u16string_view area;
+        std::u16string_view quantity;
+    };
+    const Case cases[] = {
+        {"four_on_24", u"4", u"24", u"96"},
+        {"fraction_rounds_up", u"3", u"7,25", u"22"},
+        {"whole", u"2", u"7,5", u"15"},
+        {"just_above_whole", u"1", u"100,01", u"101"},
+        {"grouped", u"6", u"99999,99", u"600.000"},
+        {"tiny_roof", u"4", u"0,01", u"1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sheet sheet;
+        sheet.runCountRules();
+        sheet.enter(F::AnzStueckEd, u"2");
+        sheet.enter(F::List1Ed, u"9,99");
+        sheet.enter(F::Ek8Ed, u"0,12");
+        sheet.enter(F::Anz8Ed, std::u16string(c.perSquareMetre));
+        sheet.enter(F::Bez8Ed2, u"Abdeckprofil");
+        sheet.enter(F::Ek8Ed2, u"1");
+        sheet.enter(F::Anz8Ed2, u"2");
+        sheet.enter(F::Summe10Ed, u"6");
+        sheet.enter(F::Dach14Ed, std::u16string(c.area));
+        const OfferDocument offer = buildOffer(sheet, FirmData{}, OfferChoices{});
+        const std::u16string area = offer.positions.at(0).quantity;
+        bool sawDowels = false;
+        for (const OfferPosition& position : offer.positions) {
+            SCOPED_TRACE(str(position.description));
+            if (position.description == u"Tellerdübel") {
+                sawDowels = true;
+                EXPECT_EQ(position.quantity, c.quantity);
+                EXPECT_EQ(position.unit, u"Stk");
+            } else if (position.description == u"Abdeckprofil") {
+                EXPECT_EQ(position.unit, u"Stk");
+            } else {
+                EXPECT_EQ(position.quantity, area);
+                EXPECT_EQ(position.unit, u"m²");
+            }
+        }
+        EXPECT_TRUE(sawDowels);
+    }
+}
+
 TEST(OfferModel, FileNameAndDates) {
     OfferDocument offer;
     offer.choices.number = u"2026-014";

@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QSet>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <string>
@@ -64,6 +65,95 @@ OfferChoices sampleChoices() {
     choices.introduction = OfferChoices::defaultIntroduction();
     choices.workTitle = OfferChoices::defaultWorkTitle();
     return choices;
+}
+
+// A word of the PDF's text layer with its box in points, as `pdftotext -bbox` reads it.
+struct PdfWord {
+    int page = 0; // from 1
+    QString text;
+    QRectF box;
+};
+
+QList<PdfWord> pdfWords(const QString& path) {
+    const QString xhtml =
+        runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    static const QRegularExpression item(
+        QStringLiteral("<page |<word xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" xMax=\"([-0-9.]+)\" "
+                       "yMax=\"([-0-9.]+)\">([^<]*)</word>"));
+    QList<PdfWord> words;
+    int page = 0;
+    for (auto it = item.globalMatch(xhtml); it.hasNext();) {
+        const auto match = it.next();
+        if (match.captured(1).isEmpty()) {
+            ++page;
+            continue;
+        }
+        QString text = match.captured(5);
+        text.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+            .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+            .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
+            .replace(QStringLiteral("&apos;"), QStringLiteral("'"))
+            .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        const QPointF topLeft(match.captured(1).toDouble(), match.captured(2).toDouble());
+        const QPointF bottomRight(match.captured(3).toDouble(), match.captured(4).toDouble());
+        words.append({page, text, QRectF(topLeft, bottomRight)});
+    }
+    return words;
+}
+
+// The pages of a PDF rendered in grey at 300 dpi, as a printer puts them on paper.
+QList<QImage> renderedPages(const QString& pdf, const QString& stem) {
+    // Uncompressed grey maps: writing PNG took four times as long.
+    runTool(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-gray"), pdf, stem});
+    QList<QImage> pages;
+    // pdftoppm pads the page numbers to the width of the last one.
+    for (int page = 1;; ++page) {
+        QImage image;
+        for (int width = 1; width <= 3 && image.isNull(); ++width)
+            image.load(stem + QStringLiteral("-%1.pgm").arg(page, width, 10, QLatin1Char('0')));
+        if (image.isNull())
+            return pages;
+        pages.append(image.convertToFormat(QImage::Format_Grayscale8));
+    }
+}
+
+// How far the ink of `word` stays inside its box on the paper, in device pixels: the distance from
+// the box's left edge to the first dark column and from the last dark column to the box's right
+// edge. A glyph cut by a cell too narrow for it has its first ink further in than any digit's
+// own side bearing ("1" printed as "l"). Rows that are dark on both sides beyond the box are a
+// rule under or over the amount, not its ink. Nothing dark at all gives -1.
+std::pair<double, double> inkInset(const QImage& page, const PdfWord& word) {
+    const double scale = 300.0 / 72.0;
+    const QRectF box(word.box.topLeft() * scale, word.box.bottomRight() * scale);
+    const int top = std::max(0, static_cast<int>(box.top()));
+    const int bottom = std::min(page.height() - 1, static_cast<int>(box.bottom()));
+    const int left = std::max(0, static_cast<int>(box.left()) - 8);
+    const int right = std::min(page.width() - 1, static_cast<int>(box.right()) + 8);
+    const auto dark = [&page](int column, int row) {
+        return page.constScanLine(row)[column] < 110;
+    };
+    int first = -1;
+    int last = -1;
+    for (int row = top; row <= bottom; ++row) {
+        if (dark(left, row) && dark(right, row))
+            continue;
+        for (int column = left; column <= right; ++column) {
+            if (dark(column, row)) {
+                first = first < 0 ? column : std::min(first, column);
+                break;
+            }
+        }
+        for (int column = right; column >= left; --column) {
+            if (dark(column, row)) {
+                last = std::max(last, column);
+                break;
+            }
+        }
+    }
+    if (first < 0)
+        return {-1, -1};
+    return {first - box.left(), box.right() - (last + 1)};
 }
 
 // PYRELTO_KEEP_OFFER keeps the PDFs for looking at them (docs/offer.png).
@@ -118,8 +208,10 @@ TEST_F(OfferTest, AVeryLongWordIsCutIntoLinesAndKeptWhole) {
 TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
     enterWorkedExample();
     ASSERT_EQ(shown(F::Summe15Ed), QStringLiteral("486,24"));
-    // With a logo, as docs/offer.png shows the offer.
+    // With a logo and a name that shares the letterhead with it, as docs/offer.png shows the
+    // offer.
     FirmData firm = sampleFirm();
+    firm.name = u"Bedachungen Kramer GmbH – Dach, Wand und Abdichtung";
     firm.logoPath = filePath(QStringLiteral("logo.svg")).toStdU16String();
     {
         QFile logo(toQString(firm.logoPath));
@@ -135,6 +227,10 @@ TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
     }
     const QString text = offerText(buildOffer(sheet, firm, sampleChoices()));
 
+    // Searchable as plain text: no ligature glyph stands for "fl" or "fi".
+    const QString plain = test::pdfText(filePath(QStringLiteral("a.pdf")), test::PdfLayout::Raw);
+    EXPECT_TRUE(plain.contains(QStringLiteral("Dachfläche"))) << toStd(plain);
+    EXPECT_TRUE(plain.contains(QStringLiteral("Schweißbahnen"))) << toStd(plain);
     for (const QString& expected : {QStringLiteral("486,24 €"),
                                     QStringLiteral("92,39 €"),
                                     QStringLiteral("578,63 €"),
@@ -153,6 +249,7 @@ TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
                                     QStringLiteral("Pyrelto 1. Lage"),
                                     QStringLiteral("Pyrelto 2. Lage"),
                                     QStringLiteral("Tellerdübel"),
+                                    QStringLiteral("96 Stk"),
                                     QStringLiteral("Pos."),
                                     QStringLiteral("Einzelpreis"),
                                     QStringLiteral("Gesamtpreis")}) {
@@ -313,6 +410,121 @@ TEST_F(OfferTest, TotalsAddUpAndEqualTheSheet) {
     }
 }
 
+// Amounts from one cent to eight digits before the comma, on roofs from 1 to 99.999,99 m²:
+// printed at 300 dpi, no amount loses ink to a cell too narrow for it (the text layer was always
+// right, the paper said "l.234,56"), and the totals are the sheet's.
+TEST_F(OfferTest, NoAmountIsCutOnPaper) {
+    struct Case {
+        const char* name;
+        QString area;
+        QString layerPrice; // per m²
+        QString vat;
+    };
+    const Case cases[] = {
+        {"area1_cheap_vat19", QStringLiteral("1"), QStringLiteral("0,5"), QStringLiteral("19")},
+        {"area1_dear_vat7", QStringLiteral("1"), QStringLiteral("999,99"), QStringLiteral("7")},
+        {"area7_5_vat0", QStringLiteral("7,5"), QStringLiteral("6,35"), QStringLiteral("0")},
+        {"area24_vat19", QStringLiteral("24"), QStringLiteral("6,35"), QStringLiteral("19")},
+        {"area99_99_vat7", QStringLiteral("99,99"), QStringLiteral("89,9"), QStringLiteral("7")},
+        {"area137_5_vat19", QStringLiteral("137,5"), QStringLiteral("111,11"),
+         QStringLiteral("19")},
+        {"area999_99_vat0", QStringLiteral("999,99"), QStringLiteral("9,99"), QStringLiteral("0")},
+        {"area999_99_dear_vat19", QStringLiteral("999,99"), QStringLiteral("999,99"),
+         QStringLiteral("19")},
+        {"area1000_vat19", QStringLiteral("1000"), QStringLiteral("6,35"), QStringLiteral("19")},
+        {"area1000_dear_vat7", QStringLiteral("1000"), QStringLiteral("888,88"),
+         QStringLiteral("7")},
+        {"area1111_11_vat19", QStringLiteral("1111,11"), QStringLiteral("11,11"),
+         QStringLiteral("19")},
+        {"area1234_56_vat19", QStringLiteral("1234,56"), QStringLiteral("77,7"),
+         QStringLiteral("19")},
+        {"area4281_75_vat0", QStringLiteral("4281,75"), QStringLiteral("123,45"),
+         QStringLiteral("0")},
+        {"area8888_88_vat7", QStringLiteral("8888,88"), QStringLiteral("44,44"),
+         QStringLiteral("7")},
+        {"area9999_99_vat19", QStringLiteral("9999,99"), QStringLiteral("999,99"),
+         QStringLiteral("19")},
+        {"area10000_vat19", QStringLiteral("10000"), QStringLiteral("6,35"), QStringLiteral("19")},
+        {"area10000_dear_vat0", QStringLiteral("10000"), QStringLiteral("999,99"),
+         QStringLiteral("0")},
+        {"area11111_11_vat7", QStringLiteral("11111,11"), QStringLiteral("111,11"),
+         QStringLiteral("7")},
+        {"area12345_67_vat19", QStringLiteral("12345,67"), QStringLiteral("89,9"),
+         QStringLiteral("19")},
+        {"area20000_vat19", QStringLiteral("20000"), QStringLiteral("499,5"), QStringLiteral("19")},
+        {"area33333_33_vat7", QStringLiteral("33333,33"), QStringLiteral("33,33"),
+         QStringLiteral("7")},
+        {"area44444_44_vat0", QStringLiteral("44444,44"), QStringLiteral("444,44"),
+         QStringLiteral("0")},
+        {"area55555_55_vat19", QStringLiteral("55555,55"), QStringLiteral("5,55"),
+         QStringLiteral("19")},
+        {"area66666_66_vat19", QStringLiteral("66666,66"), QStringLiteral("666,66"),
+         QStringLiteral("19")},
+        {"area77777_77_vat7", QStringLiteral("77777,77"), QStringLiteral("777,77"),
+         QStringLiteral("7")},
+        {"area88888_88_vat0", QStringLiteral("88888,88"), QStringLiteral("888,88"),
+         QStringLiteral("0")},
+        {"area99999_99_cheap_vat19", QStringLiteral("99999,99"), QStringLiteral("0,01"),
+         QStringLiteral("19")},
+        {"area99999_99_vat7", QStringLiteral("99999,99"), QStringLiteral("99,99"),
+         QStringLiteral("7")},
+        {"area99999_99_dear_vat0", QStringLiteral("99999,99"), QStringLiteral("999,99"),
+         QStringLiteral("0")},
+        {"area99999_99_dear_vat19", QStringLiteral("99999,99"), QStringLiteral("999,99"),
+         QStringLiteral("19")},
+    };
+    static const QRegularExpression amountWord(QStringLiteral("^[0-9][0-9.]*(,[0-9]{2})?$"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sheet s;
+        s.runCountRules();
+        s.enter(F::LagenEd, u"1");
+        s.enter(F::MwStEd, c.vat.toStdU16String());
+        s.enter(F::List1Ed, u"8,49");
+        s.enter(F::Ek8Ed, u"0,12");
+        s.enter(F::Anz8Ed, u"4");
+        s.enter(F::Summe10Ed, c.layerPrice.toStdU16String());
+        s.enter(F::Dach14Ed, c.area.toStdU16String());
+        const OfferDocument offer = buildOffer(s, sampleFirm(), sampleChoices());
+        const NumberFormat format = s.numberFormat();
+        EXPECT_EQ(offer.net, groupedDecimal(s.shownText(F::Summe15Ed), format) + u" €");
+        EXPECT_EQ(offer.gross, groupedDecimal(s.shownText(F::BruttoEd), format) + u" €");
+
+        const QString pdf = folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
+        writeOfferPdf(offer, pdf);
+        const QList<QImage> pages =
+            renderedPages(pdf, folder.filePath(QString::fromLatin1(c.name)));
+        ASSERT_FALSE(pages.isEmpty());
+        // Every amount and count of the document is on the paper as a word of its own.
+        QStringList expected;
+        for (const OfferPosition& position : offer.positions)
+            for (const std::u16string* amount :
+                 {&position.quantity, &position.unitPrice, &position.total})
+                if (!amount->empty())
+                    expected << toQString(*amount).remove(QStringLiteral(" €"));
+        for (const std::u16string* amount : {&offer.net, &offer.vat, &offer.gross})
+            expected << toQString(*amount).remove(QStringLiteral(" €"));
+        QStringList found;
+        for (const PdfWord& word : pdfWords(pdf)) {
+            if (!amountWord.match(word.text).hasMatch())
+                continue;
+            found << word.text;
+            ASSERT_LE(word.page, pages.size());
+            const auto [left, right] = inkInset(pages.at(word.page - 1), word);
+            // The box is the font's line height, 1.164 em in DejaVu Sans; no digit's side
+            // bearing reaches 0.16 em (a "1" cut to "l" starts 0.26 em in). Ink just outside
+            // the box is a neighbour too close.
+            const double bearing = 0.16 * word.box.height() * 300.0 / 72.0 / 1.164;
+            EXPECT_GE(left, -2) << toStd(word.text);
+            EXPECT_LE(left, bearing) << toStd(word.text);
+            EXPECT_GE(right, -2) << toStd(word.text);
+            EXPECT_LE(right, bearing) << toStd(word.text);
+        }
+        for (const QString& amount : expected)
+            EXPECT_TRUE(found.contains(amount)) << toStd(amount) << " not on the paper";
+    }
+}
+
 // Missing pieces leave gaps, never a crash or an empty document.
 TEST_F(OfferTest, MissingFirmDataLogoAndAddressAreLeftOut) {
     enterWorkedExample();
@@ -378,6 +590,233 @@ TEST_F(OfferTest, LogoIsDrawnAtTheTop) {
     const QColor topRight = page.pixelColor(page.width() * 180 / 210, page.height() * 18 / 297);
     EXPECT_GT(topRight.red(), 150);
     EXPECT_LT(topRight.green(), 90);
+}
+
+// The letterhead holds the whole firm name beside the logo: the logo gives way, a long name wraps
+// and gets smaller type, and neither runs into the other or past the right margin.
+TEST_F(OfferTest, LetterheadShowsTheWholeNameBesideTheLogo) {
+    enterWorkedExample();
+    const auto logoFile = [&](int width, int height) {
+        QImage logo(width, height, QImage::Format_RGB32);
+        logo.fill(QColor(200, 30, 30));
+        const QString path =
+            folder.filePath(QStringLiteral("logo%1x%2.png").arg(width).arg(height));
+        EXPECT_TRUE(logo.save(path));
+        return path;
+    };
+    QString longName;
+    while (longName.size() < 300)
+        longName += QStringLiteral("Dachdeckerei und Bauklempnerei Schröder ");
+    longName = longName.left(300).trimmed();
+    struct Case {
+        const char* name;
+        QString firmName;
+        QString logo;
+    };
+    const Case cases[] = {
+        {"wide_logo", QStringLiteral("Dachdeckerei Schröder GmbH"), logoFile(400, 160)},
+        {"wide_logo_120", longName.left(120).trimmed(), logoFile(400, 160)},
+        {"wide_logo_300", longName, logoFile(400, 160)},
+        {"tall_logo", QStringLiteral("Dachdeckerei und Bauklempnerei Schröder GmbH & Co. KG"),
+         logoFile(100, 400)},
+        {"no_logo_300", longName, QString()},
+    };
+    const double mm = 72 / 25.4;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmData firm = sampleFirm();
+        firm.name = c.firmName.toStdU16String();
+        firm.logoPath = c.logo.toStdU16String();
+        const QString pdf = folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
+        writeOfferPdf(buildOffer(sheet, firm, sampleChoices()), pdf);
+        // At 72 dpi a pixel is a point, the unit of the words' boxes.
+        runTool(QStringLiteral("pdftoppm"),
+                {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-f"),
+                 QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"),
+                 QStringLiteral("-singlefile"), pdf, folder.filePath(QString::fromLatin1(c.name))});
+        const QImage page(folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".ppm")));
+        ASSERT_FALSE(page.isNull());
+        QRect logo;
+        for (int y = 0; y < static_cast<int>(40 * mm); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor colour = page.pixelColor(x, y);
+                if (colour.red() > 150 && colour.green() < 90)
+                    logo |= QRect(x, y, 1, 1);
+            }
+        if (c.logo.isEmpty()) {
+            EXPECT_TRUE(logo.isEmpty());
+        } else {
+            // Half its full size at the least: 30 mm wide or 12 mm high.
+            EXPECT_TRUE(logo.width() >= 29 * mm || logo.height() >= 11.5 * mm)
+                << logo.width() / mm << " × " << logo.height() / mm << " mm";
+        }
+        QStringList head;
+        for (const PdfWord& word : pdfWords(pdf)) {
+            if (word.page != 1 || word.box.bottom() > 40 * mm)
+                continue;
+            head << word.text;
+            EXPECT_FALSE(word.box.intersects(QRectF(logo))) << toStd(word.text);
+            EXPECT_LE(word.box.right(), 190 * mm + 0.5) << toStd(word.text);
+        }
+        EXPECT_EQ(toStd(head.join(QLatin1Char(' '))),
+                  toStd(c.firmName +
+                        QStringLiteral(" Jonas Kramer · Industriestraße 12 · 34117 Kassel")));
+    }
+}
+
+// Firm data far beyond the usual: every word stays inside the margins and above the paper's bottom
+// edge, no two words overlap (the footer grows upward, the body ends above it), and nothing is
+// left out: the bank data, every part of a long name, every character of a long e-mail address.
+TEST_F(OfferTest, HostileFirmDataStaysOnThePage) {
+    enterWorkedExample();
+    QString name;
+    for (int i = 1; name.size() < 300; ++i)
+        name += QStringLiteral("Dachbau%1 ").arg(i);
+    name = name.trimmed();
+    const QString email = QString(188, QLatin1Char('q')) + QStringLiteral("@example.de");
+    QString phone = QStringLiteral("0561");
+    while (phone.size() < 200)
+        phone += QStringLiteral(" 12345");
+    struct Case {
+        const char* name;
+        QString firmName;
+        QString email;
+        QString phone;
+    };
+    const Case cases[] = {
+        {"name_300", name, QStringLiteral("info@schroeder-dach.de"), QStringLiteral("0561 123456")},
+        {"email_200", QStringLiteral("Dachdeckerei Schröder GmbH"), email,
+         QStringLiteral("0561 123456")},
+        {"phone_200", QStringLiteral("Dachdeckerei Schröder GmbH"),
+         QStringLiteral("info@schroeder-dach.de"), phone},
+        {"all_long", name, email, phone},
+        {"rtl_emoji",
+         QStringLiteral("Dachdeckerei \u05e9\u05dc\u05d5\u05dd ") + QString::fromUtf8("🏠") +
+             QStringLiteral(" GmbH"),
+         QStringLiteral("info@schroeder-dach.de"), QStringLiteral("0561 123456")},
+    };
+    const double mm = 72 / 25.4;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmData firm = sampleFirm();
+        firm.name = c.firmName.toStdU16String();
+        firm.email = c.email.toStdU16String();
+        firm.phone = c.phone.toStdU16String();
+        const QString pdf = folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
+        writeOfferPdf(buildOffer(sheet, firm, sampleChoices()), pdf);
+        const QList<PdfWord> words = pdfWords(pdf);
+        ASSERT_FALSE(words.isEmpty());
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            const PdfWord& word = words.at(i);
+            EXPECT_GE(word.box.left(), 25 * mm - 0.5) << toStd(word.text);
+            EXPECT_LE(word.box.right(), 190 * mm + 0.5) << toStd(word.text);
+            EXPECT_LE(word.box.bottom(), 287 * mm) << toStd(word.text);
+            // Boxes are the font's full line height; lines set at that height touch.
+            const QRectF inner = word.box.adjusted(0.3, 0.6, -0.3, -0.6);
+            for (qsizetype j = i + 1; j < words.size(); ++j)
+                if (words.at(j).page == word.page && inner.intersects(words.at(j).box))
+                    ADD_FAILURE() << toStd(word.text) << " overlaps " << toStd(words.at(j).text);
+        }
+        const QString text = test::pdfText(pdf, test::PdfLayout::Raw);
+        EXPECT_TRUE(text.contains(QStringLiteral("DE89 3704 0044 0532 0130 00"))) << toStd(text);
+        EXPECT_TRUE(text.contains(QStringLiteral("COBADEFFXXX"))) << toStd(text);
+        const int pageCount = pages(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
+        // The info block and the footer of every page each show the whole address.
+        EXPECT_EQ(text.count(QLatin1Char('q')), (1 + pageCount) * c.email.count(QLatin1Char('q')));
+        // Letterhead, footer and signature each show the whole name, or the user hears what is
+        // missing: a character no installed font has, or the return line shortened to fit.
+        const QStringList problems = offerLayoutProblems(buildOffer(sheet, firm, sampleChoices()));
+        for (const QString& part : c.firmName.split(QLatin1Char(' '))) {
+            if (!problems.join(QLatin1Char(' ')).contains(part)) {
+                EXPECT_GE(text.count(part), 3) << toStd(part);
+            }
+        }
+        for (const QString& problem : problems)
+            EXPECT_TRUE(problem.startsWith(QStringLiteral("Die Absenderzeile")) ||
+                        problem.contains(QString::fromUtf8("🏠")))
+                << toStd(problem);
+    }
+}
+
+// The envelope's window holds six lines: an address that fits is printed whole, one that does not
+// is named line by line for the user instead of losing its last lines silently.
+TEST_F(OfferTest, AddressBeyondTheWindowIsNamed) {
+    enterWorkedExample();
+    OfferChoices choices = sampleChoices();
+    choices.recipientName = u"Hausverwaltung Schmidt & Partner";
+    choices.recipientAddress = u"z. Hd. Frau Weber\nObjekt Lindenweg\nPostfach 12 34\n\n"
+                               u"Hinterhaus links\n12345 Berlin";
+    OfferDocument offer = buildOffer(sheet, sampleFirm(), choices);
+    EXPECT_TRUE(offerLayoutProblems(offer).isEmpty())
+        << toStd(offerLayoutProblems(offer).join(QLatin1Char('\n')));
+    QString text = offerText(offer);
+    for (const std::u16string& line : recipientLines(choices))
+        EXPECT_TRUE(text.contains(toQString(line))) << toStd(toQString(line));
+
+    choices.recipientAddress = u"z. Hd. Frau Weber\nObjekt Lindenweg\nAufgang B\nPostfach 12 34\n"
+                               u"Hinterhaus links\nDachgeschoss\nFach 7\n12345 Berlin";
+    offer = buildOffer(sheet, sampleFirm(), choices);
+    const QStringList problems = offerLayoutProblems(offer);
+    ASSERT_EQ(problems.size(), 1) << toStd(problems.join(QLatin1Char('\n')));
+    EXPECT_TRUE(problems[0].contains(QStringLiteral("9 Zeilen"))) << toStd(problems[0]);
+    EXPECT_TRUE(problems[0].contains(QStringLiteral("Dachgeschoss / Fach 7 / 12345 Berlin")))
+        << toStd(problems[0]);
+
+    choices.recipientAddress = u"Lindenweg 5\n" + std::u16string(70, u'X') + u"\n37073 Göttingen";
+    offer = buildOffer(sheet, sampleFirm(), choices);
+    ASSERT_EQ(offerLayoutProblems(offer).size(), 1);
+    EXPECT_TRUE(offerLayoutProblems(offer)[0].contains(QStringLiteral("zu lang")));
+}
+
+// A description that breaks across a page goes on under its position's number; one of a few
+// lines is not broken at all, wherever the page ends.
+TEST_F(OfferTest, DescriptionsAcrossPagesKeepTheirNumber) {
+    enterWorkedExample();
+    OfferDocument offer = buildOffer(sheet, sampleFirm(), sampleChoices());
+    QString longText;
+    for (int i = 1; i <= 200; ++i)
+        longText += QStringLiteral("Lang%1 ").arg(i);
+    offer.positions.push_back({u"1.4", longText.toStdU16String(), u"", u"", u"", u""});
+    const QString pdf = folder.filePath(QStringLiteral("fortsetzung.pdf"));
+    writeOfferPdf(offer, pdf);
+    ASSERT_GE(pages(QStringLiteral("fortsetzung.pdf")), 2);
+    // The first row under page 2's table heading: the number, then the description going on.
+    const QList<PdfWord> words = pdfWords(pdf);
+    const PdfWord* number = nullptr;
+    const PdfWord* text = nullptr;
+    for (const PdfWord& word : words) {
+        if (word.page != 2)
+            continue;
+        if (word.text == QStringLiteral("1.4") && number == nullptr)
+            number = &word;
+        if (word.text.startsWith(QStringLiteral("Lang")) && text == nullptr)
+            text = &word;
+    }
+    EXPECT_NE(number, nullptr) << "no number on page 2";
+    EXPECT_NE(text, nullptr);
+    if (number != nullptr && text != nullptr) {
+        EXPECT_NEAR(number->box.center().y(), text->box.center().y(), 1.0);
+    }
+
+    // Five lines after more and more rows: never split between pages.
+    QString shortText;
+    for (int i = 1; i <= 5; ++i)
+        shortText +=
+            QStringLiteral("Kurz%1 ").arg(i) + QString(20, QLatin1Char('k')) + QLatin1Char(' ');
+    for (int rows = 12; rows <= 32; ++rows) {
+        SCOPED_TRACE(rows);
+        OfferDocument filled = buildOffer(sheet, sampleFirm(), sampleChoices());
+        for (int r = 0; r < rows; ++r)
+            filled.positions.push_back({u"1.9", u"Füllzeile", u"", u"", u"", u""});
+        filled.positions.push_back({u"1.99", shortText.toStdU16String(), u"", u"", u"", u""});
+        const QString name = QStringLiteral("kurz%1.pdf").arg(rows);
+        writeOfferPdf(filled, folder.filePath(name));
+        QSet<int> onPages;
+        for (const PdfWord& word : pdfWords(folder.filePath(name)))
+            if (word.text.startsWith(QStringLiteral("Kurz")))
+                onPages.insert(word.page);
+        EXPECT_EQ(onPages.size(), 1);
+    }
 }
 
 TEST_F(OfferTest, CalculationPdfIsThePrintout) {

@@ -52,8 +52,9 @@ std::optional<QString> takeFront(std::deque<std::optional<QString>>& answers) {
 } // namespace
 
 std::optional<QString> FakeDialogs::openFileName(QWidget*, const QString& filter,
-                                                 const QString& defaultSuffix) {
-    fileRequests.push_back({false, filter, defaultSuffix});
+                                                 const QString& defaultSuffix,
+                                                 const QString& title) {
+    fileRequests.push_back({false, filter, defaultSuffix, QString(), title});
     if (fileAnswers.empty()) {
         ADD_FAILURE() << "an open dialog nobody expected";
         return std::nullopt;

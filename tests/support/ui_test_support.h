@@ -44,10 +44,12 @@ public:
         QString filter;
         QString defaultSuffix;
         QString suggestedName = {};
+        QString title = {};
     };
 
     std::optional<QString> openFileName(QWidget* parent, const QString& filter,
-                                        const QString& defaultSuffix) override;
+                                        const QString& defaultSuffix,
+                                        const QString& title = QString()) override;
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
                                         const QString& defaultSuffix,
                                         const QString& suggestedName = QString()) override;
