@@ -8,6 +8,7 @@
 #include "form_storage.h"
 #include "settings_store.h"
 #include "sheet_view.h"
+#include "takeoff_tab.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,6 +16,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QIcon>
+#include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
 #include <QPainter>
@@ -170,8 +172,13 @@ void TMainForm::buildPages() {
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
     buildCustomerTab();
+    // Its tables are built when the page is first shown.
+    takeOffTab_ = new TakeOffTab(sheet_, extras_.takeOff);
+    takeOffTab_->setLinkListener([this](bool linked) { showAreaLink(linked); });
     PageControl1->addTab(TabSheet1, QStringLiteral("Kalkulation"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Kunden Vorlagen"));
+    PageControl1->addTab(takeOffTab_, QStringLiteral("Aufmaß"));
+    showAreaLink(takeOffTab_->linkShown());
     PageControl1->setCurrentIndex(0);
     // The tabs do not change with the wheel.
     PageControl1->tabBar()->installEventFilter(this);
@@ -211,6 +218,7 @@ void TMainForm::openCalculation(const std::u16string& fname) {
     CalculationExtras opened = openfile(sheet_, fname);
     extras_ = std::move(opened);
     extrasSource_ = fname;
+    takeOffTab_->takeOffReplaced();
     if (extras_.hasUnreadData()) {
         dialogs().message(this, QString(), QString::fromStdString(extras_.warning),
                           Dialogs::Icon::Warning);
@@ -337,6 +345,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LocaleChange) {
         sheet_.setNumberFormat(regionalNumberFormat());
+        takeOffTab_->numberFormatChanged();
     }
     QMainWindow::changeEvent(event);
 }
@@ -360,10 +369,44 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             // the focus from a field being typed in. Only the customer list has a wheel of its
             // own.
             scrollCustomerList(*wheel);
+            scrollTakeOff(*wheel);
             return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::showAreaLink(bool linked) {
+    const QString tip =
+        linked ? QStringLiteral("Aus dem Aufmaß übernommen: folgt jeder Änderung dort. Eine hier "
+                                "eingetippte Fläche löst die Verknüpfung.")
+               : QString();
+    ScrollBox1->fieldWidget(FieldId::Dach14Ed)->setToolTip(tip);
+    if (QLabel* caption = ScrollBox1->caption(FieldId::Dach14Ed)) {
+        caption->setText(linked ? QStringLiteral("Dachfläche (Aufmaß):")
+                                : QStringLiteral("Dachfläche:"));
+        caption->setToolTip(tip);
+        caption->adjustSize();
+    }
+}
+
+void TMainForm::scrollTakeOff(const QWheelEvent& wheel) {
+    if (PageControl1->currentWidget() != takeOffTab_)
+        return;
+    const QPoint global = wheel.globalPosition().toPoint();
+    QWidget* under = QApplication::widgetAt(global);
+    while (under != nullptr && under != takeOffTab_ &&
+           qobject_cast<QAbstractScrollArea*>(under) == nullptr)
+        under = under->parentWidget();
+    auto* area = qobject_cast<QAbstractScrollArea*>(under);
+    if (area == nullptr || !takeOffTab_->isAncestorOf(area))
+        return;
+    QWidget* viewport = area->viewport();
+    // Sent, not posted, as on the customer page: no focus moves.
+    QWheelEvent copy(QPointF(viewport->mapFromGlobal(global)), wheel.globalPosition(),
+                     wheel.pixelDelta(), wheel.angleDelta(), wheel.buttons(), wheel.modifiers(),
+                     wheel.phase(), wheel.inverted(), wheel.source(), wheel.pointingDevice());
+    QCoreApplication::sendEvent(viewport, &copy);
 }
 
 void TMainForm::scrollCustomerList(const QWheelEvent& wheel) {

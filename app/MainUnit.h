@@ -26,6 +26,7 @@ namespace pyrelto {
 class SettingsStore;
 class CustomerTab;
 class SheetView;
+class TakeOffTab;
 class TFormStorage;
 
 // The number format of the user's regional settings, as the window's sheet writes and reads.
@@ -57,6 +58,9 @@ public:
 
     // The customer list on that page.
     CustomerTab* customerTab() const noexcept;
+    // The "Aufmaß" page: the take-off kept with the calculation, its net area linked to the
+    // sheet's roof area.
+    TakeOffTab* takeOffTab() const noexcept { return takeOffTab_; }
     // The customer list file: read into the list (true when it could be opened and read), and
     // written from it. Failures go to the standard error report, a file that cannot be created
     // too (with customerListNotSavedMessage) unless it already holds the list's names.
@@ -151,6 +155,10 @@ private:
     // A wheel notch on the customer page scrolls the customer list when the pointer is over it
     // or the list has the focus; no other control there has a wheel of its own.
     void scrollCustomerList(const QWheelEvent& wheel);
+    // On the take-off page a notch scrolls the table (or other scrolling view) under the pointer.
+    void scrollTakeOff(const QWheelEvent& wheel);
+    // The sheet's roof area says whether it follows the take-off.
+    void showAreaLink(bool linked);
 
     // Its first texts are already written in the regional format.
     Sheet sheet_{regionalNumberFormat()};
@@ -174,6 +182,7 @@ private:
     // Wheel rotation not yet making up a whole notch (high-resolution wheels send parts).
     int wheelRemainder_ = 0;
     CustomerTab* customerTab_ = nullptr;
+    TakeOffTab* takeOffTab_ = nullptr;
     std::unique_ptr<CustomerListFile> customerFile_;
 };
 

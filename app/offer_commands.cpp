@@ -14,7 +14,7 @@ namespace pyrelto {
 void TMainForm::saveCalculationPdf() {
     runCommand([this] {
         if (const auto name = dialogs().saveFileName(this, pdfFilter(), QStringLiteral(".pdf")))
-            writeCalculationPdf(sheet_, *name, QDate::currentDate());
+            writeCalculationPdf(sheet_, *name, QDate::currentDate(), &extras_.takeOff);
     });
 }
 
@@ -25,7 +25,8 @@ void TMainForm::createOffer() {
         FirmData firm = readFirmData(*firmStore);
         if (const QString warning = dropInvalidIban(firm); !warning.isEmpty())
             dialogs().message(this, QString(), warning, Dialogs::Icon::Warning);
-        OfferDialog dialog(sheet_, firm, *counter, printer(), QDate::currentDate(), this);
+        OfferDialog dialog(sheet_, firm, *counter, printer(), QDate::currentDate(), this,
+                           &extras_.takeOff);
         dialogs().runForm(dialog);
     });
 }

@@ -21,6 +21,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace pyrelto {
 
@@ -37,9 +38,10 @@ QDateEdit* dateEdit(const QString& name, const QDate& date, QWidget* parent) {
 } // namespace
 
 OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore& counter,
-                         QPrinter& printer, const QDate& today, QWidget* parent)
-    : QDialog(parent), sheet_(sheet), firm_(firm), counter_(counter), printer_(printer),
-      today_(today) {
+                         QPrinter& printer, const QDate& today, QWidget* parent,
+                         const TakeOff* takeOff)
+    : QDialog(parent), sheet_(sheet), takeOff_(takeOff), firm_(firm), counter_(counter),
+      printer_(printer), today_(today) {
     setObjectName(QStringLiteral("OfferDialog"));
     setWindowTitle(QStringLiteral("Angebot erstellen"));
     const OfferChoices choices = newOfferChoices(sheet, counter, today);
@@ -74,6 +76,29 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
     privateBox =
         new QCheckBox(QStringLiteral("Privatkunde: Arbeitskosten nach § 35a EStG ausweisen"), this);
     privateBox->setObjectName(QStringLiteral("privateBox"));
+    takeOffBox = new QCheckBox(QStringLiteral("Aufmaß als Anlage beifügen"), this);
+    takeOffBox->setObjectName(QStringLiteral("takeOffBox"));
+    // Off until the user wants it; never with a take-off that has no sound total, which would
+    // show the customer an area the offer does not charge.
+    const std::optional<TakeOffTotals> totals =
+        takeOff_ != nullptr && !takeOff_->empty() ? computeTakeOff(*takeOff_).totals : std::nullopt;
+    takeOffBox->setEnabled(totals.has_value());
+    QString tip =
+        totals ? QStringLiteral("Hängt die Aufmaß-Seiten an: jede Fläche mit Zeichnung und "
+                                "Rechenweg, Abzüge, Kanten und Summen.")
+        : takeOff_ != nullptr && !takeOff_->empty()
+            ? QStringLiteral("Das Aufmaß hat Fehler (Reiter „Aufmaß“) und kann nicht beigefügt "
+                             "werden.")
+            : QStringLiteral("Diese Kalkulation hat kein Aufmaß (Reiter „Aufmaß“).");
+    const long double area = sheet_.number(FieldId::Dach14Ed).GetValue();
+    if (totals && std::isfinite(area) &&
+        std::llround(area * 100.0L) != static_cast<long long>(totals->net))
+        tip += QStringLiteral(" Achtung: die Dachfläche der Kalkulation (%1 m²) weicht vom Aufmaß "
+                              "(%2 m²) ab.")
+                   .arg(toQString(sheet_.shownText(FieldId::Dach14Ed)),
+                        toQString(
+                            formatHundredths(totals->net, sheet_.numberFormat().decimalSeparator)));
+    takeOffBox->setToolTip(tip);
 
     // A customer typed in here gets the address remembered for that name, unless one is typed.
     connect(recipientEdit, &QLineEdit::editingFinished, this, [this] {
@@ -98,6 +123,7 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
     form->addRow(QString(), summaryBox);
     form->addRow(QStringLiteral("Steuer:"), taxCaseBox);
     form->addRow(QString(), privateBox);
+    form->addRow(QString(), takeOffBox);
 
     noteLabel = new QLabel(this);
     noteLabel->setObjectName(QStringLiteral("noteLabel"));
@@ -183,6 +209,22 @@ OfferDocument OfferDialog::document() const {
     return buildOffer(sheet_, firm, choices);
 }
 
+TakeOffPrint OfferDialog::attachment(const OfferDocument& offer) const {
+    if (!takeOffBox->isEnabled() || !takeOffBox->isChecked())
+        return {};
+    TakeOffPrint print;
+    print.takeOff = takeOff_;
+    print.separator = sheet_.numberFormat().decimalSeparator;
+    print.offer = true;
+    print.subtitle = QStringLiteral("zum Angebot %1 vom %2")
+                         .arg(toQString(offer.choices.number).trimmed(),
+                              toQString(germanDate(offer.choices.date)));
+    const long double area = sheet_.number(FieldId::Dach14Ed).GetValue();
+    if (std::isfinite(area) && std::fabs(area) < 1e15L)
+        print.sheetArea = static_cast<Hundredths>(std::llround(area * 100.0L));
+    return print;
+}
+
 void OfferDialog::warnAboutLogo() {
     if (logoWarned_ || firm_.logoPath.empty())
         return;
@@ -220,11 +262,12 @@ void OfferDialog::output(const std::function<bool(const OfferDocument&)>& make, 
 void OfferDialog::preview() {
     output(
         [this](const OfferDocument& offer) {
-            dialogs().printPreview(this, printer_, [offer](QPrinter& target) {
-                // The letter's positions are taken from the paper's edge.
-                target.setFullPage(true);
-                paintOffer(offer, target);
-            });
+            dialogs().printPreview(this, printer_,
+                                   [offer, attached = attachment(offer)](QPrinter& target) {
+                                       // The letter's positions are taken from the paper's edge.
+                                       target.setFullPage(true);
+                                       paintOffer(offer, target, attached);
+                                   });
             return true;
         },
         false);
@@ -237,7 +280,7 @@ void OfferDialog::savePdf() {
                                                      toQString(suggestedOfferFileName(offer)));
             if (!name)
                 return false;
-            writeOfferPdf(offer, *name);
+            writeOfferPdf(offer, *name, attachment(offer));
             return true;
         },
         true);
@@ -249,7 +292,7 @@ void OfferDialog::print() {
             const bool fullPage = printer_.fullPage();
             printer_.setFullPage(true);
             try {
-                printOffer(offer, printer_);
+                printOffer(offer, printer_, attachment(offer));
             } catch (...) {
                 printer_.setFullPage(fullPage);
                 throw;

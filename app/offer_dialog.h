@@ -5,6 +5,7 @@
 // the address.
 
 #include "offer.h"
+#include "takeoff_print.h"
 
 #include <QDate>
 #include <QDialog>
@@ -26,12 +27,15 @@ class SettingsStore;
 
 class OfferDialog final : public QDialog {
 public:
-    // `counter` keeps the offer numbers; `printer` is the window's printer.
+    // `counter` keeps the offer numbers; `printer` is the window's printer; `takeOff` the
+    // calculation's take-off, which the user may attach as "Aufmaß" pages.
     OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore& counter, QPrinter& printer,
-                const QDate& today, QWidget* parent = nullptr);
+                const QDate& today, QWidget* parent = nullptr, const TakeOff* takeOff = nullptr);
 
     // The offer as the form now describes it.
     OfferDocument document() const;
+    // The take-off pages to attach: none unless the box is ticked.
+    TakeOffPrint attachment(const OfferDocument& offer) const;
 
     void preview();
     void savePdf();
@@ -50,6 +54,8 @@ public:
     QCheckBox* summaryBox = nullptr;
     QComboBox* taxCaseBox = nullptr; // in the order of TaxCase
     QCheckBox* privateBox = nullptr;
+    // "Aufmaß als Anlage beifügen": only with a take-off that has totals.
+    QCheckBox* takeOffBox = nullptr;
     QLabel* noteLabel = nullptr;
     QPushButton* previewButton = nullptr;
     QPushButton* pdfButton = nullptr;
@@ -66,6 +72,7 @@ private:
     bool confirmOutput(const OfferDocument& offer);
 
     const Sheet& sheet_;
+    const TakeOff* takeOff_;
     FirmData firm_;
     SettingsStore& counter_;
     QPrinter& printer_;

@@ -23,7 +23,7 @@ void TMainForm::printerSetupCommand() {
 // A PrintError (no printer, or one that fails) escapes to the standard error report.
 void TMainForm::printCommand() {
     QPrinter& target = printer();
-    printSheet(sheet_, target, QDate::currentDate());
+    printSheet(sheet_, target, QDate::currentDate(), &extras_.takeOff);
     // Printed into a file, nothing comes out of a printer: the user is told where to look.
     if (target.outputFormat() == QPrinter::PdfFormat && !target.outputFileName().isEmpty()) {
         dialogs().message(this, QStringLiteral("Drucken"),

@@ -171,9 +171,10 @@ int LetterPainter::paint() {
         }
         paintFooter(painter);
     }
+    const int appended = paintAppendix(painter, device_);
     if (!painter.end())
         throw PrintError(frame_.failureText);
-    return static_cast<int>(pages.size());
+    return static_cast<int>(pages.size()) + appended;
 }
 
 double LetterPainter::line(const QFont& font) const {

@@ -90,6 +90,9 @@ protected:
 
     // Fills the body with the add… calls below.
     virtual void buildBody() = 0;
+    // Pages of another layout after the letter's (an attachment), each begun with newPage();
+    // returns their number.
+    virtual int paintAppendix(QPainter& /*painter*/, QPagedPaintDevice& /*device*/) { return 0; }
 
     // A description of up to this many lines stays on one page.
     static constexpr qsizetype kWholeDescription = 6;

@@ -24,10 +24,15 @@ namespace {
 
 class OfferPainter final : public LetterPainter {
 public:
-    OfferPainter(const OfferDocument& offer, QPagedPaintDevice& device)
-        : LetterPainter(frameOf(offer), device), offer_(offer) {}
+    OfferPainter(const OfferDocument& offer, QPagedPaintDevice& device,
+                 const TakeOffPrint& attachment)
+        : LetterPainter(frameOf(offer), device), offer_(offer), attachment_(attachment) {}
 
 private:
+    int paintAppendix(QPainter& painter, QPagedPaintDevice& device) override {
+        return paintTakeOffPages(painter, device, attachment_, true);
+    }
+
     static LetterFrame frameOf(const OfferDocument& offer) {
         LetterFrame frame;
         frame.firm = offer.firm;
@@ -122,6 +127,7 @@ private:
     }
 
     const OfferDocument& offer_;
+    const TakeOffPrint& attachment_;
 };
 
 PdfSetup offerPdfSetup(const OfferDocument& offer) {
@@ -139,23 +145,27 @@ QStringList offerLayoutProblems(const OfferDocument& offer) {
     writer.setResolution(offerPdfSetup(offer).resolution);
     writer.setPageLayout(
         QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    OfferPainter painter(offer, writer);
+    const TakeOffPrint noAttachment;
+    OfferPainter painter(offer, writer, noAttachment);
     return painter.layoutProblems();
 }
 
-int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device) {
-    OfferPainter painter(offer, device);
+int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device,
+               const TakeOffPrint& attachment) {
+    OfferPainter painter(offer, device, attachment);
     return painter.paint();
 }
 
-QByteArray offerPdf(const OfferDocument& offer) {
-    return pdfBytes(offerPdfSetup(offer),
-                    [&](QPagedPaintDevice& device) { return paintOffer(offer, device); });
+QByteArray offerPdf(const OfferDocument& offer, const TakeOffPrint& attachment) {
+    return pdfBytes(offerPdfSetup(offer), [&](QPagedPaintDevice& device) {
+        return paintOffer(offer, device, attachment);
+    });
 }
 
-void writeOfferPdf(const OfferDocument& offer, const QString& fileName) {
+void writeOfferPdf(const OfferDocument& offer, const QString& fileName,
+                   const TakeOffPrint& attachment) {
     writePdfFile(fileName, offerPdfSetup(offer),
-                 [&](QPagedPaintDevice& device) { return paintOffer(offer, device); });
+                 [&](QPagedPaintDevice& device) { return paintOffer(offer, device, attachment); });
 }
 
 } // namespace pyrelto

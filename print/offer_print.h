@@ -3,6 +3,7 @@
 // on any paged device, a printer or a PDF file.
 
 #include "offer.h"
+#include "takeoff_print.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,15 +23,17 @@ QString isolatedField(const QString& text);
 // Empty when the paper shows everything.
 QStringList offerLayoutProblems(const OfferDocument& offer);
 
-// Paints the offer page by page; returns the number of pages. Throws PrintError when the device
-// does not take a page.
-int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device);
+// Paints the offer page by page, and after it the "Aufmaß" pages when `attachment` has a take-off;
+// returns the number of pages. Throws PrintError when the device does not take a page.
+int paintOffer(const OfferDocument& offer, QPagedPaintDevice& device,
+               const TakeOffPrint& attachment = {});
 
 // The offer as a PDF file (title, author and creator set, fonts embedded), written with the safe
 // write: the file appears only complete. Throws PrintError or IoError.
-void writeOfferPdf(const OfferDocument& offer, const QString& fileName);
+void writeOfferPdf(const OfferDocument& offer, const QString& fileName,
+                   const TakeOffPrint& attachment = {});
 
 // The bytes of that PDF.
-QByteArray offerPdf(const OfferDocument& offer);
+QByteArray offerPdf(const OfferDocument& offer, const TakeOffPrint& attachment = {});
 
 } // namespace pyrelto

@@ -3,6 +3,7 @@
 #include "offer_print.h"
 #include "printout.h"
 #include "qt_text.h"
+#include "takeoff_print.h"
 
 #include <QPrinter>
 
@@ -20,18 +21,18 @@ QString printerProblem(const QPrinter& printer) {
                           "„Datei – Drucker einrichten...“ einen Drucker aus.");
 }
 
-int printSheet(const Sheet& sheet, QPrinter& printer, const QDate& date) {
+int printSheet(const Sheet& sheet, QPrinter& printer, const QDate& date, const TakeOff* takeOff) {
     if (const QString problem = printerProblem(printer); !problem.isEmpty())
         throw PrintError(problem);
     printer.setDocName(QStringLiteral("Pyrelto Kalkulation"));
-    return paintSheet(sheet, printer, date);
+    return paintSheet(sheet, printer, date, takeOff);
 }
 
-int printOffer(const OfferDocument& offer, QPrinter& printer) {
+int printOffer(const OfferDocument& offer, QPrinter& printer, const TakeOffPrint& attachment) {
     if (const QString problem = printerProblem(printer); !problem.isEmpty())
         throw PrintError(problem);
     printer.setDocName(QStringLiteral("Angebot ") + toQString(offer.choices.number).trimmed());
-    return paintOffer(offer, printer);
+    return paintOffer(offer, printer, attachment);
 }
 
 } // namespace pyrelto

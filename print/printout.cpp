@@ -4,6 +4,7 @@
 #include "field_text_isolation.h"
 #include "qt_text.h"
 #include "sheet.h"
+#include "takeoff_print.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -419,7 +420,8 @@ private:
 
 } // namespace
 
-int paintSheet(const Sheet& sheet, QPagedPaintDevice& device, const QDate& date) {
+int paintSheet(const Sheet& sheet, QPagedPaintDevice& device, const QDate& date,
+               const TakeOff* takeOff) {
     // The working data of the run lives only as long as this call, also when it fails.
     PrintColumns table = layoutSheet(sheet);
     QPainter painter;
@@ -429,9 +431,22 @@ int paintSheet(const Sheet& sheet, QPagedPaintDevice& device, const QDate& date)
     pages.fitColumns();
     const auto layout = pages.paginate();
     pages.paint(painter, layout);
+    int count = static_cast<int>(layout.size());
+    if (takeOff != nullptr && !takeOff->empty()) {
+        TakeOffPrint print;
+        print.takeOff = takeOff;
+        print.separator = sheet.numberFormat().decimalSeparator;
+        const QString customer = printed(sheet.shownText(FieldId::KundeEd), true);
+        print.subtitle = (customer.isEmpty() ? QString() : customer + QStringLiteral(" · ")) +
+                         date.toString(QStringLiteral("dd.MM.yyyy"));
+        const long double area = sheet.number(FieldId::Dach14Ed).GetValue();
+        if (std::isfinite(area) && std::fabs(area) < 1e15L)
+            print.sheetArea = static_cast<Hundredths>(std::llround(area * 100.0L));
+        count += paintTakeOffPages(painter, device, print, true);
+    }
     if (!painter.end())
         throw PrintError(QStringLiteral("Der Druck konnte nicht abgeschlossen werden."));
-    return static_cast<int>(layout.size());
+    return count;
 }
 
 } // namespace pyrelto

@@ -17,6 +17,7 @@ class QPagedPaintDevice;
 namespace pyrelto {
 
 class Sheet;
+struct TakeOff;
 
 // A print run that cannot take place or did not complete. The message is German and is meant to
 // be shown to the user as it is.
@@ -66,7 +67,9 @@ QFont bodyFont();
 
 // The printout on any paged device (a printer, a PDF writer): a heading with the program's name,
 // the customer and `date` on every page, the columns of layoutSheet, and page numbers when it
-// runs over one page. Returns the number of pages; throws PrintError when the device fails.
-int paintSheet(const Sheet& sheet, QPagedPaintDevice& device, const QDate& date);
+// runs over one page; then the "Aufmaß" pages of `takeOff` when it has rows (takeoff_print.h).
+// Returns the number of pages; throws PrintError when the device fails.
+int paintSheet(const Sheet& sheet, QPagedPaintDevice& device, const QDate& date,
+               const TakeOff* takeOff = nullptr);
 
 } // namespace pyrelto

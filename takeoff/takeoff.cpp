@@ -1,5 +1,6 @@
 #include "takeoff.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -401,6 +402,29 @@ std::vector<OutlineSide> outlineSides(const Face& face) {
         sides.push_back(side);
     }
     return sides;
+}
+
+std::vector<Point> faceOutline(const Face& face) {
+    std::int64_t doubled = 0;
+    if (!checkFace(face, doubled).empty()) {
+        return {};
+    }
+    switch (face.shape) {
+    case FaceShape::Rectangle:
+        return {{0, 0}, {face.a, 0}, {face.a, face.b}, {0, face.b}};
+    case FaceShape::Triangle:
+        return {{0, 0}, {face.a, 0}, {face.a / 2, face.b}};
+    case FaceShape::Trapezoid: {
+        // The wider of the two parallel sides may be either; both are centred on one axis.
+        const Hundredths width = std::max(face.a, face.c);
+        const Hundredths bottom = (width - face.a) / 2;
+        const Hundredths top = (width - face.c) / 2;
+        return {{bottom, 0}, {bottom + face.a, 0}, {top + face.c, face.b}, {top, face.b}};
+    }
+    case FaceShape::Polygon:
+        return face.points;
+    }
+    return {};
 }
 
 ParsedHundredths parseHundredths(std::u16string_view text, char16_t separator, bool allowNegative) {

@@ -189,6 +189,13 @@ struct OutlineSide {
 // Empty for triangles, trapezoids and faces whose dimensions have an error.
 std::vector<OutlineSide> outlineSides(const Face& face);
 
+// The face's outline for a drawing: its corners in centimetres as the dimensions were taken (on
+// the plan or along the slope), the eaves along y = 0 and y up the slope. A triangle's apex and a
+// trapezoid's top side are centred over the base (where they sit changes no area), their x rounded
+// down to the whole centimetre; a polygon's corners are its own. Empty when the face's dimensions
+// have an error.
+std::vector<Point> faceOutline(const Face& face);
+
 // Numbers with two decimals as the user types them, with the sheet's decimal separator
 // (NumberFormat::decimalSeparator): optional spaces, an optional sign where allowed, digits with
 // at most one separator and at most two digits after it. `error` is a German message; `value` the

@@ -3,6 +3,7 @@
 #include "decimal_text.h"
 #include "sheet_view.h"
 #include "spin_edit_widget.h"
+#include "takeoff_tab.h"
 #include "ui_test_support.h"
 #include "worked_example.h"
 
@@ -65,14 +66,16 @@ protected:
 };
 
 // Tests, accessibility and stored settings find widgets by name; one name for two widgets would
-// reach the wrong one. Qt's own children (named "qt_...") repeat in every scroll area.
+// reach the wrong one. Qt's own children (named "qt_...") repeat in every scroll area, and the
+// scroll buttons of every tab bar ("ScrollLeftButton") in each tab widget.
 TEST_F(MainFormTest, NoTwoWidgetsShareAName) {
     auto form = showForm();
     std::map<QString, QObject*> owners;
     int named = 0;
     const auto visit = [&](QObject* object) {
         const QString name = object->objectName();
-        if (name.isEmpty() || name.startsWith(QStringLiteral("qt_")))
+        if (name.isEmpty() || name.startsWith(QStringLiteral("qt_")) ||
+            qobject_cast<QTabBar*>(object->parent()) != nullptr)
             return;
         ++named;
         const auto [it, inserted] = owners.emplace(name, object);
@@ -80,14 +83,17 @@ TEST_F(MainFormTest, NoTwoWidgetsShareAName) {
                               << object->metaObject()->className() << " and a "
                               << it->second->metaObject()->className();
     };
-    // Every tab, shown or not: the pages are children of the window whichever is current.
+    // Every tab, shown or not: the pages are children of the window whichever is current. The
+    // take-off tab builds its widgets when first shown.
+    form->takeOffTab()->ensureBuilt();
     for (QWidget* widget : form->findChildren<QWidget*>())
         visit(widget);
     for (QAction* action : form->findChildren<QAction*>())
         visit(action);
     // The walk reached both tabs' widgets and the commands.
     EXPECT_GT(named, 100);
-    for (const char* name : {"offerButton", "BitBtn14", "createOfferAction", "ScrollBox1"})
+    for (const char* name :
+         {"offerButton", "BitBtn14", "createOfferAction", "ScrollBox1", "facesTable", "linkBox"})
         EXPECT_EQ(owners.count(QString::fromLatin1(name)), 1u) << name;
 }
 
@@ -97,9 +103,10 @@ TEST_F(MainFormTest, TheWindowAsDesigned) {
     EXPECT_EQ(form->centralWidget()->size(), QSize(811, 682));
     EXPECT_EQ(form->Panel18->geometry(), QRect(0, 0, 811, 41));
     EXPECT_EQ(form->PageControl1->size(), QSize(811, 641));
-    ASSERT_EQ(form->PageControl1->count(), 2);
+    ASSERT_EQ(form->PageControl1->count(), 3);
     EXPECT_EQ(form->PageControl1->tabText(0), QStringLiteral("Kalkulation"));
     EXPECT_EQ(form->PageControl1->tabText(1), QStringLiteral("Kunden Vorlagen"));
+    EXPECT_EQ(form->PageControl1->tabText(2), QStringLiteral("Aufmaß"));
     EXPECT_EQ(form->PageControl1->currentIndex(), 0);
     EXPECT_EQ(form->customerPage(), form->PageControl1->widget(1));
     EXPECT_TRUE(form->ScrollBox1->isVisible());

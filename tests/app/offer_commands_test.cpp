@@ -10,6 +10,7 @@
 #include "offer_service.h"
 #include "pdf_reader.h"
 #include "settings_store.h"
+#include "takeoff_tab.h"
 #include "ui_test_support.h"
 #include "worked_example.h"
 
@@ -634,6 +635,46 @@ TEST_F(OfferCommandsTest, CalculationPdfEqualsWhatThePrinterPrints) {
     dialogs_.fileAnswers = {std::nullopt};
     form->saveCalculationPdfAction->trigger();
     EXPECT_EQ(dialogs_.messages.size(), said);
+}
+
+// The take-off goes on paper after the calculation always, after the offer when the user ticks
+// the box; a take-off with a faulty row cannot be attached.
+TEST_F(OfferCommandsTest, TheTakeOffFollowsThePrintoutAndOptionallyTheOffer) {
+    TakeOffTab& tab = *form->takeOffTab();
+    tab.addRow(TakeOffTab::Table::Faces);
+    for (const auto& [column, text] :
+         {std::pair{0, u"Hauptdach"}, {2, u"10"}, {3, u"6,5"}, {5, u"2"}})
+        ASSERT_TRUE(
+            tab.enterCell(TakeOffTab::Table::Faces, 0, column, QString::fromUtf16(text)).isEmpty());
+    ASSERT_FALSE(tab.linked()) << "the area 24 was typed by hand";
+
+    const QString calculation = tempPath(QStringLiteral("kalkulation.pdf"));
+    dialogs_.fileAnswers = {calculation};
+    form->saveCalculationPdfAction->trigger();
+    const QString printout = pdfText(calculation);
+    EXPECT_TRUE(printout.contains(QStringLiteral("10,00 × 6,50 = 65,00 m²"))) << toStd(printout);
+    EXPECT_TRUE(printout.contains(QStringLiteral("(24,00 m²) ist von Hand eingetragen")));
+
+    const QString plain = tempPath(QStringLiteral("angebot.pdf"));
+    const QString attached = tempPath(QStringLiteral("angebot-aufmass.pdf"));
+    dialogs_.fileAnswers = {plain, attached};
+    runOffer([](OfferDialog& offer) {
+        EXPECT_TRUE(offer.takeOffBox->isEnabled());
+        EXPECT_FALSE(offer.takeOffBox->isChecked()) << "attached only when asked for";
+        offer.pdfButton->click();
+        offer.takeOffBox->click();
+        offer.pdfButton->click();
+    });
+    EXPECT_FALSE(pdfText(plain).contains(QStringLiteral("65,00 m²")));
+    const QString text = pdfText(attached);
+    EXPECT_TRUE(text.contains(QStringLiteral("2 × 65,00 m² = 130,00 m²"))) << toStd(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("zum Angebot")));
+
+    ASSERT_TRUE(tab.enterCell(TakeOffTab::Table::Faces, 0, 3, QStringLiteral("0")).isEmpty());
+    runOffer([](OfferDialog& offer) {
+        EXPECT_FALSE(offer.takeOffBox->isEnabled());
+        EXPECT_TRUE(offer.takeOffBox->toolTip().contains(QStringLiteral("Fehler")));
+    });
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "qt_strings.h"
 #include "qt_text.h"
 #include "sheet.h"
+#include "takeoff_example.h"
 #include "worked_example.h"
 
 #include <QFile>
@@ -868,6 +869,43 @@ TEST(OfferIsolation, FieldsAreFlattenedAndIsolated) {
               QChar(0x2068) + hebrew + QStringLiteral(" Bau") + QChar(0x2069));
     // An override typed into a field cannot turn the rest of the line around.
     EXPECT_EQ(isolatedField(QChar(0x202E) + QStringLiteral("Kramer")), QStringLiteral("Kramer"));
+}
+
+// The take-off attached to the offer: its pages follow the letter, headed with the offer, and
+// through the printer as well as into the PDF.
+TEST_F(OfferTest, TheAufmassPagesFollowTheOfferWhenAttached) {
+    enterWorkedExample();
+    enter({{F::Dach14Ed, QStringLiteral("157,22")}});
+    const TakeOff takeOff = test::readmeTakeOff();
+    const OfferDocument offer = buildOffer(sheet, sampleFirm(), sampleChoices());
+    const QString plain = filePath(QStringLiteral("angebot.pdf"));
+    const QString attached = filePath(QStringLiteral("mit-aufmass.pdf"));
+    writeOfferPdf(offer, plain);
+    TakeOffPrint attachment;
+    attachment.takeOff = &takeOff;
+    attachment.subtitle = QStringLiteral("zum Angebot 2026-014");
+    attachment.sheetArea = 15722;
+    attachment.offer = true;
+    writeOfferPdf(offer, attached, attachment);
+    EXPECT_EQ(pages(QStringLiteral("mit-aufmass.pdf")), pages(QStringLiteral("angebot.pdf")) + 1);
+    const QString text = test::pdfText(attached, test::PdfLayout::Raw);
+    for (const char16_t* expected :
+         {u"Angebotsnummer", u"Aufmaß\nzum Angebot 2026-014", u"10,00 × 6,50 = 65,00 m²",
+          u"Attika Garage: 16,00 × 0,30 = 4,80 m²", u"157,22 m²"})
+        EXPECT_TRUE(text.contains(QString::fromUtf16(expected))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("von Hand eingetragen")))
+        << "the offer's area is the take-off's";
+    EXPECT_FALSE(
+        test::pdfText(plain, test::PdfLayout::Raw).contains(QStringLiteral("Attika Garage")));
+
+    const QString printed = filePath(QStringLiteral("gedruckt.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(printed);
+    printer.setFullPage(true);
+    EXPECT_EQ(printOffer(offer, printer, attachment), pages(QStringLiteral("angebot.pdf")) + 1);
+    EXPECT_TRUE(test::pdfText(printed, test::PdfLayout::Raw)
+                    .contains(QStringLiteral("Attika Garage: 16,00 × 0,30 = 4,80 m²")));
 }
 
 } // namespace

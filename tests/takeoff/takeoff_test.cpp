@@ -203,6 +203,31 @@ TEST(TakeOff, OutlineOffersTrueSideLengths) {
     EXPECT_TRUE(outlineSides(onPlan(FaceShape::Triangle, 800, 400, 0, 3500)).empty());
 }
 
+// The drawing's corners: the shapes' dimensions where a reader of the drawing expects them.
+TEST(TakeOff, OutlinesForTheDrawing) {
+    Face triangle = onPlan(FaceShape::Triangle, 1201, 800, 0, 3500);
+    Face narrowBase = onPlan(FaceShape::Trapezoid, 400, 300, 1200, 0);
+    Face l = polygon({{0, 0}, {600, 0}, {600, 300}, {400, 300}, {400, 500}, {0, 500}});
+    const struct {
+        const char* name;
+        Face face;
+        std::vector<Point> corners;
+    } rows[] = {
+        {"rectangle", rectangle(1000, 650), {{0, 0}, {1000, 0}, {1000, 650}, {0, 650}}},
+        {"triangleApexCentred", triangle, {{0, 0}, {1201, 0}, {600, 800}}},
+        {"trapezoidTopCentred",
+         onPlan(FaceShape::Trapezoid, 1200, 400, 400, 3500),
+         {{0, 0}, {1200, 0}, {800, 400}, {400, 400}}},
+        {"trapezoidWiderAtTheTop", narrowBase, {{400, 0}, {800, 0}, {1200, 300}, {0, 300}}},
+        {"polygonAsGiven", l, l.points},
+        {"faultyFace", rectangle(0, 650), {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(faceOutline(row.face), row.corners);
+    }
+}
+
 TEST(TakeOff, RectangleAsPolygonGivesTheSameArea) {
     std::mt19937 random(20261210);
     std::uniform_int_distribution<Hundredths> length(1, 200000);

@@ -3,22 +3,27 @@
 // just before it started this process) and quits. With --screenshot FILE it first saves what the
 // screen shows of the window (a real X server under Xvfb). With --minimal it shows a bare Qt
 // window of the main window's size instead, the yardstick the program's start is measured against.
-// With --dark the window shows in the Fusion style with a dark palette.
+// With --dark the window shows in the Fusion style with a dark palette. With --takeoff N the
+// picture shows the "Aufmaß" tab with face N (from 1) of the opened calculation selected.
 //
-//   pyrelto_startup_probe [--minimal] [--dark] [--screenshot FILE] [calculation.kal]
+//   pyrelto_startup_probe [--minimal] [--dark] [--takeoff N] [--screenshot FILE] [calculation.kal]
 
 #include "MainUnit.h"
 #include "application.h"
+#include "takeoff_tab.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 
 namespace {
 
@@ -30,8 +35,8 @@ long long monotonicNs() {
 
 class FirstPaint final : public QObject {
 public:
-    FirstPaint(QWidget& form, QString screenshot)
-        : form_(form), screenshot_(std::move(screenshot)) {}
+    FirstPaint(QWidget& form, QString screenshot, std::function<void()> beforeShot = {})
+        : form_(form), screenshot_(std::move(screenshot)), beforeShot_(std::move(beforeShot)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -54,6 +59,8 @@ private:
             // Counted to the first paint only: tearing the window down is no part of the start.
             std::_Exit(0);
         }
+        if (beforeShot_)
+            beforeShot_();
         // Give the X server time to show every widget before the picture is taken.
         QTimer::singleShot(500, &form_, [this] {
             const QPixmap shot = form_.screen()->grabWindow(form_.winId());
@@ -66,6 +73,7 @@ private:
 
     QWidget& form_;
     QString screenshot_;
+    std::function<void()> beforeShot_;
     bool done_ = false;
 };
 
@@ -79,6 +87,11 @@ int main(int argc, char** argv) {
     const bool dark = arguments.removeAll(QStringLiteral("--dark")) > 0;
     if (dark) {
         pyrelto::useDarkFusion();
+    }
+    int takeOffFace = 0;
+    if (arguments.size() >= 2 && arguments.constFirst() == QStringLiteral("--takeoff")) {
+        takeOffFace = arguments.at(1).toInt();
+        arguments.remove(0, 2);
     }
     QString screenshot;
     if (arguments.size() >= 2 && arguments.constFirst() == QStringLiteral("--screenshot")) {
@@ -98,7 +111,12 @@ int main(int argc, char** argv) {
     }
     pyrelto::setUpApplication(app);
     pyrelto::TMainForm form(arguments);
-    FirstPaint probe(form, screenshot);
+    FirstPaint probe(form, screenshot, [&form, takeOffFace] {
+        if (takeOffFace <= 0)
+            return;
+        form.PageControl1->setCurrentWidget(form.takeOffTab());
+        form.takeOffTab()->facesTable->setCurrentCell(takeOffFace - 1, 0);
+    });
     form.installEventFilter(&probe);
     form.show();
     return QApplication::exec();
