@@ -38,7 +38,8 @@ QString fileName(const std::string& file) {
     return QString::fromUtf8(file.data(), static_cast<qsizetype>(file.size()));
 }
 
-void offerStep(Sheet& sheet, const std::string& file, std::ostream& err) {
+void offerStep(CliContext& context, const std::string& file, std::ostream& err) {
+    const Sheet& sheet = context.sheet;
     ensureApplication();
     const auto firmStore = programSettings(QString::fromUtf16(kFirmDataGroup));
     const auto counter = programSettings(QString::fromUtf16(kOfferGroup));
@@ -61,9 +62,9 @@ void offerStep(Sheet& sheet, const std::string& file, std::ostream& err) {
     offerIssued(offer, *counter);
 }
 
-void calculationStep(Sheet& sheet, const std::string& file, std::ostream&) {
+void calculationStep(CliContext& context, const std::string& file, std::ostream&) {
     ensureApplication();
-    writeCalculationPdf(sheet, fileName(file), QDate::currentDate());
+    writeCalculationPdf(context.sheet, fileName(file), QDate::currentDate());
 }
 
 } // namespace
