@@ -163,7 +163,8 @@ namespace {
 // The store of one run: the one --store names or the default, opened on first use.
 class RunStore {
 public:
-    explicit RunStore(std::optional<std::string> uri) : named_(std::move(uri)) {}
+    RunStore(std::optional<std::string> uri, std::ostream& warn)
+        : named_(std::move(uri)), warn_(warn) {}
 
     std::string uri() const {
         if (named_)
@@ -176,7 +177,7 @@ public:
     Store& open() {
         if (!store_) {
             const auto& access = registry().storeAccess;
-            store_ = access.open ? access.open(uri()) : openStore(uri());
+            store_ = access.open ? access.open(uri(), warn_) : openStore(uri());
         }
         return *store_;
     }
@@ -202,6 +203,7 @@ public:
 
 private:
     std::optional<std::string> named_;
+    std::ostream& warn_;
     std::unique_ptr<Store> store_;
 };
 
@@ -224,7 +226,7 @@ nlohmann::ordered_json offersJson(RunStore& store) {
 #else
 class RunStore {
 public:
-    explicit RunStore(const std::optional<std::string>&) {}
+    RunStore(const std::optional<std::string>&, std::ostream&) {}
     Store& open() { throw std::runtime_error("Dieses Programm wurde ohne Datenbank gebaut."); }
 };
 #endif
@@ -379,7 +381,7 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     Sheet sheet(NumberFormat{separator.value_or(separatorFromEnvironment())});
     sheet.runCountRules();
     CalculationExtras extras;
-    store = std::make_unique<RunStore>(storeUri);
+    store = std::make_unique<RunStore>(storeUri, err);
     CliContext context{sheet, extras, [&store]() -> Store& { return store->open(); }};
     int status = 0;
     for (const auto& step : steps) {

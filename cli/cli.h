@@ -57,7 +57,8 @@ void releaseCliSteps();
 // is.
 struct CliStoreAccess {
     std::function<std::string()> defaultUri;
-    std::function<std::unique_ptr<Store>(const std::string& uri)> open;
+    // Warnings (a part of the old data that could not be taken over) go to `warn`.
+    std::function<std::unique_ptr<Store>(const std::string& uri, std::ostream& warn)> open;
 };
 bool registerCliStoreAccess(CliStoreAccess access);
 

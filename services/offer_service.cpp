@@ -4,6 +4,7 @@
 #include "customer_file.h"
 #include "field_catalogue.h"
 #include "firm_data.h"
+#include "money.h"
 #include "qt_date.h"
 #include "qt_text.h"
 #include "settings_store.h"
@@ -39,6 +40,27 @@ constexpr std::array<FirmValue, 14> kFirmValues{{
 }};
 
 constexpr std::u16string_view kLastNumber = u"LetzteNummer";
+
+std::string utf8(const QString& text) {
+    return text.toStdString();
+}
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string isoDate(Date date) {
+    return toQDate(date).toString(Qt::ISODate).toStdString();
+}
+
+// The whole cents of a sum the sheet shows.
+std::int64_t cents(const Sheet& sheet, FieldId field) {
+    const auto money = Money::parse(sheet.shownText(field), sheet.numberFormat());
+    if (!money)
+        throw StoreError(StoreError::Kind::Refused,
+                         "Die Summen des Angebots sind zu groß für das Angebotsbuch.");
+    return money->cents();
+}
 
 QString addressFileName(bool create) {
     return QString::fromStdU16String(GetProgramDir(create) +
@@ -169,6 +191,90 @@ void offerIssued(const OfferDocument& offer, SettingsStore& counter) {
         throw IoError::damaged("Die Angebotsnummer konnte nicht gespeichert werden");
     rememberAddress(toQString(offer.choices.recipientName),
                     toQString(offer.choices.recipientAddress));
+}
+
+FirmData firmDataOf(Store& store) {
+    const FirmValues values = store.firmData();
+    FirmData firm;
+    for (const FirmValue& value : kFirmValues)
+        if (const auto it = values.find(utf8(toQString(value.name))); it != values.end())
+            firm.*value.member = fromUtf8(it->second).toStdU16String();
+    // Not stored yet: the texts a contractor starts from.
+    if (!values.contains("Zahlungsbedingungen"))
+        firm.paymentTerms = FirmData::defaultPaymentTerms();
+    if (!values.contains("Schlusstext"))
+        firm.closingText = FirmData::defaultClosingText();
+    return firm;
+}
+
+void storeFirmData(Store& store, const FirmData& firm) {
+    FirmValues values;
+    for (const FirmValue& value : kFirmValues)
+        values.emplace(utf8(toQString(value.name)), utf8(toQString(firm.*value.member)));
+    store.setFirmData(values);
+}
+
+QString rememberedAddress(Store& store, const QString& customer) {
+    const QString name = customer.trimmed();
+    if (name.isEmpty())
+        return {};
+    return fromUtf8(store.address(utf8(name)).value_or(std::string()));
+}
+
+OfferChoices newOfferChoices(const Sheet& sheet, Store& store, const QDate& today) {
+    OfferChoices choices;
+    choices.number = fromUtf8(store.peekNumber(kOfferCounter, today.year())).toStdU16String();
+    choices.date = toDate(today);
+    choices.validUntil = toDate(today.addDays(28));
+    const QString recipient = toQString(sheet.shownText(FieldId::KundeEd)).trimmed();
+    choices.recipientName = recipient.toStdU16String();
+    choices.recipientAddress = rememberedAddress(store, recipient).toStdU16String();
+    choices.subject = OfferChoices::defaultSubject();
+    choices.introduction = OfferChoices::defaultIntroduction();
+    choices.workTitle = OfferChoices::defaultWorkTitle();
+    return choices;
+}
+
+OfferEntry registerEntry(const OfferDocument& offer, const Sheet& sheet,
+                         const CalculationExtras& extras, const QString& fileName) {
+    OfferEntry entry;
+    entry.date = isoDate(offer.choices.date);
+    entry.validUntil = isoDate(offer.choices.validUntil);
+    entry.customer = utf8(toQString(offer.choices.recipientName).trimmed());
+    entry.address = utf8(toQString(offer.choices.recipientAddress).trimmed());
+    entry.netCents = cents(sheet, FieldId::Summe15Ed);
+    entry.grossCents = cents(sheet, FieldId::BruttoEd);
+    // As the offer shows it: the difference, so that the three always add up.
+    entry.vatCents = entry.grossCents - entry.netCents;
+    entry.fileName = utf8(fileName);
+    const std::vector<std::byte> bytes = calculationBytes(sheet, extras);
+    entry.calculation.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return entry;
+}
+
+namespace {
+
+bool sameOffer(const OfferEntry& a, const OfferEntry& b) {
+    return a.date == b.date && a.validUntil == b.validUntil && a.customer == b.customer &&
+           a.address == b.address && a.netCents == b.netCents && a.vatCents == b.vatCents &&
+           a.grossCents == b.grossCents && a.calculation == b.calculation;
+}
+
+} // namespace
+
+void issueOffer(Store& store, OfferDocument& offer, const OfferEntry& entry,
+                std::optional<RecordedOffer>& pending,
+                const std::function<void(const OfferDocument&)>& make) {
+    if (!pending || !sameOffer(pending->entry, entry))
+        pending = RecordedOffer{store.recordOffer(entry), entry};
+    offer.choices.number = fromUtf8(pending->number).toStdU16String();
+    make(offer);
+    store.markPdfWritten(pending->number, entry.fileName);
+    pending.reset();
+    // As the address file did: the address an offer went out with, none forgetting the old one.
+    if (!entry.customer.empty() &&
+        store.address(entry.customer).value_or(std::string()) != entry.address)
+        store.setAddress(entry.customer, entry.address);
 }
 
 } // namespace pyrelto

@@ -3,12 +3,16 @@
 // the firm data and the offer counter in the user's settings (groups of their own beside the
 // window's) and the remembered addresses of the customers. No widgets here.
 
+#include "calculation_file.h"
 #include "offer.h"
 #include "settings_store.h"
+#include "store.h"
 
 #include <QDate>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace pyrelto {
 
@@ -49,5 +53,39 @@ OfferChoices newOfferChoices(const Sheet& sheet, const SettingsStore& counter, c
 // An offer went out (saved or printed): its number is counted and the recipient's address
 // remembered. Throws IoError when the address file cannot be written.
 void offerIssued(const OfferDocument& offer, SettingsStore& counter);
+
+// The firm data kept in the store; the texts of terms and closing have their defaults when none
+// is stored. Throws StoreError.
+FirmData firmDataOf(Store& store);
+void storeFirmData(Store& store, const FirmData& firm);
+
+// The address the store remembers for `customer`, empty when there is none.
+QString rememberedAddress(Store& store, const QString& customer);
+
+// The choices of a new offer of `sheet` as above, the address and a preview of the next number
+// from the store: the number itself is taken only when the offer is recorded.
+OfferChoices newOfferChoices(const Sheet& sheet, Store& store, const QDate& today);
+
+// What the register keeps of `offer`, made of `sheet` with `extras` after its entries, to go to
+// `fileName` (empty when printed). Throws StoreError (Refused) for sums the register cannot keep
+// to the cent, IoError for a sheet no calculation file can hold.
+OfferEntry registerEntry(const OfferDocument& offer, const Sheet& sheet,
+                         const CalculationExtras& extras, const QString& fileName);
+
+// An offer recorded in the register that has not gone out yet.
+struct RecordedOffer {
+    std::string number;
+    OfferEntry entry;
+};
+
+// Sends `offer` out under a number of the register. Unless `pending` is the same offer (every
+// part of the entry but the file name), `entry` is recorded first, its number taken in the same
+// transaction, and kept in `pending`; then the number goes into `offer` and `make` writes or
+// prints it. Only after `make` returned does the register say the offer went out, and the
+// recipient's address is remembered; `pending` is then empty. When `make` throws, the exception
+// passes and `pending` keeps the recorded offer, so that a retry makes it under the same number.
+void issueOffer(Store& store, OfferDocument& offer, const OfferEntry& entry,
+                std::optional<RecordedOffer>& pending,
+                const std::function<void(const OfferDocument&)>& make);
 
 } // namespace pyrelto
