@@ -8,6 +8,7 @@
 #include "form_storage.h"
 #include "settings_store.h"
 #include "sheet_view.h"
+#include "store.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -24,6 +24,7 @@ class QWheelEvent;
 namespace pyrelto {
 
 class SettingsStore;
+class Store;
 class CustomerTab;
 class SheetView;
 class TFormStorage;
@@ -126,6 +127,12 @@ public:
     // The printer the print command prints on; the printer set-up changes it for later prints.
     QPrinter& printer();
 
+    // The program's database (services/program_store.h), opened when a command first needs it,
+    // with the one-time take-over of the old files; so a database that cannot be reached never
+    // holds up the start. Throws StoreError ("Die gemeinsame Datenbank ist nicht erreichbar: …");
+    // the next use tries again.
+    Store& programStore();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -169,6 +176,7 @@ private:
     int wheelRemainder_ = 0;
     CustomerTab* customerTab_ = nullptr;
     std::unique_ptr<CustomerListFile> customerFile_;
+    std::unique_ptr<Store> store_;
 };
 
 } // namespace pyrelto

@@ -4,11 +4,21 @@
 #include "firm_data_dialog.h"
 #include "offer_dialog.h"
 #include "offer_service.h"
-#include "settings_store.h"
+#include "program_store.h"
 
 #include <QDate>
 
 namespace pyrelto {
+
+Store& TMainForm::programStore() {
+    if (!store_) {
+        QString warning;
+        store_ = openProgramStore(programStoreUri(), {}, &warning);
+        if (!warning.isEmpty())
+            dialogs().message(this, QString(), warning, Dialogs::Icon::Warning);
+    }
+    return *store_;
+}
 
 void TMainForm::saveCalculationPdf() {
     runCommand([this] {
@@ -19,24 +29,23 @@ void TMainForm::saveCalculationPdf() {
 
 void TMainForm::createOffer() {
     runCommand([this] {
-        const auto firmStore = programSettings(QString::fromUtf16(kFirmDataGroup));
-        const auto counter = programSettings(QString::fromUtf16(kOfferGroup));
-        FirmData firm = readFirmData(*firmStore);
+        Store& store = programStore();
+        FirmData firm = firmDataOf(store);
         if (const QString warning = dropInvalidIban(firm); !warning.isEmpty())
             dialogs().message(this, QString(), warning, Dialogs::Icon::Warning);
-        OfferDialog dialog(sheet_, firm, *counter, printer(), QDate::currentDate(), this);
+        OfferDialog dialog(sheet_, extras_, firm, store, printer(), QDate::currentDate(), this);
         dialogs().runForm(dialog);
     });
 }
 
 void TMainForm::editFirmData() {
     runCommand([this] {
-        const auto store = programSettings(QString::fromUtf16(kFirmDataGroup));
-        FirmDataDialog dialog(readFirmData(*store), this);
+        Store& store = programStore();
+        FirmDataDialog dialog(firmDataOf(store), this);
         if (!dialogs().runForm(dialog))
             return;
-        if (!writeFirmData(*store, dialog.firmData()))
-            reportError(this, QStringLiteral("Die Firmendaten konnten nicht gespeichert werden."));
+        // A failure to store them (the database gone meanwhile) is reported by runCommand.
+        storeFirmData(store, dialog.firmData());
     });
 }
 

@@ -35,15 +35,21 @@ QDateEdit* dateEdit(const QString& name, const QDate& date, QWidget* parent) {
 
 } // namespace
 
-OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore& counter,
-                         QPrinter& printer, const QDate& today, QWidget* parent)
-    : QDialog(parent), sheet_(sheet), firm_(firm), counter_(counter), printer_(printer) {
+OfferDialog::OfferDialog(const Sheet& sheet, const CalculationExtras& extras, const FirmData& firm,
+                         Store& store, QPrinter& printer, const QDate& today, QWidget* parent)
+    : QDialog(parent), sheet_(sheet), extras_(extras), firm_(firm), store_(store),
+      printer_(printer) {
     setObjectName(QStringLiteral("OfferDialog"));
     setWindowTitle(QStringLiteral("Angebot erstellen"));
-    const OfferChoices choices = newOfferChoices(sheet, counter, today);
+    const OfferChoices choices = newOfferChoices(sheet, store, today);
 
+    // The register hands the numbers out, unique across the firm; none is typed.
     numberEdit = new QLineEdit(toQString(choices.number), this);
     numberEdit->setObjectName(QStringLiteral("numberEdit"));
+    numberEdit->setReadOnly(true);
+    numberEdit->setToolTip(QStringLiteral("Die nächste freie Nummer. Sie wird beim Speichern oder "
+                                          "Drucken im Angebotsbuch vergeben; hat ein anderer "
+                                          "Arbeitsplatz sie inzwischen vergeben, die nächste."));
     dateEdit = pyrelto::dateEdit(QStringLiteral("dateEdit"), toQDate(choices.date), this);
     validEdit = pyrelto::dateEdit(QStringLiteral("validEdit"), toQDate(choices.validUntil), this);
     recipientEdit = new QLineEdit(toQString(choices.recipientName), this);
@@ -70,9 +76,10 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
         if (!addressEdit->toPlainText().trimmed().isEmpty())
             return;
         try {
-            addressEdit->setPlainText(rememberedAddress(recipientEdit->text()));
+            addressEdit->setPlainText(rememberedAddress(store_, recipientEdit->text()));
         } catch (const std::exception&) {
-            // A damaged address file: the address is typed, and saving keeps the file aside.
+            // The database not reachable now: the address is typed; making the offer will say
+            // what is wrong.
         }
     });
 
@@ -150,12 +157,30 @@ void OfferDialog::warnAboutLogo() {
     }
 }
 
-void OfferDialog::output(const std::function<bool(const OfferDocument&)>& make, bool issues) {
+void OfferDialog::issue(const QString& fileName,
+                        const std::function<void(const OfferDocument&)>& make) {
     try {
         warnAboutLogo();
-        const OfferDocument offer = document();
-        if (make(offer) && issues)
-            offerIssued(offer, counter_);
+        OfferDocument offer = document();
+        const OfferEntry entry = registerEntry(offer, sheet_, extras_, fileName);
+        try {
+            issueOffer(store_, offer, entry, recorded_, make);
+        } catch (...) {
+            if (recorded_) {
+                numberEdit->setText(QString::fromStdString(recorded_->number));
+                noteLabel->setText(
+                    QStringLiteral("Das Angebot %1 ist im Angebotsbuch verzeichnet, aber noch "
+                                   "nicht gespeichert oder gedruckt. Ein neuer Versuch verwendet "
+                                   "dieselbe Nummer.")
+                        .arg(numberEdit->text()));
+                noteLabel->setVisible(true);
+            }
+            throw;
+        }
+        numberEdit->setText(toQString(offer.choices.number));
+        noteLabel->setText(QStringLiteral("Das Angebot %1 ist im Angebotsbuch verzeichnet.")
+                               .arg(numberEdit->text()));
+        noteLabel->setVisible(true);
     } catch (const PrintError& e) {
         reportError(this, e.message());
     } catch (...) {
@@ -164,46 +189,46 @@ void OfferDialog::output(const std::function<bool(const OfferDocument&)>& make, 
 }
 
 void OfferDialog::preview() {
-    output(
-        [this](const OfferDocument& offer) {
-            dialogs().printPreview(this, printer_, [offer](QPrinter& target) {
-                // The letter's positions are taken from the paper's edge.
-                target.setFullPage(true);
-                paintOffer(offer, target);
-            });
-            return true;
-        },
-        false);
+    try {
+        warnAboutLogo();
+        const OfferDocument offer = document();
+        dialogs().printPreview(this, printer_, [offer](QPrinter& target) {
+            // The letter's positions are taken from the paper's edge.
+            target.setFullPage(true);
+            paintOffer(offer, target);
+        });
+    } catch (const PrintError& e) {
+        reportError(this, e.message());
+    } catch (...) {
+        reportCurrentException(this);
+    }
 }
 
 void OfferDialog::savePdf() {
-    output(
-        [this](const OfferDocument& offer) {
-            const auto name = dialogs().saveFileName(this, pdfFilter(), QStringLiteral(".pdf"),
-                                                     toQString(suggestedOfferFileName(offer)));
-            if (!name)
-                return false;
-            writeOfferPdf(offer, *name);
-            return true;
-        },
-        true);
+    std::optional<QString> name;
+    try {
+        name = dialogs().saveFileName(this, pdfFilter(), QStringLiteral(".pdf"),
+                                      toQString(suggestedOfferFileName(document())));
+    } catch (...) {
+        reportCurrentException(this);
+        return;
+    }
+    if (name)
+        issue(*name, [&name](const OfferDocument& offer) { writeOfferPdf(offer, *name); });
 }
 
 void OfferDialog::print() {
-    output(
-        [this](const OfferDocument& offer) {
-            const bool fullPage = printer_.fullPage();
-            printer_.setFullPage(true);
-            try {
-                printOffer(offer, printer_);
-            } catch (...) {
-                printer_.setFullPage(fullPage);
-                throw;
-            }
+    issue(QString(), [this](const OfferDocument& offer) {
+        const bool fullPage = printer_.fullPage();
+        printer_.setFullPage(true);
+        try {
+            printOffer(offer, printer_);
+        } catch (...) {
             printer_.setFullPage(fullPage);
-            return true;
-        },
-        true);
+            throw;
+        }
+        printer_.setFullPage(fullPage);
+    });
 }
 
 } // namespace pyrelto

@@ -2,7 +2,6 @@
 
 #include "customer_address_file.h"
 #include "customer_file.h"
-#include "offer_service.h"
 #include "settings_store.h"
 #include "take_over.h"
 

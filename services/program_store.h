@@ -12,6 +12,11 @@
 
 namespace pyrelto {
 
+// The settings groups where earlier versions kept the firm data and the offer counter; read by
+// the take-over only.
+inline constexpr auto kFirmDataGroup = u"Firmendaten";
+inline constexpr auto kOfferGroup = u"Angebote";
+
 // The file of the default database, in the program data folder.
 inline constexpr auto kStoreFileName = u"pyrelto.db";
 
