@@ -6,6 +6,7 @@
 #include "decimal_text.h"
 #include "dialogs.h"
 #include "form_storage.h"
+#include "offer_register_tab.h"
 #include "settings_store.h"
 #include "sheet_view.h"
 #include "store.h"
@@ -163,8 +164,17 @@ void TMainForm::buildPages() {
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
     buildCustomerTab();
+    offerPage = new QWidget;
+    offerPage->setObjectName(QStringLiteral("offerPage"));
+    auto* offerLayout = new QVBoxLayout(offerPage);
+    offerLayout->setContentsMargins(0, 0, 0, 0);
+    offerRegisterTab_ = new OfferRegisterTab(
+        [this]() -> Store& { return programStore(); },
+        [this](const OfferRecord& offer) { openOfferCalculation(offer); }, offerPage);
+    offerLayout->addWidget(offerRegisterTab_);
     PageControl1->addTab(TabSheet1, QStringLiteral("Kalkulation"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Kunden Vorlagen"));
+    PageControl1->addTab(offerPage, QStringLiteral("Angebote"));
     PageControl1->setCurrentIndex(0);
     // The tabs do not change with the wheel.
     PageControl1->tabBar()->installEventFilter(this);
@@ -204,6 +214,22 @@ void TMainForm::openCalculation(const std::u16string& fname) {
     CalculationExtras opened = openfile(sheet_, fname);
     extras_ = std::move(opened);
     extrasSource_ = fname;
+    if (extras_.hasUnreadData()) {
+        dialogs().message(this, QString(), QString::fromStdString(extras_.warning),
+                          Dialogs::Icon::Warning);
+    }
+}
+
+void TMainForm::openOfferCalculation(const OfferRecord& offer) {
+    const std::u16string name = u"Angebot " + QString::fromStdString(offer.number).toStdU16String();
+    const auto& bytes = offer.entry.calculation;
+    CalculationExtras opened = openCalculationBytes(
+        sheet_, std::span(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()), name);
+    extras_ = std::move(opened);
+    // Named after the offer, not after a file: saving asks for a name as always, so the file the
+    // offer was made from is never overwritten by accident.
+    extrasSource_ = name;
+    PageControl1->setCurrentIndex(0);
     if (extras_.hasUnreadData()) {
         dialogs().message(this, QString(), QString::fromStdString(extras_.warning),
                           Dialogs::Icon::Warning);

@@ -25,7 +25,9 @@ namespace pyrelto {
 
 class SettingsStore;
 class Store;
+struct OfferRecord;
 class CustomerTab;
+class OfferRegisterTab;
 class SheetView;
 class TFormStorage;
 
@@ -58,6 +60,8 @@ public:
 
     // The customer list on that page.
     CustomerTab* customerTab() const noexcept;
+    // The "Angebote" page, the offer register.
+    OfferRegisterTab* offerRegisterTab() const noexcept { return offerRegisterTab_; }
     // The customer list file: read into the list (true when it could be opened and read), and
     // written from it. Failures go to the standard error report, a file that cannot be created
     // too (with customerListNotSavedMessage) unless it already holds the list's names.
@@ -120,6 +124,7 @@ public:
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;
+    QWidget* offerPage = nullptr; // "Angebote", added beyond the design
     SheetView* ScrollBox1 = nullptr;
     // The stored settings: VAT rate, currency and window placement between runs.
     TFormStorage* FormStorage1 = nullptr;
@@ -171,10 +176,13 @@ private:
     CalculationExtras extras_;
     std::u16string extrasSource_;
     void openCalculation(const std::u16string& fname);
+    // The calculation kept with an offer of the register, as a new sheet that was never saved.
+    void openOfferCalculation(const OfferRecord& offer);
     void saveCalculation(const std::u16string& fname);
     // Wheel rotation not yet making up a whole notch (high-resolution wheels send parts).
     int wheelRemainder_ = 0;
     CustomerTab* customerTab_ = nullptr;
+    OfferRegisterTab* offerRegisterTab_ = nullptr;
     std::unique_ptr<CustomerListFile> customerFile_;
     std::unique_ptr<Store> store_;
 };
