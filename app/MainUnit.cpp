@@ -123,6 +123,8 @@ void TMainForm::buildMenu() {
                             QStringLiteral("Angebot erstellen..."), &TMainForm::createOffer);
     editFirmDataAction = add(QStringLiteral("editFirmDataAction"), QStringLiteral("Firmendaten..."),
                              &TMainForm::editFirmData);
+    chooseDatabaseAction = add(QStringLiteral("chooseDatabaseAction"),
+                               QStringLiteral("Datenbank..."), &TMainForm::chooseDatabase);
     Datei1->addSeparator();
     Beenden1 =
         add(QStringLiteral("Beenden1"), QStringLiteral("Beenden"), &TMainForm::Beenden1Click);

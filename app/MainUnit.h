@@ -86,6 +86,8 @@ public:
     void saveCalculationPdf();
     void createOffer();
     void editFirmData();
+    // "Datenbank...": this PC's file or a shared PostgreSQL server (app/offer_commands.cpp).
+    void chooseDatabase();
     static QString pdfFilter() { return QStringLiteral("PDF-Dokument (*.pdf)|*.pdf"); }
 
     // Start-up and shut-down handlers, run by the window itself.
@@ -115,6 +117,7 @@ public:
     QAction* saveCalculationPdfAction = nullptr;
     QAction* createOfferAction = nullptr;
     QAction* editFirmDataAction = nullptr;
+    QAction* chooseDatabaseAction = nullptr;
     QAction* Beenden1 = nullptr;
     QFrame* Panel18 = nullptr;
     QPushButton* BitBtn11 = nullptr;

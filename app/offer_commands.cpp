@@ -1,10 +1,13 @@
 #include "MainUnit.h"
 #include "calculation_pdf.h"
+#include "database_dialog.h"
 #include "dialogs.h"
 #include "firm_data_dialog.h"
 #include "offer_dialog.h"
+#include "offer_register_tab.h"
 #include "offer_service.h"
 #include "program_store.h"
+#include "settings_store.h"
 
 #include <QDate>
 
@@ -46,6 +49,23 @@ void TMainForm::editFirmData() {
             return;
         // A failure to store them (the database gone meanwhile) is reported by runCommand.
         storeFirmData(store, dialog.firmData());
+    });
+}
+
+void TMainForm::chooseDatabase() {
+    runCommand([this] {
+        const auto settings = programSettings(QString::fromUtf16(kDatabaseGroup));
+        const DatabaseChoice before = readDatabaseChoice(*settings);
+        DatabaseDialog dialog(before, this);
+        if (!dialogs().runForm(dialog) || dialog.choice() == before)
+            return;
+        if (!writeDatabaseChoice(*settings, dialog.choice()))
+            reportError(this,
+                        QStringLiteral("Die Wahl der Datenbank konnte nicht gespeichert werden."));
+        // The next command opens the database chosen now, with its one-time take-over.
+        store_.reset();
+        if (offerRegisterTab_->isVisible())
+            offerRegisterTab_->refresh();
     });
 }
 

@@ -62,8 +62,87 @@ OldProgramData oldProgramData() {
 
 } // namespace
 
-std::string programStoreUri() {
+namespace {
+
+constexpr std::u16string_view kKindSetting = u"Art";
+constexpr std::u16string_view kHostSetting = u"Host";
+constexpr std::u16string_view kPortSetting = u"Port";
+constexpr std::u16string_view kDatabaseSetting = u"Datenbank";
+constexpr std::u16string_view kUserSetting = u"Benutzer";
+constexpr std::u16string_view kTlsSetting = u"SSL";
+constexpr std::u16string_view kServerKind = u"PostgreSQL";
+constexpr std::u16string_view kLocalKind = u"Lokal";
+
+// 'value' with \ and ' escaped, as libpq's connection strings take any text.
+std::string quoted(const QString& value) {
+    std::string text = "'";
+    for (const char c : value.toStdString()) {
+        if (c == '\\' || c == '\'')
+            text += '\\';
+        text += c;
+    }
+    return text + "'";
+}
+
+} // namespace
+
+DatabaseChoice readDatabaseChoice(const SettingsStore& settings) {
+    DatabaseChoice choice;
+    const auto text = [&settings](std::u16string_view name) {
+        const auto value = settings.readString(name);
+        return value ? QString::fromStdU16String(*value).trimmed() : QString();
+    };
+    choice.server = text(kKindSetting).toStdU16String() == kServerKind;
+    choice.host = text(kHostSetting);
+    bool ok = false;
+    const int port = text(kPortSetting).toInt(&ok);
+    if (ok && port > 0 && port < 65536)
+        choice.port = port;
+    if (const QString database = text(kDatabaseSetting); !database.isEmpty())
+        choice.database = database;
+    choice.user = text(kUserSetting);
+    choice.requireTls = text(kTlsSetting) == QStringLiteral("require");
+    return choice;
+}
+
+bool writeDatabaseChoice(SettingsStore& settings, const DatabaseChoice& choice) {
+    bool written = settings.writeString(kKindSetting, choice.server ? kServerKind : kLocalKind);
+    written = settings.writeString(kHostSetting, choice.host.trimmed().toStdU16String()) && written;
+    written = settings.writeString(kPortSetting, QString::number(choice.port).toStdU16String()) &&
+              written;
+    written = settings.writeString(kDatabaseSetting, choice.database.trimmed().toStdU16String()) &&
+              written;
+    written = settings.writeString(kUserSetting, choice.user.trimmed().toStdU16String()) && written;
+    written =
+        settings.writeString(kTlsSetting, choice.requireTls ? u"require" : u"prefer") && written;
+    return settings.commit() && written;
+}
+
+std::string connectionString(const DatabaseChoice& choice) {
+    std::string text;
+    const auto add = [&text](const char* keyword, const QString& value) {
+        if (value.trimmed().isEmpty())
+            return;
+        if (!text.empty())
+            text += ' ';
+        text += std::string(keyword) + "=" + quoted(value.trimmed());
+    };
+    add("host", choice.host);
+    add("port", QString::number(choice.port));
+    add("dbname", choice.database);
+    add("user", choice.user);
+    add("sslmode", choice.requireTls ? QStringLiteral("require") : QStringLiteral("prefer"));
+    return text;
+}
+
+std::string storeUri(const DatabaseChoice& choice) {
+    if (choice.server)
+        return connectionString(choice);
     return utf8(GetProgramDir(false) + std::u16string(kStoreFileName));
+}
+
+std::string programStoreUri() {
+    return storeUri(readDatabaseChoice(*programSettings(QString::fromUtf16(kDatabaseGroup))));
 }
 
 std::unique_ptr<Store> openProgramStore(const std::string& uri, StoreHooks hooks,
