@@ -117,10 +117,12 @@ protected:
         std::string cli = PYRELTO_CLI;
         args.insert(args.begin(), cli);
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (auto& arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
         std::vector<char*> envp;
+        envp.reserve(environment.size() + 1);
         for (auto& entry : environment)
             envp.push_back(entry.data());
         envp.push_back(nullptr);
@@ -139,7 +141,7 @@ protected:
     }
 
     fs::path runtimeFolder() const {
-        const fs::path folder = dir_ / "runtime";
+        fs::path folder = dir_ / "runtime";
         if (!fs::exists(folder)) {
             fs::create_directory(folder);
             fs::permissions(folder, fs::perms::owner_all);
