@@ -7,6 +7,7 @@
 #include "customer_tab.h"
 #include "dialogs.h"
 #include "material_preset.h"
+#include "qt_text.h"
 #include "sheet_view.h"
 
 #include <QAbstractButton>
@@ -59,7 +60,7 @@ QString TMainForm::customerListNotSavedMessage(const std::u16string& fname) {
                           "liegt keine gewöhnliche Datei. Die Änderungen an der Kundenliste aus "
                           "dieser Sitzung sind nicht gespeichert; die gespeicherte Liste bleibt, "
                           "wie sie war.")
-        .arg(QDir::toNativeSeparators(QString::fromStdU16String(fname)));
+        .arg(QDir::toNativeSeparators(toQString(fname)));
 }
 
 void TMainForm::buildCustomerTab() {

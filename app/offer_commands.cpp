@@ -7,6 +7,7 @@
 #include "offer_register_tab.h"
 #include "offer_service.h"
 #include "program_store.h"
+#include "qt_text.h"
 #include "settings_store.h"
 
 #include <QDate>
@@ -54,7 +55,7 @@ void TMainForm::editFirmData() {
 
 void TMainForm::chooseDatabase() {
     runCommand([this] {
-        const auto settings = programSettings(QString::fromUtf16(kDatabaseGroup));
+        const auto settings = programSettings(toQString(kDatabaseGroup));
         const DatabaseChoice before = readDatabaseChoice(*settings);
         DatabaseDialog dialog(before, this);
         if (!dialogs().runForm(dialog) || dialog.choice() == before)

@@ -34,14 +34,17 @@ QByteArray pdfBytes(const PdfSetup& setup, const PagePainting& paint, int* pages
     return withDocumentAuthor(bytes, setup.author);
 }
 
-int writePdfFile(const QString& fileName, const PdfSetup& setup, const PagePainting& paint) {
-    int pages = 0;
-    const QByteArray bytes = pdfBytes(setup, paint, &pages);
+void writePdfBytes(const QString& fileName, const QByteArray& bytes) {
     const std::span<const std::byte> data(reinterpret_cast<const std::byte*>(bytes.constData()),
                                           static_cast<std::size_t>(bytes.size()));
     if (!writeFileSafely(fileName.toStdU16String(), data))
         throw PrintError(QStringLiteral("Die Datei „%1“ konnte nicht angelegt werden.")
                              .arg(QFileInfo(fileName).fileName()));
+}
+
+int writePdfFile(const QString& fileName, const PdfSetup& setup, const PagePainting& paint) {
+    int pages = 0;
+    writePdfBytes(fileName, pdfBytes(setup, paint, &pages));
     return pages;
 }
 

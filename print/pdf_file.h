@@ -23,6 +23,10 @@ using PagePainting = std::function<int(QPagedPaintDevice&)>;
 // The document's bytes. Throws PrintError when nothing was written.
 QByteArray pdfBytes(const PdfSetup& setup, const PagePainting& paint, int* pages = nullptr);
 
+// Bytes made before (a recorded invoice's PDF) as the file `fileName`, with the safe write. Throws
+// PrintError with the German message when the file cannot be written.
+void writePdfBytes(const QString& fileName, const QByteArray& bytes);
+
 // The document as the file `fileName`; returns the number of pages. Throws PrintError with the
 // German message when the file cannot be written (the old file, if any, then stays as it was).
 int writePdfFile(const QString& fileName, const PdfSetup& setup, const PagePainting& paint);

@@ -285,7 +285,6 @@ private:
         case PrintLine::GrandTotal:
             return {heading_, headingLine_ * 1.3};
         case PrintLine::Gap:
-            return {body_, bodyLine_ * 0.8};
         case PrintLine::Rule:
             return {body_, bodyLine_ * 0.8};
         }

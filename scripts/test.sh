@@ -27,7 +27,7 @@ leg_release_werror() {
   cmake --build build/release -j"$jobs"
 }
 
-# The core, the driver, their tests and benchmarks on a machine without Qt.
+# The core, the driver and their tests on a machine without Qt.
 leg_nogui() {
   cmake --preset nogui >/dev/null
   cmake --build build/nogui -j"$jobs"
@@ -80,26 +80,13 @@ leg_format() {
   own_sources | xargs clang-format --dry-run -Werror
 }
 
-# bugprone-* and performance-* (.clang-tidy) over the std-only code and its tests. The Qt folders
-# pass too, but parsing the Qt headers takes minutes per file on a shared machine:
-# scripts/test.sh tidy_all checks everything.
-tidy_std_only="$PWD/(sheet|takeoff|files|customers|documents|store|catalogue|cli|bench|tests/sheet|tests/takeoff|tests/files|tests/customers|tests/documents|tests/store|tests/catalogue|tests/cli)/[^/]+[.]cpp$"
-tidy_all="$PWD/(app|bench|catalogue|cli|customers|dialogs|documents|files|print|sheet|store|takeoff|tests)/.*[.]cpp$"
-run_tidy() {
-  [ -f build/asan/compile_commands.json ] || cmake --preset asan >/dev/null
-  # Moc's files must exist before the Qt sources can be parsed.
-  cmake --build build/asan -j"$jobs" --target pyrelto_app_autogen customers_ui_autogen \
-    sheet_ui_autogen dialogs_autogen print_autogen >/dev/null
-  if ! run-clang-tidy -p build/asan -j"$jobs" -quiet "$1" >build/asan/clang-tidy.log 2>&1; then
-    sed 's/\x1b\[[0-9;]*m//g' build/asan/clang-tidy.log | grep -E '(warning|error): ' | sort -u >&2
-    return 1
-  fi
-}
+# clang-tidy (.clang-tidy) over the files changed against main and a fixed sample of every folder;
+# tidy_all over every file.
 leg_tidy() {
-  run_tidy "$tidy_std_only"
+  scripts/tidy.sh
 }
 leg_tidy_all() {
-  run_tidy "$tidy_all"
+  scripts/tidy.sh --all
 }
 
 run_leg() {

@@ -1,6 +1,7 @@
 #include "logo.h"
 
 #include "customer_file.h"
+#include "qt_text.h"
 #include "safe_write.h"
 #include "service_error.h"
 
@@ -42,8 +43,7 @@ QString copyLogo(const QString& source) {
     QString suffix = QFileInfo(source).suffix().toLower();
     if (suffix == QStringLiteral("jpeg"))
         suffix = QStringLiteral("jpg");
-    const QString target =
-        QString::fromStdU16String(GetProgramDir(true)) + QStringLiteral("logo.") + suffix;
+    QString target = toQString(GetProgramDir(true)) + QStringLiteral("logo.") + suffix;
     QFile file(source);
     if (!file.open(QIODevice::ReadOnly))
         throw ServiceError(QStringLiteral("Das Logo „%1“ konnte nicht gelesen werden.")
@@ -60,8 +60,7 @@ QString copyLogo(const QString& source) {
     for (const QString& other :
          {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("svg")})
         if (other != suffix)
-            QFile::remove(QString::fromStdU16String(GetProgramDir(false)) +
-                          QStringLiteral("logo.") + other);
+            QFile::remove(toQString(GetProgramDir(false)) + QStringLiteral("logo.") + other);
     return target;
 }
 

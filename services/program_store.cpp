@@ -2,6 +2,7 @@
 
 #include "customer_address_file.h"
 #include "customer_file.h"
+#include "qt_text.h"
 #include "settings_store.h"
 #include "take_over.h"
 
@@ -29,7 +30,7 @@ constexpr std::array<std::u16string_view, 14> kFirmSettingNames{u"Firma",
 constexpr std::u16string_view kLastNumberSetting = u"LetzteNummer";
 
 std::string utf8(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString();
+    return toQString(text).toStdString();
 }
 
 std::map<std::string, std::string, std::less<>>
@@ -46,9 +47,9 @@ OldProgramData oldProgramData() {
     OldProgramData old;
     const std::u16string folder = GetProgramDir(false);
     old.addressFile = utf8(folder + std::u16string(kCustomerAddressFileName));
-    old.firmSettings = settingValues(QString::fromUtf16(kFirmDataGroup), kFirmSettingNames);
+    old.firmSettings = settingValues(toQString(kFirmDataGroup), kFirmSettingNames);
     const std::array<std::u16string_view, 1> offerNames{kLastNumberSetting};
-    old.offerSettings = settingValues(QString::fromUtf16(kOfferGroup), offerNames);
+    old.offerSettings = settingValues(toQString(kOfferGroup), offerNames);
     try {
         if (const auto names = readCustomerFile(folder + std::u16string(kCustomerFileName)))
             for (const std::u16string& name : *names)
@@ -90,7 +91,7 @@ DatabaseChoice readDatabaseChoice(const SettingsStore& settings) {
     DatabaseChoice choice;
     const auto text = [&settings](std::u16string_view name) {
         const auto value = settings.readString(name);
-        return value ? QString::fromStdU16String(*value).trimmed() : QString();
+        return value ? toQString(*value).trimmed() : QString();
     };
     choice.server = text(kKindSetting).toStdU16String() == kServerKind;
     choice.host = text(kHostSetting);
@@ -142,7 +143,7 @@ std::string storeUri(const DatabaseChoice& choice) {
 }
 
 std::string programStoreUri() {
-    return storeUri(readDatabaseChoice(*programSettings(QString::fromUtf16(kDatabaseGroup))));
+    return storeUri(readDatabaseChoice(*programSettings(toQString(kDatabaseGroup))));
 }
 
 std::unique_ptr<Store> openProgramStore(const std::string& uri, StoreHooks hooks,

@@ -95,6 +95,37 @@ const Statement kOffers{
     "SELECT number, offer_date, customer, gross_cents, status, pdf_written FROM offers "
     "ORDER BY offer_date DESC, recorded_at DESC, number DESC"};
 
+const Statement kInsertInvoice{
+    "INSERT INTO invoices (number, kind, issue_date, due_date, customer, offer_number, corrects, "
+    "net_cents, vat_cents, gross_cents, due_cents, invoice_data, pdf, xml, calculation, status, "
+    "paid_on, recorded_at) VALUES ($1, $2, $3, $4, $5, $6, NULLIF($7, ''), $8, $9, $10, $11, $12, "
+    "$13, NULLIF($14, ''::bytea), $15, 'offen', NULL, $16)",
+    "INSERT INTO invoices (number, kind, issue_date, due_date, customer, offer_number, corrects, "
+    "net_cents, vat_cents, gross_cents, due_cents, invoice_data, pdf, xml, calculation, status, "
+    "paid_on, recorded_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, NULLIF(?7, ''), ?8, ?9, ?10, ?11, ?12, "
+    "?13, NULLIF(?14, x''), ?15, 'offen', NULL, ?16)"};
+// What a credit note may cancel: an issued invoice, no credit note, not cancelled yet.
+const Statement kCorrected{
+    "SELECT i.kind, c.number FROM invoices i LEFT JOIN invoices c ON c.corrects = i.number "
+    "WHERE i.number = $1"};
+// The one change an issued invoice takes; nothing else ever updates the table.
+const Statement kSetInvoicePaid{
+    "UPDATE invoices SET status = 'bezahlt', paid_on = $2 WHERE number = $1"};
+const Statement kSetInvoiceOpen{
+    "UPDATE invoices SET status = 'offen', paid_on = NULL WHERE number = $1"};
+#define PYRELTO_INVOICE_SUMMARY                                                                    \
+    "i.number, i.kind, i.issue_date, i.due_date, i.customer, i.offer_number, i.corrects, "         \
+    "i.net_cents, i.vat_cents, i.gross_cents, i.due_cents, i.status, i.paid_on, c.number, "        \
+    "CASE WHEN i.xml IS NULL THEN 0 ELSE 1 END"
+const Statement kInvoice{"SELECT " PYRELTO_INVOICE_SUMMARY
+                         ", i.invoice_data, i.pdf, i.xml, i.calculation, i.recorded_at "
+                         "FROM invoices i LEFT JOIN invoices c ON c.corrects = i.number "
+                         "WHERE i.number = $1"};
+const Statement kInvoices{"SELECT " PYRELTO_INVOICE_SUMMARY
+                          " FROM invoices i LEFT JOIN invoices c ON c.corrects = i.number "
+                          "ORDER BY i.issue_date DESC, i.recorded_at DESC, i.number DESC"};
+#undef PYRELTO_INVOICE_SUMMARY
+
 const Statement kClaimTakeOver{"INSERT INTO store_info (name, value) VALUES ('uebernahme', $1) "
                                "ON CONFLICT (name) DO NOTHING"};
 
@@ -187,6 +218,50 @@ std::string formatNumber(int year, std::int64_t value) {
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "%04d-%03lld", year, static_cast<long long>(value));
     return buffer;
+}
+
+// "R-2026-0015": the letter tells an invoice number from an offer number at a glance, in the
+// customer's bookkeeping too; four digits hold a roofer's year, and a fifth one follows if not.
+std::string formatInvoiceNumber(int year, std::int64_t value) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "R-%04d-%04lld", year, static_cast<long long>(value));
+    return buffer;
+}
+
+std::string formatCounterNumber(std::string_view counter, int year, std::int64_t value) {
+    return counter == kInvoiceCounter ? formatInvoiceNumber(year, value)
+                                      : formatNumber(year, value);
+}
+
+InvoiceKind invoiceKind(const Cell& cell) {
+    if (const auto parsed = invoiceKindFromText(text(cell)))
+        return *parsed;
+    throw StoreError(StoreError::Kind::Failed,
+                     "Die Datenbank enthält eine unbekannte Rechnungsart.");
+}
+
+InvoiceSummary invoiceSummary(std::vector<Cell>& row) {
+    InvoiceSummary summary;
+    summary.number = text(row[0]);
+    summary.kind = invoiceKind(row[1]);
+    summary.issueDate = text(row[2]);
+    summary.dueDate = text(row[3]);
+    summary.customer = text(row[4]);
+    summary.offerNumber = text(row[5]);
+    summary.corrects = text(row[6]);
+    summary.netCents = number(row[7]);
+    summary.vatCents = number(row[8]);
+    summary.grossCents = number(row[9]);
+    summary.dueCents = number(row[10]);
+    if (text(row[11]) == invoiceStatusText(InvoiceStatus::Paid))
+        summary.status = InvoiceStatus::Paid;
+    else if (text(row[11]) != invoiceStatusText(InvoiceStatus::Open))
+        throw StoreError(StoreError::Kind::Failed,
+                         "Die Datenbank enthält einen unbekannten Rechnungsstatus.");
+    summary.paidOn = text(row[12]);
+    summary.cancelledBy = text(row[13]);
+    summary.hasXml = number(row[14]) != 0;
+    return summary;
 }
 
 std::string utcNow() {
@@ -348,7 +423,8 @@ public:
         const auto rows =
             connection_->run(kPeekCounter, {checkedText(counter, "Zähler"), std::int64_t{year}})
                 .rows;
-        return formatNumber(year, (rows.empty() ? 0 : number(rows.front().front())) + 1);
+        return formatCounterNumber(counter, year,
+                                   (rows.empty() ? 0 : number(rows.front().front())) + 1);
     }
 
     std::string recordOffer(const OfferEntry& entry) override {
@@ -399,6 +475,82 @@ public:
         for (auto& row : rows)
             list.push_back({std::move(*row[0]), std::move(*row[1]), std::move(*row[2]),
                             number(row[3]), status(row[4]), number(row[5]) != 0});
+        return list;
+    }
+
+    std::string issueInvoice(const InvoiceEntry& entry, const InvoiceMaker& make) override {
+        const int year = yearOf(entry.issueDate);
+        yearOf(entry.dueDate);
+        if ((entry.kind == InvoiceKind::CreditNote) == entry.corrects.empty())
+            throw StoreError(StoreError::Kind::Refused,
+                             entry.corrects.empty()
+                                 ? "Eine Gutschrift muss die Rechnung nennen, die sie storniert."
+                                 : "Nur eine Gutschrift nennt eine stornierte Rechnung.");
+        const std::string recordedAt = utcNow();
+        Transaction transaction(*connection_, true);
+        if (!entry.corrects.empty())
+            checkCancellable(entry.corrects);
+        const std::string_view name = kInvoiceCounter;
+        connection_->run(kEnsureCounter, {name, std::int64_t{year}});
+        const std::int64_t next =
+            number(connection_->run(kLockCounter, {name, std::int64_t{year}}).rows.at(0).at(0)) + 1;
+        connection_->run(kSetCounter, {name, std::int64_t{year}, next});
+        std::string invoiceNumber = formatInvoiceNumber(year, next);
+        if (hooks_.numberTaken)
+            hooks_.numberTaken(invoiceNumber);
+        const InvoiceDocuments documents = make(invoiceNumber);
+        if (documents.pdf.empty())
+            throw StoreError(StoreError::Kind::Refused,
+                             "Die Rechnung " + invoiceNumber + " hat kein PDF.");
+        connection_->run(
+            kInsertInvoice,
+            {std::string_view(invoiceNumber), invoiceKindText(entry.kind),
+             checkedText(entry.issueDate, "Rechnungsdatum"),
+             checkedText(entry.dueDate, "Fällig am"), checkedText(entry.customer, "Kunde"),
+             checkedText(entry.offerNumber, "Angebot"),
+             checkedText(entry.corrects, "Stornierte Rechnung"), entry.netCents, entry.vatCents,
+             entry.grossCents, entry.dueCents, Blob{documents.invoiceData}, Blob{documents.pdf},
+             Blob{documents.xml}, Blob{entry.calculation}, std::string_view(recordedAt)});
+        transaction.commit();
+        return invoiceNumber;
+    }
+
+    void setInvoicePaid(std::string_view invoiceNumber, std::string_view paidOn) override {
+        if (!paidOn.empty())
+            yearOf(paidOn);
+        Transaction transaction(*connection_, true);
+        const std::string_view key = checkedText(invoiceNumber, "Nummer");
+        const auto changed = paidOn.empty()
+                                 ? connection_->run(kSetInvoiceOpen, {key}).changed
+                                 : connection_->run(kSetInvoicePaid, {key, paidOn}).changed;
+        if (changed == 0)
+            throw StoreError(StoreError::Kind::Refused,
+                             "Die Rechnung " + std::string(invoiceNumber) +
+                                 " ist nicht im Rechnungsbuch verzeichnet.");
+        transaction.commit();
+    }
+
+    std::optional<InvoiceRecord> invoice(std::string_view invoiceNumber) override {
+        Transaction transaction(*connection_, false);
+        auto rows = connection_->run(kInvoice, {checkedText(invoiceNumber, "Nummer")}).rows;
+        if (rows.empty())
+            return std::nullopt;
+        auto& row = rows.front();
+        InvoiceRecord record;
+        record.summary = invoiceSummary(row);
+        record.documents = {text(row[15]), text(row[16]), text(row[17])};
+        record.calculation = text(row[18]);
+        record.recordedAt = text(row[19]);
+        return record;
+    }
+
+    std::vector<InvoiceSummary> invoices() override {
+        Transaction transaction(*connection_, false);
+        std::vector<InvoiceSummary> list;
+        auto rows = connection_->run(kInvoices, {}).rows;
+        list.reserve(rows.size());
+        for (auto& row : rows)
+            list.push_back(invoiceSummary(row));
         return list;
     }
 
@@ -456,6 +608,25 @@ private:
         return changed;
     }
 
+    // A credit note cancels an issued invoice that is no credit note and has none yet. (The
+    // unique index refuses a second one as well; this says why in words.)
+    void checkCancellable(const std::string& original) {
+        const auto rows =
+            connection_->run(kCorrected, {checkedText(original, "Stornierte Rechnung")}).rows;
+        if (rows.empty())
+            throw StoreError(StoreError::Kind::Refused,
+                             "Die Rechnung " + original +
+                                 " ist nicht im Rechnungsbuch verzeichnet.");
+        if (invoiceKind(rows.front()[0]) == InvoiceKind::CreditNote)
+            throw StoreError(StoreError::Kind::Refused,
+                             original +
+                                 " ist selbst eine Gutschrift und kann nicht storniert werden.");
+        if (rows.front()[1])
+            throw StoreError(StoreError::Kind::Refused, "Die Rechnung " + original +
+                                                            " ist bereits durch die Gutschrift " +
+                                                            *rows.front()[1] + " storniert.");
+    }
+
     void changeOffer(const Statement& statement, std::string_view offerNumber,
                      std::string_view value) {
         Transaction transaction(*connection_, true);
@@ -490,6 +661,59 @@ std::optional<OfferStatus> offerStatusFromText(std::string_view text) {
         if (offerStatusText(status) == text)
             return status;
     return std::nullopt;
+}
+
+std::string_view invoiceKindText(InvoiceKind kind) {
+    switch (kind) {
+    case InvoiceKind::Partial:
+        return "abschlag";
+    case InvoiceKind::Final:
+        return "schluss";
+    case InvoiceKind::CreditNote:
+        return "gutschrift";
+    case InvoiceKind::Invoice:
+        break;
+    }
+    return "rechnung";
+}
+
+std::optional<InvoiceKind> invoiceKindFromText(std::string_view text) {
+    for (const InvoiceKind kind :
+         {InvoiceKind::Invoice, InvoiceKind::Partial, InvoiceKind::Final, InvoiceKind::CreditNote})
+        if (invoiceKindText(kind) == text)
+            return kind;
+    return std::nullopt;
+}
+
+std::string_view invoiceStatusText(InvoiceStatus status) {
+    return status == InvoiceStatus::Paid ? "bezahlt" : "offen";
+}
+
+InvoiceEntry invoiceEntryOf(const Invoice& invoice, std::string calculation) {
+    const auto iso = [](const Date& date) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year, date.month, date.day);
+        return std::string(buffer);
+    };
+    const InvoiceTotals totals = computeTotals(invoice);
+    InvoiceEntry entry;
+    entry.kind = invoice.kind;
+    entry.issueDate = iso(invoice.issueDate);
+    entry.dueDate = iso(invoice.dueDate());
+    entry.customer = invoice.buyer.name;
+    entry.offerNumber = invoice.offerNumber;
+    entry.corrects = invoice.kind == InvoiceKind::CreditNote ? invoice.originalNumber : "";
+    entry.netCents = totals.lineTotal.cents();
+    entry.vatCents = totals.vatTotal.cents();
+    entry.grossCents = totals.grandTotal.cents();
+    entry.dueCents = totals.duePayable.cents();
+    entry.calculation = std::move(calculation);
+    return entry;
+}
+
+bool InvoiceSummary::overdue(std::string_view today) const {
+    return status == InvoiceStatus::Open && cancelledBy.empty() &&
+           kind != InvoiceKind::CreditNote && dueDate < today;
 }
 
 std::unique_ptr<Store> openSqliteStore(const std::string& path, StoreHooks hooks) {

@@ -1,10 +1,12 @@
 #pragma once
 // The firm's data beyond the calculation files, in a database: firm data, remembered addresses, the
-// shared customer list, number counters and the offer register. One interface, two engines: an
-// SQLite file on one PC (the default) and a PostgreSQL server shared by a firm's PCs. The schema,
-// the migration rule and the locking rule are described in docs/store.md.
+// shared customer list, number counters, the offer register and the invoice register. One
+// interface, two engines: an SQLite file on one PC (the default) and a PostgreSQL server shared by
+// a firm's PCs. The schema, the migration rule and the locking rule are described in docs/store.md.
 //
 // Texts are UTF-8. Every operation is one transaction: it either happens completely or not at all.
+
+#include "invoice.h"
 
 #include <cstdint>
 #include <functional>
@@ -40,10 +42,12 @@ private:
 enum class StoreEngine { Sqlite, Postgres };
 
 // The schema version this program writes and reads.
-inline constexpr int kStoreSchemaVersion = 2;
+inline constexpr int kStoreSchemaVersion = 3;
 
-// The counter of offer numbers; invoices get a counter of their own name.
+// The counter of offer numbers ("2026-015").
 inline constexpr std::string_view kOfferCounter = "angebot";
+// The counter of invoice numbers ("R-2026-0015"), one sequence for every kind of invoice.
+inline constexpr std::string_view kInvoiceCounter = "rechnung";
 
 enum class OfferStatus { Open, Accepted, Rejected };
 // "offen", "angenommen", "abgelehnt": the words stored and shown.
@@ -81,6 +85,75 @@ struct OfferRecord {
     std::string recordedAt; // UTC, ISO 8601
 };
 
+// "rechnung", "abschlag", "schluss", "gutschrift": the words stored.
+std::string_view invoiceKindText(InvoiceKind kind);
+std::optional<InvoiceKind> invoiceKindFromText(std::string_view text);
+
+enum class InvoiceStatus { Open, Paid };
+// "offen", "bezahlt".
+std::string_view invoiceStatusText(InvoiceStatus status);
+
+// What is known of an invoice before it is issued: everything but its number and the documents
+// that print it.
+struct InvoiceEntry {
+    InvoiceKind kind = InvoiceKind::Invoice;
+    std::string issueDate; // YYYY-MM-DD; its year chooses the number sequence
+    std::string dueDate;   // YYYY-MM-DD
+    std::string customer;
+    std::string offerNumber; // empty when none
+    std::string corrects;    // a credit note's cancelled invoice; empty for every other kind
+    std::int64_t netCents = 0;
+    std::int64_t vatCents = 0;
+    std::int64_t grossCents = 0;
+    std::int64_t dueCents = 0; // what is to pay: gross less the partial invoices deducted
+    std::string calculation;   // the calculation file's bytes at that moment
+};
+
+// The entry of `invoice` (its kind, dates, customer, offer, the invoice it cancels and its
+// totals), so that the register's amounts are those its documents print. Throws
+// std::invalid_argument as computeTotals() does.
+InvoiceEntry invoiceEntryOf(const Invoice& invoice, std::string calculation = {});
+
+// The documents of an invoice, made once its number is known.
+struct InvoiceDocuments {
+    std::string invoiceData; // the invoice as data, from which both documents were made
+    std::string pdf;
+    std::string xml; // empty when no e-invoice was written
+};
+
+// Makes the documents under `number`. Runs inside issueInvoice() while the counter is locked; when
+// it throws, the exception passes out of issueInvoice() and no number is consumed.
+using InvoiceMaker = std::function<InvoiceDocuments(const std::string& number)>;
+
+struct InvoiceSummary {
+    std::string number;
+    InvoiceKind kind = InvoiceKind::Invoice;
+    std::string issueDate;
+    std::string dueDate;
+    std::string customer;
+    std::string offerNumber;
+    std::string corrects;
+    std::int64_t netCents = 0;
+    std::int64_t vatCents = 0;
+    std::int64_t grossCents = 0;
+    std::int64_t dueCents = 0;
+    InvoiceStatus status = InvoiceStatus::Open;
+    std::string paidOn;      // YYYY-MM-DD when paid
+    std::string cancelledBy; // the credit note that cancels this invoice, if any
+    bool hasXml = false;
+
+    // Open, not cancelled, and its due date before `today` (YYYY-MM-DD). A credit note is never
+    // overdue: the firm owes it.
+    bool overdue(std::string_view today) const;
+};
+
+struct InvoiceRecord {
+    InvoiceSummary summary;
+    InvoiceDocuments documents;
+    std::string calculation;
+    std::string recordedAt; // UTC, ISO 8601
+};
+
 struct CustomerNames {
     std::vector<std::string> names; // sorted by their bytes
     std::int64_t change = 0;        // see customerChange()
@@ -93,8 +166,8 @@ using FirmValues = std::map<std::string, std::string, std::less<>>;
 
 // Test and tool hooks. Nothing the program itself sets.
 struct StoreHooks {
-    // Runs inside recordOffer() after the number is taken and before the register row is
-    // written, while the counter row is locked.
+    // Runs inside recordOffer() and issueInvoice() after the number is taken and before the
+    // register row is written, while the counter row is locked.
     std::function<void(const std::string& number)> numberTaken;
     // Migrate only up to this version (to build stores of earlier versions).
     int migrateUpTo = kStoreSchemaVersion;
@@ -125,8 +198,8 @@ public:
     virtual bool addCustomer(std::string_view name) = 0;
     virtual bool removeCustomer(std::string_view name) = 0;
 
-    // The number the counter would hand out next in `year` — a preview only; recordOffer()
-    // decides. "2026-001" style for offers.
+    // The number the counter would hand out next in `year` — a preview only; recordOffer() and
+    // issueInvoice() decide. "2026-001" for offers, "R-2026-0001" for invoices.
     virtual std::string peekNumber(std::string_view counter, int year) = 0;
 
     // Takes the next offer number of the entry's year and records the offer under it, in one
@@ -142,6 +215,21 @@ public:
     virtual std::optional<OfferRecord> unwrittenOffer(std::string_view fileName) = 0;
     // Newest first.
     virtual std::vector<OfferSummary> offers() = 0;
+
+    // Takes the next invoice number of the entry's year, has `make` produce the documents under
+    // it and records the invoice with them, in one transaction holding the counter row locked;
+    // returns the number ("R-2026-0015"). Numbers have no gaps: when anything fails — a refused
+    // text, `make` throwing, a lost connection, a killed process — nothing is recorded and the
+    // number is handed out again. A credit note must name an issued invoice that is no credit
+    // note itself and has none yet.
+    virtual std::string issueInvoice(const InvoiceEntry& entry, const InvoiceMaker& make) = 0;
+    // The only change an issued invoice takes: paid on `paidOn` (YYYY-MM-DD), or, with an empty
+    // date, open again. Its documents and amounts stay as issued; there is no other path that
+    // writes to them.
+    virtual void setInvoicePaid(std::string_view number, std::string_view paidOn) = 0;
+    virtual std::optional<InvoiceRecord> invoice(std::string_view number) = 0;
+    // Newest first.
+    virtual std::vector<InvoiceSummary> invoices() = 0;
 
     // Rows of the one-time take-over of the old files; see take_over.h.
     struct TakeOver {

@@ -5,6 +5,7 @@
 #include "decimal_text.h"
 #include "offer_print.h"
 #include "sheet.h"
+#include "worked_example.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -15,20 +16,9 @@ namespace {
 
 void enterWorkedExample(Sheet& sheet) {
     sheet.runCountRules();
-    for (const auto& [id, text] : std::initializer_list<std::pair<FieldId, const char16_t*>>{
-             {FieldId::List1Ed, u"9,99"},
-             {FieldId::Rab1Ed, u"35"},
-             {FieldId::Ver1Ed, u"15"},
-             {FieldId::Summe6Ed, u"0,35"},
-             {FieldId::Summe7Ed, u"0,20"},
-             {FieldId::Ek8Ed, u"0,12"},
-             {FieldId::Anz8Ed, u"4"},
-             {FieldId::Summe10Ed, u"6"},
-             {FieldId::Summe11Ed, u"4,5"},
-             {FieldId::Dach14Ed, u"24"},
-             {FieldId::KundeEd, u"Müller"},
-             {FieldId::Bez1Ed, u"Bitumen-Schweißbahn"}})
-        sheet.enter(id, text);
+    test::enterWorkedExample(sheet);
+    sheet.enter(FieldId::KundeEd, u"Müller");
+    sheet.enter(FieldId::Bez1Ed, u"Bitumen-Schweißbahn");
 }
 
 void BM_OfferPdf(benchmark::State& state) {

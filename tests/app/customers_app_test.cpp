@@ -12,11 +12,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
+#include <QtGui/private/qguiapplication_p.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -35,10 +37,7 @@ QByteArray bytes(std::initializer_list<int> values) {
 }
 
 QStringList namesOf(const CustomerList& list) {
-    QStringList out;
-    for (const auto& n : list.names())
-        out.append(QString::fromStdU16String(n));
-    return out;
+    return test::qtTexts(list.names());
 }
 
 QStringList itemsOf(const QComboBox* combo) {
@@ -75,9 +74,7 @@ protected:
         window.reset();
     }
     CustomerTab& tab() const { return *window->customerTab(); }
-    QString shown(FieldId id) const {
-        return QString::fromStdU16String(window->sheet().shownText(id));
-    }
+    QString shown(FieldId id) const { return test::shown(window->sheet(), id); }
 
     std::unique_ptr<TMainForm> window;
 };
@@ -148,6 +145,32 @@ TEST_F(CustomerAppTest, ClosingMergesWithWhatAnotherCopyWroteMeanwhile) {
     EXPECT_TRUE(dialogs_.messages.empty());
 }
 
+// A Windows log-off ends the program without closing its window: Qt asks for the data with
+// commitDataRequest at WM_QUERYENDSESSION (and on an X11 session manager's request) and says
+// aboutToQuit at WM_ENDSESSION. Both store the list as the close would; the calls below are the
+// ones Qt's Windows platform code makes.
+TEST_F(CustomerAppTest, TheSessionsEndSavesTheListWithoutAClose) {
+    start();
+    auto& list = tab().list();
+    list.setName(list.append(), u"Berg");
+    QGuiApplicationPrivate::instance()->commitData();
+    EXPECT_EQ(readCustomerFile(dataFile().toStdU16String()), (Names{u"Berg"}));
+    EXPECT_TRUE(window->isVisible()) << "the session manager may still cancel the log-off";
+
+    list.setName(list.append(), u"Abel");
+    const int aboutToQuit = QGuiApplication::staticMetaObject.indexOfSignal("aboutToQuit()");
+    ASSERT_GE(aboutToQuit, 0);
+    qApp->qt_metacall(QMetaObject::InvokeMetaMethod, aboutToQuit, nullptr);
+    EXPECT_EQ(readCustomerFile(dataFile().toStdU16String()), (Names{u"Abel", u"Berg"}));
+
+    // After a close, which stored everything, the end of the program writes nothing more.
+    window->close();
+    ASSERT_TRUE(QFile::remove(dataFile()));
+    qApp->qt_metacall(QMetaObject::InvokeMetaMethod, aboutToQuit, nullptr);
+    EXPECT_FALSE(QFile::exists(dataFile()));
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
 struct UnwritableCase {
     const char* what;
     // Makes the file or its folder unwritable; returns the file's path.
@@ -161,7 +184,7 @@ struct UnwritableCase {
 TEST_F(CustomerAppTest, AListThatCannotBeWrittenIsToldAtClose) {
     auto protectedFile = [](const QString& folder) {
         QDir().mkpath(folder);
-        const QString file = folder + QStringLiteral("/options.dat");
+        QString file = folder + QStringLiteral("/options.dat");
         EXPECT_TRUE(writeCustomerFile(file.toStdU16String(), Names{u"Abel"}));
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
         return file;
@@ -171,7 +194,7 @@ TEST_F(CustomerAppTest, AListThatCannotBeWrittenIsToldAtClose) {
         {"write-protected file, nothing changed", protectedFile, false, false},
         {"a folder in the file's place",
          [](const QString& folder) {
-             const QString file = folder + QStringLiteral("/options.dat");
+             QString file = folder + QStringLiteral("/options.dat");
              QDir().mkpath(file);
              return file;
          },

@@ -8,6 +8,7 @@
 #include "offer_dialog.h"
 #include "offer_register_tab.h"
 #include "program_store.h"
+#include "qt_text.h"
 #include "settings_store.h"
 #include "store.h"
 #include "ui_test_support.h"
@@ -27,11 +28,14 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTabWidget>
-#include <QTcpServer>
 #include <QTreeView>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <map>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace pyrelto {
 namespace {
@@ -152,11 +156,15 @@ protected:
 
 // A port on this machine that nobody listens on: a server that is down.
 int closedPort() {
-    QTcpServer probe;
-    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const int port = probe.serverPort();
-    probe.close();
-    return port;
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    EXPECT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), length), 0);
+    EXPECT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(probe);
+    return ntohs(address.sin_port);
 }
 
 TEST_F(DatabaseChoiceTest, AServerThatIsDownIsSaidAndNothingGoesOutAsRecorded) {
@@ -285,8 +293,8 @@ TEST_F(DatabaseChoiceTest, TwoPcsShareTheRegisterOfOneServer) {
         MemorySettingsStore choice;
         writeDatabaseChoice(choice, shared);
         for (const auto& [name, value] : choice.values)
-            settings.setValue(QStringLiteral("Datenbank/") + QString::fromStdU16String(name),
-                              QString::fromStdU16String(value.text));
+            settings.setValue(QStringLiteral("Datenbank/") + toQString(name),
+                              toQString(value.text));
     }
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

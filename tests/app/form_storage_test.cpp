@@ -168,7 +168,7 @@ protected:
         window->close();
         window.reset();
     }
-    QString shows(FieldId id) const { return QString::fromStdU16String(sheet.shownText(id)); }
+    QString shows(FieldId id) const { return test::shown(sheet, id); }
     static QString suffixed(const char16_t* name) {
         return QString::fromUtf16(name) + QString::fromStdU16String(TFormStorage::screenSuffix());
     }

@@ -4,6 +4,7 @@
 #include "sheet_view.h"
 #include "spin_edit_widget.h"
 #include "ui_test_support.h"
+#include "worked_example.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,23 +40,13 @@ protected:
         return form;
     }
 
-    static QString shown(TMainForm& form, FieldId id) {
-        return QString::fromStdU16String(form.sheet().shownText(id));
-    }
+    static QString shown(TMainForm& form, FieldId id) { return test::shown(form.sheet(), id); }
 
     // A calculation saved through the command, from a sheet holding the worked example.
     QString savedExample() {
         auto form = std::make_unique<TMainForm>();
         Sheet& s = form->sheet();
-        const std::pair<FieldId, long double> values[] = {
-            {FieldId::List1Ed, 9.99L},  {FieldId::Rab1Ed, 35},     {FieldId::Ver1Ed, 15},
-            {FieldId::Summe6Ed, 0.35L}, {FieldId::Summe7Ed, 0.2L}, {FieldId::Ek8Ed, 0.12L},
-            {FieldId::Anz8Ed, 4},       {FieldId::Summe10Ed, 6},   {FieldId::Summe11Ed, 4.5L},
-            {FieldId::Dach14Ed, 24},
-        };
-        for (const auto& [id, v] : values) {
-            s.number(id).SetValue(v);
-        }
+        test::enterWorkedExample(s);
         s.text(FieldId::KundeEd).setText(u"Müller Bedachungen");
         s.text(FieldId::Waehr15Ed).setText(u"€");
         QString path = tempPath(QStringLiteral("beispiel.kal"));
@@ -197,7 +188,8 @@ TEST_F(MainFormTest, SaveAndOpenThroughTheCommands) {
     dialogs_.fileAnswers.push_back(file);
     QTest::mouseClick(form->BitBtn11, Qt::LeftButton);
     EXPECT_TRUE(dialogs_.messages.empty());
-    EXPECT_EQ(form->ScrollBox1->numberWidget(FieldId::BruttoEd)->text(), QStringLiteral("578,63"));
+    EXPECT_EQ(form->ScrollBox1->numberWidget(FieldId::BruttoEd)->text(),
+              toQString(test::workedExampleShown(FieldId::BruttoEd)));
     EXPECT_EQ(form->ScrollBox1->kundeEd()->currentText(), QStringLiteral("Müller Bedachungen"));
 
     // Saving over an existing file replaces it without a question.

@@ -8,10 +8,12 @@
 #include "firm_data_dialog.h"
 #include "offer_dialog.h"
 #include "offer_service.h"
+#include "pdf_reader.h"
 #include "program_store.h"
 #include "settings_store.h"
 #include "store.h"
 #include "ui_test_support.h"
+#include "worked_example.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,7 +27,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPrinter>
-#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -38,14 +39,7 @@ namespace {
 
 using test::toStd;
 
-QString pdfText(const QString& path) {
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"),
-                  {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    EXPECT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0) << toStd(path);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
+using test::pdfText;
 
 QByteArray contents(const QString& path) {
     QFile f(path);
@@ -58,20 +52,10 @@ protected:
         form = std::make_unique<TMainForm>();
         form->show();
         QCoreApplication::processEvents();
-        for (const auto& [id, text] : std::initializer_list<std::pair<FieldId, const char16_t*>>{
-                 {FieldId::List1Ed, u"9,99"},
-                 {FieldId::Rab1Ed, u"35"},
-                 {FieldId::Ver1Ed, u"15"},
-                 {FieldId::Summe6Ed, u"0,35"},
-                 {FieldId::Summe7Ed, u"0,20"},
-                 {FieldId::Ek8Ed, u"0,12"},
-                 {FieldId::Anz8Ed, u"4"},
-                 {FieldId::Summe10Ed, u"6"},
-                 {FieldId::Summe11Ed, u"4,5"},
-                 {FieldId::Dach14Ed, u"24"},
-                 {FieldId::KundeEd, u"Müller"}})
-            form->sheet().enter(id, text);
-        ASSERT_EQ(form->sheet().shownText(FieldId::BruttoEd), u"578,63");
+        test::enterWorkedExample(form->sheet());
+        form->sheet().enter(FieldId::KundeEd, u"Müller");
+        ASSERT_EQ(form->sheet().shownText(FieldId::BruttoEd),
+                  test::workedExampleShown(FieldId::BruttoEd));
     }
     void TearDown() override {
         form->close();
@@ -192,7 +176,7 @@ TEST_F(OfferCommandsTest, LogoIsCheckedAndCopiedIntoTheProgramDataFolder) {
     ASSERT_TRUE(logo.save(good));
 
     dialogs_.fileAnswers = {damaged, tempPath(QStringLiteral("fehlt.svg")), good};
-    dialogs_.formAnswers.push_back([this](QDialog& dialog) {
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
         auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
         firm.nameEdit->setText(QStringLiteral("Kramer"));
         for (int i = 0; i < 3; ++i)
@@ -393,10 +377,8 @@ TEST_F(OfferCommandsTest, CliOfferGivesTheSameTextAsTheDialog) {
         EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-002"));
         std::ostringstream out;
         std::ostringstream err;
-        const std::vector<std::string> args{
-            "--separator=,", "List1Ed=9,99",   "Rab1Ed=35", "Ver1Ed=15",   "Summe6Ed=0,35",
-            "Summe7Ed=0,20", "Ek8Ed=0,12",     "Anz8Ed=4",  "Summe10Ed=6", "Summe11Ed=4,5",
-            "Dach14Ed=24",   "KundeEd=Müller", "--offer",   toStd(fromCli)};
+        std::vector<std::string> args = test::workedExampleArguments();
+        args.insert(args.end(), {"KundeEd=Müller", "--offer", toStd(fromCli)});
         const auto steps = qtCliSteps();
         EXPECT_EQ(runCli(args, out, err, steps), 0) << err.str();
         EXPECT_TRUE(err.str().empty()) << err.str();

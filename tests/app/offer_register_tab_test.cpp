@@ -5,15 +5,16 @@
 #include "calculation_file.h"
 #include "offer_dialog.h"
 #include "offer_register_tab.h"
+#include "pdf_reader.h"
 #include "store.h"
 #include "ui_test_support.h"
+#include "worked_example.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -23,34 +24,16 @@
 namespace pyrelto {
 namespace {
 
+using test::pdfText;
 using test::toStd;
-
-QString pdfText(const QString& path) {
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"),
-                  {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    EXPECT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0) << toStd(path);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 // The worked example on `area` m² for `customer`, as a calculation file's bytes.
 std::string calculation(const char16_t* area, const char16_t* customer) {
     Sheet sheet(NumberFormat{u','});
     sheet.runCountRules();
-    for (const auto& [id, text] :
-         std::initializer_list<std::pair<FieldId, const char16_t*>>{{FieldId::List1Ed, u"9,99"},
-                                                                    {FieldId::Rab1Ed, u"35"},
-                                                                    {FieldId::Ver1Ed, u"15"},
-                                                                    {FieldId::Summe6Ed, u"0,35"},
-                                                                    {FieldId::Summe7Ed, u"0,20"},
-                                                                    {FieldId::Ek8Ed, u"0,12"},
-                                                                    {FieldId::Anz8Ed, u"4"},
-                                                                    {FieldId::Summe10Ed, u"6"},
-                                                                    {FieldId::Summe11Ed, u"4,5"},
-                                                                    {FieldId::Dach14Ed, area},
-                                                                    {FieldId::KundeEd, customer}})
-        sheet.enter(id, text);
+    test::enterWorkedExample(sheet);
+    sheet.enter(FieldId::Dach14Ed, area);
+    sheet.enter(FieldId::KundeEd, customer);
     const auto bytes = calculationBytes(sheet);
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }

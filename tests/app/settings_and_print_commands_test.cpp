@@ -1,6 +1,7 @@
 #include "MainUnit.h"
 #include "calculation_file.h"
 #include "form_storage.h"
+#include "pdf_reader.h"
 #include "settings_store.h"
 #include "ui_test_support.h"
 
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPrinter>
-#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -37,9 +37,7 @@ protected:
         QSettings settings(settingsPath(), QSettings::IniFormat);
         return settings.value(QStringLiteral("TMainForm/") + name).toString();
     }
-    static QString shown(TMainForm& form, FieldId id) {
-        return QString::fromStdU16String(form.sheet().shownText(id));
-    }
+    static QString shown(TMainForm& form, FieldId id) { return test::shown(form.sheet(), id); }
     std::unique_ptr<TMainForm> showForm(QStringList arguments = {}) {
         auto form = std::make_unique<TMainForm>(std::move(arguments));
         form->show();
@@ -140,10 +138,7 @@ TEST_F(MainFormSettingsTest, PrintCommandsUseTheWindowsPrinter) {
     EXPECT_EQ(dialogs_.messages[1].caption, QStringLiteral("Drucken"));
     EXPECT_EQ(dialogs_.messages[1].icon, Dialogs::Icon::Information);
     EXPECT_TRUE(dialogs_.messages[1].text.contains(pdf)) << toStd(dialogs_.messages[1].text);
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-    ASSERT_TRUE(text.waitForFinished(30000));
-    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    const QString printed = test::pdfText(pdf, test::PdfLayout::Raw);
     EXPECT_TRUE(printed.contains(QStringLiteral("Bauhof Schmidt"))) << toStd(printed);
     EXPECT_TRUE(printed.contains(QStringLiteral("59,50"))) << toStd(printed); // 50,00 plus 19 %
 }

@@ -35,10 +35,7 @@ namespace {
 using test::toStd;
 
 QStringList namesOf(const CustomerList& list) {
-    QStringList out;
-    for (const auto& n : list.names())
-        out.append(QString::fromStdU16String(n));
-    return out;
+    return test::qtTexts(list.names());
 }
 
 class WindowInputTest : public test::UiTest {
@@ -57,9 +54,7 @@ protected:
     }
     CustomerTab& tab() const { return *window->customerTab(); }
     QComboBox* kunde() const { return window->ScrollBox1->kundeEd(); }
-    QString shown(FieldId id) const {
-        return QString::fromStdU16String(window->sheet().shownText(id));
-    }
+    QString shown(FieldId id) const { return test::shown(window->sheet(), id); }
     void addCustomers(const QStringList& names) {
         CustomerList& list = tab().list();
         for (const QString& name : names)

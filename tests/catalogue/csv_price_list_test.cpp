@@ -1,5 +1,6 @@
 #include "catalogue.h"
 #include "csv_price_list.h"
+#include "file_test_support.h"
 #include "fixtures.h"
 #include "price_list_file.h"
 
@@ -125,7 +126,8 @@ TEST(CsvPriceList, PreviewShowsDetectedSettingsAndFirstRecords) {
 }
 
 TEST(CsvPriceList, FileOnDiskIsReadWithItsFormatDetected) {
-    const auto path = std::filesystem::temp_directory_path() / "pyrelto_catalogue_test.csv";
+    const test::TempDir dir;
+    const auto path = dir / "preise.csv";
     {
         std::ofstream out(path, std::ios::binary);
         out << "Artikelnummer;Preis\nA1;4,20\n";

@@ -3,6 +3,7 @@
 // (each case in a schema of its own). The PDFs are read back with pdftotext.
 
 #include "store.h"
+#include "worked_example.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -51,11 +52,12 @@ std::string pdfText(const fs::path& pdf) {
     return readFile(text);
 }
 
-// The worked example of the README, for customer Müller.
-const std::vector<std::string> kSheet = {"--separator=,", "List1Ed=9,99",  "Rab1Ed=35",
-                                         "Ver1Ed=15",     "Summe6Ed=0,35", "Summe7Ed=0,20",
-                                         "Ek8Ed=0,12",    "Anz8Ed=4",      "Summe10Ed=6",
-                                         "Summe11Ed=4,5", "Dach14Ed=24",   "KundeEd=Müller"};
+// The worked example, for customer Müller.
+std::vector<std::string> sheetArguments() {
+    std::vector<std::string> args = test::workedExampleArguments();
+    args.emplace_back("KundeEd=Müller");
+    return args;
+}
 
 class CliStoreTest : public testing::TestWithParam<StoreEngine> {
 protected:
@@ -157,7 +159,7 @@ protected:
 
     // Runs pyrelto-cli on the sheet with `steps` against the store; the exit code.
     int run(const std::vector<std::string>& steps, const std::string& tag = "run") {
-        std::vector<std::string> args = kSheet;
+        std::vector<std::string> args = sheetArguments();
         if (!defaultStore_)
             args.insert(args.end(), {"--store", uri_});
         args.insert(args.end(), steps.begin(), steps.end());
@@ -268,7 +270,7 @@ TEST_P(CliStoreTest, ThreeProcessesMakeSixHundredOffersWithoutAGap) {
     open();
     std::vector<pid_t> pids;
     for (int p = 0; p < kProcesses; ++p) {
-        std::vector<std::string> args = kSheet;
+        std::vector<std::string> args = sheetArguments();
         args.insert(args.end(), {"--store", uri_});
         for (int i = 0; i < kOffers; ++i) {
             args.emplace_back("--offer");
@@ -312,7 +314,7 @@ TEST_P(CliStoreTest, AProcessKilledWhileRecordingLeavesNothingBehind) {
     const std::string year = thisYear();
     ASSERT_EQ(run({"--offer", (dir_ / "erstes.pdf").string()}), 0) << err();
     const fs::path held = dir_ / "gehalten.pdf";
-    std::vector<std::string> args = kSheet;
+    std::vector<std::string> args = sheetArguments();
     args.insert(args.end(), {"--store", uri_, "--offer", held.string()});
     const pid_t pid = start(args, "held", {"PYRELTO_TEST_HOLD_NUMBER_MS=60000"});
     // Wait until it holds the counter with its number taken (a warning may come first).

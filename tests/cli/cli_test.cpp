@@ -1,6 +1,9 @@
 #include "cli.h"
 #include "decimal_text.h"
+#include "file_test_support.h"
 #include "sheet.h"
+#include "utf16.h"
+#include "worked_example.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -41,37 +44,18 @@ std::string utf8(const std::filesystem::path& p) {
     return std::string(u8.begin(), u8.end());
 }
 
-const std::vector<std::string> kWorkedExample = {
-    "List1Ed=9,99", "Rab1Ed=35", "Ver1Ed=15",      "Summe6Ed=0,35",  "Summe7Ed=0,20",
-    "Ek8Ed=0,12",   "Anz8Ed=4",  "Summe10Ed=6,00", "Summe11Ed=4,50", "Dach14Ed=24"};
-
-std::vector<std::string> withSeparator(char sep, std::vector<std::string> steps) {
-    for (auto& s : steps) {
-        for (auto& c : s) {
-            c = c == ',' ? sep : c;
-        }
-    }
-    steps.insert(steps.begin(), std::string("--separator=") + sep);
-    return steps;
-}
-
 TEST(Cli, WorkedExampleAndItsVariations) {
     struct Row {
         const char* name;
         std::vector<std::string> extra;
         std::map<std::string, std::string> expected; // written with ","
     };
+    std::map<std::string, std::string> asEntered;
+    for (const auto& row : test::workedExample) {
+        asEntered[std::string(fieldInfo(row.field).name)] = toUtf8(row.shown);
+    }
     const Row rows[] = {
-        {"as entered",
-         {},
-         {{"Ek1Ed", "6,49"},
-          {"Summe1Ed", "7,46"},
-          {"Summe8Ed", "0,48"},
-          {"Ek9Ed", "8,49"},
-          {"Summe9Ed", "9,76"},
-          {"Summe13Ed", "20,26"},
-          {"Summe15Ed", "486,24"},
-          {"BruttoEd", "578,63"}}},
+        {"as entered", {}, asEntered},
         {"one other-cost row",
          {"AnzSonstEd=1"},
          {{"Ek9Ed", "8,29"},
@@ -84,9 +68,9 @@ TEST(Cli, WorkedExampleAndItsVariations) {
     for (const auto& r : rows) {
         for (const char sep : {',', '.'}) {
             SCOPED_TRACE(std::string(r.name) + " with " + sep);
-            std::vector<std::string> steps = kWorkedExample;
+            std::vector<std::string> steps = test::workedExampleArguments(sep);
             steps.insert(steps.end(), r.extra.begin(), r.extra.end());
-            const CliRun run = cli(withSeparator(sep, steps));
+            const CliRun run = cli(steps);
             ASSERT_EQ(run.status, 0) << run.err;
             const auto fields = run.json()["fields"];
             for (auto [name, text] : r.expected) {
@@ -114,11 +98,9 @@ TEST(Cli, PrintsEveryFieldInSheetOrderAndTheShownRows) {
 }
 
 TEST(Cli, SaveAndOpenStepsWithFailuresThatDoNotStopTheRest) {
-    const auto dir = std::filesystem::path(::testing::TempDir()) / "pyrelto-cli-test";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const test::TempDir dir;
     const std::string file = utf8(dir / "dach.kal");
-    std::vector<std::string> steps = withSeparator(',', kWorkedExample);
+    std::vector<std::string> steps = test::workedExampleArguments(',');
     steps.insert(steps.end(), {"KundeEd=Müller", "--save", file});
     ASSERT_EQ(cli(steps).status, 0);
 
@@ -135,7 +117,6 @@ TEST(Cli, SaveAndOpenStepsWithFailuresThatDoNotStopTheRest) {
     const CliRun bad = cli({"--save", utf8(dir / "kein" / "ordner.kal")});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("Konnte die Datei nicht anlegen."), std::string::npos);
-    std::filesystem::remove_all(dir);
 }
 
 TEST(Cli, MalformedCommandLinesPrintNothing) {
@@ -344,12 +325,10 @@ TEST(Cli, TakeOffOfTheReadmeExample) {
     const auto begin = text.find("```json\n", section);
     ASSERT_NE(begin, std::string::npos);
     const auto end = text.find("```", begin + 8);
-    const auto dir = std::filesystem::path(::testing::TempDir()) / "pyrelto-cli-takeoff";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const test::TempDir dir;
     std::ofstream(dir / "dach.json") << text.substr(begin + 8, end - begin - 8);
 
-    std::vector<std::string> steps = withSeparator(',', kWorkedExample);
+    std::vector<std::string> steps = test::workedExampleArguments(',');
     steps.pop_back(); // the area comes from the take-off
     steps.insert(steps.end(),
                  {"--takeoff", utf8(dir / "dach.json"), "--save", utf8(dir / "dach.kal")});
@@ -374,13 +353,10 @@ TEST(Cli, TakeOffOfTheReadmeExample) {
     ASSERT_EQ(opened.status, 0) << opened.err;
     EXPECT_EQ(opened.json()["takeoff"]["totals"]["net"], "157.22");
     EXPECT_EQ(opened.json()["fields"]["Dach14Ed"], "157.22");
-    std::filesystem::remove_all(dir);
 }
 
 TEST(Cli, FaultyTakeOffChangesNothing) {
-    const auto dir = std::filesystem::path(::testing::TempDir()) / "pyrelto-cli-takeoff-bad";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const test::TempDir dir;
     const struct {
         const char* name;
         const char* json;
@@ -408,7 +384,6 @@ TEST(Cli, FaultyTakeOffChangesNothing) {
         EXPECT_EQ(j["fields"]["Dach14Ed"], "24,00");
         EXPECT_FALSE(j.contains("takeoff"));
     }
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 
 #include "customer_file.h"
 #include "customer_list_file.h"
-#include "test_support.h"
+#include "file_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "offer.h"
 #include "sheet.h"
 #include "utf16.h"
+#include "worked_example.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -169,18 +170,8 @@ TEST(Iban, CheckDigitsDecide) {
 TEST(OfferModel, WorkedExampleGivesTheSellingSideInFinalTexts) {
     Sheet sheet;
     sheet.runCountRules();
-    for (const auto& [id, text] : {std::pair<F, std::u16string_view>{F::List1Ed, u"9,99"},
-                                   {F::Rab1Ed, u"35"},
-                                   {F::Ver1Ed, u"15"},
-                                   {F::Summe6Ed, u"0,35"},
-                                   {F::Summe7Ed, u"0,20"},
-                                   {F::Ek8Ed, u"0,12"},
-                                   {F::Anz8Ed, u"4"},
-                                   {F::Summe10Ed, u"6,00"},
-                                   {F::Summe11Ed, u"4,50"},
-                                   {F::Dach14Ed, u"24"},
-                                   {F::KundeEd, u"Dachdeckerei Müller"}})
-        sheet.enter(id, std::u16string(text));
+    test::enterWorkedExample(sheet);
+    sheet.enter(F::KundeEd, u"Dachdeckerei Müller");
     ASSERT_EQ(sheet.shownText(F::BruttoEd), u"578,63");
     OfferChoices choices;
     choices.number = u"2026-014";

@@ -1,5 +1,5 @@
 #include "calculation_file.h"
-#include "test_support.h"
+#include "file_test_support.h"
 
 #include <bit>
 #include <climits>

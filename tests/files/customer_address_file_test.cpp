@@ -2,8 +2,8 @@
 // and damaged files that must end in IoError without taking memory their counts claim.
 
 #include "customer_address_file.h"
+#include "file_test_support.h"
 #include "safe_write.h"
-#include "test_support.h"
 
 #include <gtest/gtest.h>
 

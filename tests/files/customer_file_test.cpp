@@ -1,6 +1,6 @@
 #include "customer_file.h"
+#include "file_test_support.h"
 #include "safe_write.h"
-#include "test_support.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

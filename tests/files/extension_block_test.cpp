@@ -3,8 +3,8 @@
 
 #include "calculation_file.h"
 #include "extension_block.h"
+#include "file_test_support.h"
 #include "takeoff_chunk.h"
-#include "test_support.h"
 #include "utf16.h"
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 
 #include "calculation_file.h"
 #include "customer_file.h"
+#include "file_test_support.h"
 #include "platform_calls.h"
 #include "safe_write.h"
-#include "test_support.h"
 
 #include <cerrno>
 #include <functional>

@@ -5,8 +5,8 @@
 #include "calculation_file.h"
 #include "customer_address_file.h"
 #include "customer_file.h"
+#include "file_test_support.h"
 #include "material_preset.h"
-#include "test_support.h"
 
 #include <functional>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Saving clears the temporaries that killed saves left in the target's folder, and nothing else.
 
+#include "file_test_support.h"
 #include "leftover_temporaries.h"
 #include "safe_write.h"
-#include "test_support.h"
 
 #include <gtest/gtest.h>
 #ifndef _WIN32

@@ -1,5 +1,5 @@
+#include "file_test_support.h"
 #include "material_preset.h"
-#include "test_support.h"
 
 #include <bit>
 #include <cmath>

@@ -1,5 +1,5 @@
+#include "file_test_support.h"
 #include "safe_write.h"
-#include "test_support.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

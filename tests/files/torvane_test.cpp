@@ -1,4 +1,4 @@
-#include "test_support.h"
+#include "file_test_support.h"
 #include "torvane.h"
 
 #include <cerrno>

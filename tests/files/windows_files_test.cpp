@@ -3,11 +3,11 @@
 
 #include "calculation_file.h"
 #include "customer_file.h"
+#include "file_test_support.h"
 #include "leftover_temporaries.h"
 #include "material_preset.h"
 #include "platform_calls.h"
 #include "safe_write.h"
-#include "test_support.h"
 #include "utf16.h"
 
 #include <array>

@@ -2,21 +2,23 @@
 
 #include "calculation_pdf.h"
 #include "decimal_text.h"
+#include "kept_folder_test.h"
 #include "money.h"
 #include "offer_print.h"
+#include "pdf_reader.h"
 #include "printer_run.h"
 #include "printout.h"
 #include "qt_app_environment.h"
+#include "qt_strings.h"
 #include "qt_text.h"
 #include "sheet.h"
+#include "worked_example.h"
 
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <string>
@@ -29,17 +31,8 @@ using F = FieldId;
 
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new test::QtAppEnvironment);
 
-std::string str(const QString& text) {
-    return text.toStdString();
-}
-
-QString run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0) << str(QString::fromUtf8(process.readAllStandardError()));
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
+using test::runTool;
+using test::toStd;
 
 FirmData sampleFirm() {
     FirmData firm;
@@ -72,55 +65,29 @@ OfferChoices sampleChoices() {
     return choices;
 }
 
-class OfferTest : public ::testing::Test {
+// PYRELTO_KEEP_OFFER keeps the PDFs for looking at them (docs/offer.png).
+class OfferTest : public test::KeptFolderTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        sheet.runCountRules();
-        // PYRELTO_KEEP_OFFER keeps the PDFs for looking at them (docs/offer.png).
-        if (qEnvironmentVariableIsSet("PYRELTO_KEEP_OFFER"))
-            folder.setAutoRemove(false);
-    }
-    void TearDown() override {
-        if (!folder.autoRemove())
-            std::printf("offers kept in %s\n", qPrintable(folder.path()));
-    }
+    OfferTest() : KeptFolderTest("PYRELTO_KEEP_OFFER") { sheet.runCountRules(); }
 
     void enter(std::initializer_list<std::pair<F, QString>> entries) {
         for (const auto& [id, text] : entries)
             sheet.enter(id, text.toStdU16String());
     }
     void enterWorkedExample() {
-        enter({{F::List1Ed, QStringLiteral("9,99")},
-               {F::Rab1Ed, QStringLiteral("35")},
-               {F::Ver1Ed, QStringLiteral("15")},
-               {F::Summe6Ed, QStringLiteral("0,35")},
-               {F::Summe7Ed, QStringLiteral("0,20")},
-               {F::Ek8Ed, QStringLiteral("0,12")},
-               {F::Anz8Ed, QStringLiteral("4")},
-               {F::Summe10Ed, QStringLiteral("6,00")},
-               {F::Summe11Ed, QStringLiteral("4,50")},
-               {F::Dach14Ed, QStringLiteral("24")},
-               {F::KundeEd, QStringLiteral("Dachdeckerei Müller")}});
+        test::enterWorkedExample(sheet);
+        sheet.enter(F::KundeEd, u"Dachdeckerei Müller");
     }
-    QString shown(F id) const { return QString::fromStdU16String(sheet.shownText(id)); }
+    QString shown(F id) const { return test::shown(sheet, id); }
 
     // Writes the offer as a PDF and returns its text as pdftotext reads it.
     QString offerText(const OfferDocument& offer, const QString& name = QStringLiteral("a.pdf")) {
-        const QString path = folder.filePath(name);
+        const QString path = filePath(name);
         writeOfferPdf(offer, path);
-        return run(QStringLiteral("pdftotext"),
-                   {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        return test::pdfText(path);
     }
-    int pages(const QString& name) {
-        const QString info = run(QStringLiteral("pdfinfo"), {folder.filePath(name)});
-        for (const QString& line : info.split(QLatin1Char('\n')))
-            if (line.startsWith(QStringLiteral("Pages:")))
-                return line.mid(6).trimmed().toInt();
-        return -1;
-    }
+    int pages(const QString& name) const { return test::pdfPages(filePath(name)); }
 
-    QTemporaryDir folder;
     Sheet sheet;
 };
 
@@ -132,13 +99,13 @@ TEST_F(OfferTest, AVeryLongWordIsCutIntoLinesAndKeptWhole) {
     for (int i = 0; i < 600; ++i)
         word += QStringLiteral("Dachbahn%1").arg(i % 10);
     enter({{F::Bez10Ed, word}});
-    const QString path = folder.filePath(QStringLiteral("lang.pdf"));
+    const QString path = filePath(QStringLiteral("lang.pdf"));
     writeOfferPdf(buildOffer(sheet, sampleFirm(), sampleChoices()), path);
     // The word's lines, in order, across the page breaks (the page furniture between them has
     // spaces, dots, other letters or no letters).
     const QRegularExpression piece(QStringLiteral("^[Dachbn0-9]*[Dachbn][Dachbn0-9]*$"));
     QString joined;
-    for (const QString& line : run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")})
+    for (const QString& line : test::pdfText(path, test::PdfLayout::Raw)
                                    .remove(QLatin1Char('\f'))
                                    .split(QLatin1Char('\n'))) {
         if (piece.match(line).hasMatch())
@@ -152,7 +119,7 @@ TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
     ASSERT_EQ(shown(F::Summe15Ed), QStringLiteral("486,24"));
     // With a logo, as docs/offer.png shows the offer.
     FirmData firm = sampleFirm();
-    firm.logoPath = folder.filePath(QStringLiteral("logo.svg")).toStdU16String();
+    firm.logoPath = filePath(QStringLiteral("logo.svg")).toStdU16String();
     {
         QFile logo(toQString(firm.logoPath));
         ASSERT_TRUE(logo.open(QIODevice::WriteOnly));
@@ -188,7 +155,7 @@ TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
                                     QStringLiteral("Pos."),
                                     QStringLiteral("Einzelpreis"),
                                     QStringLiteral("Gesamtpreis")}) {
-        EXPECT_TRUE(text.contains(expected)) << str(expected) << "\n" << str(text);
+        EXPECT_TRUE(text.contains(expected)) << toStd(expected) << "\n" << toStd(text);
     }
     // The purchase side of this sheet: list price, discount, purchase price, waste, the row sum
     // with waste and the subtotal before the markup; and the words that would name them.
@@ -197,7 +164,7 @@ TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
           QStringLiteral("15,00"), QStringLiteral("8,49"), QStringLiteral("9,76"),
           QStringLiteral("EK"), QStringLiteral("Aufschlag"), QStringLiteral("Rabatt"),
           QStringLiteral("Verschnitt"), QStringLiteral("Listenpreis")}) {
-        EXPECT_FALSE(text.contains(secret)) << str(secret) << "\n" << str(text);
+        EXPECT_FALSE(text.contains(secret)) << toStd(secret) << "\n" << toStd(text);
     }
     // A layer without a price and the running costs (gas, primer) are no work offered.
     EXPECT_FALSE(text.contains(QStringLiteral("Pyrelto 3. Lage")));
@@ -208,26 +175,21 @@ TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
 
 TEST_F(OfferTest, PdfCarriesTitleAuthorCreatorAndEmbeddedFonts) {
     enterWorkedExample();
-    const QString path = folder.filePath(QStringLiteral("meta.pdf"));
+    const QString path = filePath(QStringLiteral("meta.pdf"));
     writeOfferPdf(buildOffer(sheet, sampleFirm(), sampleChoices()), path);
-    const QString info = run(QStringLiteral("pdfinfo"), {path});
-    const auto entry = [&info](const QString& name) {
-        const auto match =
-            QRegularExpression(QStringLiteral("(?m)^") + name + QStringLiteral(":\\s*(.*)$"))
-                .match(info);
-        return match.hasMatch() ? match.captured(1).trimmed() : QStringLiteral("<none>");
-    };
-    EXPECT_EQ(entry(QStringLiteral("Title")), QStringLiteral("Angebot 2026-014")) << str(info);
-    EXPECT_EQ(entry(QStringLiteral("Author")), QStringLiteral("Bedachungen Kramer GmbH"));
-    EXPECT_EQ(entry(QStringLiteral("Creator")), QStringLiteral("Pyrelto Kalkulation"));
+    EXPECT_EQ(test::pdfInfo(path, QStringLiteral("Title")), QStringLiteral("Angebot 2026-014"));
+    EXPECT_EQ(test::pdfInfo(path, QStringLiteral("Author")),
+              QStringLiteral("Bedachungen Kramer GmbH"));
+    EXPECT_EQ(test::pdfInfo(path, QStringLiteral("Creator")),
+              QStringLiteral("Pyrelto Kalkulation"));
     const QStringList fonts =
-        run(QStringLiteral("pdffonts"), {path}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        runTool(QStringLiteral("pdffonts"), {path}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_GT(fonts.size(), 2) << "no font in the document";
     for (const QString& line : fonts.mid(2)) {
         // Columns: name, type, encoding, emb, sub, uni, object, id.
         const QStringList columns = line.simplified().split(QLatin1Char(' '));
-        ASSERT_GE(columns.size(), 7) << str(line);
-        EXPECT_EQ(columns.at(columns.size() - 5), QStringLiteral("yes")) << str(line);
+        ASSERT_GE(columns.size(), 7) << toStd(line);
+        EXPECT_EQ(columns.at(columns.size() - 5), QStringLiteral("yes")) << toStd(line);
     }
 }
 
@@ -241,14 +203,14 @@ TEST_F(OfferTest, SummaryPositionLeavesOutTheDescribedRows) {
     EXPECT_EQ(offer.positions[0].unitPrice, u"20,26 €");
     EXPECT_EQ(offer.positions[0].total, u"486,24 €");
     const QString text = offerText(offer);
-    EXPECT_FALSE(text.contains(QStringLiteral("Tellerdübel"))) << str(text);
-    EXPECT_TRUE(text.contains(QStringLiteral("486,24 €"))) << str(text);
+    EXPECT_FALSE(text.contains(QStringLiteral("Tellerdübel"))) << toStd(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("486,24 €"))) << toStd(text);
 
     choices.summaryOnly = false;
     const OfferDocument itemised = buildOffer(sheet, sampleFirm(), choices);
     ASSERT_EQ(itemised.positions.size(), 4u);
     for (std::size_t i = 1; i < itemised.positions.size(); ++i) {
-        SCOPED_TRACE(str(toQString(itemised.positions[i].description)));
+        SCOPED_TRACE(toStd(toQString(itemised.positions[i].description)));
         EXPECT_EQ(toQString(itemised.positions[i].number), QStringLiteral("1.%1").arg(i));
         EXPECT_TRUE(itemised.positions[i].unitPrice.empty());
         EXPECT_TRUE(itemised.positions[i].total.empty());
@@ -324,27 +286,28 @@ TEST_F(OfferTest, TotalsAddUpAndEqualTheSheet) {
         EXPECT_EQ(offer.gross, groupedDecimal(gross, format) + u" €");
         const auto netMoney = Money::parse(net, format);
         const auto grossMoney = Money::parse(gross, format);
-        ASSERT_TRUE(netMoney && grossMoney) << str(toQString(net)) << " " << str(toQString(gross));
+        ASSERT_TRUE(netMoney && grossMoney)
+            << toStd(toQString(net)) << " " << toStd(toQString(gross));
         // The VAT line read back as money: net + VAT = gross exactly.
         QString vat = toQString(offer.vat);
         vat.remove(QStringLiteral(" €")).remove(QLatin1Char('.'));
         const auto vatMoney = Money::parse(vat.toStdU16String(), format);
-        ASSERT_TRUE(vatMoney) << str(toQString(offer.vat));
+        ASSERT_TRUE(vatMoney) << toStd(toQString(offer.vat));
         EXPECT_EQ(*netMoney + *vatMoney, *grossMoney);
 
         const QString name = QString::fromLatin1(c.name) + QStringLiteral(".pdf");
         const QString text = offerText(offer, name);
         for (const QString& amount :
              {toQString(offer.net), toQString(offer.vat), toQString(offer.gross)}) {
-            EXPECT_TRUE(text.contains(amount)) << str(amount) << "\n" << str(text);
+            EXPECT_TRUE(text.contains(amount)) << toStd(amount) << "\n" << toStd(text);
         }
         EXPECT_TRUE(text.contains(QStringLiteral("zzgl. MwSt. %1 %").arg(c.vat)));
         EXPECT_GE(pages(name), c.minPages);
         if (c.minPages > 1) {
             // The table goes on with its heading, and every page says which one it is.
-            EXPECT_GE(text.count(QStringLiteral("Beschreibung")), 2) << str(text);
-            EXPECT_TRUE(text.contains(QStringLiteral("Seite 2 von"))) << str(text);
-            EXPECT_TRUE(text.contains(QStringLiteral("Zeile 40"))) << str(text);
+            EXPECT_GE(text.count(QStringLiteral("Beschreibung")), 2) << toStd(text);
+            EXPECT_TRUE(text.contains(QStringLiteral("Seite 2 von"))) << toStd(text);
+            EXPECT_TRUE(text.contains(QStringLiteral("Zeile 40"))) << toStd(text);
         }
     }
 }
@@ -352,13 +315,13 @@ TEST_F(OfferTest, TotalsAddUpAndEqualTheSheet) {
 // Missing pieces leave gaps, never a crash or an empty document.
 TEST_F(OfferTest, MissingFirmDataLogoAndAddressAreLeftOut) {
     enterWorkedExample();
-    const QString damaged = folder.filePath(QStringLiteral("logo.png"));
+    const QString damaged = filePath(QStringLiteral("logo.png"));
     {
         QFile f(damaged);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("\x89PNG\r\n\x1a\n this is no picture");
     }
-    const QString damagedSvg = folder.filePath(QStringLiteral("logo.svg"));
+    const QString damagedSvg = filePath(QStringLiteral("logo.svg"));
     {
         QFile f(damagedSvg);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -374,7 +337,7 @@ TEST_F(OfferTest, MissingFirmDataLogoAndAddressAreLeftOut) {
         {"no_firm_name", QString(), QString(), QStringLiteral("Lindenweg 5")},
         {"damaged_png", QStringLiteral("Kramer"), damaged, QStringLiteral("Lindenweg 5")},
         {"damaged_svg", QStringLiteral("Kramer"), damagedSvg, QStringLiteral("Lindenweg 5")},
-        {"missing_logo", QStringLiteral("Kramer"), folder.filePath(QStringLiteral("weg.png")),
+        {"missing_logo", QStringLiteral("Kramer"), filePath(QStringLiteral("weg.png")),
          QStringLiteral("Lindenweg 5")},
         {"no_address", QStringLiteral("Kramer"), QString(), QString()},
     };
@@ -387,11 +350,11 @@ TEST_F(OfferTest, MissingFirmDataLogoAndAddressAreLeftOut) {
         choices.recipientAddress = c.address.toStdU16String();
         const QString text = offerText(buildOffer(sheet, firm, choices),
                                        QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
-        EXPECT_TRUE(text.contains(QStringLiteral("578,63 €"))) << str(text);
-        EXPECT_TRUE(text.contains(QStringLiteral("Dachdeckerei Müller"))) << str(text);
+        EXPECT_TRUE(text.contains(QStringLiteral("578,63 €"))) << toStd(text);
+        EXPECT_TRUE(text.contains(QStringLiteral("Dachdeckerei Müller"))) << toStd(text);
         EXPECT_EQ(text.contains(QStringLiteral("Lindenweg 5")), !c.address.isEmpty());
         // Without a firm name there is no letterhead and no footer to carry the bank data.
-        EXPECT_EQ(text.contains(QStringLiteral("DE89 3704")), !c.firmName.isEmpty()) << str(text);
+        EXPECT_EQ(text.contains(QStringLiteral("DE89 3704")), !c.firmName.isEmpty()) << toStd(text);
     }
 }
 
@@ -399,16 +362,16 @@ TEST_F(OfferTest, LogoIsDrawnAtTheTop) {
     enterWorkedExample();
     QImage logo(200, 80, QImage::Format_RGB32);
     logo.fill(QColor(200, 30, 30));
-    const QString path = folder.filePath(QStringLiteral("logo.png"));
+    const QString path = filePath(QStringLiteral("logo.png"));
     ASSERT_TRUE(logo.save(path));
     FirmData firm = sampleFirm();
     firm.logoPath = path.toStdU16String();
-    const QString pdf = folder.filePath(QStringLiteral("logo.pdf"));
+    const QString pdf = filePath(QStringLiteral("logo.pdf"));
     writeOfferPdf(buildOffer(sheet, firm, sampleChoices()), pdf);
-    run(QStringLiteral("pdftoppm"),
-        {QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-png"),
-         QStringLiteral("-singlefile"), pdf, folder.filePath(QStringLiteral("logo_page"))});
-    const QImage page(folder.filePath(QStringLiteral("logo_page.png")));
+    runTool(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-png"),
+             QStringLiteral("-singlefile"), pdf, filePath(QStringLiteral("logo_page"))});
+    const QImage page(filePath(QStringLiteral("logo_page.png")));
     ASSERT_FALSE(page.isNull());
     // 30 dpi: the logo lies in the top right, 12 mm from the top, ending at 190 mm.
     const QColor topRight = page.pixelColor(page.width() * 180 / 210, page.height() * 18 / 297);
@@ -418,22 +381,20 @@ TEST_F(OfferTest, LogoIsDrawnAtTheTop) {
 
 TEST_F(OfferTest, CalculationPdfIsThePrintout) {
     enterWorkedExample();
-    const QString direct = folder.filePath(QStringLiteral("kalkulation.pdf"));
+    const QString direct = filePath(QStringLiteral("kalkulation.pdf"));
     EXPECT_EQ(writeCalculationPdf(sheet, direct, QDate(2026, 12, 10)), 1);
-    const QString printed = folder.filePath(QStringLiteral("gedruckt.pdf"));
+    const QString printed = filePath(QStringLiteral("gedruckt.pdf"));
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(printed);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printSheet(sheet, printer, QDate(2026, 12, 10));
-    const QString text =
-        run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), direct, QStringLiteral("-")});
-    EXPECT_TRUE(text.contains(QStringLiteral("578,63"))) << str(text);
-    EXPECT_EQ(text, run(QStringLiteral("pdftotext"),
-                        {QStringLiteral("-layout"), printed, QStringLiteral("-")}));
+    const QString text = test::pdfText(direct);
+    EXPECT_TRUE(text.contains(QStringLiteral("578,63"))) << toStd(text);
+    EXPECT_EQ(text, test::pdfText(printed));
 
     // A folder that is not there: an error, and no file.
-    const QString nowhere = folder.filePath(QStringLiteral("fehlt/kalkulation.pdf"));
+    const QString nowhere = filePath(QStringLiteral("fehlt/kalkulation.pdf"));
     EXPECT_THROW(writeCalculationPdf(sheet, nowhere, QDate(2026, 12, 10)), PrintError);
     EXPECT_FALSE(QFile::exists(nowhere));
 }

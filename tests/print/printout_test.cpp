@@ -1,17 +1,19 @@
 #include "decimal_text.h"
+#include "kept_folder_test.h"
+#include "pdf_reader.h"
 #include "printer_run.h"
 #include "printout.h"
 #include "qt_app_environment.h"
+#include "qt_strings.h"
 #include "sheet.h"
+#include "worked_example.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <initializer_list>
@@ -24,36 +26,18 @@ using F = FieldId;
 
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new test::QtAppEnvironment);
 
-class PrintoutTest : public ::testing::Test {
+// PYRELTO_KEEP_PRINTOUT keeps the PDFs for looking at them (docs/printout.png).
+class PrintoutTest : public test::KeptFolderTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        sheet.runCountRules();
-        // PYRELTO_KEEP_PRINTOUT keeps the PDFs for looking at them (docs/printout.png).
-        if (qEnvironmentVariableIsSet("PYRELTO_KEEP_PRINTOUT"))
-            folder.setAutoRemove(false);
-    }
-    void TearDown() override {
-        if (!folder.autoRemove())
-            std::printf("printouts kept in %s\n", qPrintable(folder.path()));
-    }
+    PrintoutTest() : KeptFolderTest("PYRELTO_KEEP_PRINTOUT") { sheet.runCountRules(); }
 
     void enter(std::initializer_list<std::pair<F, const char16_t*>> entries) {
         for (const auto& [id, text] : entries)
             sheet.enter(id, text);
     }
     void enterWorkedExample() {
-        enter({{F::List1Ed, u"9,99"},
-               {F::Rab1Ed, u"35"},
-               {F::Ver1Ed, u"15"},
-               {F::Summe6Ed, u"0,35"},
-               {F::Summe7Ed, u"0,20"},
-               {F::Ek8Ed, u"0,12"},
-               {F::Anz8Ed, u"4"},
-               {F::Summe10Ed, u"6,00"},
-               {F::Summe11Ed, u"4,50"},
-               {F::Dach14Ed, u"24"},
-               {F::KundeEd, u"Dachdeckerei Müller"}});
+        test::enterWorkedExample(sheet);
+        sheet.enter(F::KundeEd, u"Dachdeckerei Müller");
     }
 
     // Prints to a PDF file and returns the number of pages printSheet reported.
@@ -62,33 +46,15 @@ protected:
                    QPageSize::PageSizeId size = QPageSize::A4) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(folder.filePath(name));
+        printer.setOutputFileName(filePath(name));
         printer.setPageSize(QPageSize(size));
         printer.setPageOrientation(orientation);
         return printSheet(sheet, printer, QDate(2026, 12, 10));
     }
 
-    QString pdfText(const QString& name) {
-        QProcess process;
-        process.start(QStringLiteral("pdftotext"),
-                      {QStringLiteral("-layout"), folder.filePath(name), QStringLiteral("-")});
-        EXPECT_TRUE(process.waitForFinished(30000));
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-        return QString::fromUtf8(process.readAllStandardOutput());
-    }
+    QString pdfText(const QString& name) const { return test::pdfText(filePath(name)); }
+    int pdfPages(const QString& name) const { return test::pdfPages(filePath(name)); }
 
-    int pdfPages(const QString& name) {
-        QProcess process;
-        process.start(QStringLiteral("pdfinfo"), {folder.filePath(name)});
-        EXPECT_TRUE(process.waitForFinished(30000));
-        const QString info = QString::fromUtf8(process.readAllStandardOutput());
-        for (const QString& line : info.split(QLatin1Char('\n')))
-            if (line.startsWith(QStringLiteral("Pages:")))
-                return line.mid(6).trimmed().toInt();
-        return -1;
-    }
-
-    QTemporaryDir folder;
     Sheet sheet{NumberFormat{u','}};
 };
 
@@ -219,9 +185,7 @@ TEST_F(PrintoutTest, EachFieldPrintsInItsOwnOrderOnItsOwnLine) {
         return line.contains(QStringLiteral("10.12.2026"));
     });
     ASSERT_NE(heading, lines.end()) << text.toStdString();
-    const std::u16string_view captionText = fieldInfo(F::KundeEd).caption;
-    const QString caption =
-        QString::fromUtf16(captionText.data(), qsizetype(captionText.size())).trimmed();
+    const QString caption = toQString(fieldInfo(F::KundeEd).caption).trimmed();
     EXPECT_TRUE(heading->contains(QRegularExpression(QRegularExpression::escape(caption) +
                                                      QStringLiteral("\\s+rellüm Dach\\s+"))))
         << heading->toStdString();

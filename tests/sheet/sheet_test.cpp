@@ -1,8 +1,8 @@
 #include "observer_hooks.h"
 #include "sheet.h"
 #include "utf16.h"
+#include "worked_example.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -21,19 +21,7 @@ protected:
 
     void enter(F id, const char* text) { sheet.enter(id, fromUtf8(text)); }
     std::string shows(F id) const { return toUtf8(sheet.shownText(id)); }
-
-    void enterWorkedExample() {
-        enter(F::List1Ed, "9,99");
-        enter(F::Rab1Ed, "35");
-        enter(F::Ver1Ed, "15");
-        enter(F::Summe6Ed, "0,35");
-        enter(F::Summe7Ed, "0,20");
-        enter(F::Ek8Ed, "0,12");
-        enter(F::Anz8Ed, "4");
-        enter(F::Summe10Ed, "6,00");
-        enter(F::Summe11Ed, "4,50");
-        enter(F::Dach14Ed, "24");
-    }
+    void enterWorkedExample() { test::enterWorkedExample(sheet); }
 
     void expectShows(const std::map<F, const char*>& expected) const {
         for (const auto& [id, text] : expected) {
@@ -74,14 +62,9 @@ TEST_F(SheetTest, StartsWithTheDesignValues) {
 
 TEST_F(SheetTest, WorkedExampleRoundsAtEveryStep) {
     enterWorkedExample();
-    expectShows({{F::Ek1Ed, "6,49"},
-                 {F::Summe1Ed, "7,46"},
-                 {F::Summe8Ed, "0,48"},
-                 {F::Ek9Ed, "8,49"},
-                 {F::Summe9Ed, "9,76"},
-                 {F::Summe13Ed, "20,26"},
-                 {F::Summe15Ed, "486,24"},
-                 {F::BruttoEd, "578,63"}});
+    for (const auto& row : test::workedExample) {
+        EXPECT_EQ(sheet.shownText(row.field), row.shown) << fieldInfo(row.field).name;
+    }
 }
 
 TEST_F(SheetTest, WorkedExampleVariations) {
@@ -236,25 +219,15 @@ TEST(SheetNumberFormat, TwoSheetsInOneProcessEachWriteAndReadTheirOwnWay) {
     EXPECT_EQ(toUtf8(point.shownText(F::MwStEd)), "19.00");
 
     // The same typed texts, each in its sheet's own form, cascade to the same cents.
-    const struct {
-        F field;
-        const char* text; // with "," where the separator goes
-    } steps[] = {{F::List1Ed, "9,99"},  {F::Rab1Ed, "35"},      {F::Ver1Ed, "15"},
-                 {F::Summe6Ed, "0,35"}, {F::Summe7Ed, "0,20"},  {F::Ek8Ed, "0,12"},
-                 {F::Anz8Ed, "4"},      {F::Summe10Ed, "6,00"}, {F::Summe11Ed, "4,50"},
-                 {F::Dach14Ed, "24"}};
     comma.runCountRules();
     point.runCountRules();
-    for (const auto& s : steps) {
-        std::string dotted = s.text;
-        std::replace(dotted.begin(), dotted.end(), ',', '.');
-        comma.enter(s.field, fromUtf8(s.text));
-        point.enter(s.field, fromUtf8(dotted));
+    test::enterWorkedExample(comma);
+    test::enterWorkedExample(point);
+    for (const auto& row : test::workedExample) {
+        EXPECT_EQ(comma.shownText(row.field), row.shown) << fieldInfo(row.field).name;
+        EXPECT_EQ(point.shownText(row.field), test::withSeparator(row.shown, u'.'))
+            << fieldInfo(row.field).name;
     }
-    EXPECT_EQ(toUtf8(comma.shownText(F::BruttoEd)), "578,63");
-    EXPECT_EQ(toUtf8(point.shownText(F::BruttoEd)), "578.63");
-    EXPECT_EQ(toUtf8(comma.shownText(F::Ek1Ed)), "6,49");
-    EXPECT_EQ(toUtf8(point.shownText(F::Ek1Ed)), "6.49");
 
     // Each reads only its own separator, and "." typed enters its own.
     comma.enter(F::Dach14Ed, u"2.5");

@@ -35,7 +35,7 @@ protected:
     }
 
     SpinEditWidget* widget(FieldId id) const { return view_->numberWidget(id); }
-    QString shown(FieldId id) const { return QString::fromStdU16String(sheet_.shownText(id)); }
+    QString shown(FieldId id) const { return test::shown(sheet_, id); }
 
     // Enters the field as with the Tab key (its whole text selected) and types `keys`.
     void type(FieldId id, const QString& keys) {

@@ -1,4 +1,5 @@
 #include "sheet_host.h"
+#include "worked_example.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -153,25 +154,16 @@ TEST_F(SheetViewTest, RowsHideAndShowWithTheirCountsAndKeepTheirValues) {
 }
 
 TEST_F(SheetViewTest, TheWorkedExampleTypedKeyByKey) {
-    const struct {
-        FieldId field;
-        const char* keys;
-    } inputs[] = {
-        {FieldId::List1Ed, "9.99"},  {FieldId::Rab1Ed, "35"},      {FieldId::Ver1Ed, "15"},
-        {FieldId::Summe6Ed, "0.35"}, {FieldId::Summe7Ed, "0.20"},  {FieldId::Ek8Ed, "0.12"},
-        {FieldId::Anz8Ed, "4"},      {FieldId::Summe10Ed, "6.00"}, {FieldId::Summe11Ed, "4.50"},
-        {FieldId::Dach14Ed, "24"},
-    };
-    for (const auto& input : inputs) {
-        enter(input.field, QString::fromLatin1(input.keys));
+    // The "." key enters the sheet's separator, as on the number pad.
+    for (const auto& row : test::workedExample) {
+        if (!row.typed.empty()) {
+            enter(row.field, toQString(test::withSeparator(row.typed, u'.')));
+        }
     }
     EXPECT_EQ(dialogs_.beeps, 0);
-    EXPECT_EQ(widget(FieldId::Ek1Ed)->text(), QStringLiteral("6,49"));
-    EXPECT_EQ(widget(FieldId::Summe1Ed)->text(), QStringLiteral("7,46"));
-    EXPECT_EQ(widget(FieldId::Ek9Ed)->text(), QStringLiteral("8,49"));
-    EXPECT_EQ(widget(FieldId::Summe13Ed)->text(), QStringLiteral("20,26"));
-    EXPECT_EQ(widget(FieldId::Summe15Ed)->text(), QStringLiteral("486,24"));
-    EXPECT_EQ(widget(FieldId::BruttoEd)->text(), QStringLiteral("578,63"));
+    for (const auto& row : test::workedExample) {
+        EXPECT_EQ(widget(row.field)->text(), toQString(row.shown)) << fieldInfo(row.field).name;
+    }
 
     enter(FieldId::AnzSonstEd, QStringLiteral("1"));
     EXPECT_TRUE(view_->row(RowId::Panel8)->isHidden());
@@ -198,6 +190,27 @@ TEST_F(SheetViewTest, TextFieldsFollowTheSheetBothWays) {
     EXPECT_EQ(kunde->currentText(), QStringLiteral("Schmidt GmbH"));
 
     EXPECT_TRUE(rules_.empty());
+}
+
+// A description longer than its box shows its beginning once the user leaves it or a file puts
+// it there, and the whole text as a tooltip; a short one has no tooltip.
+TEST_F(SheetViewTest, ALongDescriptionShowsItsBeginningAndTheWholeAsATooltip) {
+    QLineEdit* bez = view_->textWidget(FieldId::Bez1Ed);
+    const QString longText =
+        QStringLiteral("Bitumen-Schweißbahn Elastomer PYE PV 200 S5 Oberlage beschiefert, grün");
+    sheet_.text(FieldId::Bez1Ed).setText(longText.toStdU16String());
+    EXPECT_EQ(bez->toolTip(), longText);
+    EXPECT_EQ(bez->cursorPosition(), 0);
+
+    bez->setFocus(Qt::TabFocusReason);
+    bez->end(false);
+    QTest::keyClicks(bez, QStringLiteral(" matt"));
+    EXPECT_EQ(bez->toolTip(), longText + QStringLiteral(" matt"));
+    view_->textWidget(FieldId::Bez2Ed)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(bez->cursorPosition(), 0);
+
+    sheet_.text(FieldId::Bez1Ed).setText(u"Bitumenbahn");
+    EXPECT_TRUE(bez->toolTip().isEmpty());
 }
 
 TEST_F(SheetViewTest, TheWheelIsLeftToTheWindow) {

@@ -82,6 +82,35 @@ OfferEntry sampleOffer(const std::string& date = "2026-03-02") {
     return entry;
 }
 
+InvoiceEntry sampleInvoiceEntry(const std::string& date = "2026-12-10") {
+    InvoiceEntry entry;
+    entry.issueDate = date;
+    entry.dueDate = "2026-12-24";
+    entry.customer = "Hausverwaltung Nord KG";
+    entry.offerNumber = "2026-014";
+    entry.netCents = 603456;
+    entry.vatCents = 114657;
+    entry.grossCents = 718113;
+    entry.dueCents = 718113;
+    entry.calculation = std::string("\x50\x00\xff\x01", 4);
+    return entry;
+}
+
+// Documents that name the number they were made under, and every byte value in the PDF.
+InvoiceDocuments documentsFor(const std::string& number) {
+    InvoiceDocuments documents;
+    documents.invoiceData = "{\"number\": \"" + number + "\"}";
+    for (int i = 0; i < 256 * 3; ++i)
+        documents.pdf.push_back(static_cast<char>(i & 0xff));
+    documents.pdf += number;
+    documents.xml = "<?xml version=\"1.0\"?><ID>" + number + "</ID><Name>Müller 🏠</Name>";
+    return documents;
+}
+
+std::string issue(Store& store, const InvoiceEntry& entry) {
+    return store.issueInvoice(entry, documentsFor);
+}
+
 class StoreTest : public testing::TestWithParam<StoreEngine> {
 protected:
     void SetUp() override {
@@ -169,9 +198,11 @@ TEST_P(StoreTest, MigratesFromEmptyAndFromEveryEarlierVersion) {
             EXPECT_EQ(store->customers().names, std::vector<std::string>{"Müller"});
         }
         EXPECT_EQ(store->recordOffer(sampleOffer()), "2026-001");
+        EXPECT_EQ(issue(*store, sampleInvoiceEntry()), "R-2026-0001");
         // Opening again migrates nothing and keeps everything.
         store.reset();
         EXPECT_EQ(open()->offers().size(), 1u);
+        EXPECT_EQ(open()->invoices().size(), 1u);
     }
 }
 
@@ -243,9 +274,18 @@ TEST_P(StoreTest, RoundTripsEveryRecordWithHostileText) {
         EXPECT_EQ(record->entry.address, text);
         EXPECT_EQ(record->entry.fileName, text);
         EXPECT_EQ(record->entry.calculation, entry.calculation);
+
+        InvoiceEntry invoice = sampleInvoiceEntry();
+        invoice.customer = text;
+        invoice.offerNumber = text;
+        const auto issued = store->invoice(issue(*store, invoice));
+        ASSERT_TRUE(issued.has_value());
+        EXPECT_EQ(issued->summary.customer, text);
+        EXPECT_EQ(issued->summary.offerNumber, text);
     }
     // The SQL text did not drop anything.
     EXPECT_EQ(store->offers().size(), hostileTexts().size());
+    EXPECT_EQ(store->invoices().size(), hostileTexts().size());
 }
 
 TEST_P(StoreTest, KeepsEveryByteOfTheCalculationAndEveryFieldOfTheOffer) {
@@ -309,8 +349,8 @@ TEST_P(StoreTest, NumbersOffersPerYearAndKeepsTheRegister) {
     EXPECT_EQ(store->peekNumber(kOfferCounter, 2026), "2026-003");
     EXPECT_EQ(store->recordOffer(sampleOffer("2027-01-04")), "2027-001");
     EXPECT_EQ(store->recordOffer(sampleOffer("2026-05-05")), "2026-003");
-    // Another counter name (the invoices') is a sequence of its own.
-    EXPECT_EQ(store->peekNumber("rechnung", 2026), "2026-001");
+    // The invoices' counter is a sequence of its own.
+    EXPECT_EQ(store->peekNumber(kInvoiceCounter, 2026), "R-2026-0001");
 
     std::vector<std::string> order;
     for (const auto& offer : store->offers())
@@ -519,6 +559,266 @@ TEST_P(StoreTest, AConnectionThatBreaksWhileRecordingRollsBackAndCanBeRetried) {
     adminExec("SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity "
               "WHERE application_name = 'pyrelto' AND pid <> pg_backend_pid()");
     EXPECT_EQ(store->offers().size(), 1u);
+}
+
+TEST_P(StoreTest, IssuesInvoiceNumbersOfTheirOwnAndKeepsEveryByte) {
+    auto store = open();
+    EXPECT_EQ(store->peekNumber(kInvoiceCounter, 2026), "R-2026-0001");
+    std::vector<std::string> madeUnder;
+    const auto make = [&](const std::string& number) {
+        madeUnder.push_back(number);
+        return documentsFor(number);
+    };
+    EXPECT_EQ(store->issueInvoice(sampleInvoiceEntry("2026-12-10"), make), "R-2026-0001");
+    EXPECT_EQ(store->issueInvoice(sampleInvoiceEntry("2026-12-01"), make), "R-2026-0002");
+    EXPECT_EQ(store->issueInvoice(sampleInvoiceEntry("2027-01-04"), make), "R-2027-0001");
+    EXPECT_EQ(madeUnder, (std::vector<std::string>{"R-2026-0001", "R-2026-0002", "R-2027-0001"}));
+    EXPECT_EQ(store->peekNumber(kInvoiceCounter, 2026), "R-2026-0003");
+    // The offers count on by themselves.
+    EXPECT_EQ(store->recordOffer(sampleOffer()), "2026-001");
+
+    InvoiceEntry partial = sampleInvoiceEntry("2026-12-11");
+    partial.kind = InvoiceKind::Partial;
+    partial.netCents = -9'000'000'000'000'000'000;
+    partial.dueCents = 9'000'000'000'000'000'000;
+    partial.calculation.clear();
+    const std::string number = store->issueInvoice(partial, [](const std::string& taken) {
+        InvoiceDocuments documents = documentsFor(taken);
+        documents.xml.clear(); // a private customer gets no e-invoice
+        return documents;
+    });
+    const auto record = store->invoice(number);
+    ASSERT_TRUE(record);
+    const InvoiceSummary& summary = record->summary;
+    EXPECT_EQ(summary.number, "R-2026-0003");
+    EXPECT_EQ(summary.kind, InvoiceKind::Partial);
+    EXPECT_EQ(summary.issueDate, "2026-12-11");
+    EXPECT_EQ(summary.dueDate, "2026-12-24");
+    EXPECT_EQ(summary.customer, "Hausverwaltung Nord KG");
+    EXPECT_EQ(summary.offerNumber, "2026-014");
+    EXPECT_EQ(summary.corrects, "");
+    EXPECT_EQ(summary.netCents, partial.netCents);
+    EXPECT_EQ(summary.vatCents, 114657);
+    EXPECT_EQ(summary.grossCents, 718113);
+    EXPECT_EQ(summary.dueCents, partial.dueCents);
+    EXPECT_EQ(summary.status, InvoiceStatus::Open);
+    EXPECT_FALSE(summary.hasXml);
+    EXPECT_EQ(record->documents.pdf, documentsFor(number).pdf);
+    EXPECT_EQ(record->documents.invoiceData, documentsFor(number).invoiceData);
+    EXPECT_EQ(record->documents.xml, "");
+    EXPECT_EQ(record->calculation, "");
+    EXPECT_EQ(record->recordedAt.size(), 27u);
+    const auto first = store->invoice("R-2026-0001");
+    EXPECT_EQ(first->documents.xml, documentsFor("R-2026-0001").xml);
+    EXPECT_EQ(first->calculation, sampleInvoiceEntry().calculation);
+    EXPECT_TRUE(first->summary.hasXml);
+
+    std::vector<std::string> order;
+    for (const auto& invoice : store->invoices())
+        order.push_back(invoice.number);
+    EXPECT_EQ(order, (std::vector<std::string>{"R-2027-0001", "R-2026-0003", "R-2026-0001",
+                                               "R-2026-0002"}));
+}
+
+// Whatever stops an invoice on its way into the register leaves no record and uses up no number.
+TEST_P(StoreTest, AnInvoiceThatFailsLeavesNoRecordAndNoGap) {
+    auto store = open();
+    struct Failure {
+        const char* name;
+        InvoiceEntry entry;
+        InvoiceMaker make;
+    };
+    std::vector<Failure> failures;
+    failures.push_back(
+        {"documents fail", sampleInvoiceEntry(), [](const std::string&) -> InvoiceDocuments {
+             throw std::runtime_error("Die Rechnungsnummer fehlt.");
+         }});
+    failures.push_back({"no PDF", sampleInvoiceEntry(), [](const std::string& number) {
+                            InvoiceDocuments documents = documentsFor(number);
+                            documents.pdf.clear();
+                            return documents;
+                        }});
+    InvoiceEntry latin1 = sampleInvoiceEntry();
+    latin1.customer = "M\xfcller";
+    failures.push_back({"text no engine keeps", latin1, documentsFor});
+    InvoiceEntry badDate = sampleInvoiceEntry("2026-02-30");
+    failures.push_back({"impossible date", badDate, documentsFor});
+    InvoiceEntry unknown = sampleInvoiceEntry();
+    unknown.kind = InvoiceKind::CreditNote;
+    unknown.corrects = "R-2026-0099";
+    failures.push_back({"credit note of no invoice", unknown, documentsFor});
+    InvoiceEntry nameless = sampleInvoiceEntry();
+    nameless.kind = InvoiceKind::CreditNote;
+    failures.push_back({"credit note naming nothing", nameless, documentsFor});
+    InvoiceEntry stray = sampleInvoiceEntry();
+    stray.corrects = "R-2026-0001";
+    failures.push_back({"an invoice that names one", stray, documentsFor});
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(failure.name);
+        try {
+            store->issueInvoice(failure.entry, failure.make);
+            ADD_FAILURE() << "issued";
+        } catch (const StoreError& error) {
+            EXPECT_EQ(error.kind(), StoreError::Kind::Refused) << error.what();
+        } catch (const std::runtime_error& error) {
+            // The maker's own exception passes through as it was.
+            EXPECT_STREQ(error.what(), "Die Rechnungsnummer fehlt.");
+        }
+        EXPECT_TRUE(store->invoices().empty());
+        EXPECT_EQ(store->peekNumber(kInvoiceCounter, 2026), "R-2026-0001");
+    }
+    EXPECT_EQ(issue(*store, sampleInvoiceEntry()), "R-2026-0001");
+}
+
+TEST_P(StoreTest, ACreditNoteCancelsOneIssuedInvoiceOnce) {
+    auto store = open();
+    const std::string original = issue(*store, sampleInvoiceEntry());
+    InvoiceEntry credit = sampleInvoiceEntry("2026-12-12");
+    credit.kind = InvoiceKind::CreditNote;
+    credit.corrects = original;
+    const std::string note = issue(*store, credit);
+    EXPECT_EQ(note, "R-2026-0002");
+    EXPECT_EQ(store->invoice(note)->summary.corrects, original);
+    EXPECT_EQ(store->invoice(original)->summary.cancelledBy, note);
+    EXPECT_EQ(store->invoices().front().corrects, original);
+
+    const auto refused = [&](const InvoiceEntry& entry, const std::string& words) {
+        try {
+            issue(*store, entry);
+            ADD_FAILURE() << "issued";
+        } catch (const StoreError& error) {
+            EXPECT_EQ(error.kind(), StoreError::Kind::Refused);
+            EXPECT_NE(std::string(error.what()).find(words), std::string::npos) << error.what();
+        }
+    };
+    refused(credit, "bereits durch die Gutschrift R-2026-0002 storniert");
+    credit.corrects = note;
+    refused(credit, "selbst eine Gutschrift");
+    EXPECT_EQ(store->invoices().size(), 2u);
+    EXPECT_EQ(store->peekNumber(kInvoiceCounter, 2026), "R-2026-0003");
+}
+
+// Paid or open is all that changes; the invoice as issued stays byte for byte, so saving its
+// documents again from the register gives the files that went out.
+TEST_P(StoreTest, PaymentIsTheOnlyChangeOfAnIssuedInvoice) {
+    auto store = open();
+    const std::string number = issue(*store, sampleInvoiceEntry());
+    const auto issued = store->invoice(number);
+    ASSERT_TRUE(issued);
+    EXPECT_TRUE(issued->summary.overdue("2026-12-25"));
+    EXPECT_FALSE(issued->summary.overdue("2026-12-24"));
+
+    store->setInvoicePaid(number, "2027-01-05");
+    auto paid = store->invoice(number);
+    EXPECT_EQ(paid->summary.status, InvoiceStatus::Paid);
+    EXPECT_EQ(paid->summary.paidOn, "2027-01-05");
+    EXPECT_FALSE(paid->summary.overdue("2027-02-01"));
+    EXPECT_EQ(paid->documents.pdf, issued->documents.pdf);
+    EXPECT_EQ(paid->documents.xml, issued->documents.xml);
+    EXPECT_EQ(paid->documents.invoiceData, issued->documents.invoiceData);
+    EXPECT_EQ(paid->calculation, issued->calculation);
+    EXPECT_EQ(paid->recordedAt, issued->recordedAt);
+    EXPECT_EQ(paid->summary.grossCents, issued->summary.grossCents);
+
+    store->setInvoicePaid(number, ""); // booked by mistake: open again
+    EXPECT_EQ(store->invoice(number)->summary.status, InvoiceStatus::Open);
+    EXPECT_EQ(store->invoice(number)->summary.paidOn, "");
+    EXPECT_THROW(store->setInvoicePaid(number, "5.1.2027"), StoreError);
+    EXPECT_THROW(store->setInvoicePaid("R-2026-0999", "2027-01-05"), StoreError);
+    EXPECT_EQ(store->invoice(number)->summary.status, InvoiceStatus::Open);
+
+    // A cancelled invoice and a credit note are not overdue.
+    InvoiceEntry credit = sampleInvoiceEntry();
+    credit.kind = InvoiceKind::CreditNote;
+    credit.corrects = number;
+    const std::string note = issue(*store, credit);
+    EXPECT_FALSE(store->invoice(number)->summary.overdue("2027-06-01"));
+    EXPECT_FALSE(store->invoice(note)->summary.overdue("2027-06-01"));
+}
+
+TEST_P(StoreTest, ThreeProcessesIssueThreeHundredInvoicesWithoutGap) {
+    open();
+    std::vector<pid_t> pids;
+    pids.reserve(3);
+    for (int p = 0; p < 3; ++p)
+        pids.push_back(spawnTool({"issue-invoices", "--store", uri_, "--count", "100"},
+                                 dir_ / ("out" + std::to_string(p))));
+    for (const pid_t pid : pids) {
+        const int status = waitFor(pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    std::set<std::string> numbers;
+    std::size_t printed = 0;
+    for (int p = 0; p < 3; ++p)
+        for (const auto& number : lines(readFile(dir_ / ("out" + std::to_string(p))))) {
+            numbers.insert(number);
+            ++printed;
+        }
+    EXPECT_EQ(printed, 300u);
+    ASSERT_EQ(numbers.size(), 300u);
+    // "R-2026-0001" … "R-2026-0300": four digits sort as numbers do.
+    EXPECT_EQ(*numbers.begin(), "R-2026-0001");
+    EXPECT_EQ(*numbers.rbegin(), "R-2026-0300");
+    auto store = open();
+    const auto invoices = store->invoices();
+    std::set<std::string> recorded;
+    for (const auto& invoice : invoices)
+        recorded.insert(invoice.number);
+    EXPECT_EQ(invoices.size(), 300u);
+    EXPECT_EQ(recorded, numbers);
+    // Each invoice's documents were made under the number it is recorded with.
+    for (const std::string number : {"R-2026-0001", "R-2026-0150", "R-2026-0300"}) {
+        const auto record = store->invoice(number);
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->documents.pdf, "%PDF-stand-in " + number);
+        EXPECT_NE(record->documents.xml.find("<ram:ID>" + number + "</ram:ID>"), std::string::npos);
+    }
+}
+
+TEST_P(StoreTest, AProcessKilledWhileIssuingLeavesNoNumberUsed) {
+    auto store = open();
+    issue(*store, sampleInvoiceEntry());
+    const fs::path output = dir_ / "held";
+    const pid_t pid = spawnTool({"issue-invoices", "--store", uri_, "--count", "1", "--date",
+                                 "2026-12-10", "--hold-ms", "60000"},
+                                output);
+    for (int i = 0; i < 3000 && readFile(output).find('\n') == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(readFile(output), "taken R-2026-0002\n");
+    kill(pid, SIGKILL);
+    EXPECT_TRUE(WIFSIGNALED(waitFor(pid)));
+    EXPECT_EQ(store->invoices().size(), 1u);
+    EXPECT_FALSE(store->invoice("R-2026-0002").has_value());
+    EXPECT_EQ(store->peekNumber(kInvoiceCounter, 2026), "R-2026-0002");
+    EXPECT_EQ(issue(*store, sampleInvoiceEntry()), "R-2026-0002");
+}
+
+TEST(InvoiceEntry, TakesTheRegistersFiguresFromTheInvoice) {
+    Invoice invoice;
+    invoice.kind = InvoiceKind::CreditNote;
+    invoice.issueDate = {2026, 12, 10};
+    invoice.paymentDays = 14;
+    invoice.originalNumber = "R-2026-0007";
+    invoice.offerNumber = "2026-014";
+    invoice.buyer.name = "Müller";
+    // 2,5 m² × 10,01 € = 25,03 € (25,025 rounds up); 19 %: 4,76 €.
+    invoice.lines.push_back({"Dach", 2500, "MTK", Money::fromCents(1001), 1900, Money()});
+    invoice.partials.push_back(
+        {"R-2026-0003", {2026, 11, 1}, Money(), Money(), Money::fromCents(1000)});
+    const InvoiceEntry entry = invoiceEntryOf(invoice, "kal");
+    EXPECT_EQ(entry.kind, InvoiceKind::CreditNote);
+    EXPECT_EQ(entry.issueDate, "2026-12-10");
+    EXPECT_EQ(entry.dueDate, "2026-12-24");
+    EXPECT_EQ(entry.customer, "Müller");
+    EXPECT_EQ(entry.offerNumber, "2026-014");
+    EXPECT_EQ(entry.corrects, "R-2026-0007");
+    EXPECT_EQ(entry.netCents, 2503);
+    EXPECT_EQ(entry.vatCents, 476);
+    EXPECT_EQ(entry.grossCents, 2979);
+    EXPECT_EQ(entry.dueCents, 1979);
+    EXPECT_EQ(entry.calculation, "kal");
+    invoice.kind = InvoiceKind::Invoice;
+    EXPECT_EQ(invoiceEntryOf(invoice).corrects, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StoreTest,

@@ -7,6 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/../../.."
 build=${1:-build/dev}
 shift || true
+# The timing program is a tool target, built on request only.
+cmake -DPYRELTO_TOOLS=ON "$build" >/dev/null
+cmake --build "$build" --target pyrelto_customer_list_timing >/dev/null
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} valgrind --tool=callgrind \

@@ -51,6 +51,10 @@ def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build/release"
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 21
     probe = os.path.join(build, "tests", "app", "pyrelto_startup_probe")
+    # The probe is a tool target, built on request only.
+    subprocess.run(["cmake", "-DPYRELTO_TOOLS=ON", build], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build, "--target", "pyrelto_startup_probe"], check=True,
+                   stdout=subprocess.DEVNULL)
     env = dict(os.environ)
     env.setdefault("QT_QPA_PLATFORM", "offscreen")
     env.setdefault("LANG", "de_DE.UTF-8")

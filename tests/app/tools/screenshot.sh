@@ -7,6 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../../.."
 build=${1:-build/dev}
 out=${2:-docs/screenshot.png}
+# The probe is a tool target, built on request only.
+cmake -DPYRELTO_TOOLS=ON "$build" >/dev/null
 cmake --build "$build" --target pyrelto_startup_probe
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT

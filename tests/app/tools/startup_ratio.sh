@@ -8,6 +8,9 @@ cd "$(dirname "$0")/../../.."
 build=${1:-build/dev}
 customers=${2:-0}
 probe=$build/tests/app/pyrelto_startup_probe
+# The probe is a tool target, built on request only.
+cmake -DPYRELTO_TOOLS=ON "$build" >/dev/null
+cmake --build "$build" --target pyrelto_startup_probe >/dev/null
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config LANG=de_DE.UTF-8

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/../../.."
 build=${1:-build/dev}
 out=$(PYRELTO_KEEP_OFFER=1 QT_QPA_PLATFORM=offscreen "$build/tests/print/offer_tests" \
         --gtest_filter='OfferTest.WorkedExampleShowsTheSellingSideOnly')
-folder=$(sed -n 's/^offers kept in //p' <<<"$out")
+folder=$(sed -n 's/^files kept in //p' <<<"$out")
 pdftoppm -r 110 -png -f 1 -singlefile "$folder/a.pdf" docs/offer
 rm -rf "$folder"
 echo "docs/offer.png"

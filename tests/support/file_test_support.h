@@ -1,5 +1,5 @@
 #pragma once
-// Real files in a private temporary folder, and the few byte helpers the file tests share.
+// Real files in a private temporary folder, and the few byte helpers the file tests use.
 
 #include "sheet.h"
 

@@ -185,8 +185,4 @@ QString UiTest::tempPath(const QString& name) const {
     return temp_.filePath(name);
 }
 
-std::string toStd(const QString& text) {
-    return text.toStdString();
-}
-
 } // namespace pyrelto::test

@@ -4,6 +4,7 @@
 // closes the window) when a modal dialog opens that the test did not expect.
 
 #include "dialogs.h"
+#include "qt_strings.h"
 
 #include <QObject>
 #include <QString>
@@ -18,11 +19,6 @@
 #include <vector>
 
 class QApplication;
-
-// Readable texts in failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace pyrelto::test {
 
@@ -123,7 +119,5 @@ private:
     std::vector<std::unique_ptr<EnvOverride>> env_;
     std::unique_ptr<ModalWatchdog> watchdog_;
 };
-
-std::string toStd(const QString& text);
 
 } // namespace pyrelto::test
