@@ -6,8 +6,10 @@
 #include "decimal_text.h"
 #include "dialogs.h"
 #include "form_storage.h"
+#include "offer_register_tab.h"
 #include "settings_store.h"
 #include "sheet_view.h"
+#include "store.h"
 #include "takeoff_tab.h"
 
 #include <QApplication>
@@ -131,6 +133,8 @@ void TMainForm::buildMenu() {
                             QStringLiteral("Angebot erstellen..."), &TMainForm::createOffer);
     editFirmDataAction = add(QStringLiteral("editFirmDataAction"), QStringLiteral("Firmendaten..."),
                              &TMainForm::editFirmData);
+    chooseDatabaseAction = add(QStringLiteral("chooseDatabaseAction"),
+                               QStringLiteral("Datenbank..."), &TMainForm::chooseDatabase);
     Datei1->addSeparator();
     Beenden1 =
         add(QStringLiteral("Beenden1"), QStringLiteral("Beenden"), &TMainForm::Beenden1Click);
@@ -175,9 +179,18 @@ void TMainForm::buildPages() {
     // Its tables are built when the page is first shown.
     takeOffTab_ = new TakeOffTab(sheet_, extras_.takeOff);
     takeOffTab_->setLinkListener([this](bool linked) { showAreaLink(linked); });
+    offerPage = new QWidget;
+    offerPage->setObjectName(QStringLiteral("offerPage"));
+    auto* offerLayout = new QVBoxLayout(offerPage);
+    offerLayout->setContentsMargins(0, 0, 0, 0);
+    offerRegisterTab_ = new OfferRegisterTab(
+        [this]() -> Store& { return programStore(); },
+        [this](const OfferRecord& offer) { openOfferCalculation(offer); }, offerPage);
+    offerLayout->addWidget(offerRegisterTab_);
     PageControl1->addTab(TabSheet1, QStringLiteral("Kalkulation"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Kunden Vorlagen"));
     PageControl1->addTab(takeOffTab_, QStringLiteral("Aufmaß"));
+    PageControl1->addTab(offerPage, QStringLiteral("Angebote"));
     showAreaLink(takeOffTab_->linkShown());
     PageControl1->setCurrentIndex(0);
     // The tabs do not change with the wheel.
@@ -219,6 +232,22 @@ void TMainForm::openCalculation(const std::u16string& fname) {
     extras_ = std::move(opened);
     extrasSource_ = fname;
     takeOffTab_->takeOffReplaced();
+    if (extras_.hasUnreadData()) {
+        dialogs().message(this, QString(), QString::fromStdString(extras_.warning),
+                          Dialogs::Icon::Warning);
+    }
+}
+
+void TMainForm::openOfferCalculation(const OfferRecord& offer) {
+    const std::u16string name = u"Angebot " + QString::fromStdString(offer.number).toStdU16String();
+    const auto& bytes = offer.entry.calculation;
+    CalculationExtras opened = openCalculationBytes(
+        sheet_, std::span(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()), name);
+    extras_ = std::move(opened);
+    // Named after the offer, not after a file: saving asks for a name as always, so the file the
+    // offer was made from is never overwritten by accident.
+    extrasSource_ = name;
+    PageControl1->setCurrentIndex(0);
     if (extras_.hasUnreadData()) {
         dialogs().message(this, QString(), QString::fromStdString(extras_.warning),
                           Dialogs::Icon::Warning);

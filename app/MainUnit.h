@@ -24,7 +24,10 @@ class QWheelEvent;
 namespace pyrelto {
 
 class SettingsStore;
+class Store;
+struct OfferRecord;
 class CustomerTab;
+class OfferRegisterTab;
 class SheetView;
 class TakeOffTab;
 class TFormStorage;
@@ -61,6 +64,8 @@ public:
     // The "Aufmaß" page: the take-off kept with the calculation, its net area linked to the
     // sheet's roof area.
     TakeOffTab* takeOffTab() const noexcept { return takeOffTab_; }
+    // The "Angebote" page, the offer register.
+    OfferRegisterTab* offerRegisterTab() const noexcept { return offerRegisterTab_; }
     // The customer list file: read into the list (true when it could be opened and read), and
     // written from it. Failures go to the standard error report, a file that cannot be created
     // too (with customerListNotSavedMessage) unless it already holds the list's names.
@@ -85,6 +90,8 @@ public:
     void saveCalculationPdf();
     void createOffer();
     void editFirmData();
+    // "Datenbank...": this PC's file or a shared PostgreSQL server (app/offer_commands.cpp).
+    void chooseDatabase();
     static QString pdfFilter() { return QStringLiteral("PDF-Dokument (*.pdf)|*.pdf"); }
 
     // Start-up and shut-down handlers, run by the window itself.
@@ -119,6 +126,7 @@ public:
     QAction* saveCalculationPdfAction = nullptr;
     QAction* createOfferAction = nullptr;
     QAction* editFirmDataAction = nullptr;
+    QAction* chooseDatabaseAction = nullptr;
     QAction* Beenden1 = nullptr;
     QFrame* Panel18 = nullptr;
     QPushButton* BitBtn11 = nullptr;
@@ -128,12 +136,19 @@ public:
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;
+    QWidget* offerPage = nullptr; // "Angebote", added beyond the design
     SheetView* ScrollBox1 = nullptr;
     // The stored settings: VAT rate, currency and window placement between runs.
     TFormStorage* FormStorage1 = nullptr;
 
     // The printer the print command prints on; the printer set-up changes it for later prints.
     QPrinter& printer();
+
+    // The program's database (services/program_store.h), opened when a command first needs it,
+    // with the one-time take-over of the old files; so a database that cannot be reached never
+    // holds up the start. Throws StoreError ("Die gemeinsame Datenbank ist nicht erreichbar: …");
+    // the next use tries again.
+    Store& programStore();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -178,12 +193,16 @@ private:
     CalculationExtras extras_;
     std::u16string extrasSource_;
     void openCalculation(const std::u16string& fname);
+    // The calculation kept with an offer of the register, as a new sheet that was never saved.
+    void openOfferCalculation(const OfferRecord& offer);
     void saveCalculation(const std::u16string& fname);
     // Wheel rotation not yet making up a whole notch (high-resolution wheels send parts).
     int wheelRemainder_ = 0;
     CustomerTab* customerTab_ = nullptr;
     TakeOffTab* takeOffTab_ = nullptr;
+    OfferRegisterTab* offerRegisterTab_ = nullptr;
     std::unique_ptr<CustomerListFile> customerFile_;
+    std::unique_ptr<Store> store_;
 };
 
 } // namespace pyrelto

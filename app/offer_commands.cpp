@@ -1,15 +1,28 @@
 #include "MainUnit.h"
 #include "calculation_pdf.h"
+#include "database_dialog.h"
 #include "dialogs.h"
 #include "firm_data_dialog.h"
 #include "offer_dialog.h"
+#include "offer_register_tab.h"
 #include "offer_service.h"
+#include "program_store.h"
 #include "qt_text.h"
 #include "settings_store.h"
 
 #include <QDate>
 
 namespace pyrelto {
+
+Store& TMainForm::programStore() {
+    if (!store_) {
+        QString warning;
+        store_ = openProgramStore(programStoreUri(), {}, &warning);
+        if (!warning.isEmpty())
+            dialogs().message(this, QString(), warning, Dialogs::Icon::Warning);
+    }
+    return *store_;
+}
 
 void TMainForm::saveCalculationPdf() {
     runCommand([this] {
@@ -20,25 +33,40 @@ void TMainForm::saveCalculationPdf() {
 
 void TMainForm::createOffer() {
     runCommand([this] {
-        const auto firmStore = programSettings(toQString(kFirmDataGroup));
-        const auto counter = programSettings(toQString(kOfferGroup));
-        FirmData firm = readFirmData(*firmStore);
+        Store& store = programStore();
+        FirmData firm = firmDataOf(store);
         if (const QString warning = dropInvalidIban(firm); !warning.isEmpty())
             dialogs().message(this, QString(), warning, Dialogs::Icon::Warning);
-        OfferDialog dialog(sheet_, firm, *counter, printer(), QDate::currentDate(), this,
-                           &extras_.takeOff);
+        OfferDialog dialog(sheet_, extras_, firm, store, printer(), QDate::currentDate(), this);
         dialogs().runForm(dialog);
     });
 }
 
 void TMainForm::editFirmData() {
     runCommand([this] {
-        const auto store = programSettings(toQString(kFirmDataGroup));
-        FirmDataDialog dialog(readFirmData(*store), this);
+        Store& store = programStore();
+        FirmDataDialog dialog(firmDataOf(store), this);
         if (!dialogs().runForm(dialog))
             return;
-        if (!writeFirmData(*store, dialog.firmData()))
-            reportError(this, QStringLiteral("Die Firmendaten konnten nicht gespeichert werden."));
+        // A failure to store them (the database gone meanwhile) is reported by runCommand.
+        storeFirmData(store, dialog.firmData());
+    });
+}
+
+void TMainForm::chooseDatabase() {
+    runCommand([this] {
+        const auto settings = programSettings(toQString(kDatabaseGroup));
+        const DatabaseChoice before = readDatabaseChoice(*settings);
+        DatabaseDialog dialog(before, this);
+        if (!dialogs().runForm(dialog) || dialog.choice() == before)
+            return;
+        if (!writeDatabaseChoice(*settings, dialog.choice()))
+            reportError(this,
+                        QStringLiteral("Die Wahl der Datenbank konnte nicht gespeichert werden."));
+        // The next command opens the database chosen now, with its one-time take-over.
+        store_.reset();
+        if (offerRegisterTab_->isVisible())
+            offerRegisterTab_->refresh();
     });
 }
 

@@ -37,17 +37,21 @@ QDateEdit* dateEdit(const QString& name, const QDate& date, QWidget* parent) {
 
 } // namespace
 
-OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore& counter,
-                         QPrinter& printer, const QDate& today, QWidget* parent,
-                         const TakeOff* takeOff)
-    : QDialog(parent), sheet_(sheet), takeOff_(takeOff), firm_(firm), counter_(counter),
+OfferDialog::OfferDialog(const Sheet& sheet, const CalculationExtras& extras, const FirmData& firm,
+                         Store& store, QPrinter& printer, const QDate& today, QWidget* parent)
+    : QDialog(parent), sheet_(sheet), extras_(extras), firm_(firm), store_(store),
       printer_(printer), today_(today) {
     setObjectName(QStringLiteral("OfferDialog"));
     setWindowTitle(QStringLiteral("Angebot erstellen"));
-    const OfferChoices choices = newOfferChoices(sheet, counter, today);
+    const OfferChoices choices = newOfferChoices(sheet, store, today);
 
+    // The register hands the numbers out, unique across the firm; none is typed.
     numberEdit = new QLineEdit(toQString(choices.number), this);
     numberEdit->setObjectName(QStringLiteral("numberEdit"));
+    numberEdit->setReadOnly(true);
+    numberEdit->setToolTip(QStringLiteral("Die nächste freie Nummer. Sie wird beim Speichern oder "
+                                          "Drucken im Angebotsbuch vergeben; hat ein anderer "
+                                          "Arbeitsplatz sie inzwischen vergeben, die nächste."));
     dateEdit = pyrelto::dateEdit(QStringLiteral("dateEdit"), toQDate(choices.date), this);
     validEdit = pyrelto::dateEdit(QStringLiteral("validEdit"), toQDate(choices.validUntil), this);
     recipientEdit = new QLineEdit(toQString(choices.recipientName), this);
@@ -81,12 +85,12 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
     // Off until the user wants it; never with a take-off that has no sound total, which would
     // show the customer an area the offer does not charge.
     const std::optional<TakeOffTotals> totals =
-        takeOff_ != nullptr && !takeOff_->empty() ? computeTakeOff(*takeOff_).totals : std::nullopt;
+        !extras_.takeOff.empty() ? computeTakeOff(extras_.takeOff).totals : std::nullopt;
     takeOffBox->setEnabled(totals.has_value());
     QString tip =
         totals ? QStringLiteral("Hängt die Aufmaß-Seiten an: jede Fläche mit Zeichnung und "
                                 "Rechenweg, Abzüge, Kanten und Summen.")
-        : takeOff_ != nullptr && !takeOff_->empty()
+        : !extras_.takeOff.empty()
             ? QStringLiteral("Das Aufmaß hat Fehler (Reiter „Aufmaß“) und kann nicht beigefügt "
                              "werden.")
             : QStringLiteral("Diese Kalkulation hat kein Aufmaß (Reiter „Aufmaß“).");
@@ -105,9 +109,10 @@ OfferDialog::OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore
         if (!addressEdit->toPlainText().trimmed().isEmpty())
             return;
         try {
-            addressEdit->setPlainText(rememberedAddress(recipientEdit->text()));
+            addressEdit->setPlainText(rememberedAddress(store_, recipientEdit->text()));
         } catch (const std::exception&) {
-            // A damaged address file: the address is typed, and saving keeps the file aside.
+            // The database not reachable now: the address is typed; making the offer will say
+            // what is wrong.
         }
     });
 
@@ -168,9 +173,8 @@ void OfferDialog::showNote() {
                                 "Briefumschlags passen %2.")
                      .arg(lines)
                      .arg(kAddressWindowLines);
-    if (!issued_.isEmpty())
-        notes << QStringLiteral("Das Angebot %1 ist erstellt; ein weiteres erhält die Nummer %2.")
-                     .arg(issued_, numberEdit->text().trimmed());
+    if (!issuedNote_.isEmpty())
+        notes << issuedNote_;
     noteLabel->setText(notes.join(QLatin1Char(' ')));
     noteLabel->setVisible(!notes.isEmpty());
 }
@@ -213,7 +217,7 @@ TakeOffPrint OfferDialog::attachment(const OfferDocument& offer) const {
     if (!takeOffBox->isEnabled() || !takeOffBox->isChecked())
         return {};
     TakeOffPrint print;
-    print.takeOff = takeOff_;
+    print.takeOff = &extras_.takeOff;
     print.separator = sheet_.numberFormat().decimalSeparator;
     print.offer = true;
     print.subtitle = QStringLiteral("zum Angebot %1 vom %2")
@@ -238,20 +242,45 @@ void OfferDialog::warnAboutLogo() {
     }
 }
 
-void OfferDialog::output(const std::function<bool(const OfferDocument&)>& make, bool issues) {
+bool OfferDialog::mayGoOut() {
     try {
         warnAboutLogo();
-        const OfferDocument offer = document();
         // Before an offer goes out the user hears what it does not show, and may go back.
-        if (issues && !confirmOutput(offer))
-            return;
-        if (make(offer) && issues) {
-            offerIssued(offer, counter_);
-            // The number is used up: another save or print from this form is another offer.
-            issued_ = toQString(offer.choices.number);
-            numberEdit->setText(nextOfferNumber(counter_, today_));
-            showNote();
+        return confirmOutput(document());
+    } catch (...) {
+        reportCurrentException(this);
+        return false;
+    }
+}
+
+void OfferDialog::issue(const QString& fileName,
+                        const std::function<void(const OfferDocument&)>& make) {
+    try {
+        OfferDocument offer = document();
+        const OfferEntry entry = registerEntry(offer, sheet_, extras_, fileName);
+        try {
+            issueOffer(store_, offer, entry, recorded_, make);
+        } catch (...) {
+            if (recorded_) {
+                numberEdit->setText(QString::fromStdString(recorded_->number));
+                issuedNote_ =
+                    QStringLiteral("Das Angebot %1 ist im Angebotsbuch verzeichnet, aber noch "
+                                   "nicht gespeichert oder gedruckt. Ein neuer Versuch verwendet "
+                                   "dieselbe Nummer.")
+                        .arg(numberEdit->text());
+                showNote();
+            }
+            throw;
         }
+        // The number is used up: another save or print from this form is another offer, under
+        // the next free number, never this one again without a word.
+        recorded_.reset();
+        numberEdit->setText(
+            QString::fromStdString(store_.peekNumber(kOfferCounter, today_.year())));
+        issuedNote_ = QStringLiteral("Das Angebot %1 ist im Angebotsbuch verzeichnet; ein "
+                                     "weiteres erhält die Nummer %2.")
+                          .arg(toQString(offer.choices.number), numberEdit->text());
+        showNote();
     } catch (const PrintError& e) {
         reportError(this, e.message());
     } catch (...) {
@@ -260,47 +289,53 @@ void OfferDialog::output(const std::function<bool(const OfferDocument&)>& make, 
 }
 
 void OfferDialog::preview() {
-    output(
-        [this](const OfferDocument& offer) {
-            dialogs().printPreview(this, printer_,
-                                   [offer, attached = attachment(offer)](QPrinter& target) {
-                                       // The letter's positions are taken from the paper's edge.
-                                       target.setFullPage(true);
-                                       paintOffer(offer, target, attached);
-                                   });
-            return true;
-        },
-        false);
+    try {
+        warnAboutLogo();
+        const OfferDocument offer = document();
+        dialogs().printPreview(this, printer_,
+                               [offer, attached = attachment(offer)](QPrinter& target) {
+                                   // The letter's positions are taken from the paper's edge.
+                                   target.setFullPage(true);
+                                   paintOffer(offer, target, attached);
+                               });
+    } catch (const PrintError& e) {
+        reportError(this, e.message());
+    } catch (...) {
+        reportCurrentException(this);
+    }
 }
 
 void OfferDialog::savePdf() {
-    output(
-        [this](const OfferDocument& offer) {
-            const auto name = dialogs().saveFileName(this, pdfFilter(), QStringLiteral(".pdf"),
-                                                     toQString(suggestedOfferFileName(offer)));
-            if (!name)
-                return false;
+    if (!mayGoOut())
+        return;
+    std::optional<QString> name;
+    try {
+        name = dialogs().saveFileName(this, pdfFilter(), QStringLiteral(".pdf"),
+                                      toQString(suggestedOfferFileName(document())));
+    } catch (...) {
+        reportCurrentException(this);
+        return;
+    }
+    if (name)
+        issue(*name, [this, &name](const OfferDocument& offer) {
             writeOfferPdf(offer, *name, attachment(offer));
-            return true;
-        },
-        true);
+        });
 }
 
 void OfferDialog::print() {
-    output(
-        [this](const OfferDocument& offer) {
-            const bool fullPage = printer_.fullPage();
-            printer_.setFullPage(true);
-            try {
-                printOffer(offer, printer_, attachment(offer));
-            } catch (...) {
-                printer_.setFullPage(fullPage);
-                throw;
-            }
+    if (!mayGoOut())
+        return;
+    issue(QString(), [this](const OfferDocument& offer) {
+        const bool fullPage = printer_.fullPage();
+        printer_.setFullPage(true);
+        try {
+            printOffer(offer, printer_, attachment(offer));
+        } catch (...) {
             printer_.setFullPage(fullPage);
-            return true;
-        },
-        true);
+            throw;
+        }
+        printer_.setFullPage(fullPage);
+    });
 }
 
 } // namespace pyrelto

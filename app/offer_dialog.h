@@ -1,15 +1,19 @@
 #pragma once
 // "Angebot erstellen...": the offer of the sheet as it stands, filled in from the sheet, the firm
 // data and the customer's remembered address, with everything the user may still change. Its
-// buttons preview, save as PDF and print; each offer that goes out counts the number and keeps
-// the address.
+// buttons preview, save as PDF and print. An offer that goes out is first recorded in the offer
+// register, which gives it its number, and keeps the address; the number shown before is the
+// next free one, a preview.
 
+#include "calculation_file.h"
 #include "offer.h"
+#include "offer_service.h"
 #include "takeoff_print.h"
 
 #include <QDate>
 #include <QDialog>
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -23,14 +27,15 @@ class QPushButton;
 namespace pyrelto {
 
 class Sheet;
-class SettingsStore;
+class Store;
 
 class OfferDialog final : public QDialog {
 public:
-    // `counter` keeps the offer numbers; `printer` is the window's printer; `takeOff` the
-    // calculation's take-off, which the user may attach as "Aufmaß" pages.
-    OfferDialog(const Sheet& sheet, const FirmData& firm, SettingsStore& counter, QPrinter& printer,
-                const QDate& today, QWidget* parent = nullptr, const TakeOff* takeOff = nullptr);
+    // `extras` is what the sheet's calculation file carries after its entries (the take-off
+    // among it, which the user may attach as "Aufmaß" pages), kept with the offer; `store` holds
+    // the register, the addresses and the numbers; `printer` is the window's printer.
+    OfferDialog(const Sheet& sheet, const CalculationExtras& extras, const FirmData& firm,
+                Store& store, QPrinter& printer, const QDate& today, QWidget* parent = nullptr);
 
     // The offer as the form now describes it.
     OfferDocument document() const;
@@ -62,23 +67,29 @@ public:
     QPushButton* printButton = nullptr;
 
 private:
-    // Runs one of the three outputs (`make` is false when the user cancelled); with `issues`, an
-    // offer that went out is counted. A failure goes to the standard error report.
-    void output(const std::function<bool(const OfferDocument&)>& make, bool issues);
+    // Sends the offer out to `fileName` (empty: the printer) through `make`, under a number of the
+    // register. A failure goes to the standard error report; an offer recorded but not made keeps
+    // its number for the next try, and the note says so.
+    void issue(const QString& fileName, const std::function<void(const OfferDocument&)>& make);
     void warnAboutLogo();
+    // The logo warning and the question about what the offer lacks, before a number is taken:
+    // false when the user goes back to the form (or the form cannot make an offer).
+    bool mayGoOut();
     // The note under the form: missing firm data, an address longer than the window holds.
     void showNote();
     // False when the offer leaves something out and the user chose to go back to the form.
     bool confirmOutput(const OfferDocument& offer);
 
     const Sheet& sheet_;
-    const TakeOff* takeOff_;
+    const CalculationExtras& extras_;
     FirmData firm_;
-    SettingsStore& counter_;
+    Store& store_;
     QPrinter& printer_;
     bool logoWarned_ = false;
+    // The offer this dialog recorded last: made again unchanged, it keeps its number.
+    std::optional<RecordedOffer> recorded_;
     QDate today_;
-    QString issued_; // the number of the last offer that went out from this form
+    QString issuedNote_; // what became of the last offer that went out from this form
 };
 
 } // namespace pyrelto

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "calculation_file.h"
+#include "customer_file.h"
 #include "decimal_text.h"
 #include "sheet.h"
 #include "takeoff_json.h"
@@ -18,6 +19,10 @@
 #include <string_view>
 #include <vector>
 
+#ifdef PYRELTO_STORE
+#include "store.h"
+#endif
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -29,24 +34,27 @@ namespace pyrelto {
 
 namespace {
 
-constexpr std::string_view kUsage = "usage: pyrelto-cli [--separator=C] [NAME=TEXT | --open FILE | "
-                                    "--save FILE | --takeoff FILE]...";
+#ifdef PYRELTO_STORE
+constexpr bool kWithStore = true;
+#else
+constexpr bool kWithStore = false;
+#endif
 
 // One step, checked before anything runs so that a malformed command line prints nothing.
 struct Step {
-    std::function<void(Sheet&, std::ostream&)> run;
+    std::function<void(CliContext&, std::ostream&)> run;
 };
 
 std::string usage(std::span<const CliFileStep> extraSteps) {
-    std::string text(kUsage);
-    if (!extraSteps.empty()) {
-        text.pop_back(); // "]..." becomes "| --offer FILE ...]..."
-        text.erase(text.size() - 3);
-        for (const auto& step : extraSteps)
-            text += " | " + step.option + " FILE";
-        text += "]...";
-    }
-    return text;
+    std::string text = "usage: pyrelto-cli [--separator=C] ";
+    if (kWithStore)
+        text += "[--store URI] ";
+    text += "[NAME=TEXT | --open FILE | --save FILE | --takeoff FILE";
+    if (kWithStore)
+        text += " | --offers";
+    for (const auto& step : extraSteps)
+        text += " | " + step.option + " FILE";
+    return text + "]...";
 }
 
 std::optional<char16_t> separatorArg(std::string_view value) {
@@ -117,6 +125,7 @@ namespace {
 struct Registry {
     std::vector<CliFileStep> steps;
     std::vector<std::function<void()>> releases;
+    CliStoreAccess storeAccess;
 };
 Registry& registry() {
     static Registry instance;
@@ -142,6 +151,87 @@ void releaseCliSteps() {
     for (const auto& release : registry().releases)
         release();
 }
+
+bool registerCliStoreAccess(CliStoreAccess access) {
+    registry().storeAccess = std::move(access);
+    return true;
+}
+
+namespace {
+
+#ifdef PYRELTO_STORE
+// The store of one run: the one --store names or the default, opened on first use.
+class RunStore {
+public:
+    RunStore(std::optional<std::string> uri, std::ostream& warn)
+        : named_(std::move(uri)), warn_(warn) {}
+
+    std::string uri() const {
+        if (named_)
+            return *named_;
+        if (const auto& access = registry().storeAccess; access.defaultUri)
+            return access.defaultUri();
+        return toUtf8(GetProgramDir(false)) + "pyrelto.db";
+    }
+
+    Store& open() {
+        if (!store_) {
+            const auto& access = registry().storeAccess;
+            store_ = access.open ? access.open(uri(), warn_) : openStore(uri());
+        }
+        return *store_;
+    }
+
+    // An SQLite file that is not there holds no register; listing it creates nothing. A file
+    // named on the command line must be there, so that a typing error is no empty register.
+    bool holdsNothing() const {
+        if (store_)
+            return false;
+        std::string name = uri();
+        if (isPostgresUri(name))
+            return false;
+        if (name.starts_with("sqlite:"))
+            name.erase(0, 7);
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::path(fromUtf8(name)), error) || error)
+            return false;
+        if (named_)
+            throw StoreError(StoreError::Kind::Unreachable,
+                             "Die Datenbank „" + name + "“ gibt es nicht.");
+        return true;
+    }
+
+private:
+    std::optional<std::string> named_;
+    std::ostream& warn_;
+    std::unique_ptr<Store> store_;
+};
+
+nlohmann::ordered_json offersJson(RunStore& store) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    if (store.holdsNothing())
+        return list;
+    for (const OfferSummary& offer : store.open().offers()) {
+        nlohmann::ordered_json entry;
+        entry["number"] = offer.number;
+        entry["date"] = offer.date;
+        entry["customer"] = offer.customer;
+        entry["grossCents"] = offer.grossCents;
+        entry["status"] = offerStatusText(offer.status);
+        entry["pdfWritten"] = offer.pdfWritten;
+        list.push_back(std::move(entry));
+    }
+    return list;
+}
+#else
+class RunStore {
+public:
+    RunStore(const std::optional<std::string>&, std::ostream&) {}
+    Store& open() { throw std::runtime_error("Dieses Programm wurde ohne Datenbank gebaut."); }
+};
+#endif
+
+} // namespace
 
 #ifdef _WIN32
 char16_t separatorFromEnvironment() {
@@ -192,10 +282,33 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     const std::string usageLine = usage(extraSteps);
     std::vector<Step> steps;
     std::optional<char16_t> separator;
-    // What the next --save writes after entry 80: the take-off and the chunks of a file opened.
-    CalculationExtras extras;
+    std::optional<std::string> storeUri;
+    // The register as --offers found it, put into the output beside the sheet.
+    std::optional<nlohmann::ordered_json> offers;
+    std::unique_ptr<RunStore> store; // made once the command line is read
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (kWithStore && arg == "--store") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                err << "pyrelto-cli: --store needs a database (a file name or a connection "
+                       "string)\n"
+                    << usageLine << '\n';
+                return 2;
+            }
+            if (storeUri) {
+                err << "pyrelto-cli: --store may be given once\n" << usageLine << '\n';
+                return 2;
+            }
+            storeUri = args[++i];
+            continue;
+        }
+#ifdef PYRELTO_STORE
+        if (arg == "--offers") {
+            steps.push_back(
+                {[&offers, &store](CliContext&, std::ostream&) { offers = offersJson(*store); }});
+            continue;
+        }
+#endif
         if (arg.starts_with("--separator=")) {
             separator = separatorArg(std::string_view(arg).substr(12));
             if (!separator) {
@@ -213,19 +326,19 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             }
             const std::u16string name = fromUtf8(args[++i]);
             if (arg == "--open") {
-                steps.push_back({[name, &extras](Sheet& sheet, std::ostream& warn) {
-                    extras = openfile(sheet, name);
-                    if (extras.hasUnreadData()) {
-                        warn << "pyrelto-cli: Warnung: " << extras.warning << '\n';
+                steps.push_back({[name](CliContext& context, std::ostream& warn) {
+                    context.extras = openfile(context.sheet, name);
+                    if (context.extras.hasUnreadData()) {
+                        warn << "pyrelto-cli: Warnung: " << context.extras.warning << '\n';
                     }
                 }});
             } else if (arg == "--save") {
-                steps.push_back({[name, &extras](Sheet& sheet, std::ostream&) {
-                    savefile(sheet, name, extras);
+                steps.push_back({[name](CliContext& context, std::ostream&) {
+                    savefile(context.sheet, name, context.extras);
                 }});
             } else {
-                steps.push_back({[name, &extras](Sheet& sheet, std::ostream&) {
-                    runTakeOff(sheet, extras, name);
+                steps.push_back({[name](CliContext& context, std::ostream&) {
+                    runTakeOff(context.sheet, context.extras, name);
                 }});
             }
             continue;
@@ -238,8 +351,10 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
                 err << "pyrelto-cli: " << arg << " needs a file name\n" << usageLine << '\n';
                 return 2;
             }
-            steps.push_back({[run = extra->run, file = args[++i]](
-                                 Sheet& sheet, std::ostream& warn) { run(sheet, file, warn); }});
+            steps.push_back(
+                {[run = extra->run, file = args[++i]](CliContext& context, std::ostream& warn) {
+                    run(context, file, warn);
+                }});
             continue;
         }
         if (arg.starts_with("--")) {
@@ -258,16 +373,20 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             err << "pyrelto-cli: no field is called '" << name << "'\n";
             return 2;
         }
-        steps.push_back({[id = *id, text = fromUtf8(std::string_view(arg).substr(eq + 1))](
-                             Sheet& sheet, std::ostream&) { sheet.enter(id, text); }});
+        steps.push_back(
+            {[id = *id, text = fromUtf8(std::string_view(arg).substr(eq + 1))](
+                 CliContext& context, std::ostream&) { context.sheet.enter(id, text); }});
     }
 
     Sheet sheet(NumberFormat{separator.value_or(separatorFromEnvironment())});
     sheet.runCountRules();
+    CalculationExtras extras;
+    store = std::make_unique<RunStore>(storeUri, err);
+    CliContext context{sheet, extras, [&store]() -> Store& { return store->open(); }};
     int status = 0;
     for (const auto& step : steps) {
         try {
-            step.run(sheet, err);
+            step.run(context, err);
         } catch (const std::exception& e) {
             // A failed step is reported and the rest still run, as in the program.
             err << "pyrelto-cli: " << e.what() << '\n';
@@ -277,6 +396,9 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     nlohmann::ordered_json json = sheetJson(sheet);
     if (!extras.takeOff.empty()) {
         json["takeoff"] = takeOffJson(extras.takeOff, sheet.numberFormat().decimalSeparator);
+    }
+    if (offers) {
+        json["offers"] = std::move(*offers);
     }
     out << json.dump(2) << '\n';
     return status;

@@ -2,8 +2,11 @@
 // The headless driver: runs steps on one sheet that starts as the program starts and prints the
 // sheet as JSON. Kept apart from main() so tests drive it in-process.
 
+#include "calculation_file.h"
+
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -11,13 +14,25 @@
 namespace pyrelto {
 
 class Sheet;
+class Store;
+
+// What the steps of one run share.
+struct CliContext {
+    Sheet& sheet;
+    // What a --save writes after entry 80: the take-off and the chunks of a file opened.
+    CalculationExtras& extras;
+    // The store of --store, or the default store, opened when a step first asks for it, so that
+    // a run that only computes never touches a database. Throws StoreError when it cannot be
+    // opened (again at the next call), std::runtime_error in a build without the store.
+    std::function<Store&()> store;
+};
 
 // A step with a file argument that a build adds beyond the core's own ("--offer FILE"): the
 // std-only driver knows nothing of what it does. `run` throws for a failure (the message goes to
 // stderr, the other steps still run, exit 1) and writes mere warnings to `err` itself.
 struct CliFileStep {
     std::string option;
-    std::function<void(Sheet& sheet, const std::string& file, std::ostream& err)> run;
+    std::function<void(CliContext& context, const std::string& file, std::ostream& err)> run;
 };
 
 // Exit codes: 0 all steps ran, 1 a step failed (its message on `err`, the rest still ran and the
@@ -35,6 +50,17 @@ bool registerCliSteps(std::vector<CliFileStep> steps, std::function<void()> rele
 std::span<const CliFileStep> registeredCliSteps();
 // Runs the release functions of the registered steps.
 void releaseCliSteps();
+
+// How the store is found and opened when --store does not name one: a build with Qt registers the
+// program's own choice (the store the window uses, with the one-time take-over of the old files).
+// Without a registration: the SQLite file "pyrelto.db" in the program data folder, opened as it
+// is.
+struct CliStoreAccess {
+    std::function<std::string()> defaultUri;
+    // Warnings (a part of the old data that could not be taken over) go to `warn`.
+    std::function<std::unique_ptr<Store>(const std::string& uri, std::ostream& warn)> open;
+};
+bool registerCliStoreAccess(CliStoreAccess access);
 
 // The decimal separator of the user's locale: on Windows from the regional settings; elsewhere as
 // the environment names it (LC_ALL, LC_NUMERIC, LANG), decided without the C library's locale

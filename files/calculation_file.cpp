@@ -190,10 +190,7 @@ void savefile(const Sheet& sheet, std::u16string_view fname, const CalculationEx
     refuseLongName(fname);
     refuseChangedName(fname);
     // The whole image is made first, so a value no file can hold stops the save before the disk.
-    MemoryWriter image;
-    writeCalculation(image, captureCalculation(sheet));
-    writeExtensionBlock(image, extensionChunks(extras));
-    if (!writeFileSafely(fname, image.bytes())) {
+    if (!writeFileSafely(fname, calculationBytes(sheet, extras))) {
         throw FileMessage::cannotCreate();
     }
 }
@@ -211,6 +208,24 @@ CalculationExtras openfile(Sheet& sheet, std::u16string_view fname) {
     std::vector<std::byte> rest(static_cast<std::size_t>(file.remaining()));
     file.read(rest);
     CalculationExtras extras = readCalculationExtras(rest, fname);
+    applyCalculation(sheet, content);
+    return extras;
+}
+
+std::vector<std::byte> calculationBytes(const Sheet& sheet, const CalculationExtras& extras) {
+    MemoryWriter image;
+    writeCalculation(image, captureCalculation(sheet));
+    writeExtensionBlock(image, extensionChunks(extras));
+    return image.bytes();
+}
+
+CalculationExtras openCalculationBytes(Sheet& sheet, std::span<const std::byte> bytes,
+                                       std::u16string_view name) {
+    refuseOversizedFile(bytes.size(), kMaxCalculationFileBytes);
+    MemoryReader in(bytes);
+    const CalculationContent content = readCalculation(in);
+    CalculationExtras extras =
+        readCalculationExtras(bytes.subspan(bytes.size() - in.remaining()), name);
     applyCalculation(sheet, content);
     return extras;
 }

@@ -79,4 +79,12 @@ void savefile(const Sheet& sheet, std::u16string_view fname, const CalculationEx
 // before. Data after entry 80 never stops the load: it is returned, or reported in the warning.
 CalculationExtras openfile(Sheet& sheet, std::u16string_view fname);
 
+// The bytes savefile would write, for keeping a calculation where no file is (the offer
+// register). Throws as savefile does for a value no file can hold.
+std::vector<std::byte> calculationBytes(const Sheet& sheet, const CalculationExtras& extras = {});
+// Reads `bytes` as openfile reads a file, and only then changes the sheet; `name` names them in a
+// warning. Throws IoError for bytes that hold no complete calculation, the sheet then unchanged.
+CalculationExtras openCalculationBytes(Sheet& sheet, std::span<const std::byte> bytes,
+                                       std::u16string_view name);
+
 } // namespace pyrelto

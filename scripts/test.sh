@@ -38,8 +38,14 @@ leg_nogui() {
 # PostgreSQL cases: they have no server).
 leg_postgres() {
   [ -f build/asan/CMakeCache.txt ] || cmake --preset asan >/dev/null
-  cmake --build build/asan -j"$jobs" --target store_tests pyrelto-store-tool
+  cmake --build build/asan -j"$jobs" --target store_tests pyrelto-store-tool cli_store_tests \
+    app_tests
   scripts/with_postgres.sh build/asan/tests/store/store_tests --gtest_brief=1
+  # pyrelto-cli making offers from several processes at once against the same server.
+  scripts/with_postgres.sh build/asan/tests/cli/cli_store_tests --gtest_brief=1
+  # The window and a second "PC" sharing the server.
+  QT_QPA_PLATFORM=offscreen scripts/with_postgres.sh build/asan/tests/app/app_tests \
+    --gtest_brief=1 --gtest_filter='DatabaseChoice*'
 }
 
 # The Windows cross build under wine, checked against the sanitizer build's output.

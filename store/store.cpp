@@ -86,6 +86,11 @@ const Statement kOffer{
     "SELECT number, offer_date, customer, address, net_cents, vat_cents, gross_cents, "
     "valid_until, file_name, status, pdf_written, calculation, recorded_at "
     "FROM offers WHERE number = $1"};
+const Statement kUnwrittenOffer{
+    "SELECT number, offer_date, customer, address, net_cents, vat_cents, gross_cents, "
+    "valid_until, file_name, status, pdf_written, calculation, recorded_at "
+    "FROM offers WHERE file_name = $1 AND pdf_written = 0 "
+    "ORDER BY recorded_at DESC, number DESC LIMIT 1"};
 const Statement kOffers{
     "SELECT number, offer_date, customer, gross_cents, status, pdf_written FROM offers "
     "ORDER BY offer_date DESC, recorded_at DESC, number DESC"};
@@ -455,19 +460,11 @@ public:
     }
 
     std::optional<OfferRecord> offer(std::string_view offerNumber) override {
-        Transaction transaction(*connection_, false);
-        const auto rows = connection_->run(kOffer, {checkedText(offerNumber, "Nummer")}).rows;
-        if (rows.empty())
-            return std::nullopt;
-        const auto& row = rows.front();
-        OfferRecord record;
-        record.number = text(row[0]);
-        record.entry = {text(row[1]),   text(row[2]), text(row[3]), number(row[4]), number(row[5]),
-                        number(row[6]), text(row[7]), text(row[8]), text(row[11])};
-        record.status = status(row[9]);
-        record.pdfWritten = number(row[10]) != 0;
-        record.recordedAt = text(row[12]);
-        return record;
+        return oneOffer(kOffer, checkedText(offerNumber, "Nummer"));
+    }
+
+    std::optional<OfferRecord> unwrittenOffer(std::string_view fileName) override {
+        return oneOffer(kUnwrittenOffer, checkedText(fileName, "Dateiname"));
     }
 
     std::vector<OfferSummary> offers() override {
@@ -586,6 +583,22 @@ public:
     }
 
 private:
+    std::optional<OfferRecord> oneOffer(const Statement& statement, std::string_view key) {
+        Transaction transaction(*connection_, false);
+        const auto rows = connection_->run(statement, {key}).rows;
+        if (rows.empty())
+            return std::nullopt;
+        const auto& row = rows.front();
+        OfferRecord record;
+        record.number = text(row[0]);
+        record.entry = {text(row[1]),   text(row[2]), text(row[3]), number(row[4]), number(row[5]),
+                        number(row[6]), text(row[7]), text(row[8]), text(row[11])};
+        record.status = status(row[9]);
+        record.pdfWritten = number(row[10]) != 0;
+        record.recordedAt = text(row[12]);
+        return record;
+    }
+
     bool changeCustomers(const Statement& statement, std::string_view name) {
         Transaction transaction(*connection_, true);
         const bool changed = connection_->run(statement, {checkedText(name, "Kunde")}).changed > 0;

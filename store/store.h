@@ -210,6 +210,9 @@ public:
     virtual void markPdfWritten(std::string_view number, std::string_view fileName) = 0;
     virtual void setOfferStatus(std::string_view number, OfferStatus status) = 0;
     virtual std::optional<OfferRecord> offer(std::string_view number) = 0;
+    // The offer recorded last to go to `fileName` whose PDF was not written: a retry of that
+    // offer makes it under this number instead of taking another.
+    virtual std::optional<OfferRecord> unwrittenOffer(std::string_view fileName) = 0;
     // Newest first.
     virtual std::vector<OfferSummary> offers() = 0;
 

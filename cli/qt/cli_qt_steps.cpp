@@ -4,14 +4,18 @@
 #include "logo.h"
 #include "offer_print.h"
 #include "offer_service.h"
+#include "program_store.h"
 #include "qt_text.h"
-#include "settings_store.h"
 #include "sheet.h"
 
 #include <QDate>
 #include <QGuiApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <ostream>
+#include <thread>
 
 namespace pyrelto {
 
@@ -38,11 +42,10 @@ QString fileName(const std::string& file) {
     return QString::fromUtf8(file.data(), static_cast<qsizetype>(file.size()));
 }
 
-void offerStep(Sheet& sheet, const std::string& file, std::ostream& err) {
+void offerStep(CliContext& context, const std::string& file, std::ostream& err) {
     ensureApplication();
-    const auto firmStore = programSettings(toQString(kFirmDataGroup));
-    const auto counter = programSettings(toQString(kOfferGroup));
-    FirmData firm = readFirmData(*firmStore);
+    Store& store = context.store();
+    FirmData firm = firmDataOf(store);
     if (!firm.hasLetterhead())
         err << "pyrelto-cli: Warnung: keine Firmendaten gespeichert (Datei – Firmendaten... im "
                "Programm); das Angebot wird ohne Briefkopf geschrieben\n";
@@ -55,25 +58,85 @@ void offerStep(Sheet& sheet, const std::string& file, std::ostream& err) {
     }
     if (const QString warning = dropInvalidIban(firm); !warning.isEmpty())
         err << "pyrelto-cli: Warnung: " << warning.toStdString() << "\n";
-    const OfferChoices choices = newOfferChoices(sheet, *counter, QDate::currentDate());
-    const OfferDocument offer = buildOffer(sheet, firm, choices);
-    for (const std::u16string& gap : offerGaps(sheet, choices))
+    OfferChoices choices = newOfferChoices(context.sheet, store, QDate::currentDate());
+    // An offer recorded for this file whose PDF was never written went nowhere: when it is this
+    // very offer (a retry), it is made under its number and date instead of taking a new one.
+    std::optional<RecordedOffer> pending;
+    if (auto unwritten = store.unwrittenOffer(file)) {
+        const auto date = parseIsoDate(unwritten->entry.date);
+        const auto validUntil = parseIsoDate(unwritten->entry.validUntil);
+        if (date && validUntil) {
+            choices.date = *date;
+            choices.validUntil = *validUntil;
+            pending = RecordedOffer{std::move(unwritten->number), std::move(unwritten->entry)};
+        }
+    }
+    OfferDocument offer = buildOffer(context.sheet, firm, choices);
+    for (const std::u16string& gap : offerGaps(context.sheet, choices))
         err << "pyrelto-cli: Warnung: " << toQString(gap).toStdString() << "\n";
     for (const QString& problem : offerLayoutProblems(offer))
         err << "pyrelto-cli: Warnung: " << problem.toStdString() << "\n";
-    writeOfferPdf(offer, fileName(file));
-    offerIssued(offer, *counter);
+    const OfferEntry entry = registerEntry(offer, context.sheet, context.extras, fileName(file));
+    try {
+        issueOffer(store, offer, entry, pending,
+                   [&file](const OfferDocument& made) { writeOfferPdf(made, fileName(file)); });
+    } catch (const std::exception& e) {
+        if (!pending)
+            throw;
+        throw std::runtime_error(std::string(e.what()) + "\nDas Angebot " + pending->number +
+                                 " ist im Angebotsbuch verzeichnet, seine PDF-Datei aber nicht "
+                                 "geschrieben; derselbe Aufruf schreibt sie unter dieser Nummer.");
+    }
 }
 
-void calculationStep(Sheet& sheet, const std::string& file, std::ostream&) {
+void calculationStep(CliContext& context, const std::string& file, std::ostream&) {
     ensureApplication();
-    writeCalculationPdf(sheet, fileName(file), QDate::currentDate());
+    writeCalculationPdf(context.sheet, fileName(file), QDate::currentDate());
+}
+
+#ifdef PYRELTO_FAULT_SEAM
+// Test builds: with PYRELTO_TEST_HOLD_NUMBER_MS set, each recording says "taken NUMBER" on stderr
+// and then holds the counter that long, so that a test can kill the process in the middle.
+StoreHooks testHooks() {
+    StoreHooks hooks;
+    const char* hold = std::getenv("PYRELTO_TEST_HOLD_NUMBER_MS");
+    if (hold != nullptr && *hold != '\0') {
+        const long ms = std::strtol(hold, nullptr, 10);
+        hooks.numberTaken = [ms](const std::string& number) {
+            std::fprintf(stderr, "taken %s\n", number.c_str());
+            std::fflush(stderr);
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        };
+    }
+    return hooks;
+}
+#else
+StoreHooks testHooks() {
+    return {};
+}
+#endif
+
+std::unique_ptr<Store> openStoreOfProgram(const std::string& uri, std::ostream& warn) {
+    ensureApplication();
+    QString warning;
+    auto store = openProgramStore(uri, testHooks(), &warning);
+    if (!warning.isEmpty())
+        warn << "pyrelto-cli: Warnung: " << warning.toStdString() << '\n';
+    return store;
 }
 
 } // namespace
 
 std::vector<CliFileStep> qtCliSteps() {
     return {{"--offer", offerStep}, {"--calculation-pdf", calculationStep}};
+}
+
+CliStoreAccess qtCliStoreAccess() {
+    return {[] {
+                ensureApplication();
+                return programStoreUri();
+            },
+            openStoreOfProgram};
 }
 
 void releaseCliApplication() {
@@ -84,6 +147,7 @@ namespace {
 
 // Linked into pyrelto-cli as object code, so this registration is always part of it.
 [[maybe_unused]] const bool registered = registerCliSteps(qtCliSteps(), releaseCliApplication);
+[[maybe_unused]] const bool storeRegistered = registerCliStoreAccess(qtCliStoreAccess());
 
 } // namespace
 

@@ -9,6 +9,8 @@
 namespace pyrelto {
 
 std::vector<CliFileStep> qtCliSteps();
+// The program's database and its one-time take-over of the old files, for --store and --offers.
+CliStoreAccess qtCliStoreAccess();
 
 // Ends the application object the steps made on first use (none when the process had one).
 void releaseCliApplication();

@@ -103,10 +103,11 @@ TEST_F(MainFormTest, TheWindowAsDesigned) {
     EXPECT_EQ(form->centralWidget()->size(), QSize(811, 682));
     EXPECT_EQ(form->Panel18->geometry(), QRect(0, 0, 811, 41));
     EXPECT_EQ(form->PageControl1->size(), QSize(811, 641));
-    ASSERT_EQ(form->PageControl1->count(), 3);
+    ASSERT_EQ(form->PageControl1->count(), 4);
     EXPECT_EQ(form->PageControl1->tabText(0), QStringLiteral("Kalkulation"));
     EXPECT_EQ(form->PageControl1->tabText(1), QStringLiteral("Kunden Vorlagen"));
     EXPECT_EQ(form->PageControl1->tabText(2), QStringLiteral("Aufmaß"));
+    EXPECT_EQ(form->PageControl1->tabText(3), QStringLiteral("Angebote"));
     EXPECT_EQ(form->PageControl1->currentIndex(), 0);
     EXPECT_EQ(form->customerPage(), form->PageControl1->widget(1));
     EXPECT_TRUE(form->ScrollBox1->isVisible());
@@ -140,13 +141,13 @@ TEST_F(MainFormTest, TheFileMenuInOrderWithoutShortcuts) {
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
         EXPECT_TRUE(action->shortcut().isEmpty());
     }
-    EXPECT_EQ(texts,
-              (QStringList{QStringLiteral("Öffnen..."), QStringLiteral("Speichern unter..."),
-                           QStringLiteral("-"), QStringLiteral("Drucker einrichten..."),
-                           QStringLiteral("Drucken"),
-                           QStringLiteral("Kalkulation als PDF speichern..."), QStringLiteral("-"),
-                           QStringLiteral("Angebot erstellen..."), QStringLiteral("Firmendaten..."),
-                           QStringLiteral("-"), QStringLiteral("Beenden")}));
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Öffnen..."), QStringLiteral("Speichern unter..."),
+                                  QStringLiteral("-"), QStringLiteral("Drucker einrichten..."),
+                                  QStringLiteral("Drucken"),
+                                  QStringLiteral("Kalkulation als PDF speichern..."),
+                                  QStringLiteral("-"), QStringLiteral("Angebot erstellen..."),
+                                  QStringLiteral("Firmendaten..."), QStringLiteral("Datenbank..."),
+                                  QStringLiteral("-"), QStringLiteral("Beenden")}));
     EXPECT_FALSE(texts.join(QString()).contains(QLatin1Char('&')));
 }
 

@@ -9,7 +9,9 @@
 #include "offer_dialog.h"
 #include "offer_service.h"
 #include "pdf_reader.h"
+#include "program_store.h"
 #include "settings_store.h"
+#include "store.h"
 #include "takeoff_tab.h"
 #include "ui_test_support.h"
 #include "worked_example.h"
@@ -69,6 +71,12 @@ protected:
     static QString stored(const QString& key) {
         QSettings settings(settingsPath(), QSettings::IniFormat);
         return settings.value(key).toString();
+    }
+    // A value of the firm data in the database.
+    QString firmValue(const char* name) const {
+        const FirmValues values = form->programStore().firmData();
+        const auto it = values.find(name);
+        return it == values.end() ? QString() : QString::fromStdString(it->second);
     }
     QString dataFolder() const {
         return tempPath(QStringLiteral("xdg_data_home")) +
@@ -137,10 +145,10 @@ TEST_F(OfferCommandsTest, FirmDataRefusesAWrongIbanAndKeepsTheWindowsValues) {
     ASSERT_EQ(dialogs_.messages.size(), 1u);
     EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("Prüfziffern")))
         << toStd(dialogs_.messages[0].text);
-    EXPECT_EQ(stored(QStringLiteral("Firmendaten/Firma")),
-              QStringLiteral("Bedachungen Kramer GmbH"));
-    EXPECT_EQ(stored(QStringLiteral("Firmendaten/IBAN")),
-              QStringLiteral("DE89 3704 0044 0532 0130 00"));
+    EXPECT_EQ(firmValue("Firma"), QStringLiteral("Bedachungen Kramer GmbH"));
+    EXPECT_EQ(firmValue("IBAN"), QStringLiteral("DE89 3704 0044 0532 0130 00"));
+    // The settings group of earlier versions is left as it was.
+    EXPECT_EQ(stored(QStringLiteral("Firmendaten/Firma")), QString());
 
     QSettings after(settingsPath(), QSettings::IniFormat);
     after.beginGroup(QStringLiteral("TMainForm"));
@@ -154,8 +162,7 @@ TEST_F(OfferCommandsTest, FirmDataRefusesAWrongIbanAndKeepsTheWindowsValues) {
         return false;
     });
     form->editFirmDataAction->trigger();
-    EXPECT_EQ(stored(QStringLiteral("Firmendaten/Firma")),
-              QStringLiteral("Bedachungen Kramer GmbH"));
+    EXPECT_EQ(firmValue("Firma"), QStringLiteral("Bedachungen Kramer GmbH"));
 }
 
 TEST_F(OfferCommandsTest, LogoIsCheckedAndCopiedIntoTheProgramDataFolder) {
@@ -188,7 +195,7 @@ TEST_F(OfferCommandsTest, LogoIsCheckedAndCopiedIntoTheProgramDataFolder) {
         << toStd(dialogs_.messages[1].text);
 
     const QString copy = dataFolder() + QStringLiteral("logo.png");
-    EXPECT_EQ(stored(QStringLiteral("Firmendaten/Logo")), copy);
+    EXPECT_EQ(firmValue("Logo"), copy);
     EXPECT_EQ(contents(copy), contents(good));
     // The original may go: the offer uses the copy. When the copy is damaged later, the offer
     // is still made, without the logo, and the user is told.
@@ -312,59 +319,62 @@ TEST_F(OfferCommandsTest, OfferFillsItselfCountsUpAndRemembersTheAddress) {
     EXPECT_TRUE(dialogs_.messages.empty());
 
     // The next offer: the number counted on, the address known. A preview and a cancelled save
-    // count nothing.
+    // record nothing.
     dialogs_.fileAnswers = {std::nullopt};
     runOffer([&](OfferDialog& offer) {
         EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-002"));
+        EXPECT_TRUE(offer.numberEdit->isReadOnly());
         EXPECT_EQ(offer.addressEdit->toPlainText(), QStringLiteral("Lindenweg 5\n37073 Göttingen"));
         offer.previewButton->click();
         offer.pdfButton->click();
     });
     EXPECT_EQ(dialogs_.previews, 1);
+    // Printed and then saved from the same form: two offers, each under a number of its own.
+    const QString printed = tempPath(QStringLiteral("gedruckt.pdf"));
+    const QString second = tempPath(QStringLiteral("zweites.pdf"));
+    dialogs_.fileAnswers = {second};
     runOffer([&](OfferDialog& offer) {
         EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-002"));
-        // A number typed by hand is where the count goes on from.
-        offer.numberEdit->setText(QStringLiteral("A-0099"));
         form->printer().setOutputFormat(QPrinter::PdfFormat);
-        form->printer().setOutputFileName(tempPath(QStringLiteral("gedruckt.pdf")));
+        form->printer().setOutputFileName(printed);
         offer.printButton->click();
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-003"));
+        offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 7\n37073 Göttingen"));
+        offer.pdfButton->click();
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-004"));
     });
-    EXPECT_TRUE(
-        pdfText(tempPath(QStringLiteral("gedruckt.pdf"))).contains(QStringLiteral("A-0099")));
-    runOffer(
-        [&](OfferDialog& offer) { EXPECT_EQ(offer.numberEdit->text(), QStringLiteral("A-0100")); });
+    EXPECT_TRUE(pdfText(printed).contains(year + QStringLiteral("-002")));
+    const QString secondText = pdfText(second);
+    EXPECT_TRUE(secondText.contains(year + QStringLiteral("-003")));
+    EXPECT_TRUE(secondText.contains(QStringLiteral("Lindenweg 7")));
+
+    Store& store = form->programStore();
+    const auto offers = store.offers();
+    ASSERT_EQ(offers.size(), 3u);
+    for (const auto& offer : offers)
+        EXPECT_TRUE(offer.pdfWritten) << offer.number;
+    const auto record = store.offer(toStd(year + QStringLiteral("-003")));
+    EXPECT_EQ(record->entry.fileName, toStd(second));
+    EXPECT_EQ(record->entry.address, "Lindenweg 7\n37073 Göttingen");
+    EXPECT_EQ(record->entry.customer, "Müller");
+    EXPECT_EQ(record->entry.grossCents, 57863);
+    EXPECT_EQ(store.address("Müller"), "Lindenweg 7\n37073 Göttingen");
     EXPECT_EQ(contents(dataFolder() + QStringLiteral("options.dat")), optionsBefore);
-    EXPECT_TRUE(QFile::exists(dataFolder() + QStringLiteral("adressen.dat")));
+    // The addresses are in the database now; the old file is no longer written.
+    EXPECT_FALSE(QFile::exists(dataFolder() + QStringLiteral("adressen.dat")));
     EXPECT_TRUE(dialogs_.messages.empty());
 }
 
-// The last number counted on in the digits' own width, however long: a run of digits longer than
-// a machine integer was once split and counted at its last nine.
-TEST(OfferNumbers, CountOnInTheirOwnWidth) {
-    const QDate today(2026, 12, 10);
-    const struct {
-        const char* name;
-        const char16_t* last;
-        const char* next;
-    } rows[] = {
-        {"yearly", u"2026-014", "2026-015"},
-        {"newYear", u"2025-099", "2026-001"},
-        {"yearlyGrows", u"2026-999", "2026-1000"},
-        {"paddedByHand", u"A-0099", "A-0100"},
-        {"allNines", u"A-999", "A-1000"},
-        {"longRun", u"A-99999999999999999999", "A-100000000000000000000"},
-        {"longRunMiddle", u"A-12345678901234567899", "A-12345678901234567900"},
-        {"noDigits", u"Angebot", "2026-001"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        MemorySettingsStore store;
-        ASSERT_TRUE(store.writeString(u"LetzteNummer", row.last));
-        EXPECT_EQ(nextOfferNumber(store, today), QString::fromUtf8(row.next));
+// The first offer with the database takes over what the settings and the address file held; a
+// damaged address file is left out with a warning, once, and stays as it is.
+TEST_F(OfferCommandsTest, TakeOverLeavesADamagedAddressFileOutAndTheRestIn) {
+    const QString year = QString::number(QDate::currentDate().year());
+    {
+        QSettings settings(settingsPath(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Firmendaten/Firma"),
+                          QStringLiteral("Bedachungen Kramer GmbH"));
+        settings.setValue(QStringLiteral("Angebote/LetzteNummer"), year + QStringLiteral("-014"));
     }
-}
-
-TEST_F(OfferCommandsTest, DamagedAddressFileIsKeptAsideNotLost) {
     const QByteArray damaged("\x05\x00\x00\x00\x02\x00", 6);
     ASSERT_TRUE(QDir().mkpath(dataFolder()));
     {
@@ -373,27 +383,71 @@ TEST_F(OfferCommandsTest, DamagedAddressFileIsKeptAsideNotLost) {
         f.write(damaged);
     }
     dialogs_.fileAnswers = {tempPath(QStringLiteral("angebot.pdf"))};
-    runOffer([](OfferDialog& offer) {
+    runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-015"));
+        EXPECT_FALSE(offer.noteLabel->isVisibleTo(&offer)) << "the firm data were taken over";
         EXPECT_TRUE(offer.addressEdit->toPlainText().isEmpty());
         offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5"));
         offer.pdfButton->click();
     });
-    EXPECT_TRUE(dialogs_.messages.empty());
-    EXPECT_EQ(contents(dataFolder() + QStringLiteral("adressen.dat.bak")), damaged);
-    EXPECT_EQ(rememberedAddress(QStringLiteral("Müller")), QStringLiteral("Lindenweg 5"));
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].icon, Dialogs::Icon::Warning);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("adressen.dat")))
+        << toStd(dialogs_.messages[0].text);
+    EXPECT_TRUE(pdfText(tempPath(QStringLiteral("angebot.pdf")))
+                    .contains(QStringLiteral("Bedachungen Kramer GmbH")));
+    EXPECT_EQ(contents(dataFolder() + QStringLiteral("adressen.dat")), damaged);
+    EXPECT_EQ(rememberedAddress(form->programStore(), QStringLiteral("Müller")),
+              QStringLiteral("Lindenweg 5"));
+    EXPECT_EQ(stored(QStringLiteral("Angebote/LetzteNummer")), year + QStringLiteral("-014"));
+
+    // Another window on the same database: nothing more to take over, nothing more to say.
+    form->close();
+    form = std::make_unique<TMainForm>();
+    form->show();
+    runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-016"));
+    });
+    EXPECT_EQ(dialogs_.messages.size(), 1u);
+}
+
+// A database that cannot be opened: the offer says why and makes nothing; once it can be opened
+// again, the offer works without a restart.
+TEST_F(OfferCommandsTest, ADatabaseThatCannotBeOpenedIsReportedAndTriedAgain) {
+    ASSERT_TRUE(QDir().mkpath(dataFolder() + QStringLiteral("pyrelto.db")));
+    dialogs_.formAnswers.push_back([](QDialog&) { return false; });
+    form->offerButton->click();
+    EXPECT_EQ(dialogs_.formAnswers.size(), 1u) << "no offer form without the database";
+    dialogs_.formAnswers.clear();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("pyrelto.db")))
+        << toStd(dialogs_.messages[0].text);
+    // The calculation goes on as always.
+    form->sheet().enter(FieldId::Dach14Ed, u"30");
+    EXPECT_EQ(form->sheet().shownText(FieldId::Dach14Ed), u"30,00");
+
+    ASSERT_TRUE(QDir(dataFolder() + QStringLiteral("pyrelto.db")).removeRecursively());
+    dialogs_.fileAnswers = {tempPath(QStringLiteral("angebot.pdf"))};
+    runOffer([](OfferDialog& offer) { offer.pdfButton->click(); });
+    EXPECT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(form->programStore().offers().size(), 1u);
 }
 
 TEST_F(OfferCommandsTest, CliOfferGivesTheSameTextAsTheDialog) {
     storeFirmData();
+    const QString year = QString::number(QDate::currentDate().year());
     const QString fromDialog = tempPath(QStringLiteral("dialog.pdf"));
     const QString fromCli = tempPath(QStringLiteral("cli.pdf"));
-    // The first offer keeps the address; the second is made both ways with the same number.
+    // The first offer keeps the address. While the second dialog is open, the command line makes
+    // the same offer on the same database and takes the number the dialog showed; the dialog's
+    // offer gets the next one.
     dialogs_.fileAnswers = {tempPath(QStringLiteral("erstes.pdf")), fromDialog};
     runOffer([](OfferDialog& offer) {
         offer.addressEdit->setPlainText(QStringLiteral("Lindenweg 5\n37073 Göttingen"));
         offer.pdfButton->click();
     });
     runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-002"));
         std::ostringstream out;
         std::ostringstream err;
         std::vector<std::string> args = test::workedExampleArguments();
@@ -402,21 +456,27 @@ TEST_F(OfferCommandsTest, CliOfferGivesTheSameTextAsTheDialog) {
         EXPECT_EQ(runCli(args, out, err, steps), 0) << err.str();
         EXPECT_TRUE(err.str().empty()) << err.str();
         offer.pdfButton->click();
+        // The dialog's offer took 003; the form shows the next free number.
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-004"));
     });
-    const QString dialogText = pdfText(fromDialog);
+    QString dialogText = pdfText(fromDialog);
+    QString cliText = pdfText(fromCli);
     EXPECT_TRUE(dialogText.contains(QStringLiteral("Lindenweg 5"))) << toStd(dialogText);
-    EXPECT_EQ(pdfText(fromCli), dialogText);
+    EXPECT_TRUE(dialogText.contains(year + QStringLiteral("-003")));
+    EXPECT_TRUE(cliText.contains(year + QStringLiteral("-002")));
+    EXPECT_EQ(cliText.replace(year + QStringLiteral("-002"), QStringLiteral("NUMMER")),
+              dialogText.replace(year + QStringLiteral("-003"), QStringLiteral("NUMMER")));
 }
 
-// An invalid IBAN in the stored settings (the dialog refuses one, a hand edit does not) never
+// An invalid IBAN in the stored firm data (the dialog refuses one, a hand edit does not) never
 // reaches the offer: the window and the command line warn, and the offer goes out without it.
 TEST_F(OfferCommandsTest, AnInvalidStoredIbanIsLeftOffWithAWarning) {
     storeFirmData();
     {
-        const auto store = programSettings(QString::fromUtf16(kFirmDataGroup));
-        FirmData firm = readFirmData(*store);
+        // As a hand edit of the database or an earlier version's settings could leave it.
+        FirmData firm = firmDataOf(form->programStore());
         firm.iban = u"DE00 3704 0044 0532 0130 00";
-        ASSERT_TRUE(writeFirmData(*store, firm));
+        pyrelto::storeFirmData(form->programStore(), firm);
     }
     const QString fromDialog = tempPath(QStringLiteral("dialog.pdf"));
     dialogs_.fileAnswers = {fromDialog};
@@ -457,15 +517,30 @@ TEST_F(OfferCommandsTest, OfferWithoutFirmDataSaysSoAndStillWorks) {
     EXPECT_FALSE(text.contains(QStringLiteral("Tellerdübel"))) << toStd(text);
     EXPECT_TRUE(dialogs_.messages.empty());
 
-    // A file that cannot be made: the standard error report, and the number is not used up.
-    dialogs_.fileAnswers = {tempPath(QStringLiteral("fehlt/angebot.pdf"))};
-    runOffer([](OfferDialog& offer) { offer.pdfButton->click(); });
-    ASSERT_EQ(dialogs_.messages.size(), 1u);
-    EXPECT_EQ(dialogs_.messages[0].caption, QStringLiteral("Pyrelto Kalkulation"));
-    EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("angebot.pdf")));
-    runOffer([](OfferDialog& offer) {
-        EXPECT_EQ(offer.numberEdit->text(),
-                  QStringLiteral("%1-002").arg(QDate::currentDate().year()));
+    // A file that cannot be made: the standard error report. The offer stays recorded without
+    // its PDF, and the next try in the dialog makes it under the same number.
+    const QString year = QString::number(QDate::currentDate().year());
+    const QString retried = tempPath(QStringLiteral("angebot.pdf"));
+    dialogs_.fileAnswers = {tempPath(QStringLiteral("fehlt/angebot.pdf")), retried};
+    runOffer([&](OfferDialog& offer) {
+        offer.pdfButton->click();
+        ASSERT_EQ(dialogs_.messages.size(), 1u);
+        EXPECT_EQ(dialogs_.messages[0].caption, QStringLiteral("Pyrelto Kalkulation"));
+        EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("angebot.pdf")));
+        EXPECT_TRUE(offer.noteLabel->isVisibleTo(&offer));
+        EXPECT_TRUE(offer.noteLabel->text().contains(year + QStringLiteral("-002")))
+            << toStd(offer.noteLabel->text());
+        EXPECT_FALSE(form->programStore().offer(toStd(year + QStringLiteral("-002")))->pdfWritten);
+        offer.pdfButton->click();
+        EXPECT_EQ(dialogs_.messages.size(), 1u);
+    });
+    EXPECT_TRUE(pdfText(retried).contains(year + QStringLiteral("-002")));
+    const auto record = form->programStore().offer(toStd(year + QStringLiteral("-002")));
+    EXPECT_TRUE(record->pdfWritten);
+    EXPECT_EQ(record->entry.fileName, toStd(retried));
+    EXPECT_EQ(form->programStore().offers().size(), 2u);
+    runOffer([&](OfferDialog& offer) {
+        EXPECT_EQ(offer.numberEdit->text(), year + QStringLiteral("-003"));
     });
 }
 
@@ -608,6 +683,13 @@ TEST_F(OfferCommandsTest, TaxCaseAndLabourShareAreChosenInTheForm) {
     EXPECT_FALSE(text.contains(QStringLiteral("578,63"))) << toStd(text);
     // The worked example's layers, 6,00 and 4,50 per m², on 24 m².
     EXPECT_TRUE(text.contains(QStringLiteral("Arbeitskosten: 252,00 €"))) << toStd(text);
+    // The register keeps what the offer charges: no VAT.
+    const auto offers = form->programStore().offers();
+    ASSERT_EQ(offers.size(), 1u);
+    const auto record = form->programStore().offer(offers[0].number);
+    EXPECT_EQ(record->entry.netCents, 48624);
+    EXPECT_EQ(record->entry.vatCents, 0);
+    EXPECT_EQ(record->entry.grossCents, 48624);
 }
 
 TEST_F(OfferCommandsTest, CalculationPdfEqualsWhatThePrinterPrints) {

@@ -17,6 +17,10 @@
 #include <string>
 #include <vector>
 
+#ifdef PYRELTO_STORE
+#include "store.h"
+#endif
+
 namespace pyrelto {
 namespace {
 
@@ -171,12 +175,12 @@ TEST(Cli, AddedFileStepsRunInOrderUnderTheFailureRule) {
     std::vector<std::string> seen;
     const std::vector<CliFileStep> extra{
         {"--note",
-         [&seen](Sheet& sheet, const std::string& file, std::ostream& err) {
+         [&seen](CliContext& context, const std::string& file, std::ostream& err) {
              seen.push_back(file + "@" +
-                            std::to_string(sheet.number(FieldId::Dach14Ed).GetValue() > 0));
+                            std::to_string(context.sheet.number(FieldId::Dach14Ed).GetValue() > 0));
              err << "warning only\n";
          }},
-        {"--fail", [](Sheet&, const std::string&, std::ostream&) {
+        {"--fail", [](CliContext&, const std::string&, std::ostream&) {
              throw std::runtime_error("Die Datei konnte nicht angelegt werden.");
          }}};
     struct Row {
@@ -217,7 +221,7 @@ TEST(Cli, RegisteredStepsJoinTheDriverAndAreReleased) {
     int released = 0;
     const std::size_t before = registeredCliSteps().size();
     EXPECT_TRUE(
-        registerCliSteps({{"--registered", [&seen](Sheet&, const std::string& file,
+        registerCliSteps({{"--registered", [&seen](CliContext&, const std::string& file,
                                                    std::ostream&) { seen.push_back(file); }}},
                          [&released] { ++released; }));
     ASSERT_EQ(registeredCliSteps().size(), before + 1);
@@ -241,6 +245,75 @@ TEST(Cli, OfferStepsAreUnknownWithoutQt) {
         EXPECT_NE(run.err.find("unknown option"), std::string::npos) << run.err;
     }
 }
+
+#ifdef PYRELTO_STORE
+// --offers lists the register of the store --store names, newest first; without --store it is the
+// default store in the program data folder, which a run that only computes never creates.
+TEST(Cli, OffersListTheRegisterAndNoRunCreatesAStoreUnasked) {
+    const auto dir = std::filesystem::path(::testing::TempDir()) / "pyrelto-cli-offers";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string path = utf8(dir / "firma.db");
+    {
+        const auto store = openStore(path);
+        OfferEntry entry;
+        entry.date = "2026-03-02";
+        entry.validUntil = "2026-03-30";
+        entry.customer = "Müller \"Dach\" '; DROP TABLE offers; -- 😀";
+        entry.grossCents = 57863;
+        store->recordOffer(entry);
+        entry.date = "2026-03-05";
+        entry.customer = "Schulz";
+        entry.grossCents = 100;
+        const std::string second = store->recordOffer(entry);
+        store->markPdfWritten(second, "/tmp/b.pdf");
+        store->setOfferStatus(second, OfferStatus::Accepted);
+    }
+    const CliRun run = cli({"KundeEd=X", "--store", path, "--offers"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto offers = nlohmann::ordered_json::parse(run.out)["offers"];
+    ASSERT_EQ(offers.size(), 2u);
+    EXPECT_EQ(offers[0].dump(), R"({"number":"2026-002","date":"2026-03-05","customer":"Schulz",)"
+                                R"("grossCents":100,"status":"angenommen","pdfWritten":true})");
+    EXPECT_EQ(offers[1]["number"], "2026-001");
+    EXPECT_EQ(offers[1]["customer"], "Müller \"Dach\" '; DROP TABLE offers; -- 😀");
+    EXPECT_EQ(offers[1]["status"], "offen");
+    EXPECT_EQ(offers[1]["pdfWritten"], false);
+
+    // The default store, in a data folder of its own: neither computing nor listing creates it.
+    const auto data = dir / "data";
+    const char* oldData = std::getenv("XDG_DATA_HOME");
+    const std::string savedData = oldData ? oldData : "";
+    ::setenv("XDG_DATA_HOME", utf8(data).c_str(), 1);
+    EXPECT_EQ(cli({"Dach14Ed=24"}).status, 0);
+    const CliRun empty = cli({"--offers"});
+    EXPECT_EQ(empty.status, 0) << empty.err;
+    EXPECT_EQ(empty.json()["offers"], nlohmann::json::array());
+    EXPECT_FALSE(std::filesystem::exists(data));
+    if (oldData)
+        ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+
+    // A store named that is not there is a failure of the step, not an empty register; the sheet
+    // is still printed.
+    const CliRun missing = cli({"--store", utf8(dir / "tippfehler.db"), "--offers"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("tippfehler.db“ gibt es nicht"), std::string::npos) << missing.err;
+    EXPECT_FALSE(missing.json().contains("offers"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "tippfehler.db"));
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--store"}, {"--store", ""}, {"--store", path, "--store", path, "--offers"}}) {
+        SCOPED_TRACE(args.size());
+        const CliRun bad = cli(args);
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_TRUE(bad.out.empty());
+        EXPECT_NE(bad.err.find("--store"), std::string::npos) << bad.err;
+    }
+    std::filesystem::remove_all(dir);
+}
+#endif
 
 // The README's take-off example, taken from the README itself, with the totals worked out there.
 TEST(Cli, TakeOffOfTheReadmeExample) {

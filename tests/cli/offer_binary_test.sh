@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real pyrelto-cli of a build with Qt, end to end, without a display: --offer with no firm data
 # warns and still writes the offer (exit 0), --calculation-pdf writes the printout, and a step that
-# cannot write its file fails alone (exit 1, the other steps ran).
+# cannot write its file fails alone (exit 1, the other steps ran; the offer's number stays recorded
+# for it, so the next offer gets the one after).
 #   offer_binary_test.sh CLI GROSS INPUT...   (the worked example: its gross sum and its inputs)
 set -euo pipefail
 cli=$1
@@ -26,5 +27,7 @@ status=0
   >"$dir/out.json" 2>"$dir/err.txt" || status=$?
 [ "$status" -eq 1 ] || { echo "exit $status after a failed step"; exit 1; }
 grep -q "\"BruttoEd\": \"$gross\"" "$dir/out.json" || { echo "no JSON after a failed step"; exit 1; }
-pdftotext "$dir/zweites.pdf" - | grep -q "$(date +%Y)-002" || { echo "number not counted"; exit 1; }
+grep -q "Das Angebot $(date +%Y)-002 ist im Angebotsbuch verzeichnet" "$dir/err.txt" ||
+  { echo "the failed offer's number not named"; cat "$dir/err.txt"; exit 1; }
+pdftotext "$dir/zweites.pdf" - | grep -q "$(date +%Y)-003" || { echo "number not counted"; exit 1; }
 echo ok

@@ -154,6 +154,14 @@ TEST_F(CalculationFileTest, RoundTripGivesBackEveryField) {
     EXPECT_EQ(got.shown, want.shown);
     EXPECT_EQ(loaded.shownText(F::Ek1Ed), saved.shownText(F::Ek1Ed)) << "typed over by hand";
     EXPECT_EQ(loaded.text(F::Bez8Ed).text().substr(0, 11), u"Tellerdübel");
+
+    // The same bytes kept elsewhere than in a file (the offer register) read back the same.
+    const std::vector<std::byte> kept = calculationBytes(saved);
+    EXPECT_EQ(kept, test::readBytes(dir / "a.kal"));
+    Sheet fromBytes;
+    fill(fromBytes, 2);
+    EXPECT_FALSE(openCalculationBytes(fromBytes, kept, u"Angebot 2026-001").hasUnreadData());
+    EXPECT_EQ(test::snapshot(fromBytes), got);
 }
 
 TEST_F(CalculationFileTest, BaseSectionOnlyKeepsTheExtensionFields) {
@@ -310,6 +318,14 @@ TEST_F(CalculationFileTest, DamagedFileLeavesTheSheetExactlyAsBefore) {
         try {
             openfile(sheet, name("kaputt.kal"));
             ADD_FAILURE() << "loaded";
+        } catch (const IoError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+        EXPECT_EQ(test::snapshot(sheet), before);
+        // The same bytes from the offer register.
+        try {
+            openCalculationBytes(sheet, c.damage(valid), u"Angebot 2026-001");
+            ADD_FAILURE() << "loaded from bytes";
         } catch (const IoError& e) {
             EXPECT_STREQ(e.what(), c.message);
         }

@@ -366,6 +366,14 @@ TEST_P(StoreTest, NumbersOffersPerYearAndKeepsTheRegister) {
     EXPECT_EQ(record->entry.fileName, "/tmp/neu.pdf");
     EXPECT_FALSE(store->offer("2026-001")->pdfWritten);
 
+    // The offer a retry of a failed PDF goes on with: the last one for that file not written.
+    EXPECT_FALSE(store->unwrittenOffer("/tmp/neu.pdf").has_value());
+    const std::string sampleFile = sampleOffer().fileName;
+    EXPECT_EQ(store->unwrittenOffer(sampleFile)->number, "2026-003");
+    store->markPdfWritten("2026-003", sampleFile);
+    EXPECT_EQ(store->unwrittenOffer(sampleFile)->number, "2027-001");
+    EXPECT_EQ(store->unwrittenOffer(sampleFile)->entry.calculation, sampleOffer().calculation);
+
     try {
         store->setOfferStatus("2026-999", OfferStatus::Rejected);
         FAIL();

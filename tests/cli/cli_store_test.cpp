@@ -1,0 +1,346 @@
+// The real pyrelto-cli of a build with Qt making offers through the store, as separate processes
+// at once, against SQLite and, when PYRELTO_TEST_PG holds a libpq connection string, PostgreSQL
+// (each case in a schema of its own). The PDFs are read back with pdftotext.
+
+#include "store.h"
+#include "worked_example.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <set>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace pyrelto {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string thisYear() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return std::to_string(local.tm_year + 1900);
+}
+
+std::string pdfText(const fs::path& pdf) {
+    const fs::path text = pdf.string() + ".txt";
+    const std::string command = "pdftotext -layout '" + pdf.string() + "' '" + text.string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return readFile(text);
+}
+
+// The worked example, for customer Müller.
+std::vector<std::string> sheetArguments() {
+    std::vector<std::string> args = test::workedExampleArguments();
+    args.emplace_back("KundeEd=Müller");
+    return args;
+}
+
+class CliStoreTest : public testing::TestWithParam<StoreEngine> {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pyrelto-cli-store-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        if (GetParam() == StoreEngine::Sqlite) {
+            uri_ = (dir_ / "firma" / "pyrelto.db").string();
+            return;
+        }
+        const char* server = std::getenv("PYRELTO_TEST_PG");
+        if (!server || !*server)
+            GTEST_SKIP() << "PostgreSQL skipped: PYRELTO_TEST_PG is not set "
+                            "(scripts/test.sh postgres sets it)";
+        admin_ = PQconnectdb(server);
+        ASSERT_EQ(PQstatus(admin_), CONNECTION_OK) << PQerrorMessage(admin_);
+        PQsetNoticeProcessor(
+            admin_, [](void*, const char*) {}, nullptr);
+        static int next = 0;
+        schema_ = "cli_store_test_" + std::to_string(getpid()) + "_" + std::to_string(next++);
+        adminExec("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+        adminExec("CREATE SCHEMA " + schema_);
+        uri_ = std::string(server) + " options=-csearch_path=" + schema_;
+    }
+
+    void TearDown() override {
+        if (admin_) {
+            adminExec("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+            PQfinish(admin_);
+        }
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    void adminExec(const std::string& sql) {
+        PGresult* result = PQexec(admin_, sql.c_str());
+        EXPECT_TRUE(PQresultStatus(result) == PGRES_COMMAND_OK ||
+                    PQresultStatus(result) == PGRES_TUPLES_OK)
+            << sql << ": " << PQerrorMessage(admin_);
+        PQclear(result);
+    }
+
+    // Starts pyrelto-cli with the test's own home, settings and data folders; its standard
+    // output and error go to files named by `tag`.
+    pid_t start(std::vector<std::string> args, const std::string& tag,
+                const std::vector<std::string>& extraEnvironment = {}) {
+        std::vector<std::string> environment = {
+            "HOME=" + dir_.string(), "XDG_CONFIG_HOME=" + (dir_ / "config").string(),
+            "XDG_DATA_HOME=" + (dir_ / "data").string(),
+            "XDG_RUNTIME_DIR=" + runtimeFolder().string(), "LANG=C.UTF-8"};
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string_view entry(*e);
+            for (const char* keep : {"PATH=", "ASAN_OPTIONS=", "UBSAN_OPTIONS=", "LSAN_OPTIONS="})
+                if (entry.starts_with(keep))
+                    environment.emplace_back(entry);
+        }
+        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+        std::string cli = PYRELTO_CLI;
+        args.insert(args.begin(), cli);
+        std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        envp.reserve(environment.size() + 1);
+        for (auto& entry : environment)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string out = (dir_ / (tag + ".out")).string();
+        const std::string err = (dir_ / (tag + ".err")).string();
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = -1;
+        EXPECT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    fs::path runtimeFolder() const {
+        fs::path folder = dir_ / "runtime";
+        if (!fs::exists(folder)) {
+            fs::create_directory(folder);
+            fs::permissions(folder, fs::perms::owner_all);
+        }
+        return folder;
+    }
+
+    static int exitCode(pid_t pid) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Runs pyrelto-cli on the sheet with `steps` against the store; the exit code.
+    int run(const std::vector<std::string>& steps, const std::string& tag = "run") {
+        std::vector<std::string> args = sheetArguments();
+        if (!defaultStore_)
+            args.insert(args.end(), {"--store", uri_});
+        args.insert(args.end(), steps.begin(), steps.end());
+        return exitCode(start(args, tag));
+    }
+    std::string err(const std::string& tag = "run") const {
+        return readFile(dir_ / (tag + ".err"));
+    }
+
+    std::unique_ptr<Store> open() { return openStore(uri_); }
+
+    fs::path dir_;
+    std::string uri_;
+    std::string schema_;
+    PGconn* admin_ = nullptr;
+    // SQLite without --store: the program's own file in the data folder.
+    bool defaultStore_ = false;
+};
+
+// The first offer through a store takes this user's old settings and address file over, in today's
+// format, and leaves them as they were; the take-over happens once.
+TEST_P(CliStoreTest, TakesTheOldSettingsAndAddressesOverOnce) {
+    if (GetParam() == StoreEngine::Sqlite) {
+        defaultStore_ = true;
+        uri_ = (dir_ / "data" / "Torvane" / "Pyrelto Kalkulation" / "pyrelto.db").string();
+    }
+    const std::string year = thisYear();
+    const fs::path settings = dir_ / "config" / "pyrelto.conf";
+    const std::string settingsText = "[Angebote]\nLetzteNummer=" + year +
+                                     "-014\n\n[Firmendaten]\nFirma=Bedachungen Kramer "
+                                     "GmbH\nStrasse=Industriestraße 12\nPlzOrt=34117 Kassel\n"
+                                     "Schlusstext=Mit freundlichen Grüßen\n";
+    writeFile(settings, settingsText);
+    const fs::path addresses = dir_ / "data" / "Torvane" / "Pyrelto Kalkulation" / "adressen.dat";
+    const std::string addressBytes = readFile(fs::path(PYRELTO_FIXTURE_DIR) / "adressen.dat");
+    writeFile(addresses, addressBytes);
+
+    ASSERT_EQ(run({"--offer", (dir_ / "a.pdf").string()}), 0) << err();
+    EXPECT_EQ(err(), "");
+    const std::string text = pdfText(dir_ / "a.pdf");
+    for (const std::string& expected :
+         {year + "-015", std::string("Bedachungen Kramer GmbH"), std::string("Am Deich 7"),
+          std::string("25761 Büsum"), std::string("Mit freundlichen Grüßen")})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    EXPECT_EQ(readFile(settings), settingsText);
+    EXPECT_EQ(readFile(addresses), addressBytes);
+    ASSERT_TRUE(fs::exists(uri_) || GetParam() == StoreEngine::Postgres);
+
+    // Later settings are no longer read: the store counts on.
+    writeFile(settings, "[Angebote]\nLetzteNummer=" + year + "-050\n");
+    ASSERT_EQ(run({"--offer", (dir_ / "b.pdf").string()}), 0) << err();
+    const std::string second = pdfText(dir_ / "b.pdf");
+    EXPECT_NE(second.find(year + "-016"), std::string::npos) << second;
+    EXPECT_NE(second.find("Bedachungen Kramer GmbH"), std::string::npos);
+}
+
+// The offer of --offer is recorded before its PDF is written; a PDF that cannot be written leaves
+// the record saying so, and the same command once the folder is there makes it under that number.
+TEST_P(CliStoreTest, AFailedPdfIsRecordedAndTheRetryKeepsItsNumber) {
+    const std::string year = thisYear();
+    const fs::path first = dir_ / "erstes.pdf";
+    const fs::path kal = dir_ / "erstes.kal";
+    ASSERT_EQ(run({"--save", kal.string(), "--offer", first.string()}), 0) << err();
+    const fs::path blocked = dir_ / "fehlt" / "angebot.pdf";
+    const fs::path other = dir_ / "anderes.pdf";
+    ASSERT_EQ(run({"--offer", blocked.string(), "--offer", other.string()}), 1);
+    EXPECT_NE(err().find("Das Angebot " + year + "-002 ist im Angebotsbuch verzeichnet"),
+              std::string::npos)
+        << err();
+    EXPECT_FALSE(fs::exists(blocked));
+    {
+        auto store = open();
+        EXPECT_FALSE(store->offer(year + "-002")->pdfWritten);
+        EXPECT_EQ(store->offer(year + "-002")->entry.fileName, blocked.string());
+        EXPECT_TRUE(store->offer(year + "-003")->pdfWritten);
+    }
+    EXPECT_NE(pdfText(other).find(year + "-003"), std::string::npos);
+
+    fs::create_directory(blocked.parent_path());
+    ASSERT_EQ(run({"--offer", blocked.string()}), 0) << err();
+    const std::string text = pdfText(blocked);
+    EXPECT_NE(text.find(year + "-002"), std::string::npos) << text;
+    EXPECT_NE(text.find("578,63 €"), std::string::npos) << text;
+    auto store = open();
+    const auto offers = store->offers();
+    EXPECT_EQ(offers.size(), 3u);
+    for (const auto& offer : offers)
+        EXPECT_TRUE(offer.pdfWritten) << offer.number;
+    const auto record = store->offer(year + "-002");
+    EXPECT_EQ(record->entry.customer, "Müller");
+    EXPECT_EQ(record->entry.grossCents, 57863);
+    EXPECT_EQ(record->entry.netCents, 48624);
+    EXPECT_EQ(record->entry.vatCents, 9239);
+    // The calculation as it was, byte for byte the file --save wrote.
+    EXPECT_EQ(record->entry.calculation, readFile(kal));
+    // Another sheet for the same file is another offer: a number of its own.
+    std::vector<std::string> steps = {"Dach14Ed=30", "--offer", blocked.string()};
+    ASSERT_EQ(run(steps), 0) << err();
+    EXPECT_NE(pdfText(blocked).find(year + "-004"), std::string::npos);
+}
+
+// Three processes with 200 offers each at once: 600 distinct numbers without a gap, each offer
+// recorded once with its PDF written under its number.
+TEST_P(CliStoreTest, ThreeProcessesMakeSixHundredOffersWithoutAGap) {
+    constexpr int kProcesses = 3;
+    constexpr int kOffers = 200;
+    // Made once beforehand, as the window would on its first start.
+    open();
+    std::vector<pid_t> pids;
+    for (int p = 0; p < kProcesses; ++p) {
+        std::vector<std::string> args = sheetArguments();
+        args.insert(args.end(), {"--store", uri_});
+        for (int i = 0; i < kOffers; ++i) {
+            args.emplace_back("--offer");
+            args.push_back(
+                (dir_ / ("p" + std::to_string(p) + "_" + std::to_string(i) + ".pdf")).string());
+        }
+        pids.push_back(start(args, "p" + std::to_string(p)));
+    }
+    for (int p = 0; p < kProcesses; ++p)
+        EXPECT_EQ(exitCode(pids[static_cast<std::size_t>(p)]), 0) << err("p" + std::to_string(p));
+
+    const std::string year = thisYear();
+    auto store = open();
+    const auto offers = store->offers();
+    std::set<std::string> numbers;
+    std::set<std::string> files;
+    for (const auto& offer : offers) {
+        numbers.insert(offer.number);
+        EXPECT_TRUE(offer.pdfWritten) << offer.number;
+    }
+    ASSERT_EQ(offers.size(), 600u);
+    ASSERT_EQ(numbers.size(), 600u);
+    EXPECT_EQ(*numbers.begin(), year + "-001");
+    EXPECT_EQ(*numbers.rbegin(), year + "-600");
+    for (const auto& number : numbers) {
+        const auto record = store->offer(number);
+        files.insert(record->entry.fileName);
+        EXPECT_TRUE(fs::exists(record->entry.fileName)) << number;
+    }
+    EXPECT_EQ(files.size(), 600u);
+    // Each PDF carries the number it was recorded under (a sample; pdftotext takes its time).
+    for (const auto& number : {year + "-001", year + "-300", year + "-600"}) {
+        const std::string file = store->offer(number)->entry.fileName;
+        EXPECT_NE(pdfText(file).find(number), std::string::npos) << file;
+    }
+}
+
+// Killed while it holds the counter with a number taken: no record, no PDF, and the number goes to
+// the next offer.
+TEST_P(CliStoreTest, AProcessKilledWhileRecordingLeavesNothingBehind) {
+    const std::string year = thisYear();
+    ASSERT_EQ(run({"--offer", (dir_ / "erstes.pdf").string()}), 0) << err();
+    const fs::path held = dir_ / "gehalten.pdf";
+    std::vector<std::string> args = sheetArguments();
+    args.insert(args.end(), {"--store", uri_, "--offer", held.string()});
+    const pid_t pid = start(args, "held", {"PYRELTO_TEST_HOLD_NUMBER_MS=60000"});
+    // Wait until it holds the counter with its number taken (a warning may come first).
+    for (int i = 0; i < 3000 && err("held").find("taken ") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(err("held").ends_with("taken " + year + "-002\n")) << err("held");
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_FALSE(fs::exists(held));
+    {
+        auto store = open();
+        EXPECT_EQ(store->offers().size(), 1u);
+        EXPECT_FALSE(store->offer(year + "-002").has_value());
+    }
+    ASSERT_EQ(run({"--offer", (dir_ / "danach.pdf").string()}), 0) << err();
+    EXPECT_NE(pdfText(dir_ / "danach.pdf").find(year + "-002"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, CliStoreTest,
+                         testing::Values(StoreEngine::Sqlite, StoreEngine::Postgres),
+                         [](const testing::TestParamInfo<StoreEngine>& info) {
+                             return info.param == StoreEngine::Sqlite ? "sqlite" : "postgres";
+                         });
+
+} // namespace
+} // namespace pyrelto
