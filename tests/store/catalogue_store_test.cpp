@@ -133,9 +133,9 @@ TEST_P(CatalogueStoreTest, KeepsHostileTextsInEveryField) {
     store->applyImport(store->planImport(listOf(supplier, articles, {2026, 3, 1})));
     for (const auto& [name, text] : hostileTexts()) {
         SCOPED_TRACE(name);
-        Article want = *std::find_if(articles.begin(), articles.end(), [&](const Article& a) {
-            return a.articleNumber == key(text);
-        });
+        const std::string number = key(text);
+        Article want = *std::find_if(articles.begin(), articles.end(),
+                                     [&](const Article& a) { return a.articleNumber == number; });
         want.supplier = supplier;
         want.priceDate = {2026, 3, 1};
         const auto stored = store->article(supplier, key(text));
@@ -179,17 +179,17 @@ TEST_P(CatalogueStoreTest, KeepsHostileTextsInEveryField) {
 
 TEST_P(CatalogueStoreTest, AnImportIsAppliedWholeOrNotAtAll) {
     auto store = open();
-    std::vector<Article> first;
+    std::vector<Article> first(450);
     for (int i = 0; i < 450; ++i) {
-        first.push_back(article("A" + std::to_string(i), {100 + i, 2}));
+        first[static_cast<std::size_t>(i)] = article("A" + std::to_string(i), {100 + i, 2});
     }
     store->applyImport(store->planImport(listOf("Nord", first)));
     const std::int64_t change = store->catalogueChange();
 
     // The engine refuses the last row after hundreds were written in batches: none stay.
-    std::vector<Article> second;
+    std::vector<Article> second(450);
     for (int i = 0; i < 450; ++i) {
-        second.push_back(article("B" + std::to_string(i), {100, 2}));
+        second[static_cast<std::size_t>(i)] = article("B" + std::to_string(i), {100, 2});
     }
     ImportPlan plan = store->planImport(listOf("Nord", second));
     ASSERT_EQ(plan.added.size(), 450u);
