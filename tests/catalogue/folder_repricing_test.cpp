@@ -393,7 +393,7 @@ TEST(FolderRepricing, AMissingFolderIsReportedAndQuotedFieldsStayFields) {
 
     FolderRepricing report;
     FileRepricing file;
-    file.file = "Dach; \"Süd\".kal";
+    file.file = fs::path(u"Dach; \"Süd\".kal");
     file.outcome = FileRepricingOutcome::Damaged;
     file.problem = "Zeile 1\nZeile 2";
     report.files.push_back(file);
