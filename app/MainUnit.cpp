@@ -85,6 +85,14 @@ TMainForm::TMainForm(QStringList arguments, QWidget* parent)
         [this](const QString& message) { reportError(this, message); });
     FormStorage1 = formStorage_.get();
     FormCreate();
+
+#ifndef QT_NO_SESSIONMANAGER
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { saveSession(); });
+#endif
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (!closed_)
+            saveSession();
+    });
 }
 
 TMainForm::~TMainForm() {
@@ -312,11 +320,17 @@ void TMainForm::showEvent(QShowEvent* event) {
     FormShow();
 }
 
-void TMainForm::closeEvent(QCloseEvent* event) {
-    // The window never refuses to close. A customer name still being typed is kept.
+void TMainForm::saveSession() {
+    // A customer name still being typed is kept.
     customerTab_->commitEditing();
     FormStorage1->SaveFormPlacement();
     FormClose();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // The window never refuses to close.
+    saveSession();
+    closed_ = true;
     event->accept();
 }
 

@@ -87,6 +87,11 @@ public:
     void FormCreate();
     void FormShow();
     void FormClose();
+    // What a close stores (the customer list, the window's placement and values), without the
+    // close: the session ends, and Windows ends the process at log-off without closing the
+    // window. Run at QGuiApplication::commitDataRequest, and at aboutToQuit unless the window
+    // closed already.
+    void saveSession();
     // One notch of the mouse wheel.
     void FormMouseWheelDown();
     void FormMouseWheelUp();
@@ -155,6 +160,7 @@ private:
     std::unique_ptr<QPrinter> printer_;
     QStringList arguments_;
     bool shown_ = false;
+    bool closed_ = false;
     // Handed-over files not opened yet, and whether a later look at them is already planned.
     QStringList handedOver_;
     bool handedOverPlanned_ = false;

@@ -13,6 +13,7 @@
 #include <QPalette>
 #include <QStyleFactory>
 #include <QTranslator>
+#include <cstdio>
 
 namespace pyrelto {
 
@@ -70,17 +71,32 @@ int runPyrelto(int argc, char** argv) {
     setUpApplication(app);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    // Before anything may bring up a box: a signal is then always heard in the first event loop,
+    // be it a box's or the program's own.
+    endOnTerminationSignals();
     SingleInstance instance;
     if (instance.start(arguments) == SingleInstance::Role::HandedOver) {
         return 0;
     }
+    if (!instance.refusal().isEmpty()) {
+        // Said where a start from a shell shows it; the window itself works as ever.
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(instance.refusal() +
+                                QStringLiteral(" Dieses Programm läuft für sich, ohne Übergabe "
+                                               "an ein bereits laufendes.")));
+    }
+    // Reading the customer list may already bring up an error box.
     TMainForm form(arguments);
+    if (terminationRequested())
+        return 0;
     setProgramIconAfterFirstPaint(form);
     QObject::connect(&instance, &SingleInstance::argumentsHandedOver, &form,
                      &TMainForm::argumentsHandedOver);
     instance.stopWhenClosing(&form);
-    closeWindowsOnTerminationSignals();
+    // Showing opens the file of the command line, whose error box may be where a signal ends it.
     form.show();
+    if (terminationRequested())
+        return 0;
     return QApplication::exec();
 }
 

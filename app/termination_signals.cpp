@@ -1,7 +1,9 @@
 #include "termination_signals.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
+#include <QWidget>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -13,9 +15,37 @@
 
 namespace pyrelto {
 
+namespace {
+
+bool requested = false;
+
+} // namespace
+
+bool terminationRequested() {
+    return requested;
+}
+
 #ifdef Q_OS_UNIX
 
 namespace {
+
+// What the close box would do, with every dialog out of the way first: a message box refuses
+// close() (it has no Cancel button), and closeAllWindows() gives up at the first modal window that
+// stays open.
+void endProgram() {
+    requested = true;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog != nullptr && dialog->isVisible())
+            dialog->done(QDialog::Rejected);
+    }
+    for (int open = 0; open < 16 && QApplication::activePopupWidget() != nullptr; ++open)
+        QApplication::activePopupWidget()->close();
+    QApplication::closeAllWindows();
+    // Ends every event loop, those of the dialogs included; a box that code opens while they
+    // unwind (the next handed-over file's error, say) ends as soon as it opens.
+    QCoreApplication::exit(0);
+}
 
 // The handler may do next to nothing; it hands the signal to the event loop through this pair.
 int signalPipe[2] = {-1, -1};
@@ -29,7 +59,7 @@ extern "C" void onTerminationSignal(int) {
 
 } // namespace
 
-void closeWindowsOnTerminationSignals() {
+void endOnTerminationSignals() {
     if (signalPipe[0] >= 0)
         return;
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
@@ -40,7 +70,7 @@ void closeWindowsOnTerminationSignals() {
         char buffer[16];
         while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
         }
-        QApplication::closeAllWindows();
+        endProgram();
     });
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
@@ -53,7 +83,7 @@ void closeWindowsOnTerminationSignals() {
 
 #else
 
-void closeWindowsOnTerminationSignals() {}
+void endOnTerminationSignals() {}
 
 #endif
 

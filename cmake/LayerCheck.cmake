@@ -1,7 +1,7 @@
 # The layers hold because the configure step refuses a graph that breaks them: the std-only
 # targets link no Qt, `documents` links only the std-only core, `services` and `print` link no
-# Widgets, and pyrelto-cli links no Widgets, Network or DBus (nor Qt's printer support, which
-# brings Widgets). Included after every target exists.
+# Widgets, the desktop program links no Qt Network, and pyrelto-cli links no Widgets, Network or
+# DBus (nor Qt's printer support, which brings Widgets). Included after every target exists.
 
 # Every target `target` links, directly or through the targets it links; imported targets (Qt's)
 # are listed but not entered.
@@ -56,7 +56,7 @@ function(pyrelto_forbid_links target pattern why)
 endfunction()
 
 set(pyrelto_std_only_targets sheet files customers customers_file documents cli_driver takeoff
-    catalogue folder_repricing store)
+    catalogue folder_repricing store instance_channel)
 foreach(target IN LISTS pyrelto_std_only_targets)
   pyrelto_forbid_links(${target} "^Qt[0-9]*::|^Qt[0-9]*[A-Z]" "a std-only target links no Qt")
 endforeach()
@@ -72,5 +72,7 @@ endif()
 pyrelto_forbid_links(services "^Qt[0-9]*::(Widgets|PrintSupport)$" "services has no widgets")
 pyrelto_forbid_links(print "^Qt[0-9]*::(Widgets|PrintSupport)$"
                      "print paints on Qt Gui; printer_run holds the printer part")
+pyrelto_forbid_links(pyrelto "^Qt[0-9]*::Network$"
+                     "the single-instance channel is plain sockets; Qt Network costs the start")
 pyrelto_forbid_links(pyrelto-cli "^Qt[0-9]*::(Widgets|PrintSupport|Network|DBus)$"
                      "the command-line driver never links Widgets, Network or DBus")

@@ -71,13 +71,22 @@ void paintPicture(QPainter& p, ButtonPicture kind) {
                        QPointF(14.5, 10.5), QPointF(7.5, 10.5), QPointF(7.5, 13.5)}));
         break;
     }
-    case ButtonPicture::Search:
+    case ButtonPicture::Search: {
+        // Handle and rim drawn twice, a light halo under the dark line: on a dark button the
+        // dark line alone vanished and left only the light lens, a white dot.
+        const QColor halo(235, 235, 235);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(halo, 3.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(10, 10), QPointF(14.5, 14.5));
+        p.setPen(QPen(halo, 3));
+        p.drawEllipse(QPointF(6.5, 6.5), 4.75, 4.75);
         p.setPen(QPen(kOutline, 2, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(10, 10), QPointF(14, 14));
         p.setPen(QPen(kOutline, 1.5));
         p.setBrush(QColor(200, 230, 250));
         p.drawEllipse(QPointF(6.5, 6.5), 4.5, 4.5);
         break;
+    }
     }
 }
 

@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QStringList>
+#include <QStyle>
 #include <exception>
 
 namespace pyrelto {
@@ -68,6 +71,25 @@ std::optional<QString> QtDialogs::saveFileName(QWidget* parent, const QString& f
     return runFileDialog(parent, filter, defaultSuffix, QFileDialog::AcceptSave, suggestedName);
 }
 
+namespace {
+
+// A box is as wide as its text; a short text left the title bar too narrow for the caption,
+// which the window manager then shortened ("Pyrelt…ation"). Room for the caption in the title
+// font, the window's icon and its buttons keeps it whole.
+void fitCaption(QMessageBox& box) {
+    auto* layout = qobject_cast<QGridLayout*>(box.layout());
+    if (layout == nullptr) {
+        return;
+    }
+    const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+    const int titleBarFurniture = 4 * box.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const int needed = title.horizontalAdvance(box.windowTitle()) + titleBarFurniture;
+    layout->addItem(new QSpacerItem(needed, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                    layout->rowCount(), 0, 1, layout->columnCount());
+}
+
+} // namespace
+
 void QtDialogs::message(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
     switch (icon) {
@@ -87,6 +109,7 @@ void QtDialogs::message(QWidget* parent, const QString& caption, const QString& 
         break;
     }
     QMessageBox box(qtIcon, caption, text, QMessageBox::Ok, parent);
+    fitCaption(box);
     box.exec();
 }
 
@@ -94,6 +117,7 @@ Dialogs::Answer QtDialogs::question(QWidget* parent, const QString& caption, con
                                     Answer defaultAnswer) {
     QMessageBox box(QMessageBox::Question, caption, text,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    fitCaption(box);
     switch (defaultAnswer) {
     case Answer::Yes:
         box.setDefaultButton(QMessageBox::Yes);

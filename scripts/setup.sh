@@ -24,6 +24,7 @@ packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3
           clang-tidy         # the tidy leg of scripts/test.sh
           ccache             # scripts/test.sh: rebuilds of unchanged files come from the cache
           qt6-svg-dev        # SVG logos on the offer
+          qt6-base-private-dev # app tests: the session end through Qt's own commitData()
           libsqlite3-dev     # the store's embedded engine
           libpq-dev          # the store's PostgreSQL engine (libpq)
           postgresql         # the postgres leg of scripts/test.sh: a throwaway server for the tests

@@ -37,7 +37,13 @@ constexpr int kFoundOffset = 50;
 // told from the list around it.
 class RowDelegate final : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit RowDelegate(QObject* parent) : QStyledItemDelegate(parent) {
+        // Closed by the view (focus left it, Enter, Escape): its deletion is only pending.
+        connect(this, &QAbstractItemDelegate::closeEditor, this, [this](QWidget* editor) {
+            if (openEditor_ == editor)
+                openEditor_ = nullptr;
+        });
+    }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         size.setHeight(std::max(size.height(), option.fontMetrics.height() + 4));
@@ -65,8 +71,11 @@ public:
         rect.setHeight(height);
         editor->setGeometry(rect);
     }
-    // The editor open now, if any.
-    QWidget* openEditor() const { return openEditor_; }
+    // The editor open now, if any. The view hides an editor it closes on its own (the row went
+    // away, the model was reset) before deleting it later.
+    QWidget* openEditor() const {
+        return openEditor_ && !openEditor_->isHidden() ? openEditor_.data() : nullptr;
+    }
 
 private:
     mutable QPointer<QWidget> openEditor_;

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QWheelEvent>
 
@@ -29,6 +30,26 @@ constexpr int kFieldHeight = 21;
 constexpr int kUnitX = 616;
 constexpr int kPresetX = 640;
 constexpr QSize kPresetSize{137, 25};
+
+// A description longer than its box: away from the keyboard the box shows the beginning (where
+// QLineEdit would leave the end of the last edit in view), and the whole text is a hover away,
+// as for the numbers.
+void showStartAndHintCut(QLineEdit* edit) {
+    const int frame =
+        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
+    const QMargins margins = edit->textMargins();
+    // QLineEdit keeps a margin of two pixels on each side of its text.
+    const int room =
+        edit->contentsRect().width() - 2 * frame - margins.left() - margins.right() - 4;
+    const QString hint =
+        edit->fontMetrics().horizontalAdvance(edit->text()) <= room ? QString() : edit->text();
+    if (edit->toolTip() != hint) {
+        edit->setToolTip(hint);
+    }
+    if (!edit->hasFocus()) {
+        edit->setCursorPosition(0);
+    }
+}
 
 } // namespace
 
@@ -159,6 +180,7 @@ void SheetView::onTextShown(TextField& field) {
         } else if (auto* edit = qobject_cast<QLineEdit*>(fieldWidget(info.id))) {
             if (edit->text() != shown) {
                 edit->setText(shown);
+                showStartAndHintCut(edit);
             }
         }
         return;
@@ -267,12 +289,14 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
         TextField& field = sheet_.text(info.id);
         edit->setText(toQString(field.text()));
         field.addObserver(this);
-        connect(edit, &QLineEdit::textChanged, this, [&field](const QString& text) {
+        connect(edit, &QLineEdit::textChanged, this, [&field, edit](const QString& text) {
             std::u16string edited = text.toStdU16String();
             if (edited != field.text()) {
                 field.setText(std::move(edited));
             }
+            showStartAndHintCut(edit);
         });
+        connect(edit, &QLineEdit::editingFinished, edit, [edit] { showStartAndHintCut(edit); });
         widget = edit;
     } else {
         widget = new SpinEditWidget(sheet_.number(info.id), rowWidget);
@@ -280,6 +304,9 @@ QWidget* SheetView::buildField(const FieldInfo& info, QWidget* rowWidget) {
     widget->setObjectName(
         QString::fromLatin1(info.name.data(), static_cast<qsizetype>(info.name.size())));
     widget->setGeometry(info.x, kFieldY, info.width, kFieldHeight);
+    if (info.kind == FieldKind::Text && info.id != FieldId::KundeEd) {
+        showStartAndHintCut(static_cast<QLineEdit*>(widget));
+    }
     widget->setAccessibleName(spokenName(info));
     if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         // The typing goes into the combo's own line edit, which a screen reader announces apart.

@@ -3,6 +3,9 @@
 #include "dialogs.h"
 #include "qt_text.h"
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -26,6 +29,89 @@ bool isControlText(const QString& text) {
         }
     }
     return true;
+}
+
+} // namespace
+
+// A screen reader meets a numeric field as what it is, a spin box: its value, limits and step,
+// and the actions "increase" and "decrease" taking the spin button's path (the button itself is
+// a picture no one can tab to). Setting the value goes through the field as a typed value does.
+class SpinFieldAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SpinFieldAccessible(SpinEditWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::SpinBox) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface) {
+            return static_cast<QAccessibleValueInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value) {
+            return edit()->text();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.readOnly = edit()->isReadOnly();
+        state.editable = !edit()->isReadOnly();
+        return state;
+    }
+
+    QVariant currentValue() const override {
+        return static_cast<double>(edit()->field_.GetValue());
+    }
+    void setCurrentValue(const QVariant& value) override {
+        SpinEditWidget* field = edit();
+        if (field->isReadOnly() || !value.canConvert<double>()) {
+            return;
+        }
+        field->guarded([&] { field->field_.SetValue(value.toDouble()); });
+    }
+    QVariant maximumValue() const override {
+        const TRxSpinEdit& field = edit()->field_;
+        return field.checkMaxValue() ? QVariant(static_cast<double>(field.maxValue())) : QVariant();
+    }
+    QVariant minimumValue() const override {
+        const TRxSpinEdit& field = edit()->field_;
+        return field.checkMinValue() ? QVariant(static_cast<double>(field.minValue())) : QVariant();
+    }
+    QVariant minimumStepSize() const override {
+        return static_cast<double>(edit()->field_.increment());
+    }
+
+    QStringList actionNames() const override {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (!edit()->isReadOnly()) {
+            names << increaseAction() << decreaseAction();
+        }
+        return names;
+    }
+    void doAction(const QString& name) override {
+        SpinEditWidget* field = edit();
+        if (!field->isReadOnly() && (name == increaseAction() || name == decreaseAction())) {
+            field->stepFromButton(name == increaseAction());
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+
+private:
+    SpinEditWidget* edit() const { return static_cast<SpinEditWidget*>(widget()); }
+};
+
+namespace {
+
+QAccessibleInterface* spinFieldAccessible(const QString& /*className*/, QObject* object) {
+    // The widget has no meta-object of its own: it is known by its C++ type.
+    if (auto* field = dynamic_cast<SpinEditWidget*>(object)) {
+        return new SpinFieldAccessible(field);
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -137,6 +223,11 @@ SpinEditWidget::SpinEditWidget(TRxSpinEdit& field, QWidget* parent)
     // input-method composition would go around both.
     setAcceptDrops(false);
     setAttribute(Qt::WA_InputMethodEnabled, false);
+    static const bool accessibleAsSpinBox = [] {
+        QAccessible::installFactory(spinFieldAccessible);
+        return true;
+    }();
+    (void)accessibleAsSpinBox;
     QLineEdit::setText(toQString(field_.text()));
     field_.addObserver(this);
     connect(this, &QLineEdit::textChanged, this, [this](const QString& t) { textEdited(t); });

@@ -84,6 +84,7 @@ private:
     // A press on the spin button: the focus comes into the field first (entering it, which
     // selects its text), then one step.
     void stepFromButton(bool up);
+    friend class SpinFieldAccessible;
     void step(bool up);
     // Replaces the selection by `clip` like any text box, then lets the field check the result.
     void pasteText(const QString& clip);

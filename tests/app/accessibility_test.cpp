@@ -7,6 +7,7 @@
 #include "ui_test_support.h"
 
 #include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -105,9 +106,44 @@ TEST_F(AccessibilityTest, EveryFieldIsReachedWithAnEditRoleAndANameOfItsOwn) {
         EXPECT_FALSE(s->name.isEmpty());
         EXPECT_TRUE(names.insert(s->name).second)
             << "spoken like another field: " << s->name.toStdString();
-        EXPECT_TRUE(s->role == QAccessible::EditableText || s->role == QAccessible::ComboBox)
-            << "role " << s->role;
+        const QAccessible::Role expected = !isNumeric(info.id)           ? QAccessible::EditableText
+                                           : info.id == FieldId::KundeEd ? QAccessible::ComboBox
+                                                                         : QAccessible::SpinBox;
+        EXPECT_TRUE(s->role == expected || s->role == QAccessible::ComboBox) << "role " << s->role;
     }
+}
+
+// A numeric field is a spin box to a screen reader: value, limits, step, and the spin button's
+// steps as actions.
+TEST_F(AccessibilityTest, NumericFieldsAreSpinBoxesWithValueLimitsAndSteps) {
+    const auto node = [this](FieldId id) {
+        return QAccessible::queryAccessibleInterface(form_->ScrollBox1->fieldWidget(id));
+    };
+    QAccessibleInterface* rows = node(FieldId::AnzZeilenEd);
+    ASSERT_NE(rows, nullptr);
+    EXPECT_EQ(rows->role(), QAccessible::SpinBox);
+    QAccessibleValueInterface* value = rows->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->currentValue().toDouble(), 5.0);
+    EXPECT_EQ(value->minimumValue().toDouble(), 1.0);
+    EXPECT_EQ(value->maximumValue().toDouble(), 5.0);
+    EXPECT_EQ(value->minimumStepSize().toDouble(), 1.0);
+    EXPECT_EQ(rows->text(QAccessible::Value), QStringLiteral("5"));
+
+    QAccessibleActionInterface* actions = rows->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::decreaseAction()));
+    actions->doAction(QAccessibleActionInterface::decreaseAction());
+    EXPECT_EQ(form_->sheet().number(FieldId::AnzZeilenEd).GetValue(), 4);
+    EXPECT_FALSE(form_->ScrollBox1->fieldWidget(FieldId::Summe5Ed)->isVisible())
+        << "the fifth material row goes with the step, as with the spin button";
+    value->setCurrentValue(9.0);
+    EXPECT_EQ(form_->sheet().number(FieldId::AnzZeilenEd).GetValue(), 5) << "kept in its limits";
+
+    // A price has no limit to announce.
+    QAccessibleInterface* price = node(FieldId::List1Ed);
+    ASSERT_NE(price, nullptr);
+    EXPECT_FALSE(price->valueInterface()->maximumValue().isValid());
 }
 
 TEST_F(AccessibilityTest, EachCaptionIsItsFieldsBuddy) {

@@ -12,11 +12,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
+#include <QtGui/private/qguiapplication_p.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -140,6 +142,32 @@ TEST_F(CustomerAppTest, ClosingMergesWithWhatAnotherCopyWroteMeanwhile) {
     ASSERT_TRUE(writeCustomerFile(dataFile().toStdU16String(), Names{u"Abel", u"Meier", u"West"}));
     quit();
     EXPECT_EQ(readCustomerFile(dataFile().toStdU16String()), (Names{u"Abel", u"Ost", u"West"}));
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+// A Windows log-off ends the program without closing its window: Qt asks for the data with
+// commitDataRequest at WM_QUERYENDSESSION (and on an X11 session manager's request) and says
+// aboutToQuit at WM_ENDSESSION. Both store the list as the close would; the calls below are the
+// ones Qt's Windows platform code makes.
+TEST_F(CustomerAppTest, TheSessionsEndSavesTheListWithoutAClose) {
+    start();
+    auto& list = tab().list();
+    list.setName(list.append(), u"Berg");
+    QGuiApplicationPrivate::instance()->commitData();
+    EXPECT_EQ(readCustomerFile(dataFile().toStdU16String()), (Names{u"Berg"}));
+    EXPECT_TRUE(window->isVisible()) << "the session manager may still cancel the log-off";
+
+    list.setName(list.append(), u"Abel");
+    const int aboutToQuit = QGuiApplication::staticMetaObject.indexOfSignal("aboutToQuit()");
+    ASSERT_GE(aboutToQuit, 0);
+    qApp->qt_metacall(QMetaObject::InvokeMetaMethod, aboutToQuit, nullptr);
+    EXPECT_EQ(readCustomerFile(dataFile().toStdU16String()), (Names{u"Abel", u"Berg"}));
+
+    // After a close, which stored everything, the end of the program writes nothing more.
+    window->close();
+    ASSERT_TRUE(QFile::remove(dataFile()));
+    qApp->qt_metacall(QMetaObject::InvokeMetaMethod, aboutToQuit, nullptr);
+    EXPECT_FALSE(QFile::exists(dataFile()));
     EXPECT_TRUE(dialogs_.messages.empty());
 }
 

@@ -203,6 +203,37 @@ TEST_F(CustomerTabTest, LeavingTheEditorAcceptsTheName) {
     expectComboIsList();
 }
 
+// The window's close commits an open in-place edit. An editor the view closed already (focus
+// left it, its deletion still pending) is not handed back to the view, which warned twice
+// ("commitData/closeEditor called with an editor that does not belong to this view").
+TEST_F(CustomerTabTest, CommittingAtCloseLeavesAClosedEditorAlone) {
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type != QtDebugMsg && type != QtInfoMsg)
+                warnings.append(text);
+        });
+    load(tab->list(), {QStringLiteral("Meier")});
+    tab->BitBtn14->click();
+    QTest::keyClicks(editor(), QStringLiteral("Abel"));
+    tab->SuchEd->setFocus();
+    QTRY_VERIFY(editor() == nullptr);
+    tab->commitEditing();
+
+    clickRow(0);
+    tab->BitBtn15->click(); // still open: committed and closed
+    ASSERT_NE(editor(), nullptr);
+    editor()->end(false);
+    QTest::keyClicks(editor(), QStringLiteral("a"));
+    tab->commitEditing();
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(editor(), nullptr);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(namesOf(tab->list()),
+              (QStringList{QStringLiteral("Abela"), QStringLiteral("Meier")}));
+}
+
 TEST_F(CustomerTabTest, EintragBearbeitenRenamesTheSelectedEntry) {
     load(tab->list(), {QStringLiteral("Abel"), QStringLiteral("Meier"), QStringLiteral("Zeiler")});
     tab->BitBtn15->click();

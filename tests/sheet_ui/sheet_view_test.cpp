@@ -192,6 +192,27 @@ TEST_F(SheetViewTest, TextFieldsFollowTheSheetBothWays) {
     EXPECT_TRUE(rules_.empty());
 }
 
+// A description longer than its box shows its beginning once the user leaves it or a file puts
+// it there, and the whole text as a tooltip; a short one has no tooltip.
+TEST_F(SheetViewTest, ALongDescriptionShowsItsBeginningAndTheWholeAsATooltip) {
+    QLineEdit* bez = view_->textWidget(FieldId::Bez1Ed);
+    const QString longText =
+        QStringLiteral("Bitumen-Schweißbahn Elastomer PYE PV 200 S5 Oberlage beschiefert, grün");
+    sheet_.text(FieldId::Bez1Ed).setText(longText.toStdU16String());
+    EXPECT_EQ(bez->toolTip(), longText);
+    EXPECT_EQ(bez->cursorPosition(), 0);
+
+    bez->setFocus(Qt::TabFocusReason);
+    bez->end(false);
+    QTest::keyClicks(bez, QStringLiteral(" matt"));
+    EXPECT_EQ(bez->toolTip(), longText + QStringLiteral(" matt"));
+    view_->textWidget(FieldId::Bez2Ed)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(bez->cursorPosition(), 0);
+
+    sheet_.text(FieldId::Bez1Ed).setText(u"Bitumenbahn");
+    EXPECT_TRUE(bez->toolTip().isEmpty());
+}
+
 TEST_F(SheetViewTest, TheWheelIsLeftToTheWindow) {
     QScrollBar* bar = view_->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);

@@ -1,13 +1,18 @@
+#include "button_pictures.h"
 #include "dialogs.h"
 #include "ui_test_support.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QImage>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <stdexcept>
 
@@ -64,6 +69,67 @@ TEST(QtDialogsTest, EnterAnswersTheQuestionsDefaultButton) {
                                 QStringLiteral("Wollen Sie den Kunden wirklich löschen?"), answer),
                   answer);
         EXPECT_EQ(title, QStringLiteral("Löschen"));
+    }
+}
+
+// A short message under the program's caption: the box is wider than the caption in the title
+// font, so the title bar never has to shorten it.
+TEST(QtDialogsTest, AShortMessageLeavesRoomForTheWholeCaption) {
+    test::testApplication();
+    QtDialogs real;
+    const QString caption = QStringLiteral("Pyrelto Kalkulation");
+    for (const bool asQuestion : {false, true}) {
+        SCOPED_TRACE(asQuestion ? "question" : "message");
+        int width = 0;
+        whenModalShows([&width](QWidget* modal) {
+            width = modal->width();
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        if (asQuestion) {
+            real.question(nullptr, caption, QStringLiteral("Ja?"), Dialogs::Answer::Yes);
+        } else {
+            real.message(nullptr, caption, QStringLiteral("OK"), Dialogs::Icon::Error);
+        }
+        const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+        EXPECT_GT(width, title.horizontalAdvance(caption) + 100);
+    }
+}
+
+// Every button picture keeps its shape on a light and on a dark button: the pixels that stand
+// out from the button's colour span at least 11 of its 16 pixels, not just a dot.
+TEST(ButtonPictures, KeepTheirShapeOnLightAndDarkButtons) {
+    test::testApplication();
+    const struct {
+        const char* name;
+        ButtonPicture kind;
+    } pictures[] = {
+        {"Open", ButtonPicture::Open},         {"Save", ButtonPicture::Save},
+        {"Print", ButtonPicture::Print},       {"NewEntry", ButtonPicture::NewEntry},
+        {"Edit", ButtonPicture::Edit},         {"Delete", ButtonPicture::Delete},
+        {"TakeOver", ButtonPicture::TakeOver}, {"Search", ButtonPicture::Search},
+    };
+    for (const auto& picture : pictures) {
+        for (const QColor button : {QColor(240, 240, 240), QColor(53, 53, 53)}) {
+            SCOPED_TRACE(std::string(picture.name) + " on " + button.name().toStdString());
+            QImage image(16, 16, QImage::Format_RGB32);
+            image.fill(button);
+            QPainter painter(&image);
+            buttonPicture(picture.kind).paint(&painter, image.rect());
+            painter.end();
+            QRect seen;
+            for (int y = 0; y < 16; ++y) {
+                for (int x = 0; x < 16; ++x) {
+                    const QColor pixel = image.pixelColor(x, y);
+                    const int difference = std::max({std::abs(pixel.red() - button.red()),
+                                                     std::abs(pixel.green() - button.green()),
+                                                     std::abs(pixel.blue() - button.blue())});
+                    if (difference >= 60) {
+                        seen |= QRect(x, y, 1, 1);
+                    }
+                }
+            }
+            EXPECT_GE(std::max(seen.width(), seen.height()), 11);
+        }
     }
 }
 
