@@ -66,4 +66,16 @@ std::int64_t listPricePerPiece(const Article& article) {
     return roundedQuotient(numerator, denominator);
 }
 
+std::int64_t purchasePricePerPiece(const Article& article, std::optional<Decimal> discountPercent) {
+    const int unit = article.priceUnit > 0 ? article.priceUnit : 1;
+    // cents = price * (100 - discount) / priceUnit; on the common scale price and discount carry
+    // 10^4 each: scaled price * (100 * 10^4 - scaled discount) / (priceUnit * 10^8).
+    constexpr Wide kHundredPercent = Wide{100} * 10000;
+    const Wide discount = discountPercent ? discountPercent->scaled() : 0;
+    const Wide numerator =
+        static_cast<Wide>(article.listPrice.scaled()) * (kHundredPercent - discount);
+    const Wide denominator = static_cast<Wide>(unit) * 100000000;
+    return roundedQuotient(numerator, denominator);
+}
+
 } // namespace pyrelto

@@ -60,4 +60,8 @@ std::optional<std::int64_t> listPricePerSquareMetre(const Article& article);
 // List price of one piece in cents: unit price / price unit, rounded half up to the cent.
 std::int64_t listPricePerPiece(const Article& article);
 
+// What one piece costs the firm, in cents: unit price / price unit less `discountPercent`, rounded
+// half up once from the exact values (not from the rounded list price per piece).
+std::int64_t purchasePricePerPiece(const Article& article, std::optional<Decimal> discountPercent);
+
 } // namespace pyrelto

@@ -73,6 +73,23 @@ void Catalogue::put(Article article) {
     ++revision_;
 }
 
+void Catalogue::assign(std::vector<Article> articles,
+                       std::map<std::pair<std::string, std::string>, Decimal> groupDiscounts) {
+    std::stable_sort(articles.begin(), articles.end(), keyLess);
+    // Of equal keys the last one given stays: keep each run's last element.
+    std::vector<Article> unique;
+    unique.reserve(articles.size());
+    for (std::size_t i = 0; i < articles.size(); ++i) {
+        if (i + 1 < articles.size() && !keyLess(articles[i], articles[i + 1])) {
+            continue;
+        }
+        unique.push_back(std::move(articles[i]));
+    }
+    articles_ = std::move(unique);
+    groupDiscounts_ = std::move(groupDiscounts);
+    ++revision_;
+}
+
 std::optional<Decimal> Catalogue::groupDiscount(std::string_view supplier,
                                                 std::string_view group) const {
     const auto it = groupDiscounts_.find({std::string(supplier), std::string(group)});

@@ -51,9 +51,13 @@ public:
     // Every supplier's article with this number.
     [[nodiscard]] std::vector<const Article*> findNumber(std::string_view articleNumber) const;
 
-    // Whole-catalogue edits, e.g. the store loading its rows or the "Materialien" tab editing our
-    // own fields: inserts or replaces the article with the same supplier and number.
+    // Whole-catalogue edits, e.g. the "Materialien" tab editing our own fields: inserts or
+    // replaces the article with the same supplier and number.
     void put(Article article);
+    // Everything at once, as the store loads it: the articles in any order (one per supplier and
+    // number; of two with the same key the later one stays) and the group discounts.
+    void assign(std::vector<Article> articles,
+                std::map<std::pair<std::string, std::string>, Decimal> groupDiscounts);
 
     // The discount % the firm gets on a supplier's discount group.
     [[nodiscard]] std::optional<Decimal> groupDiscount(std::string_view supplier,

@@ -261,19 +261,6 @@ NumberStyle detectStyle(std::string_view text, char delimiter) {
 
 std::optional<CsvColumns> parseCsvColumns(std::string_view mapping, std::string& error) {
     CsvColumns columns;
-    const CsvColumns defaults;
-    const std::array<std::pair<const std::string*, std::string*>, 10> fields{{
-        {&defaults.articleNumber, &columns.articleNumber},
-        {&defaults.text1, &columns.text1},
-        {&defaults.text2, &columns.text2},
-        {&defaults.unit, &columns.unit},
-        {&defaults.price, &columns.price},
-        {&defaults.priceUnit, &columns.priceUnit},
-        {&defaults.discountGroup, &columns.discountGroup},
-        {&defaults.coverage, &columns.coverage},
-        {&defaults.mainProductGroup, &columns.mainProductGroup},
-        {&defaults.ean, &columns.ean},
-    }};
     while (!mapping.empty()) {
         const std::size_t end = std::min(mapping.find(';'), mapping.size());
         const std::string_view pair = mapping.substr(0, end);
@@ -287,15 +274,15 @@ std::optional<CsvColumns> parseCsvColumns(std::string_view mapping, std::string&
             return std::nullopt;
         }
         const std::string field = foldHeader(pair.substr(0, equals));
-        const auto match = std::find_if(fields.begin(), fields.end(), [&](const auto& entry) {
-            return foldHeader(*entry.first) == field;
-        });
-        if (match == fields.end()) {
+        const auto match =
+            std::find_if(kCsvColumnFields.begin(), kCsvColumnFields.end(),
+                         [&](const auto& entry) { return foldHeader(entry.first) == field; });
+        if (match == kCsvColumnFields.end()) {
             error =
                 "Unbekanntes Feld " + quoted(pair.substr(0, equals)) + " in der Spaltenzuordnung.";
             return std::nullopt;
         }
-        *match->second = trimmedCopy(pair.substr(equals + 1));
+        columns.*(match->second) = trimmedCopy(pair.substr(equals + 1));
     }
     return columns;
 }

@@ -6,6 +6,7 @@
 
 #include "price_list.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -31,6 +32,22 @@ struct CsvColumns {
 
     friend bool operator==(const CsvColumns&, const CsvColumns&) = default;
 };
+
+// Each field of a mapping by its default header name, the name the command line and the store use
+// for it.
+inline constexpr std::array<std::pair<std::string_view, std::string CsvColumns::*>, 10>
+    kCsvColumnFields{{
+        {"Artikelnummer", &CsvColumns::articleNumber},
+        {"Bezeichnung", &CsvColumns::text1},
+        {"Bezeichnung 2", &CsvColumns::text2},
+        {"Einheit", &CsvColumns::unit},
+        {"Preis", &CsvColumns::price},
+        {"Preiseinheit", &CsvColumns::priceUnit},
+        {"Rabattgruppe", &CsvColumns::discountGroup},
+        {"m² je Einheit", &CsvColumns::coverage},
+        {"Warengruppe", &CsvColumns::mainProductGroup},
+        {"EAN", &CsvColumns::ean},
+    }};
 
 // Reads a mapping written as "Feld=Spaltenname" pairs separated by ";" (the CLI's --columns), the
 // fields named by their default header names: "Artikelnummer=ArtNr;Preis=VK netto". Fields not

@@ -42,44 +42,71 @@ bool isMaterialRow(RowSlot slot) {
     return slot <= RowSlot::M5;
 }
 
-std::optional<std::int64_t> rowListPrice(RowSlot slot, const Article& article) {
+std::optional<std::int64_t> rowPrice(RowSlot slot, const Article& article,
+                                     const Catalogue& catalogue) {
     if (isMaterialRow(slot)) {
         return listPricePerSquareMetre(article);
     }
-    return listPricePerPiece(article);
+    return purchasePricePerPiece(
+        article, article.priceKind == PriceKind::List
+                     ? catalogue.groupDiscount(article.supplier, article.discountGroup)
+                     : std::nullopt);
 }
 
 std::optional<RowFill> fillRow(RowSlot slot, const Article& article, const Catalogue& catalogue) {
-    const auto price = rowListPrice(slot, article);
+    const auto price = rowPrice(slot, article, catalogue);
     if (!price) {
         return std::nullopt;
     }
     RowFill fill;
     fill.description = article.text();
-    fill.listPriceCents = *price;
-    if (article.priceKind == PriceKind::List) {
-        fill.discountPercent = catalogue.groupDiscount(article.supplier, article.discountGroup);
+    fill.priceCents = *price;
+    if (isMaterialRow(slot)) {
+        if (article.priceKind == PriceKind::List) {
+            fill.discountPercent = catalogue.groupDiscount(article.supplier, article.discountGroup);
+        }
+        fill.wastePercent = article.wastePercent;
     }
-    fill.wastePercent = article.wastePercent;
     return fill;
+}
+
+std::string_view repriceStatusText(RepriceStatus status) {
+    switch (status) {
+    case RepriceStatus::Unchanged:
+        return "unverändert";
+    case RepriceStatus::Changed:
+        return "geändert";
+    case RepriceStatus::NotInCatalogue:
+        return "nicht im Katalog";
+    case RepriceStatus::Ambiguous:
+        return "mehrdeutig";
+    case RepriceStatus::NoCoverage:
+        return "ohne Fläche je Einheit";
+    case RepriceStatus::RowEdited:
+        return "Zeile geändert";
+    }
+    return "?";
 }
 
 std::vector<RepricedRow> repriceRows(std::span<const ArticleRow> rows, const Catalogue& catalogue) {
     std::vector<RepricedRow> result;
     result.reserve(rows.size());
     for (const ArticleRow& row : rows) {
-        RepricedRow out{row.slot, row.articleNumber, row.listPriceCents, std::nullopt,
-                        RepriceStatus::Unchanged};
+        RepricedRow out{row.slot,     row.articleNumber,        row.priceCents,
+                        std::nullopt, RepriceStatus::Unchanged, row.supplier};
         bool ambiguous = false;
         const Article* article = lookUp(row, catalogue, ambiguous);
         if (article == nullptr) {
             out.status = ambiguous ? RepriceStatus::Ambiguous : RepriceStatus::NotInCatalogue;
-        } else if (const auto price = rowListPrice(row.slot, *article)) {
-            out.newCents = *price;
-            out.status =
-                *price == row.listPriceCents ? RepriceStatus::Unchanged : RepriceStatus::Changed;
         } else {
-            out.status = RepriceStatus::NoCoverage;
+            out.supplier = article->supplier;
+            if (const auto price = rowPrice(row.slot, *article, catalogue)) {
+                out.newCents = *price;
+                out.status =
+                    *price == row.priceCents ? RepriceStatus::Unchanged : RepriceStatus::Changed;
+            } else {
+                out.status = RepriceStatus::NoCoverage;
+            }
         }
         result.push_back(std::move(out));
     }

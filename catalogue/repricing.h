@@ -24,16 +24,20 @@ inline constexpr std::size_t kRowSlotCount = 10;
 [[nodiscard]] std::optional<RowSlot> parseRowSlot(std::string_view name);
 [[nodiscard]] bool isMaterialRow(RowSlot slot);
 
-// The list price an article gives a row, in cents: per square metre for a material row (needs a
-// coverage), per piece for a piece row.
-[[nodiscard]] std::optional<std::int64_t> rowListPrice(RowSlot slot, const Article& article);
+// The price an article gives a row's price field, in cents. A material row holds the list price
+// per square metre (needs a coverage; the firm's discount has a field of its own). A piece row has
+// only the purchase price per piece: the list price per piece less the firm's discount for the
+// article's discount group (none for a net price).
+[[nodiscard]] std::optional<std::int64_t> rowPrice(RowSlot slot, const Article& article,
+                                                   const Catalogue& catalogue);
 
-// What picking an article puts into a row. Discount: the firm's discount for the article's
-// discount group, none for a net price. The caller enters these through the sheet's fields so its
-// rules run as if typed.
+// What picking an article puts into a row. The caller enters these through the sheet's fields so
+// its rules run as if typed.
 struct RowFill {
     std::string description;
-    std::int64_t listPriceCents = 0;
+    std::int64_t priceCents = 0; // rowPrice()
+    // Material rows only (piece rows have no such fields): the firm's discount for the article's
+    // discount group, none for a net price; the article's waste %.
     std::optional<Decimal> discountPercent;
     std::optional<Decimal> wastePercent;
 };
@@ -48,7 +52,7 @@ struct ArticleRow {
     RowSlot slot = RowSlot::M1;
     std::string supplier;
     std::string articleNumber;
-    std::int64_t listPriceCents = 0; // the list price the row holds now
+    std::int64_t priceCents = 0; // what the row's price field holds now (see rowPrice())
 };
 
 enum class RepriceStatus {
@@ -57,6 +61,8 @@ enum class RepriceStatus {
     NotInCatalogue,
     Ambiguous,  // no supplier known and several suppliers list the number
     NoCoverage, // a material row whose article has no coverage
+    RowEdited,  // the row's description is no longer the one the article was picked with (set by
+                // callers that know it; repriceRows never sees such a row)
 };
 
 struct RepricedRow {
@@ -65,9 +71,15 @@ struct RepricedRow {
     std::int64_t oldCents = 0;
     std::optional<std::int64_t> newCents; // set for Unchanged and Changed
     RepriceStatus status = RepriceStatus::Unchanged;
+    // The row's supplier; when it names none, the supplier of the one article found.
+    std::string supplier;
 
     friend bool operator==(const RepricedRow&, const RepricedRow&) = default;
 };
+
+// "unverändert", "geändert", "nicht im Katalog", "mehrdeutig", "ohne Fläche je Einheit",
+// "Zeile geändert": the words of the reports.
+[[nodiscard]] std::string_view repriceStatusText(RepriceStatus status);
 
 // One result per row, in the rows' order.
 [[nodiscard]] std::vector<RepricedRow> repriceRows(std::span<const ArticleRow> rows,

@@ -140,8 +140,11 @@ std::vector<ExtensionChunk> extensionChunks(const CalculationExtras& extras) {
     if (!extras.takeOff.empty()) {
         chunks.push_back({kTakeOffChunk, encodeTakeOff(extras.takeOff)});
     }
+    if (hasRowArticles(extras.rowArticles)) {
+        chunks.push_back({kArticleChunk, encodeRowArticles(extras.rowArticles)});
+    }
     for (const ExtensionChunk& kept : extras.keptChunks) {
-        if (kept.tag != kTakeOffChunk) {
+        if (kept.tag != kTakeOffChunk && kept.tag != kArticleChunk) {
             chunks.push_back(kept);
         }
     }
@@ -158,12 +161,14 @@ CalculationExtras readCalculationExtras(std::span<const std::byte> rest,
     auto chunks = readExtensionBlock(rest, problem);
     if (chunks) {
         for (ExtensionChunk& chunk : *chunks) {
-            if (chunk.tag != kTakeOffChunk) {
-                extras.keptChunks.push_back(std::move(chunk));
-                continue;
-            }
             try {
-                extras.takeOff = decodeTakeOff(chunk.data);
+                if (chunk.tag == kTakeOffChunk) {
+                    extras.takeOff = decodeTakeOff(chunk.data);
+                } else if (chunk.tag == kArticleChunk) {
+                    extras.rowArticles = decodeRowArticles(chunk.data);
+                } else {
+                    extras.keptChunks.push_back(std::move(chunk));
+                }
             } catch (const IoError& e) {
                 problem = e.what();
             }
@@ -186,11 +191,12 @@ std::string unreadDataQuestion(std::u16string_view fname) {
            "konnten. Beim Speichern gehen sie verloren. Trotzdem speichern?";
 }
 
-void savefile(const Sheet& sheet, std::u16string_view fname, const CalculationExtras& extras) {
+void savefile(const Sheet& sheet, std::u16string_view fname, const CalculationExtras& extras,
+              std::optional<std::u16string_view> backup) {
     refuseLongName(fname);
     refuseChangedName(fname);
     // The whole image is made first, so a value no file can hold stops the save before the disk.
-    if (!writeFileSafely(fname, calculationBytes(sheet, extras))) {
+    if (!writeFileSafely(fname, calculationBytes(sheet, extras), backup)) {
         throw FileMessage::cannotCreate();
     }
 }

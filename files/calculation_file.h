@@ -4,6 +4,7 @@
 // base section (entry 58) is complete. After entry 80 may follow one extension block
 // (extension_block.h) with what this program keeps beyond the 80 entries, such as the take-off.
 
+#include "article_chunk.h"
 #include "extension_block.h"
 #include "field_catalogue.h"
 #include "file_message.h"
@@ -12,6 +13,7 @@
 #include "torvane.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,21 +46,26 @@ void applyCalculation(Sheet& sheet, const CalculationContent& content);
 struct CalculationExtras {
     // Written when it has any row; a file without one has no block at all.
     TakeOff takeOff;
-    // Chunks of later program versions (article numbers, invoices, …) that this one cannot
+    // The catalogue articles rows were picked from; written when any row has one.
+    RowArticles rowArticles;
+    // Chunks of later program versions (invoices, …) that this one cannot
     // interpret: read from the file and written back unchanged, after the chunks of its own.
     std::vector<ExtensionChunk> keptChunks;
     // Set by openfile when data after entry 80 could not be read (a block cut short, a wrong
-    // checksum, an unknown version, a damaged take-off): a German warning naming the file. The
+    // checksum, an unknown version, a damaged take-off or article chunk): a German warning naming
+    // the file. The
     // 80 entries loaded as always; saving over the file drops what could not be read, so the
     // window asks first (unreadDataQuestion).
     std::string warning;
     bool hasUnreadData() const { return !warning.empty(); }
-    bool empty() const { return takeOff.empty() && keptChunks.empty(); }
+    bool empty() const {
+        return takeOff.empty() && !hasRowArticles(rowArticles) && keptChunks.empty();
+    }
 };
 
-// The chunks of `extras` as the block holds them: the take-off, then the kept chunks (a kept chunk
-// with a tag this program writes itself is left out). Throws IoError (Kind::Damaged) for a
-// take-off beyond the file's bounds.
+// The chunks of `extras` as the block holds them: the take-off, the row articles, then the kept
+// chunks (a kept chunk with a tag this program writes itself is left out). Throws IoError
+// (Kind::Damaged) for a take-off or an article reference beyond the file's bounds.
 std::vector<ExtensionChunk> extensionChunks(const CalculationExtras& extras);
 // Reads the bytes after entry 80 (`rest`, possibly none). Never throws: what cannot be read is
 // left out and reported in `warning`, naming `fname`.
@@ -72,8 +79,10 @@ std::string unreadDataQuestion(std::u16string_view fname);
 // be created (missing folder, no permission, write-protected file); IoError for a transfer
 // failure, after which the old file is unchanged, for a take-off beyond the file's bounds, or for
 // a name longer than the system takes (PATH_MAX bytes on Linux, 32,767 units on Windows). A name
-// the system would change is refused with cannotCreate(), which says why.
-void savefile(const Sheet& sheet, std::u16string_view fname, const CalculationExtras& extras = {});
+// the system would change is refused with cannotCreate(), which says why. With `backup`, the old
+// file is kept under that name as well (SafeWrite::commit).
+void savefile(const Sheet& sheet, std::u16string_view fname, const CalculationExtras& extras = {},
+              std::optional<std::u16string_view> backup = std::nullopt);
 // Reads `fname` (opened for reading only) completely, and only then changes the sheet. Throws
 // FileMessage::cannotOpen() or IoError for the 80 entries; in both cases the sheet is exactly as
 // before. Data after entry 80 never stops the load: it is returned, or reported in the warning.

@@ -1,8 +1,9 @@
 // Any bytes as what follows entry 80: the reader never throws, and what it reads is written again
-// and read back as the same extras. The same bytes as a take-off chunk's payload as well (behind
-// the checksum the fuzzer would rarely reach it): refused with an IoError or encoded back to the
-// same bytes. Each take-off read is computed without fault.
+// and read back as the same extras. The same bytes as a take-off chunk's and as an article
+// chunk's payload as well (behind the checksum the fuzzer would rarely reach them): refused with
+// an IoError or encoded back to the same bytes. Each take-off read is computed without fault.
 
+#include "article_chunk.h"
 #include "calculation_file.h"
 #include "takeoff_chunk.h"
 
@@ -40,10 +41,27 @@ void payload(std::span<const std::byte> bytes) {
     }
 }
 
+void articlePayload(std::span<const std::byte> bytes) {
+    RowArticles rows;
+    try {
+        rows = decodeRowArticles(bytes);
+    } catch (const IoError& e) {
+        if (e.kind() != IoError::Kind::Damaged) {
+            __builtin_trap();
+        }
+        return;
+    }
+    const std::vector<std::byte> again = encodeRowArticles(rows); // must not throw
+    if (!std::equal(again.begin(), again.end(), bytes.begin(), bytes.end())) {
+        __builtin_trap();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     payload(std::as_bytes(std::span(data, size)));
+    articlePayload(std::as_bytes(std::span(data, size)));
     const CalculationExtras extras =
         readCalculationExtras(std::as_bytes(std::span(data, size)), u"fuzz.kal");
     const TakeOffResult result = computeTakeOff(extras.takeOff);
@@ -51,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                    result.totals->upstands) {
         __builtin_trap();
     }
-    if (extras.hasUnreadData() && !extras.takeOff.empty()) {
-        return 0; // a damaged take-off next to sound chunks: nothing more to compare
+    if (extras.hasUnreadData() && (!extras.takeOff.empty() || hasRowArticles(extras.rowArticles))) {
+        return 0; // a damaged chunk next to sound ones: nothing more to compare
     }
     MemoryWriter out;
     try {
@@ -66,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const CalculationExtras again = readCalculationExtras(out.bytes(), u"fuzz.kal");
     if (again.hasUnreadData() || !(again.takeOff == extras.takeOff) ||
-        again.keptChunks != extras.keptChunks) {
+        again.rowArticles != extras.rowArticles || again.keptChunks != extras.keptChunks) {
         __builtin_trap();
     }
     return 0;

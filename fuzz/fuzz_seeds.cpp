@@ -76,7 +76,10 @@ int main(int argc, char** argv) {
         garage.points = {{0, 0}, {1200, 0}, {1200, 500}, {700, 500}, {700, 900}, {0, 900}};
         extras.takeOff.faces = {roof, garage};
         extras.takeOff.upstands = {{u"Attika", 4820, 30, 1}};
-        extras.keptChunks = {{{'A', 'R', 'T', 'N'}, {std::byte{1}, std::byte{2}}}};
+        extras.rowArticles[0] = RowArticle{u"Dachbaustoffe Nord GmbH", u"BB-OL-5",
+                                           descriptionChecksum(u"Oberlagsbahn")};
+        extras.rowArticles[6] = RowArticle{u"", u"DN-20", descriptionChecksum(u"")};
+        extras.keptChunks = {{{'I', 'N', 'V', 'C'}, {std::byte{1}, std::byte{2}}}};
         MemoryWriter block;
         writeExtensionBlock(block, extensionChunks(extras));
         if (!writeFileSafely(at("extension_block", "aufmass.bin"), block.bytes())) {
@@ -86,6 +89,10 @@ int main(int argc, char** argv) {
         if (!writeFileSafely(at("extension_block", "aufmass-nutzlast.bin"),
                              encodeTakeOff(extras.takeOff))) {
             throw std::runtime_error("cannot write aufmass-nutzlast.bin");
+        }
+        if (!writeFileSafely(at("extension_block", "artikel-nutzlast.bin"),
+                             encodeRowArticles(extras.rowArticles))) {
+            throw std::runtime_error("cannot write artikel-nutzlast.bin");
         }
 
         const std::vector<std::vector<std::u16string>> lists{

@@ -51,7 +51,7 @@ public:
 
     void script(const char* sql) override { check(ResultPtr(PQexec(conn_, sql))); }
 
-    Result run(const Statement& statement, std::initializer_list<Param> params) override {
+    Result run(const Statement& statement, std::span<const Param> params) override {
         const std::string& name = prepared(statement);
         std::vector<std::string> numbers;
         numbers.reserve(params.size());
@@ -79,11 +79,15 @@ public:
                 values.push_back(text->data() ? text->data() : "");
                 lengths.push_back(static_cast<int>(text->size()));
                 formats.push_back(1);
-            } else {
-                const std::string_view bytes = std::get<Blob>(param).bytes;
+            } else if (const auto* blob = std::get_if<Blob>(&param)) {
+                const std::string_view bytes = blob->bytes;
                 values.push_back(bytes.data() ? bytes.data() : "");
                 lengths.push_back(static_cast<int>(bytes.size()));
                 formats.push_back(1);
+            } else {
+                values.push_back(nullptr);
+                lengths.push_back(0);
+                formats.push_back(0);
             }
         }
         ResultPtr result(PQexecPrepared(conn_, name.c_str(), static_cast<int>(values.size()),

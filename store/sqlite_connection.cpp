@@ -52,7 +52,7 @@ public:
         }
     }
 
-    Result run(const Statement& statement, std::initializer_list<Param> params) override {
+    Result run(const Statement& statement, std::span<const Param> params) override {
         sqlite3_stmt* stmt = prepared(statement);
         int index = 1;
         for (const Param& param : params) {
@@ -62,12 +62,13 @@ public:
             else if (const auto* text = std::get_if<std::string_view>(&param))
                 rc = sqlite3_bind_text64(stmt, index, text->data(), text->size(), SQLITE_STATIC,
                                          SQLITE_UTF8);
-            else {
-                const std::string_view bytes = std::get<Blob>(param).bytes;
+            else if (const auto* blob = std::get_if<Blob>(&param)) {
+                const std::string_view bytes = blob->bytes;
                 // A null pointer would bind NULL instead of an empty blob.
                 rc = sqlite3_bind_blob64(stmt, index, bytes.empty() ? "" : bytes.data(),
                                          bytes.size(), SQLITE_STATIC);
-            }
+            } else
+                rc = sqlite3_bind_null(stmt, index);
             if (rc != SQLITE_OK)
                 failStatement(stmt, rc);
             ++index;

@@ -1,5 +1,6 @@
 #include "store.h"
 
+#include "catalogue_tables.h"
 #include "connection.h"
 
 #include <array>
@@ -11,7 +12,9 @@ namespace pyrelto {
 
 using store_detail::Blob;
 using store_detail::Cell;
+using store_detail::checkedText;
 using store_detail::Connection;
+using store_detail::number;
 using store_detail::Statement;
 
 namespace {
@@ -128,53 +131,6 @@ const Statement kInvoices{"SELECT " PYRELTO_INVOICE_SUMMARY
 
 const Statement kClaimTakeOver{"INSERT INTO store_info (name, value) VALUES ('uebernahme', $1) "
                                "ON CONFLICT (name) DO NOTHING"};
-
-// Texts go into the database only as valid UTF-8 without NUL: PostgreSQL refuses both, and SQLite
-// would take them, so a store would behave differently depending on its engine.
-std::string_view checkedText(std::string_view text, const char* what) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == 0)
-            throw StoreError(StoreError::Kind::Refused,
-                             std::string("Der Text „") + what +
-                                 "“ enthält ein Nullzeichen und kann nicht gespeichert werden.");
-        std::size_t length = byte < 0x80           ? 1
-                             : (byte >> 5) == 0x6  ? 2
-                             : (byte >> 4) == 0xE  ? 3
-                             : (byte >> 3) == 0x1E ? 4
-                                                   : 0;
-        bool valid = length != 0 && i + length <= text.size();
-        std::uint32_t code = length == 1   ? byte
-                             : length == 2 ? byte & 0x1F
-                             : length == 3 ? byte & 0x0F
-                                           : byte & 0x07;
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = (code << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        constexpr std::array<std::uint32_t, 5> kSmallest{0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && code >= kSmallest[length] && code <= 0x10FFFF &&
-                !(code >= 0xD800 && code <= 0xDFFF);
-        if (!valid)
-            throw StoreError(StoreError::Kind::Refused,
-                             std::string("Der Text „") + what +
-                                 "“ ist kein gültiger UTF-8-Text und kann nicht gespeichert "
-                                 "werden.");
-        i += length;
-    }
-    return text;
-}
-
-std::int64_t number(const Cell& cell) {
-    std::int64_t value = 0;
-    if (!cell ||
-        std::from_chars(cell->data(), cell->data() + cell->size(), value).ec != std::errc())
-        throw StoreError(StoreError::Kind::Failed, "Die Datenbank enthält eine ungültige Zahl.");
-    return value;
-}
 
 const std::string& text(const Cell& cell) {
     static const std::string empty;
@@ -554,6 +510,101 @@ public:
         return list;
     }
 
+    std::int64_t catalogueChange() override {
+        Transaction transaction(*connection_, false);
+        return store_detail::readCatalogueChange(*connection_);
+    }
+
+    std::shared_ptr<const CatalogueSnapshot> catalogue() override {
+        Transaction transaction(*connection_, false);
+        if (!catalogue_ || catalogue_->change != store_detail::readCatalogueChange(*connection_))
+            catalogue_ = store_detail::readCatalogue(*connection_);
+        return catalogue_;
+    }
+
+    ImportPlan planImport(const PriceList& list) override {
+        const auto snapshot = catalogue();
+        ImportPlan plan = snapshot->catalogue.planImport(list);
+        plan.revision = static_cast<std::uint64_t>(snapshot->change);
+        return plan;
+    }
+
+    void applyImport(const ImportPlan& plan) override {
+        if (!plan.applicable())
+            throw StoreError(StoreError::Kind::Refused,
+                             "Die Preisliste enthält " + std::to_string(plan.problems.size()) +
+                                 " fehlerhafte Zeilen und wurde nicht übernommen.");
+        Transaction transaction(*connection_, true);
+        // Locked until the commit: no other PC changes the catalogue between this check and
+        // the rows the plan writes.
+        if (static_cast<std::uint64_t>(store_detail::lockCatalogueChange(*connection_)) !=
+            plan.revision)
+            throw StoreError(StoreError::Kind::Refused,
+                             "Der Katalog wurde seit der Vorschau geändert; bitte die Preisliste "
+                             "erneut einlesen.");
+        store_detail::writeImport(*connection_, plan);
+        store_detail::countCatalogueChange(*connection_);
+        transaction.commit();
+    }
+
+    std::optional<Article> article(std::string_view supplier,
+                                   std::string_view articleNumber) override {
+        Transaction transaction(*connection_, false);
+        return store_detail::readArticle(*connection_, supplier, articleNumber);
+    }
+
+    std::vector<Article> articlesByNumber(std::string_view articleNumber) override {
+        Transaction transaction(*connection_, false);
+        return store_detail::readArticlesByNumber(*connection_, articleNumber);
+    }
+
+    std::vector<Article> searchArticles(std::string_view query, std::size_t limit) override {
+        const auto snapshot = catalogue();
+        std::vector<Article> found;
+        for (const std::size_t at : snapshot->index.search(query, limit))
+            found.push_back(snapshot->catalogue.articles()[at]);
+        return found;
+    }
+
+    void setOwnFields(std::string_view supplier, std::string_view articleNumber,
+                      std::optional<Decimal> coverage,
+                      std::optional<Decimal> wastePercent) override {
+        if (coverage && coverage->units <= 0)
+            throw StoreError(StoreError::Kind::Refused,
+                             "Die Fläche je Einheit muss größer als 0 sein.");
+        if (wastePercent && wastePercent->units < 0)
+            throw StoreError(StoreError::Kind::Refused, "Der Verschnitt darf nicht negativ sein.");
+        Transaction transaction(*connection_, true);
+        if (!store_detail::writeOwnFields(*connection_, supplier, articleNumber, coverage,
+                                          wastePercent))
+            throw StoreError(StoreError::Kind::Refused,
+                             "Der Artikel „" + std::string(articleNumber) + "“ von „" +
+                                 std::string(supplier) + "“ steht nicht im Katalog.");
+        store_detail::countCatalogueChange(*connection_);
+        transaction.commit();
+    }
+
+    void setGroupDiscount(std::string_view supplier, std::string_view group,
+                          std::optional<Decimal> percent) override {
+        if (percent && (*percent < Decimal{0, 0} || *percent > Decimal{100, 0}))
+            throw StoreError(StoreError::Kind::Refused, "Ein Rabatt liegt zwischen 0 und 100 %.");
+        Transaction transaction(*connection_, true);
+        store_detail::writeGroupDiscount(*connection_, supplier, group, percent);
+        store_detail::countCatalogueChange(*connection_);
+        transaction.commit();
+    }
+
+    std::optional<CsvColumns> csvColumns(std::string_view supplier) override {
+        Transaction transaction(*connection_, false);
+        return store_detail::readCsvColumns(*connection_, supplier);
+    }
+
+    void setCsvColumns(std::string_view supplier, const CsvColumns& columns) override {
+        Transaction transaction(*connection_, true);
+        store_detail::writeCsvColumns(*connection_, supplier, columns);
+        transaction.commit();
+    }
+
     bool takeOver(const TakeOver& data) override {
         Transaction transaction(*connection_, true);
         const std::string now = utcNow();
@@ -639,6 +690,8 @@ private:
 
     std::unique_ptr<Connection> connection_;
     StoreHooks hooks_;
+    // The catalogue as last read, kept while catalogueChange() stays the same.
+    std::shared_ptr<const CatalogueSnapshot> catalogue_;
 };
 
 } // namespace
@@ -745,5 +798,54 @@ std::unique_ptr<Store> openStore(const std::string& uri, StoreHooks hooks) {
         return openPostgresStore(uri, std::move(hooks));
     return openSqliteStore(uri, std::move(hooks));
 }
+
+namespace store_detail {
+
+std::string_view checkedText(std::string_view text, const char* what) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == 0)
+            throw StoreError(StoreError::Kind::Refused,
+                             std::string("Der Text „") + what +
+                                 "“ enthält ein Nullzeichen und kann nicht gespeichert werden.");
+        std::size_t length = byte < 0x80           ? 1
+                             : (byte >> 5) == 0x6  ? 2
+                             : (byte >> 4) == 0xE  ? 3
+                             : (byte >> 3) == 0x1E ? 4
+                                                   : 0;
+        bool valid = length != 0 && i + length <= text.size();
+        std::uint32_t code = length == 1   ? byte
+                             : length == 2 ? byte & 0x1F
+                             : length == 3 ? byte & 0x0F
+                                           : byte & 0x07;
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        constexpr std::array<std::uint32_t, 5> kSmallest{0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && code >= kSmallest[length] && code <= 0x10FFFF &&
+                !(code >= 0xD800 && code <= 0xDFFF);
+        if (!valid)
+            throw StoreError(StoreError::Kind::Refused,
+                             std::string("Der Text „") + what +
+                                 "“ ist kein gültiger UTF-8-Text und kann nicht gespeichert "
+                                 "werden.");
+        i += length;
+    }
+    return text;
+}
+
+std::int64_t number(const Cell& cell) {
+    std::int64_t value = 0;
+    if (!cell ||
+        std::from_chars(cell->data(), cell->data() + cell->size(), value).ec != std::errc())
+        throw StoreError(StoreError::Kind::Failed, "Die Datenbank enthält eine ungültige Zahl.");
+    return value;
+}
+
+} // namespace store_detail
 
 } // namespace pyrelto

@@ -1,11 +1,15 @@
 #pragma once
 // The firm's data beyond the calculation files, in a database: firm data, remembered addresses, the
-// shared customer list, number counters, the offer register and the invoice register. One
+// shared customer list, number counters, the offer register, the invoice register and the price
+// catalogue. One
 // interface, two engines: an SQLite file on one PC (the default) and a PostgreSQL server shared by
 // a firm's PCs. The schema, the migration rule and the locking rule are described in docs/store.md.
 //
 // Texts are UTF-8. Every operation is one transaction: it either happens completely or not at all.
 
+#include "article_search.h"
+#include "catalogue.h"
+#include "csv_price_list.h"
 #include "invoice.h"
 
 #include <cstdint>
@@ -42,7 +46,7 @@ private:
 enum class StoreEngine { Sqlite, Postgres };
 
 // The schema version this program writes and reads.
-inline constexpr int kStoreSchemaVersion = 3;
+inline constexpr int kStoreSchemaVersion = 4;
 
 // The counter of offer numbers ("2026-015").
 inline constexpr std::string_view kOfferCounter = "angebot";
@@ -164,6 +168,15 @@ struct CustomerNames {
 // "Zahlungsbedingungen", "Schlusstext"). A name that is missing was never stored.
 using FirmValues = std::map<std::string, std::string, std::less<>>;
 
+// The catalogue as the store held it at one change, with the search index over its articles. Never
+// changed once made: a newer change gives a new snapshot, and whoever still holds this one keeps
+// valid positions into it.
+struct CatalogueSnapshot {
+    Catalogue catalogue;
+    ArticleSearchIndex index; // positions into catalogue.articles()
+    std::int64_t change = 0;  // catalogueChange() when it was read
+};
+
 // Test and tool hooks. Nothing the program itself sets.
 struct StoreHooks {
     // Runs inside recordOffer() and issueInvoice() after the number is taken and before the
@@ -230,6 +243,38 @@ public:
     virtual std::optional<InvoiceRecord> invoice(std::string_view number) = 0;
     // Newest first.
     virtual std::vector<InvoiceSummary> invoices() = 0;
+
+    // The price catalogue (docs/catalogue.md). Every change of it — an import, our own fields of
+    // an article, a group discount — counts up catalogueChange(), from any PC.
+    virtual std::int64_t catalogueChange() = 0;
+    // The whole catalogue, read again only when catalogueChange() moved since the last call; the
+    // same snapshot otherwise, so that asking on every keystroke costs one small query.
+    virtual std::shared_ptr<const CatalogueSnapshot> catalogue() = 0;
+    // What importing `list` would change, worked out against catalogue(); the plan remembers that
+    // change in ImportPlan::revision.
+    virtual ImportPlan planImport(const PriceList& list) = 0;
+    // Makes exactly the plan's change in one transaction: all of it or, when anything fails,
+    // nothing. Refused (StoreError, Kind::Refused, nothing changed) when the plan has problems or
+    // the catalogue changed since the plan was made (another PC imported or edited meanwhile).
+    virtual void applyImport(const ImportPlan& plan) = 0;
+    virtual std::optional<Article> article(std::string_view supplier,
+                                           std::string_view articleNumber) = 0;
+    // Every supplier's article with this number, by supplier.
+    virtual std::vector<Article> articlesByNumber(std::string_view articleNumber) = 0;
+    // Search as you type (ArticleSearchIndex): at most `limit` articles in the index's order.
+    virtual std::vector<Article> searchArticles(std::string_view query, std::size_t limit) = 0;
+    // Our own fields of one article; nullopt clears one. Refused when the store has no such
+    // article, or for a coverage that is not above zero or a negative waste.
+    virtual void setOwnFields(std::string_view supplier, std::string_view articleNumber,
+                              std::optional<Decimal> coverage,
+                              std::optional<Decimal> wastePercent) = 0;
+    // The firm's discount % on a supplier's discount group; nullopt removes it. Refused outside
+    // 0 to 100 %.
+    virtual void setGroupDiscount(std::string_view supplier, std::string_view group,
+                                  std::optional<Decimal> percent) = 0;
+    // The CSV column mapping remembered for `supplier`; nullopt when none was.
+    virtual std::optional<CsvColumns> csvColumns(std::string_view supplier) = 0;
+    virtual void setCsvColumns(std::string_view supplier, const CsvColumns& columns) = 0;
 
     // Rows of the one-time take-over of the old files; see take_over.h.
     struct TakeOver {

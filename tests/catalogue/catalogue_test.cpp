@@ -157,5 +157,24 @@ TEST(Catalogue, WithdrawnArticlesLeaveTheCatalogue) {
     EXPECT_NE(catalogue.find("Dachbaustoffe Nord GmbH", "X2"), nullptr);
 }
 
+TEST(Catalogue, AssignSortsTheArticlesAndTheLaterOfTwoEqualKeysStays) {
+    Catalogue catalogue;
+    std::vector<Article> articles(4);
+    const char* keys[][2] = {{"Süd", "B"}, {"Nord", "Z"}, {"Süd", "B"}, {"Nord", "A"}};
+    for (std::size_t i = 0; i < articles.size(); ++i) {
+        articles[i].supplier = keys[i][0];
+        articles[i].articleNumber = keys[i][1];
+        articles[i].listPrice = {static_cast<std::int64_t>(i), 0};
+    }
+    const auto before = catalogue.revision();
+    catalogue.assign(articles, {{{"Nord", "G1"}, Decimal{30, 0}}});
+    EXPECT_GT(catalogue.revision(), before);
+    ASSERT_EQ(catalogue.articles().size(), 3u);
+    EXPECT_EQ(catalogue.articles()[0].articleNumber, "A");
+    EXPECT_EQ(catalogue.articles()[1].articleNumber, "Z");
+    EXPECT_EQ(catalogue.find("Süd", "B")->listPrice, (Decimal{2, 0}));
+    EXPECT_EQ(catalogue.groupDiscount("Nord", "G1"), (Decimal{30, 0}));
+}
+
 } // namespace
 } // namespace pyrelto

@@ -113,6 +113,15 @@ TEST(CsvPriceList, MappingNamesOtherHeadersAndDoubledQuotesAreRead) {
 
     EXPECT_FALSE(parseCsvColumns("Farbe=X", error).has_value());
     EXPECT_NE(error.find("Farbe"), std::string::npos);
+
+    // Every field goes by its default header, on the command line and in the store.
+    for (const auto& [name, member] : kCsvColumnFields) {
+        SCOPED_TRACE(std::string(name));
+        EXPECT_EQ(CsvColumns{}.*member, name);
+        const auto mapped = parseCsvColumns(std::string(name) + "=Spalte X", error);
+        ASSERT_TRUE(mapped.has_value()) << error;
+        EXPECT_EQ((*mapped).*member, "Spalte X");
+    }
 }
 
 TEST(CsvPriceList, PreviewShowsDetectedSettingsAndFirstRecords) {

@@ -79,11 +79,23 @@ TEST(Repricing, RowsGetPricePerSquareMetreOrPerPieceAndReportOldToNew) {
 
     const auto fill = fillRow(RowSlot::M1, *catalogue.find("Nord", "BB-OL-5"), catalogue);
     ASSERT_TRUE(fill.has_value());
-    EXPECT_EQ(fill->listPriceCents, 999);
+    EXPECT_EQ(fill->priceCents, 999);
     EXPECT_EQ(fill->description, "Oberlagsbahn");
     EXPECT_EQ(fill->discountPercent, (Decimal{125, 1}));
     EXPECT_FALSE(fillRow(RowSlot::M2, *catalogue.find("Nord", "X"), catalogue).has_value());
-    EXPECT_EQ(fillRow(RowSlot::S1, *catalogue.find("Nord", "X"), catalogue)->listPriceCents, 100);
+    // A piece row has no discount field: its price is 1,00 € less 12,5 %, rounded once.
+    const auto piece = fillRow(RowSlot::S1, *catalogue.find("Nord", "X"), catalogue);
+    ASSERT_TRUE(piece.has_value());
+    EXPECT_EQ(piece->priceCents, 88);
+    EXPECT_FALSE(piece->discountPercent.has_value());
+    Article net = *catalogue.find("Nord", "X");
+    net.priceKind = PriceKind::Net;
+    EXPECT_EQ(rowPrice(RowSlot::S1, net, catalogue), 100);
+    // 0,35 € per 10 less 10 % is 3,15 ct → 3; rounding the piece price first (3,5 → 4 ct) would
+    // give 4.
+    Article clips = article("Nord", "C", "Klammern", {35, 2});
+    clips.priceUnit = 10;
+    EXPECT_EQ(purchasePricePerPiece(clips, Decimal{10, 0}), 3);
 
     const std::vector<ArticleRow> rows{
         {RowSlot::M1, "", "BB-OL-5", 950}, {RowSlot::S2, "Nord", "DN-20", 2},
@@ -91,12 +103,12 @@ TEST(Repricing, RowsGetPricePerSquareMetreOrPerPieceAndReportOldToNew) {
         {RowSlot::S5, "", "Z", 100},       {RowSlot::S4, "Süd", "Z", 100},
     };
     const std::vector<RepricedRow> expected{
-        {RowSlot::M1, "BB-OL-5", 950, 999, RepriceStatus::Changed},
-        {RowSlot::S2, "DN-20", 2, 2, RepriceStatus::Unchanged},
-        {RowSlot::M3, "FEHLT", 500, std::nullopt, RepriceStatus::NotInCatalogue},
-        {RowSlot::M4, "X", 100, std::nullopt, RepriceStatus::NoCoverage},
-        {RowSlot::S5, "Z", 100, std::nullopt, RepriceStatus::Ambiguous},
-        {RowSlot::S4, "Z", 100, 200, RepriceStatus::Changed},
+        {RowSlot::M1, "BB-OL-5", 950, 999, RepriceStatus::Changed, "Nord"},
+        {RowSlot::S2, "DN-20", 2, 2, RepriceStatus::Unchanged, "Nord"},
+        {RowSlot::M3, "FEHLT", 500, std::nullopt, RepriceStatus::NotInCatalogue, ""},
+        {RowSlot::M4, "X", 100, std::nullopt, RepriceStatus::NoCoverage, "Nord"},
+        {RowSlot::S5, "Z", 100, std::nullopt, RepriceStatus::Ambiguous, ""},
+        {RowSlot::S4, "Z", 100, 200, RepriceStatus::Changed, "Süd"},
     };
     EXPECT_EQ(repriceRows(rows, catalogue), expected);
 

@@ -1,6 +1,7 @@
 // The extension block after entry 80: its layout, round trips of the take-off through real files,
 // and damaged blocks that must cost the extras only, never the 80 entries.
 
+#include "article_chunk.h"
 #include "calculation_file.h"
 #include "extension_block.h"
 #include "file_test_support.h"
@@ -110,7 +111,7 @@ TEST_F(ExtensionBlockTest, WithoutExtrasTheFileIsTheEightyEntriesByteForByte) {
 TEST_F(ExtensionBlockTest, TakeOffRoundTripsAndTheEntriesStayAsBefore) {
     CalculationExtras extras;
     extras.takeOff = sampleTakeOff();
-    const ExtensionChunk later{{'A', 'R', 'T', 'N'}, ascii("later program's data")};
+    const ExtensionChunk later{{'I', 'N', 'V', 'C'}, ascii("later program's data")};
     extras.keptChunks = {later};
     const Bytes file = saved(extras);
 
@@ -202,6 +203,118 @@ TEST_F(ExtensionBlockTest, UnknownChunksSurviveADamagedTakeOff) {
     EXPECT_EQ(back.keptChunks, extras.keptChunks);
     EXPECT_NE(back.warning.find("Aufmaß: die Daten sind abgeschnitten"), std::string::npos)
         << back.warning;
+}
+
+// Rows M1 and S3 picked from the catalogue, the second without a supplier.
+RowArticles sampleRowArticles() {
+    RowArticles rows;
+    rows[0] = RowArticle{u"Nord", u"BB-OL-5", descriptionChecksum(u"Oberlagsbahn Schiefer grün")};
+    rows[7] = RowArticle{u"", u"DN-20", descriptionChecksum(u"Dachpappnägel")};
+    return rows;
+}
+
+TEST_F(ExtensionBlockTest, RowArticlesRoundTripBesideTheTakeOffAndLaterChunks) {
+    CalculationExtras extras;
+    extras.takeOff = sampleTakeOff();
+    extras.rowArticles = sampleRowArticles();
+    extras.keptChunks = {{{'I', 'N', 'V', 'C'}, ascii("x")}};
+    const Bytes file = saved(extras);
+    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), file.begin()));
+
+    Sheet other;
+    other.runCountRules();
+    const CalculationExtras back = openfile(other, test::name16(dir / "with.kal"));
+    EXPECT_TRUE(back.warning.empty()) << back.warning;
+    EXPECT_EQ(back.rowArticles, extras.rowArticles);
+    EXPECT_EQ(back.takeOff, extras.takeOff);
+    EXPECT_EQ(back.keptChunks, extras.keptChunks);
+    EXPECT_EQ(saved(back, "again.kal"), file);
+
+    // Only article numbers: a block of its own, the entries as before.
+    CalculationExtras onlyArticles;
+    onlyArticles.rowArticles = sampleRowArticles();
+    const Bytes small = saved(onlyArticles, "small.kal");
+    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), small.begin()));
+    EXPECT_EQ(openfile(other, test::name16(dir / "small.kal")).rowArticles,
+              onlyArticles.rowArticles);
+
+    // A version that knows the take-off but not this chunk writes its take-off, then the chunks
+    // it kept in their order: the same block, so a file passing through it stays as it was.
+    const auto chunks = extensionChunks(extras);
+    ASSERT_EQ(chunks.size(), 3U);
+    EXPECT_EQ(chunks[0].tag, kTakeOffChunk);
+    EXPECT_EQ(chunks[1].tag, kArticleChunk);
+    EXPECT_EQ(chunks[2].tag, extras.keptChunks[0].tag);
+}
+
+TEST_F(ExtensionBlockTest, ADamagedArticleChunkCostsOnlyTheArticleNumbers) {
+    CalculationExtras extras;
+    extras.takeOff = sampleTakeOff();
+    extras.rowArticles = sampleRowArticles();
+    auto chunks = extensionChunks(extras);
+    chunks[1].data.pop_back();
+    MemoryWriter block;
+    writeExtensionBlock(block, chunks);
+    const CalculationExtras back = readCalculationExtras(block.bytes(), u"dach.kal");
+    EXPECT_EQ(back.takeOff, extras.takeOff);
+    EXPECT_FALSE(hasRowArticles(back.rowArticles));
+    EXPECT_NE(back.warning.find("Artikelnummern: die Daten sind abgeschnitten"), std::string::npos)
+        << back.warning;
+}
+
+TEST(ArticleChunk, LayoutAsDocumented) {
+    // "AB" as UTF-16LE is 41 00 42 00.
+    EXPECT_EQ(descriptionChecksum(u"AB"), crc32(ascii(std::string_view("A\0B\0", 4))));
+    RowArticles rows;
+    rows[0] = RowArticle{u"Nord", u"BB-OL-5", 0x04030201U};
+    rows[7] = RowArticle{u"", u"DN", 0xA0B0C0D0U};
+    const Bytes expected = test::bytes(
+        {1,   0,    2,                                                   // version, count
+         0,   0x01, 0x02, 0x03, 0x04,                                    // row M1, checksum
+         4,   0,    0,    0,    'N',  0, 'o', 0,    'r',  0,    'd',  0, // supplier
+         7,   0,    0,    0,    'B',  0, 'B', 0,    '-',  0,    'O',  0,
+         'L', 0,    '-',  0,    '5',  0, 7,   0xD0, 0xC0, 0xB0, 0xA0, // row S3, checksum
+         0,   0,    0,    0,                                          // no supplier
+         2,   0,    0,    0,    'D',  0, 'N', 0});
+    EXPECT_EQ(encodeRowArticles(rows), expected);
+    EXPECT_EQ(decodeRowArticles(expected), rows);
+}
+
+TEST(ArticleChunk, EveryCutAndEveryBoundIsRefused) {
+    const Bytes payload = encodeRowArticles(sampleRowArticles());
+    for (std::size_t n = 0; n < payload.size(); ++n) {
+        EXPECT_THROW(decodeRowArticles(std::span(payload).first(n)), IoError) << n << " bytes";
+    }
+    const Bytes row = test::bytes({0, 0, 0, 0, 0}) + test::bytes({0, 0, 0, 0}) +
+                      test::bytes({1, 0, 0, 0, 'X', 0}); // row M1, no supplier, number "X"
+    const auto withRow = [](int index, const Bytes& rest) {
+        return test::bytes({index}) + Bytes(rest.begin() + 1, rest.end());
+    };
+    const struct {
+        const char* name;
+        Bytes bytes;
+    } cases[] = {
+        {"Version2", test::bytes({2, 0, 1}) + row},
+        {"ElevenRows", test::bytes({1, 0, 11}) + row},
+        {"RowTen", test::bytes({1, 0, 1}) + withRow(10, row)},
+        {"RowTwice", test::bytes({1, 0, 2}) + row + row},
+        {"RowsDescending", test::bytes({1, 0, 2}) + withRow(3, row) + withRow(2, row)},
+        {"NoNumber", test::bytes({1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
+        {"BytesAfter", test::bytes({1, 0, 1}) + row + test::bytes({0})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_THROW(decodeRowArticles(c.bytes), IoError);
+    }
+    EXPECT_EQ(decodeRowArticles(test::bytes({1, 0, 1}) + row)[0]->articleNumber, u"X");
+
+    RowArticles bad;
+    bad[1] = RowArticle{u"Nord", u"", 0};
+    EXPECT_THROW(encodeRowArticles(bad), IoError);
+    bad[1] = RowArticle{std::u16string(kMaxArticleKeyLength + 1, u'x'), u"A", 0};
+    EXPECT_THROW(encodeRowArticles(bad), IoError);
+    bad[1]->supplier.resize(kMaxArticleKeyLength);
+    EXPECT_EQ(decodeRowArticles(encodeRowArticles(bad)), bad);
 }
 
 TEST(TakeOffChunk, EveryCutAndEveryBoundIsRefused) {

@@ -1,8 +1,6 @@
-// The store against both engines: every case runs on SQLite and, when PYRELTO_TEST_PG holds a
-// libpq connection string ("host=/tmp/pg port=5433 dbname=postgres"), on PostgreSQL, each case in
-// a schema of its own. scripts/test.sh postgres starts a throwaway server and sets it.
+// The store against both engines (store_test_fixture.h).
 
-#include "store.h"
+#include "store_test_fixture.h"
 #include "take_over.h"
 
 #include <csignal>
@@ -24,12 +22,10 @@ extern char** environ;
 namespace pyrelto {
 namespace {
 
+using test::hostileTexts;
+using test::readFile;
+using test::StoreTest;
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Runs the store tool; its standard output goes to `output`.
 pid_t spawnTool(const std::vector<std::string>& args, const fs::path& output) {
@@ -111,70 +107,6 @@ std::string issue(Store& store, const InvoiceEntry& entry) {
     return store.issueInvoice(entry, documentsFor);
 }
 
-class StoreTest : public testing::TestWithParam<StoreEngine> {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pyrelto-store-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        if (GetParam() == StoreEngine::Sqlite) {
-            // A folder that does not exist yet: the store creates it with the file.
-            uri_ = (dir_ / "daten" / "pyrelto.db").string();
-            return;
-        }
-        const char* server = std::getenv("PYRELTO_TEST_PG");
-        if (!server || !*server)
-            GTEST_SKIP() << "PostgreSQL skipped: PYRELTO_TEST_PG is not set "
-                            "(scripts/test.sh postgres sets it)";
-        admin_ = PQconnectdb(server);
-        ASSERT_EQ(PQstatus(admin_), CONNECTION_OK) << PQerrorMessage(admin_);
-        PQsetNoticeProcessor(
-            admin_, [](void*, const char*) {}, nullptr);
-        static int next = 0;
-        schema_ = "store_test_" + std::to_string(getpid()) + "_" + std::to_string(next++);
-        adminExec("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
-        adminExec("CREATE SCHEMA " + schema_);
-        uri_ = std::string(server) + " options=-csearch_path=" + schema_;
-    }
-
-    void TearDown() override {
-        if (admin_) {
-            adminExec("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
-            PQfinish(admin_);
-        }
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
-    std::unique_ptr<Store> open(StoreHooks hooks = {}) { return openStore(uri_, std::move(hooks)); }
-
-    // Test-only SQL beside the store, for what no program does (a newer schema version).
-    void rawExec(const std::string& sql) {
-        if (GetParam() == StoreEngine::Postgres) {
-            adminExec("SET search_path TO " + schema_ + "; " + sql);
-            return;
-        }
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(uri_.c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-            << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
-
-    void adminExec(const std::string& sql) {
-        PGresult* result = PQexec(admin_, sql.c_str());
-        EXPECT_TRUE(PQresultStatus(result) == PGRES_COMMAND_OK ||
-                    PQresultStatus(result) == PGRES_TUPLES_OK)
-            << sql << ": " << PQerrorMessage(admin_);
-        PQclear(result);
-    }
-
-    fs::path dir_;
-    std::string uri_;
-    std::string schema_;
-    PGconn* admin_ = nullptr;
-};
-
 TEST_P(StoreTest, MigratesFromEmptyAndFromEveryEarlierVersion) {
     for (int from = 0; from < kStoreSchemaVersion; ++from) {
         SCOPED_TRACE("from version " + std::to_string(from));
@@ -199,10 +131,17 @@ TEST_P(StoreTest, MigratesFromEmptyAndFromEveryEarlierVersion) {
         }
         EXPECT_EQ(store->recordOffer(sampleOffer()), "2026-001");
         EXPECT_EQ(issue(*store, sampleInvoiceEntry()), "R-2026-0001");
+        EXPECT_EQ(store->catalogueChange(), 0);
+        PriceList list;
+        list.supplier = "Nord";
+        list.articles.emplace_back().article.articleNumber = "BB-OL-5";
+        list.articles.back().article.listPrice = {7493, 2};
+        store->applyImport(store->planImport(list));
         // Opening again migrates nothing and keeps everything.
         store.reset();
         EXPECT_EQ(open()->offers().size(), 1u);
         EXPECT_EQ(open()->invoices().size(), 1u);
+        EXPECT_EQ(open()->article("Nord", "BB-OL-5")->listPrice, (Decimal{7493, 2}));
     }
 }
 
@@ -227,24 +166,6 @@ TEST_P(StoreTest, RefusesAStoreOfANewerVersionAndLeavesItAlone) {
     rawExec("INSERT INTO future_things (x) VALUES (1)");
     rawExec("UPDATE schema_version SET version = " + std::to_string(kStoreSchemaVersion));
     EXPECT_EQ(open()->firmData().at("Firma"), "Alt");
-}
-
-struct HostileText {
-    const char* name;
-    std::string text;
-};
-
-std::vector<HostileText> hostileTexts() {
-    std::string rtl = "\u05E9\u05DC\u05D5\u05DD \u202Eabc\u202C \u0645\u0631\u062D\u0628\u0627";
-    return {
-        {"quotes", "O'Neil \"Dach\" `x` \\'"},
-        {"sql", "'; DROP TABLE offers; --"},
-        {"long", std::string(100000, 'x') + "ß"},
-        {"rtl", rtl},
-        {"emoji", "Dach 🏠👷‍♀️ 🇩🇪"},
-        {"lines", "eins\r\nzwei\nдва\t"},
-        {"dollar", "$1 ?1 :a @b $$x$$"},
-    };
 }
 
 TEST_P(StoreTest, RoundTripsEveryRecordWithHostileText) {
@@ -821,11 +742,7 @@ TEST(InvoiceEntry, TakesTheRegistersFiguresFromTheInvoice) {
     EXPECT_EQ(invoiceEntryOf(invoice).corrects, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, StoreTest,
-                         testing::Values(StoreEngine::Sqlite, StoreEngine::Postgres),
-                         [](const testing::TestParamInfo<StoreEngine>& info) {
-                             return info.param == StoreEngine::Sqlite ? "sqlite" : "postgres";
-                         });
+INSTANTIATE_TEST_SUITE_P(Engines, StoreTest, test::kBothEngines, test::engineName);
 
 TEST(StoreOpening, AnUnreachableServerIsReportedInGermanWithoutWaiting) {
     // A closed port on this machine: refused at once.
