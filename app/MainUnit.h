@@ -9,15 +9,18 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFrame;
 class QMenu;
 class QPrinter;
 class QPushButton;
+class QTimer;
 class QTabWidget;
 class QWheelEvent;
 
@@ -149,6 +152,10 @@ public:
     // holds up the start. Throws StoreError ("Die gemeinsame Datenbank ist nicht erreichbar: …");
     // the next use tries again.
     Store& programStore();
+    // With a shared database: matches the customer list with the database's (app/
+    // shared_customers.cpp) — the others' new customers come in, the ones they deleted go, this
+    // PC's changes go out. True when the list here changed. Nothing on "Nur dieser PC".
+    bool syncSharedCustomers();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -203,6 +210,19 @@ private:
     OfferRegisterTab* offerRegisterTab_ = nullptr;
     std::unique_ptr<CustomerListFile> customerFile_;
     std::unique_ptr<Store> store_;
+
+    // The shared customer list (app/shared_customers.cpp).
+    class CustomerChangeListener;
+    static constexpr int kCustomerSyncDelayMs = 1000;
+    void startSharedCustomers();
+    void stopSharedCustomers();
+    void customersChangedHere();
+    std::unique_ptr<CustomerListObserver> customerListener_;
+    QTimer* customerSyncTimer_ = nullptr;
+    std::vector<std::u16string> customerBase_; // the names as last matched (or loaded)
+    std::int64_t customerChangeSeen_ = -1;
+    bool customerSyncFailed_ = false;
+    bool matchingCustomers_ = false;
 };
 
 } // namespace pyrelto
