@@ -78,6 +78,7 @@ TMainForm::TMainForm(QStringList arguments, QWidget* parent)
     setCentralWidget(client);
     buildButtonBar();
     buildPages();
+    buildCatalogueCommands();
     layout->addWidget(Panel18);
     layout->addWidget(PageControl1);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());

@@ -5,6 +5,7 @@
 
 #include "calculation_file.h"
 #include "customer_list_file.h"
+#include "repricing.h"
 #include "sheet.h"
 
 #include <QMainWindow>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -97,6 +99,17 @@ public:
     void chooseDatabase();
     static QString pdfFilter() { return QStringLiteral("PDF-Dokument (*.pdf)|*.pdf"); }
 
+    // The catalogue commands (app/catalogue_commands.cpp). F4 in a material or piece row opens
+    // "Artikel wählen" for that row; the article picked is entered through the row's fields as
+    // typed and remembered with the calculation.
+    void pickFromCatalogue(RowSlot slot);
+    // The row of the field that has the focus, when it is a material or piece row.
+    std::optional<RowSlot> focusedRowSlot() const;
+    // "Preisliste importieren...": the list read, its summary shown, applied on confirmation.
+    void importPriceList();
+    // The catalogue's articles of the last pick, as the extension block remembers them.
+    const CalculationExtras& calculationExtras() const noexcept { return extras_; }
+
     // Start-up and shut-down handlers, run by the window itself.
     void FormCreate();
     void FormShow();
@@ -131,6 +144,9 @@ public:
     QAction* editFirmDataAction = nullptr;
     QAction* chooseDatabaseAction = nullptr;
     QAction* Beenden1 = nullptr;
+    QMenu* catalogueMenu = nullptr; // "Materialien"
+    QAction* pickArticleAction = nullptr;
+    QAction* importPriceListAction = nullptr;
     QFrame* Panel18 = nullptr;
     QPushButton* BitBtn11 = nullptr;
     QPushButton* BitBtn12 = nullptr;
@@ -167,6 +183,7 @@ private:
     void buildMenu();
     void buildButtonBar();
     void buildPages();
+    void buildCatalogueCommands();
     // The customer page and the preset buttons (app/customer_commands.cpp).
     void buildCustomerTab();
     void loadCustomerList();
