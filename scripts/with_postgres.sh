@@ -55,5 +55,10 @@ fi
 "$pgbin/pg_isready" -q -h "$dir" -p "$port"
 
 export PYRELTO_TEST_PG="host=127.0.0.1 port=$port dbname=postgres user=postgres"
+# A test may stop the server and start it again (a server going down while the program runs).
+ctl="${run_as[*]} $pgbin/pg_ctl -D $dir/data"
+export PYRELTO_TEST_PG_STOP="$ctl -m fast -w stop >/dev/null"
+export PYRELTO_TEST_PG_START="$ctl -l $dir/server.log -w -t 60 -o '-c listen_addresses=127.0.0.1 \
+-c port=$port -c unix_socket_directories=$dir' start >/dev/null"
 echo "PostgreSQL $("$pgbin/postgres" --version | awk '{print $3}') on 127.0.0.1:$port and $dir"
 "$@"

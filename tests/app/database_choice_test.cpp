@@ -34,6 +34,7 @@
 #include <QTreeView>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <map>
@@ -360,6 +361,56 @@ TEST_F(DatabaseChoiceTest, TwoPcsShareTheRegisterOfOneServer) {
     customers.sort();
     EXPECT_EQ(customers, (QStringList{QStringLiteral("Erster PC"), QStringLiteral("Zweiter PC")}));
     EXPECT_FALSE(QFile::exists(localDatabase()));
+}
+
+// The server stops while the window runs: the offer says why in German and goes out as nothing,
+// the sheet and what was typed stay; once the server is back the same window makes the offer
+// without a restart.
+TEST_F(DatabaseChoiceTest, AServerStoppedWhileTheWindowRunsLosesNothing) {
+    const ServerDatabase server("halt");
+    const char* stop = std::getenv("PYRELTO_TEST_PG_STOP");
+    const char* start = std::getenv("PYRELTO_TEST_PG_START");
+    if (!server.given || stop == nullptr || start == nullptr)
+        GTEST_SKIP() << ServerDatabase::kSkipped;
+    chooseServer(server.choice);
+    form->sheet().enter(FieldId::KundeEd, u"Müller");
+    form->sheet().enter(FieldId::Dach14Ed, u"24");
+    const auto offerTo = [this](const QString& pdf) {
+        // Nothing to pay on this sheet: going on regardless.
+        dialogs_.questionAnswers = {Dialogs::Answer::Yes};
+        dialogs_.fileAnswers = {pdf};
+        dialogs_.formAnswers.push_back([](QDialog& dialog) {
+            dynamic_cast<OfferDialog&>(dialog).pdfButton->click();
+            return false;
+        });
+        form->offerButton->click();
+        dialogs_.formAnswers.clear();
+        dialogs_.questionAnswers.clear();
+    };
+    offerTo(tempPath(QStringLiteral("vorher.pdf")));
+    ASSERT_TRUE(dialogs_.messages.empty()) << toStd(dialogs_.messages[0].text);
+
+    ASSERT_EQ(std::system(stop), 0);
+    const QString during = tempPath(QStringLiteral("waehrend.pdf"));
+    offerTo(during);
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.messages[0].text.contains(
+        QStringLiteral("Die gemeinsame Datenbank ist nicht erreichbar")))
+        << toStd(dialogs_.messages[0].text);
+    EXPECT_FALSE(QFile::exists(during));
+    EXPECT_EQ(form->sheet().shownText(FieldId::KundeEd), u"Müller");
+    form->sheet().enter(FieldId::Dach14Ed, u"30");
+    EXPECT_EQ(form->sheet().shownText(FieldId::Dach14Ed), u"30,00");
+
+    ASSERT_EQ(std::system(start), 0);
+    const QString after = tempPath(QStringLiteral("nachher.pdf"));
+    offerTo(after);
+    EXPECT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(QFile::exists(after));
+    const auto offers = form->programStore().offers();
+    ASSERT_EQ(offers.size(), 2u);
+    for (const auto& offer : offers)
+        EXPECT_TRUE(offer.pdfWritten) << offer.number;
 }
 
 std::vector<std::u16string> sortedNames(const CustomerList& list) {
