@@ -63,7 +63,8 @@ QString trimmedText(const std::u16string& text) {
 }
 
 // The footer's column of a company: its form, who manages it, where it is registered and its tax
-// number. A KG without a company as its general partner is led by that partner.
+// number. A KG without a company as its general partner is led by that partner
+// (Komplementär).
 QStringList companyLines(const FirmData& f) {
     QStringList lines;
     const QString form = trimmedText(f.legalForm);
@@ -72,7 +73,7 @@ QStringList companyLines(const FirmData& f) {
         const bool partner = form.contains(QStringLiteral("KG")) &&
                              !form.contains(QStringLiteral("GmbH")) &&
                              !form.contains(QStringLiteral("UG"));
-        lines << (partner ? QStringLiteral("Persönlich haftender Gesellschafter: ")
+        lines << (partner ? QStringLiteral("Komplementär: ")
                           : QStringLiteral("Geschäftsführer: ")) +
                      director;
     }
