@@ -62,13 +62,14 @@ QString trimmedText(const std::u16string& text) {
     return toQString(text).trimmed();
 }
 
-// The footer's column of a company: its form, who manages it, where it is registered and its tax
-// number. A KG without a company as its general partner is led by that partner
-// (Komplementär).
+// The footer's column of a company, what its business letters must name: its legal form (unless
+// the name says it already), who manages it, its register entry, and its tax number. A KG without
+// a company as its general partner is led by that partner (Komplementär).
 QStringList companyLines(const FirmData& f) {
     QStringList lines;
     const QString form = trimmedText(f.legalForm);
-    lines << QStringLiteral("Rechtsform: ") + form;
+    if (!trimmedText(f.name).contains(form))
+        lines << QStringLiteral("Rechtsform: ") + form;
     if (const QString director = trimmedText(f.managingDirector); !director.isEmpty()) {
         const bool partner = form.contains(QStringLiteral("KG")) &&
                              !form.contains(QStringLiteral("GmbH")) &&
@@ -82,7 +83,7 @@ QStringList companyLines(const FirmData& f) {
         if (!trimmedText(*part).isEmpty())
             registration << trimmedText(*part);
     if (!registration.isEmpty())
-        lines << QStringLiteral("Registergericht: ") + registration.join(QStringLiteral(", "));
+        lines << registration.join(QStringLiteral(", "));
     if (const QString tax = trimmedText(f.taxId); !tax.isEmpty())
         lines << QStringLiteral("Steuer-Nr./USt-IdNr.: ") + tax;
     return lines;

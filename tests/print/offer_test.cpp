@@ -243,7 +243,17 @@ TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
 <text x="126" y="78" font-family="DejaVu Sans" font-size="15" fill="#555">Bedachungen</text>
 </svg>)");
     }
-    const QString text = offerText(buildOffer(sheet, firm, sampleChoices()));
+    // A company's footer, a site, Skonto and the contract basis, as a GmbH would send.
+    firm.legalForm = u"GmbH";
+    firm.registerCourt = u"Amtsgericht Kassel";
+    firm.registerNumber = u"HRB 12345";
+    firm.managingDirector = u"Jonas Kramer";
+    firm.skontoPercent = u"2";
+    firm.skontoDays = u"10";
+    firm.contractBasis = ContractBasis::VobB;
+    OfferChoices choices = sampleChoices();
+    choices.site = u"Wohnanlage Am Markt 3\n37073 Göttingen";
+    const QString text = offerText(buildOffer(sheet, firm, choices));
 
     // Searchable as plain text: no ligature glyph stands for "fl" or "fi".
     const QString plain = test::pdfText(filePath(QStringLiteral("a.pdf")), test::PdfLayout::Raw);
@@ -776,7 +786,7 @@ TEST_F(OfferTest, OfferParticularsArePrintedWhenGiven) {
             .simplified();
     for (const char* absent :
          {"Bauvorhaben", "Ausführungszeitraum", "Skonto", "Zahlungsplan", "Vertragsgrundlage",
-          "Registergericht", "Auftragserteilung", "Unterschrift"})
+          "Amtsgericht", "Auftragserteilung", "Unterschrift"})
         EXPECT_FALSE(bare.contains(QString::fromUtf8(absent))) << absent;
     EXPECT_TRUE(bare.contains(QStringLiteral("Inhaber: Jonas Kramer")));
     EXPECT_TRUE(bare.contains(toQString(FirmData::defaultPaymentTerms())));
@@ -803,8 +813,8 @@ TEST_F(OfferTest, OfferParticularsArePrintedWhenGiven) {
          {"Bauvorhaben", "Am Markt 3, 37073 Göttingen", "Ausführungszeitraum: ab 01.03.2027",
           "2,5 % Skonto bei Zahlung innerhalb von 10 Tagen.", "(§§ 631 ff. BGB)",
           "Zahlungsplan: 1. Abschlagszahlung 40 % (231,45 €), 2. Abschlagszahlung 60 % (347,18 €).",
-          "Rechtsform: KG", "Komplementär: Jonas Kramer",
-          "Registergericht: Amtsgericht Kassel, HRA 4711", "Auftragserteilung",
+          "Rechtsform: KG", "Komplementär: Jonas Kramer", "Amtsgericht Kassel, HRA 4711",
+          "Auftragserteilung",
           "Angebots Nr. 2026-014 vom 10.12.2026 zum Angebotspreis von 578,63 €", "Ort, Datum",
           "Unterschrift des Auftraggebers"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << toStd(text);
