@@ -555,7 +555,7 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             ImportRequest request{args[++i], {}, std::nullopt};
             while (i + 1 < args.size() &&
                    (args[i + 1] == "--supplier" || args[i + 1] == "--columns")) {
-                const std::string option = args[++i];
+                const std::string& option = args[++i];
                 if (i + 1 >= args.size() || args[i + 1].empty()) {
                     err << "pyrelto-cli: " << option << " needs a value\n" << usageLine << '\n';
                     return 2;
@@ -600,7 +600,7 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
                 err << "pyrelto-cli: --reprice needs a folder\n" << usageLine << '\n';
                 return 2;
             }
-            const std::string folder = args[++i];
+            const std::string& folder = args[++i];
             const bool dryRun = i + 1 < args.size() && args[i + 1] == "--dry-run";
             if (dryRun)
                 ++i;
