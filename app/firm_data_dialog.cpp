@@ -6,6 +6,7 @@
 #include "qt_text.h"
 #include "service_error.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -54,6 +55,32 @@ FirmDataDialog::FirmDataDialog(const FirmData& firm, QWidget* parent)
     bicEdit = lineEdit(QStringLiteral("bicEdit"), toQString(firm.bic), this);
     paymentEdit = textEdit(QStringLiteral("paymentEdit"), toQString(firm.paymentTerms), this);
     closingEdit = textEdit(QStringLiteral("closingEdit"), toQString(firm.closingText), this);
+    skontoPercentEdit =
+        lineEdit(QStringLiteral("skontoPercentEdit"), toQString(firm.skontoPercent), this);
+    skontoPercentEdit->setPlaceholderText(QStringLiteral("z. B. 2"));
+    skontoDaysEdit = lineEdit(QStringLiteral("skontoDaysEdit"), toQString(firm.skontoDays), this);
+    skontoDaysEdit->setPlaceholderText(QStringLiteral("z. B. 10"));
+    legalFormBox = new QComboBox(this);
+    legalFormBox->setObjectName(QStringLiteral("legalFormBox"));
+    legalFormBox->setEditable(true);
+    legalFormBox->addItems({QString(), QStringLiteral("GmbH"),
+                            QStringLiteral("UG (haftungsbeschränkt)"), QStringLiteral("KG"),
+                            QStringLiteral("GmbH & Co. KG")});
+    legalFormBox->setCurrentText(toQString(firm.legalForm));
+    legalFormBox->setToolTip(QStringLiteral("Leer für ein Einzelunternehmen: Dann steht der "
+                                            "Ansprechpartner als Inhaber in der Fußzeile."));
+    registerCourtEdit =
+        lineEdit(QStringLiteral("registerCourtEdit"), toQString(firm.registerCourt), this);
+    registerCourtEdit->setPlaceholderText(QStringLiteral("z. B. Amtsgericht Kassel"));
+    registerNumberEdit =
+        lineEdit(QStringLiteral("registerNumberEdit"), toQString(firm.registerNumber), this);
+    registerNumberEdit->setPlaceholderText(QStringLiteral("z. B. HRB 12345"));
+    directorEdit = lineEdit(QStringLiteral("directorEdit"), toQString(firm.managingDirector), this);
+    contractBasisBox = new QComboBox(this);
+    contractBasisBox->setObjectName(QStringLiteral("contractBasisBox"));
+    contractBasisBox->addItems({QStringLiteral("keine Angabe"), QStringLiteral("VOB/B"),
+                                QStringLiteral("BGB (Werkvertrag)")});
+    contractBasisBox->setCurrentIndex(static_cast<int>(firm.contractBasis));
     form->addRow(QStringLiteral("Firmenname:"), nameEdit);
     form->addRow(QStringLiteral("Inhaber / Ansprechpartner:"), contactEdit);
     form->addRow(QStringLiteral("Straße und Hausnummer:"), streetEdit);
@@ -65,6 +92,10 @@ FirmDataDialog::FirmDataDialog(const FirmData& firm, QWidget* parent)
     form->addRow(QStringLiteral("Kontoinhaber:"), holderEdit);
     form->addRow(QStringLiteral("IBAN:"), ibanEdit);
     form->addRow(QStringLiteral("BIC:"), bicEdit);
+    form->addRow(QStringLiteral("Rechtsform:"), legalFormBox);
+    form->addRow(QStringLiteral("Registergericht:"), registerCourtEdit);
+    form->addRow(QStringLiteral("Registernummer:"), registerNumberEdit);
+    form->addRow(QStringLiteral("Geschäftsführer:"), directorEdit);
 
     auto* logoRow = new QHBoxLayout;
     logoLabel = new QLabel(this);
@@ -80,6 +111,13 @@ FirmDataDialog::FirmDataDialog(const FirmData& firm, QWidget* parent)
     logoRow->addWidget(remove);
     form->addRow(QStringLiteral("Logo:"), logoRow);
     form->addRow(QStringLiteral("Zahlungsbedingungen:"), paymentEdit);
+    auto* skontoRow = new QHBoxLayout;
+    skontoRow->addWidget(skontoPercentEdit);
+    skontoRow->addWidget(new QLabel(QStringLiteral("% bei Zahlung innerhalb von"), this));
+    skontoRow->addWidget(skontoDaysEdit);
+    skontoRow->addWidget(new QLabel(QStringLiteral("Tagen"), this));
+    form->addRow(QStringLiteral("Skonto:"), skontoRow);
+    form->addRow(QStringLiteral("Vertragsgrundlage:"), contractBasisBox);
     form->addRow(QStringLiteral("Schlusstext:"), closingEdit);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -92,8 +130,9 @@ FirmDataDialog::FirmDataDialog(const FirmData& firm, QWidget* parent)
     // Tab goes down the form as it is shown: the logo's buttons sit between the bank data and
     // the texts, though they were made after them.
     QWidget* previous = bicEdit;
-    for (QWidget* next :
-         std::initializer_list<QWidget*>{choose, remove, paymentEdit, closingEdit}) {
+    for (QWidget* next : std::initializer_list<QWidget*>{
+             legalFormBox, registerCourtEdit, registerNumberEdit, directorEdit, choose, remove,
+             paymentEdit, skontoPercentEdit, skontoDaysEdit, contractBasisBox, closingEdit}) {
         setTabOrder(previous, next);
         previous = next;
     }
@@ -117,6 +156,13 @@ FirmData FirmDataDialog::firmData() const {
     firm.logoPath = logo_.toStdU16String();
     firm.paymentTerms = paymentEdit->toPlainText().trimmed().toStdU16String();
     firm.closingText = closingEdit->toPlainText().trimmed().toStdU16String();
+    firm.skontoPercent = skontoPercentEdit->text().trimmed().toStdU16String();
+    firm.skontoDays = skontoDaysEdit->text().trimmed().toStdU16String();
+    firm.legalForm = legalFormBox->currentText().trimmed().toStdU16String();
+    firm.registerCourt = registerCourtEdit->text().trimmed().toStdU16String();
+    firm.registerNumber = registerNumberEdit->text().trimmed().toStdU16String();
+    firm.managingDirector = directorEdit->text().trimmed().toStdU16String();
+    firm.contractBasis = static_cast<ContractBasis>(contractBasisBox->currentIndex());
     return firm;
 }
 
@@ -150,6 +196,13 @@ void FirmDataDialog::accept() {
         !problem.isEmpty()) {
         dialogs().message(this, applicationTitle(), problem, Dialogs::Icon::Warning);
         ibanEdit->setFocus();
+        return;
+    }
+    if (const QString problem = toQString(skontoProblem(skontoPercentEdit->text().toStdU16String(),
+                                                        skontoDaysEdit->text().toStdU16String()));
+        !problem.isEmpty()) {
+        dialogs().message(this, applicationTitle(), problem, Dialogs::Icon::Warning);
+        skontoPercentEdit->setFocus();
         return;
     }
     if (logoChosen_) {

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -40,6 +41,14 @@ public:
     QLineEdit* bicEdit = nullptr;
     QPlainTextEdit* paymentEdit = nullptr;
     QPlainTextEdit* closingEdit = nullptr;
+    QLineEdit* skontoPercentEdit = nullptr;
+    QLineEdit* skontoDaysEdit = nullptr;
+    // The legal form: editable, with the usual ones to pick; empty for a sole trader.
+    QComboBox* legalFormBox = nullptr;
+    QLineEdit* registerCourtEdit = nullptr;
+    QLineEdit* registerNumberEdit = nullptr;
+    QLineEdit* directorEdit = nullptr;
+    QComboBox* contractBasisBox = nullptr; // in the order of ContractBasis
     QLabel* logoLabel = nullptr;
 
     static QString logoFilter() { return QStringLiteral("Bilder|*.png;*.jpg;*.jpeg;*.svg"); }

@@ -15,6 +15,7 @@
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -80,6 +81,36 @@ OfferDialog::OfferDialog(const Sheet& sheet, const CalculationExtras& extras, co
     privateBox =
         new QCheckBox(QStringLiteral("Privatkunde: Arbeitskosten nach § 35a EStG ausweisen"), this);
     privateBox->setObjectName(QStringLiteral("privateBox"));
+    siteEdit = new QPlainTextEdit(toQString(choices.site), this);
+    siteEdit->setObjectName(QStringLiteral("siteEdit"));
+    siteEdit->setTabChangesFocus(true);
+    siteEdit->setFixedHeight(48);
+    siteEdit->setPlaceholderText(
+        QStringLiteral("Nur wenn es nicht die Anschrift des Empfängers ist"));
+    periodBox = new QComboBox(this);
+    periodBox->setObjectName(QStringLiteral("periodBox"));
+    periodBox->addItems({QStringLiteral("keine Angabe"), QStringLiteral("nach Vereinbarung"),
+                         QStringLiteral("Zeitraum:")});
+    periodFromEdit = pyrelto::dateEdit(QStringLiteral("periodFromEdit"), today.addDays(28), this);
+    periodUntilEdit = pyrelto::dateEdit(QStringLiteral("periodUntilEdit"), today.addDays(35), this);
+    const auto showPeriod = [this] {
+        const bool dates = periodBox->currentIndex() == 2;
+        periodFromEdit->setEnabled(dates);
+        periodUntilEdit->setEnabled(dates);
+    };
+    connect(periodBox, &QComboBox::currentIndexChanged, this, showPeriod);
+    showPeriod();
+    instalmentsEdit = new QLineEdit(this);
+    instalmentsEdit->setObjectName(QStringLiteral("instalmentsEdit"));
+    instalmentsEdit->setPlaceholderText(
+        QStringLiteral("z. B. 30, 40 (Rest mit der Schlussrechnung)"));
+    signatureBox = new QCheckBox(QStringLiteral("Unterschriftszeile"), this);
+    signatureBox->setObjectName(QStringLiteral("signatureBox"));
+    signatureBox->setChecked(choices.signatureLine);
+    acceptanceBox =
+        new QCheckBox(QStringLiteral("Auftragserteilung zum Unterschreiben anhängen"), this);
+    acceptanceBox->setObjectName(QStringLiteral("acceptanceBox"));
+    acceptanceBox->setChecked(choices.acceptanceSlip);
     takeOffBox = new QCheckBox(QStringLiteral("Aufmaß als Anlage beifügen"), this);
     takeOffBox->setObjectName(QStringLiteral("takeOffBox"));
     // Off until the user wants it; never with a take-off that has no sound total, which would
@@ -122,12 +153,25 @@ OfferDialog::OfferDialog(const Sheet& sheet, const CalculationExtras& extras, co
     form->addRow(QStringLiteral("Gültig bis:"), validEdit);
     form->addRow(QStringLiteral("Empfänger:"), recipientEdit);
     form->addRow(QStringLiteral("Anschrift:"), addressEdit);
+    form->addRow(QStringLiteral("Bauvorhaben:"), siteEdit);
     form->addRow(QStringLiteral("Betreff:"), subjectEdit);
     form->addRow(QStringLiteral("Einleitung:"), introductionEdit);
     form->addRow(QStringLiteral("Leistung:"), workTitleEdit);
     form->addRow(QString(), summaryBox);
     form->addRow(QStringLiteral("Steuer:"), taxCaseBox);
     form->addRow(QString(), privateBox);
+    auto* periodRow = new QHBoxLayout;
+    periodRow->addWidget(periodBox);
+    periodRow->addWidget(periodFromEdit);
+    periodRow->addWidget(new QLabel(QStringLiteral("bis"), this));
+    periodRow->addWidget(periodUntilEdit);
+    form->addRow(QStringLiteral("Ausführungszeitraum:"), periodRow);
+    form->addRow(QStringLiteral("Abschläge (%):"), instalmentsEdit);
+    auto* signRow = new QHBoxLayout;
+    signRow->addWidget(signatureBox);
+    signRow->addWidget(acceptanceBox);
+    signRow->addStretch();
+    form->addRow(QString(), signRow);
     form->addRow(QString(), takeOffBox);
 
     noteLabel = new QLabel(this);
@@ -135,6 +179,7 @@ OfferDialog::OfferDialog(const Sheet& sheet, const CalculationExtras& extras, co
     noteLabel->setWordWrap(true);
     connect(recipientEdit, &QLineEdit::textChanged, this, [this] { showNote(); });
     connect(addressEdit, &QPlainTextEdit::textChanged, this, [this] { showNote(); });
+    connect(instalmentsEdit, &QLineEdit::textChanged, this, [this] { showNote(); });
     showNote();
 
     auto* buttons = new QDialogButtonBox(this);
@@ -173,14 +218,27 @@ void OfferDialog::showNote() {
                                 "Briefumschlags passen %2.")
                      .arg(lines)
                      .arg(kAddressWindowLines);
+    if (const QString note = instalmentsNote(); !note.isEmpty())
+        notes << note;
     if (!issuedNote_.isEmpty())
         notes << issuedNote_;
     noteLabel->setText(notes.join(QLatin1Char(' ')));
     noteLabel->setVisible(!notes.isEmpty());
 }
 
+QString OfferDialog::instalmentsNote() const {
+    const auto instalments = parseInstalments(instalmentsEdit->text().toStdU16String());
+    if (!instalments)
+        return QStringLiteral("Die Abschläge „%1“ sind keine Prozentangaben (zum Beispiel „30, "
+                              "40“); der Zahlungsplan wird nicht gedruckt.")
+            .arg(instalmentsEdit->text().trimmed());
+    return {};
+}
+
 bool OfferDialog::confirmOutput(const OfferDocument& offer) {
     QStringList problems;
+    if (const QString note = instalmentsNote(); !note.isEmpty())
+        problems << note;
     for (const std::u16string& gap : offerGaps(sheet_, offer.choices))
         problems << toQString(gap);
     problems << offerLayoutProblems(offer);
@@ -207,6 +265,16 @@ OfferDocument OfferDialog::document() const {
     choices.summaryOnly = summaryBox->isChecked();
     choices.taxCase = static_cast<TaxCase>(taxCaseBox->currentIndex());
     choices.privateCustomer = privateBox->isChecked();
+    choices.site = siteEdit->toPlainText().trimmed().toStdU16String();
+    choices.period.byArrangement = periodBox->currentIndex() == 1;
+    if (periodBox->currentIndex() == 2) {
+        choices.period.from = toDate(periodFromEdit->date());
+        choices.period.until = toDate(periodUntilEdit->date());
+    }
+    choices.instalments =
+        parseInstalments(instalmentsEdit->text().toStdU16String()).value_or(std::vector<int>());
+    choices.signatureLine = signatureBox->isChecked();
+    choices.acceptanceSlip = acceptanceBox->isChecked();
     FirmData firm = firm_;
     if (!firm.logoPath.empty() && !logoProblem(toQString(firm.logoPath)).isEmpty())
         firm.logoPath.clear();

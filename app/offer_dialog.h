@@ -59,6 +59,14 @@ public:
     QCheckBox* summaryBox = nullptr;
     QComboBox* taxCaseBox = nullptr; // in the order of TaxCase
     QCheckBox* privateBox = nullptr;
+    QPlainTextEdit* siteEdit = nullptr; // Bauvorhaben
+    // Ausführungszeitraum: none, "nach Vereinbarung", or the two dates below.
+    QComboBox* periodBox = nullptr;
+    QDateEdit* periodFromEdit = nullptr;
+    QDateEdit* periodUntilEdit = nullptr;
+    QLineEdit* instalmentsEdit = nullptr; // Abschlagszahlungen in percent, "30, 40"
+    QCheckBox* signatureBox = nullptr;
+    QCheckBox* acceptanceBox = nullptr;
     // "Aufmaß als Anlage beifügen": only with a take-off that has totals.
     QCheckBox* takeOffBox = nullptr;
     QLabel* noteLabel = nullptr;
@@ -79,6 +87,8 @@ private:
     void showNote();
     // False when the offer leaves something out and the user chose to go back to the form.
     bool confirmOutput(const OfferDocument& offer);
+    // What the typed instalments say is wrong with them; empty when they are fine.
+    QString instalmentsNote() const;
 
     const Sheet& sheet_;
     const CalculationExtras& extras_;

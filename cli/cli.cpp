@@ -60,7 +60,99 @@ std::string usage(std::span<const CliFileStep> extraSteps) {
                 " | --pick ROW=ARTICLE | --reprice FOLDER [--dry-run]";
     for (const auto& step : extraSteps)
         text += " | " + step.option + " FILE";
-    return text + "]...";
+    text += "]...";
+    if (std::any_of(extraSteps.begin(), extraSteps.end(),
+                    [](const CliFileStep& step) { return step.option == "--offer"; }))
+        text += "\n  before --offer: [--tax-case normal|13b|19] [--private] [--site TEXT] "
+                "[--period nach-vereinbarung|YYYY-MM-DD..YYYY-MM-DD] [--instalments 30,40] "
+                "[--signature-line] [--acceptance-slip]";
+    return text;
+}
+
+// "normal", "13b", "19".
+std::optional<TaxCase> taxCaseArg(std::string_view value) {
+    if (value == "normal")
+        return TaxCase::Normal;
+    if (value == "13b")
+        return TaxCase::ReverseCharge;
+    if (value == "19")
+        return TaxCase::SmallBusiness;
+    return std::nullopt;
+}
+
+// "nach-vereinbarung", "FROM..UNTIL", "FROM.." or "..UNTIL" with ISO dates.
+std::optional<ExecutionPeriod> periodArg(const std::string& value) {
+    ExecutionPeriod period;
+    if (value == "nach-vereinbarung") {
+        period.byArrangement = true;
+        return period;
+    }
+    const auto dots = value.find("..");
+    if (dots == std::string::npos || value == "..")
+        return std::nullopt;
+    const std::string from = value.substr(0, dots);
+    const std::string until = value.substr(dots + 2);
+    if (!from.empty()) {
+        const auto date = parseIsoDate(from);
+        if (!date)
+            return std::nullopt;
+        period.from = *date;
+    }
+    if (!until.empty()) {
+        const auto date = parseIsoDate(until);
+        if (!date)
+            return std::nullopt;
+        period.until = *date;
+    }
+    if (period.from.isSet() && period.until.isSet() && period.until < period.from)
+        return std::nullopt;
+    return period;
+}
+
+// An offer option of the command line: an error message for a malformed one (the line is then
+// refused), else the step that sets it; nothing when `arg` is no offer option.
+struct OfferOption {
+    std::string error;
+    std::function<void(CliOfferOptions&)> set;
+};
+std::optional<OfferOption> offerOption(std::span<const std::string> args, std::size_t& i) {
+    const std::string& arg = args[i];
+    using Set = std::function<void(CliOfferOptions&)>;
+    if (arg == "--private")
+        return OfferOption{{}, Set([](CliOfferOptions& o) { o.privateCustomer = true; })};
+    if (arg == "--signature-line")
+        return OfferOption{{}, Set([](CliOfferOptions& o) { o.signatureLine = true; })};
+    if (arg == "--acceptance-slip")
+        return OfferOption{{}, Set([](CliOfferOptions& o) { o.acceptanceSlip = true; })};
+    if (arg != "--tax-case" && arg != "--site" && arg != "--period" && arg != "--instalments")
+        return std::nullopt;
+    if (i + 1 >= args.size())
+        return OfferOption{arg + " needs a value", {}};
+    const std::string& value = args[++i];
+    if (arg == "--tax-case") {
+        const auto taxCase = taxCaseArg(value);
+        if (!taxCase)
+            return OfferOption{"--tax-case takes normal, 13b or 19", {}};
+        return OfferOption{{}, Set([t = *taxCase](CliOfferOptions& o) { o.taxCase = t; })};
+    }
+    if (arg == "--site")
+        return OfferOption{{},
+                           Set([site = fromUtf8(value)](CliOfferOptions& o) { o.site = site; })};
+    if (arg == "--period") {
+        const auto period = periodArg(value);
+        if (!period)
+            return OfferOption{"--period takes nach-vereinbarung or YYYY-MM-DD..YYYY-MM-DD (one "
+                               "side may be left out; the end not before the start)",
+                               {}};
+        return OfferOption{{}, Set([p = *period](CliOfferOptions& o) { o.period = p; })};
+    }
+    const auto instalments = parseInstalments(fromUtf8(value));
+    if (!instalments || !instalmentsProblem(*instalments).empty())
+        return OfferOption{"--instalments takes whole percents such as 30,40 (together at most "
+                           "100)",
+                           {}};
+    return OfferOption{{},
+                       Set([list = *instalments](CliOfferOptions& o) { o.instalments = list; })};
 }
 
 std::optional<char16_t> separatorArg(std::string_view value) {
@@ -124,6 +216,16 @@ nlohmann::ordered_json sheetJson(const Sheet& sheet) {
 }
 
 } // namespace
+
+void CliOfferOptions::applyTo(OfferChoices& choices) const {
+    choices.taxCase = taxCase;
+    choices.privateCustomer = privateCustomer;
+    choices.site = site;
+    choices.period = period;
+    choices.instalments = instalments;
+    choices.signatureLine = signatureLine;
+    choices.acceptanceSlip = acceptanceSlip;
+}
 
 namespace {
 
@@ -453,7 +555,7 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             ImportRequest request{args[++i], {}, std::nullopt};
             while (i + 1 < args.size() &&
                    (args[i + 1] == "--supplier" || args[i + 1] == "--columns")) {
-                const std::string option = args[++i];
+                const std::string& option = args[++i];
                 if (i + 1 >= args.size() || args[i + 1].empty()) {
                     err << "pyrelto-cli: " << option << " needs a value\n" << usageLine << '\n';
                     return 2;
@@ -498,7 +600,7 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
                 err << "pyrelto-cli: --reprice needs a folder\n" << usageLine << '\n';
                 return 2;
             }
-            const std::string folder = args[++i];
+            const std::string& folder = args[++i];
             const bool dryRun = i + 1 < args.size() && args[i + 1] == "--dry-run";
             if (dryRun)
                 ++i;
@@ -518,6 +620,18 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             continue;
         }
 #endif
+        if (std::any_of(extraSteps.begin(), extraSteps.end(),
+                        [](const CliFileStep& step) { return step.option == "--offer"; })) {
+            if (auto option = offerOption(args, i)) {
+                if (!option->error.empty()) {
+                    err << "pyrelto-cli: " << option->error << '\n' << usageLine << '\n';
+                    return 2;
+                }
+                steps.push_back({[set = std::move(option->set)](
+                                     CliContext& context, std::ostream&) { set(context.offer); }});
+                continue;
+            }
+        }
         if (arg.starts_with("--separator=")) {
             separator = separatorArg(std::string_view(arg).substr(12));
             if (!separator) {

@@ -3,6 +3,7 @@
 // sheet as JSON. Kept apart from main() so tests drive it in-process.
 
 #include "calculation_file.h"
+#include "offer.h"
 
 #include <functional>
 #include <iosfwd>
@@ -16,6 +17,21 @@ namespace pyrelto {
 class Sheet;
 class Store;
 
+// What the options before an --offer decide about it (--tax-case, --private, --site, --period,
+// --instalments, --signature-line, --acceptance-slip); the rest of the offer's choices are those
+// the program starts a new offer with.
+struct CliOfferOptions {
+    TaxCase taxCase = TaxCase::Normal;
+    bool privateCustomer = false;
+    std::u16string site;
+    ExecutionPeriod period;
+    std::vector<int> instalments;
+    bool signatureLine = false;
+    bool acceptanceSlip = false;
+
+    void applyTo(OfferChoices& choices) const;
+};
+
 // What the steps of one run share.
 struct CliContext {
     Sheet& sheet;
@@ -25,6 +41,7 @@ struct CliContext {
     // a run that only computes never touches a database. Throws StoreError when it cannot be
     // opened (again at the next call), std::runtime_error in a build without the store.
     std::function<Store&()> store;
+    CliOfferOptions offer = {};
 };
 
 // A step with a file argument that a build adds beyond the core's own ("--offer FILE"): the

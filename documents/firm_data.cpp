@@ -42,6 +42,88 @@ bool FirmData::hasLetterhead() const {
     return !trimmed(name).empty();
 }
 
+bool FirmData::isCompany() const {
+    return !trimmed(legalForm).empty();
+}
+
+std::u16string FirmData::skontoSentence() const {
+    const std::u16string percent = trimmed(skontoPercent);
+    const std::u16string days = trimmed(skontoDays);
+    if (percent.empty() || days.empty())
+        return {};
+    return percent + u" % Skonto bei Zahlung innerhalb von " + days +
+           (days == u"1" ? u" Tag." : u" Tagen.");
+}
+
+std::u16string FirmData::contractBasisSentence() const {
+    switch (contractBasis) {
+    case ContractBasis::VobB:
+        return u"Vertragsgrundlage ist die VOB/B in der bei Vertragsschluss gültigen Fassung.";
+    case ContractBasis::Bgb:
+        return u"Vertragsgrundlage sind die Vorschriften des BGB über den Werkvertrag "
+               u"(§§ 631 ff. BGB).";
+    case ContractBasis::None:
+        break;
+    }
+    return {};
+}
+
+std::u16string contractBasisText(ContractBasis basis) {
+    switch (basis) {
+    case ContractBasis::VobB:
+        return u"VOB/B";
+    case ContractBasis::Bgb:
+        return u"BGB";
+    case ContractBasis::None:
+        break;
+    }
+    return {};
+}
+
+ContractBasis contractBasisFromText(std::u16string_view text) {
+    const std::u16string word = trimmed(text);
+    if (word == u"VOB/B")
+        return ContractBasis::VobB;
+    if (word == u"BGB")
+        return ContractBasis::Bgb;
+    return ContractBasis::None;
+}
+
+std::u16string skontoProblem(std::u16string_view percent, std::u16string_view days) {
+    const std::u16string p = trimmed(percent);
+    const std::u16string d = trimmed(days);
+    if (p.empty() && d.empty())
+        return {};
+    if (p.empty() || d.empty())
+        return u"Für das Skonto fehlen Prozentsatz oder Frist: Bitte beides angeben oder beides "
+               u"leer lassen.";
+    // Up to two digits, optionally a comma and up to two decimals: 0 < percent < 100.
+    std::size_t i = 0;
+    bool nonZero = false;
+    while (i < p.size() && isDigit(p[i]))
+        nonZero |= p[i++] != u'0';
+    const std::size_t whole = i;
+    std::size_t decimals = 0;
+    if (i < p.size() && p[i] == u',') {
+        for (++i; i < p.size() && isDigit(p[i]); ++i, ++decimals)
+            nonZero |= p[i] != u'0';
+    }
+    if (whole == 0 || whole > 2 || decimals > 2 || i != p.size() || !nonZero ||
+        (p.find(u',') != std::u16string::npos && decimals == 0))
+        return u"Der Skonto-Satz „" + p +
+               u"“ ist kein Prozentsatz zwischen 0 und 100 (zum "
+               u"Beispiel 2 oder 2,5).";
+    int dayCount = 0;
+    for (const char16_t c : d) {
+        if (!isDigit(c) || dayCount > 365)
+            return u"Die Skonto-Frist „" + d + u"“ ist keine Zahl von Tagen (1 bis 365).";
+        dayCount = dayCount * 10 + (c - u'0');
+    }
+    if (dayCount < 1 || dayCount > 365 || d.front() == u'0')
+        return u"Die Skonto-Frist „" + d + u"“ ist keine Zahl von Tagen (1 bis 365).";
+    return {};
+}
+
 std::u16string ibanProblem(std::u16string_view iban) {
     const std::u16string compact = compactIban(iban);
     if (compact.empty())

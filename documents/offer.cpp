@@ -113,6 +113,61 @@ std::u16string germanDate(Date date) {
     return two(date.day) + u'.' + two(date.month) + u'.' + year;
 }
 
+std::u16string executionPeriodText(const ExecutionPeriod& period) {
+    if (period.byArrangement)
+        return u"nach Vereinbarung";
+    if (period.from.isSet() && period.until.isSet())
+        return germanDate(period.from) + u" bis " + germanDate(period.until);
+    if (period.from.isSet())
+        return u"ab " + germanDate(period.from);
+    if (period.until.isSet())
+        return u"bis " + germanDate(period.until);
+    return {};
+}
+
+std::optional<std::vector<int>> parseInstalments(std::u16string_view text) {
+    std::vector<int> percents;
+    std::size_t i = 0;
+    const auto separator = [](char16_t c) { return c == u',' || c == u';' || isSpace(c); };
+    while (i < text.size()) {
+        if (separator(text[i])) {
+            ++i;
+            continue;
+        }
+        int value = 0;
+        std::size_t digits = 0;
+        for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i, ++digits) {
+            if (digits >= 3)
+                return std::nullopt;
+            value = value * 10 + (text[i] - u'0');
+        }
+        if (digits == 0)
+            return std::nullopt;
+        std::size_t sign = i;
+        while (sign < text.size() && isSpace(text[sign]))
+            ++sign;
+        if (sign < text.size() && text[sign] == u'%')
+            i = sign + 1;
+        if (i < text.size() && !separator(text[i]))
+            return std::nullopt;
+        percents.push_back(value);
+    }
+    return percents;
+}
+
+std::u16string instalmentsProblem(const std::vector<int>& percents) {
+    int sum = 0;
+    for (const int percent : percents) {
+        if (percent < 1 || percent > 100)
+            return u"Eine Abschlagszahlung muss zwischen 1 und 100 % betragen.";
+        sum += percent;
+    }
+    if (sum > 100)
+        return u"Die Abschlagszahlungen ergeben zusammen " + number(sum) +
+               u" %, mehr als der Angebotspreis.";
+    return {};
+}
+
 std::u16string OfferChoices::defaultSubject() {
     return u"Angebot über Abdichtungsarbeiten";
 }
@@ -197,8 +252,82 @@ std::vector<std::u16string> offerGaps(const Sheet& sheet, const OfferChoices& ch
         gaps.emplace_back(u"Die Dachfläche ist 0 m².");
     if (sheet.number(FieldId::Summe15Ed).GetValue() == 0)
         gaps.emplace_back(u"Der Nettobetrag ist 0,00 – das Angebot nennt keinen Preis.");
+    if (choices.period.from.isSet() && choices.period.until.isSet() &&
+        choices.period.until < choices.period.from)
+        gaps.emplace_back(u"Der Ausführungszeitraum endet vor seinem Beginn.");
+    if (std::u16string problem = instalmentsProblem(choices.instalments); !problem.empty())
+        gaps.push_back(problem + u" Der Zahlungsplan wird nicht gedruckt.");
     return gaps;
 }
+
+namespace {
+
+// One line of the building site's address.
+std::u16string siteLine(std::u16string_view site) {
+    std::u16string line;
+    while (!site.empty()) {
+        const std::size_t end = std::min(site.find(u'\n'), site.size());
+        if (std::u16string part = trimmed(site.substr(0, end)); !part.empty())
+            line += (line.empty() ? u"" : u", ") + part;
+        site.remove_prefix(std::min(end + 1, site.size()));
+    }
+    return line;
+}
+
+// The paragraphs after the totals: the execution period, the terms and the payment plan.
+// `toPay` is what the customer pays (nothing when the sheet shows no plain amount: the plan then
+// names the percents only).
+void addTerms(OfferDocument& offer, const Sheet& sheet, std::optional<Money> toPay) {
+    const OfferChoices& c = offer.choices;
+    const NumberFormat format = sheet.numberFormat();
+    offer.site = siteLine(c.site);
+    offer.period = executionPeriodText(c.period);
+    std::u16string terms = u"Dieses Angebot ist gültig bis zum " + germanDate(c.validUntil) + u".";
+    std::u16string payment = trimmed(offer.firm.paymentTerms);
+    if (payment.empty())
+        payment = FirmData::defaultPaymentTerms();
+    for (const std::u16string& part :
+         {payment, offer.firm.skontoSentence(), offer.firm.contractBasisSentence()})
+        if (!part.empty())
+            terms += u' ' + part;
+    offer.terms = std::move(terms);
+    if (c.instalments.empty() || !instalmentsProblem(c.instalments).empty())
+        return;
+    const auto part = [&](int percent, std::optional<Money> value) {
+        std::u16string text = number(percent) + u" %";
+        if (value)
+            text += u" (" +
+                    withCurrency(value->format(format, Grouping::Thousands), offer.currency) + u")";
+        return text;
+    };
+    std::u16string plan = u"Zahlungsplan: ";
+    int sum = 0;
+    Money paid;
+    for (std::size_t i = 0; i < c.instalments.size(); ++i) {
+        const int percent = c.instalments[i];
+        sum += percent;
+        std::optional<Money> value;
+        if (toPay) {
+            // The last of instalments that make up the whole takes what rounding left, so that
+            // the plan adds up to the cent.
+            value = sum == 100 && i + 1 == c.instalments.size()
+                        ? *toPay - paid
+                        : toPay->percent(static_cast<std::int64_t>(percent) * 100);
+            paid += *value;
+        }
+        if (i > 0)
+            plan += u", ";
+        plan +=
+            number(static_cast<long long>(i) + 1) + u". Abschlagszahlung " + part(percent, value);
+    }
+    if (sum < 100)
+        plan += u", Schlusszahlung " +
+                part(100 - sum, toPay ? std::optional<Money>(*toPay - paid) : std::nullopt) +
+                u" mit der Schlussrechnung";
+    offer.paymentPlan = plan + u".";
+}
+
+} // namespace
 
 OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferChoices& choices) {
     const NumberFormat format = sheet.numberFormat();
@@ -252,6 +381,7 @@ OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferCh
         if (labour && *labour != Money())
             offer.labourShare =
                 u"Im Angebotspreis enthaltene Arbeitskosten: " + labourText(*labour) + u".";
+        addTerms(offer, sheet, Money::parse(netText, format));
         return offer;
     }
     offer.gross = amount(grossText);
@@ -275,7 +405,23 @@ OfferDocument buildOffer(const Sheet& sheet, const FirmData& firm, const OfferCh
                                             sheet.number(FieldId::Summe15Ed).GetValue()),
                                  offer.currency);
     }
+    addTerms(offer, sheet, Money::parse(grossText, format));
     return offer;
+}
+
+std::u16string acceptanceText(const OfferDocument& offer) {
+    const std::u16string firm = trimmed(offer.firm.name);
+    std::u16string text = u"Hiermit beauftrage ich / beauftragen wir ";
+    text += firm.empty() ? u"Sie" : u"die Firma " + firm;
+    text += u" mit den Leistungen des Angebots";
+    if (const std::u16string number = trimmed(offer.choices.number); !number.empty())
+        text += u" Nr. " + number;
+    text += u" vom " + germanDate(offer.choices.date) + u" zum Angebotspreis von " + offer.gross;
+    if (offer.vatLabel.empty())
+        text += offer.choices.taxCase == TaxCase::ReverseCharge ? u" netto" : u"";
+    else
+        text += u" einschließlich Umsatzsteuer";
+    return text + u" zu den Bedingungen dieses Angebots.";
 }
 
 std::u16string suggestedOfferFileName(const OfferDocument& offer) {

@@ -33,6 +33,28 @@ struct OfferPosition {
     std::u16string total;     // empty for a describing position
 };
 
+// When the work is planned: from a day, until a day, both, or "nach Vereinbarung". Dates not set
+// are not given.
+struct ExecutionPeriod {
+    Date from;
+    Date until;
+    bool byArrangement = false;
+
+    bool empty() const { return !byArrangement && !from.isSet() && !until.isSet(); }
+    friend bool operator==(const ExecutionPeriod&, const ExecutionPeriod&) = default;
+};
+
+// "02.11.2026 bis 20.11.2026", "ab 02.11.2026", "bis 20.11.2026", "nach Vereinbarung"; empty for
+// none.
+std::u16string executionPeriodText(const ExecutionPeriod& period);
+
+// Abschlagszahlungen typed as whole percents, "30, 40" or "30 % 40 %" (commas, semicolons and
+// spaces part them); nothing when the text holds anything else. An empty text is no instalment.
+std::optional<std::vector<int>> parseInstalments(std::u16string_view text);
+// Empty when each instalment is 1 to 100 % and together they are at most 100 %; otherwise the
+// German message for the user.
+std::u16string instalmentsProblem(const std::vector<int>& percents);
+
 // What the user decides in the offer dialog; the rest comes from the sheet and the firm data.
 struct OfferChoices {
     std::u16string number;
@@ -49,6 +71,16 @@ struct OfferChoices {
     // A private customer may deduct the labour part of the price (§ 35a EStG): the offer says how
     // much it is.
     bool privateCustomer = false;
+    // The building site (Bauvorhaben) when the letter goes elsewhere, to a property manager say;
+    // lines separated by "\n". Printed beside the recipient when given.
+    std::u16string site;
+    ExecutionPeriod period;
+    // Abschlagszahlungen in whole percent of the amount to pay, in their order; what they leave
+    // is paid with the final invoice.
+    std::vector<int> instalments;
+    // The firm's signature line under the closing, and the customer's slip to accept the offer.
+    bool signatureLine = false;
+    bool acceptanceSlip = false;
 
     static std::u16string defaultSubject();
     static std::u16string defaultIntroduction();
@@ -68,7 +100,17 @@ struct OfferDocument {
     std::u16string currency;
     std::u16string taxNote;     // why no VAT is charged; empty for normal VAT
     std::u16string labourShare; // the § 35a line for a private customer; empty otherwise
+    std::u16string site;        // the building site in one line ("Hauptstr. 5, 12345 Berlin")
+    std::u16string period;      // executionPeriodText of the choices
+    // Validity, payment terms, Skonto and contract basis: the terms' paragraph.
+    std::u16string terms;
+    // "Zahlungsplan: 1. Abschlagszahlung 30 % (…), …"; empty without instalments.
+    std::u16string paymentPlan;
 };
+
+// The text of the acceptance slip for the offer as it is numbered now (the number is given when
+// the offer goes out): "Hiermit beauftrage ich / beauftragen wir …".
+std::u16string acceptanceText(const OfferDocument& offer);
 
 // The labour part of the price: the layers' own prices per m² (their torching, the work) times
 // the roof's area, to the cent. The markup of the sheet is on the materials only, so none of it is

@@ -62,6 +62,33 @@ QString trimmedText(const std::u16string& text) {
     return toQString(text).trimmed();
 }
 
+// The footer's column of a company, what its business letters must name: its legal form (unless
+// the name says it already), who manages it, its register entry, and its tax number. A KG without
+// a company as its general partner is led by that partner (Komplementär).
+QStringList companyLines(const FirmData& f) {
+    QStringList lines;
+    const QString form = trimmedText(f.legalForm);
+    if (!trimmedText(f.name).contains(form))
+        lines << QStringLiteral("Rechtsform: ") + form;
+    if (const QString director = trimmedText(f.managingDirector); !director.isEmpty()) {
+        const bool partner = form.contains(QStringLiteral("KG")) &&
+                             !form.contains(QStringLiteral("GmbH")) &&
+                             !form.contains(QStringLiteral("UG"));
+        lines << (partner ? QStringLiteral("Komplementär: ")
+                          : QStringLiteral("Geschäftsführer: ")) +
+                     director;
+    }
+    QStringList registration;
+    for (const auto* part : {&f.registerCourt, &f.registerNumber})
+        if (!trimmedText(*part).isEmpty())
+            registration << trimmedText(*part);
+    if (!registration.isEmpty())
+        lines << registration.join(QStringLiteral(", "));
+    if (const QString tax = trimmedText(f.taxId); !tax.isEmpty())
+        lines << QStringLiteral("Steuer-Nr./USt-IdNr.: ") + tax;
+    return lines;
+}
+
 // "text …" shortened to `room`: the end of a text that cannot be shown in full, marked.
 QString elided(const QString& text, const QFontMetricsF& metrics, double room) {
     return metrics.elidedText(text + QStringLiteral(" …"), Qt::ElideRight, room);
@@ -285,6 +312,44 @@ void LetterPainter::addSpace(double millimetres) {
     flow_.push_back({x(millimetres), [](QPainter&, double) {}});
 }
 
+void LetterPainter::addSignatureLines(const QStringList& captions, double spaceAboveMm) {
+    if (captions.isEmpty())
+        return;
+    const double gap = x(10);
+    const auto count = static_cast<double>(captions.size());
+    // One line alone is as long as a signature needs, not the whole body.
+    const double room =
+        std::min(x(75), (x(mm::kRight - mm::kLeft) - gap * (count - 1)) / std::max(1.0, count));
+    std::vector<QStringList> lines;
+    qsizetype most = 0;
+    for (const QString& caption : captions) {
+        noteText(caption);
+        lines.push_back(wrap(caption, small_, room));
+        most = std::max(most, lines.back().size());
+    }
+    const double above = x(spaceAboveMm);
+    const double h = line(small_) * 1.15;
+    flow_.push_back(
+        {above + x(1) + h * static_cast<double>(most) + x(2),
+         [this, lines, room, gap, above, h](QPainter& p, double top) {
+             for (std::size_t c = 0; c < lines.size(); ++c) {
+                 const double left = x(mm::kLeft) + static_cast<double>(c) * (room + gap);
+                 p.setPen(QPen(kInk, x(0.25)));
+                 p.drawLine(QPointF(left, top + above), QPointF(left + room, top + above));
+                 double y = top + above + x(1);
+                 for (const QString& part : lines[c]) {
+                     drawLine(p, QRectF(left, y, room, h), part, small_, kMuted);
+                     y += h;
+                 }
+             }
+         }});
+}
+
+void LetterPainter::keepTogether(std::size_t first) {
+    for (std::size_t i = first; i + 1 < flow_.size(); ++i)
+        flow_[i].keepWithNext = true;
+}
+
 double LetterPainter::tableHeaderHeight(const LaidTable& table) const {
     return line(table.head) * 1.7;
 }
@@ -498,7 +563,8 @@ QString LetterPainter::returnLine() const {
 void LetterPainter::layOutFrame() {
     const FirmData& f = frame_.firm;
     for (const auto* text : {&f.name, &f.contact, &f.street, &f.postcodeTown, &f.phone, &f.email,
-                             &f.web, &f.taxId, &f.accountHolder, &f.bic})
+                             &f.web, &f.taxId, &f.accountHolder, &f.bic, &f.legalForm,
+                             &f.registerCourt, &f.registerNumber, &f.managingDirector})
         noteText(toQString(*text));
     for (const QString& part : frame_.recipient)
         noteText(part);
@@ -700,8 +766,10 @@ void LetterPainter::layOutFooter() {
         join({toQString(f.name), toQString(f.street), toQString(f.postcodeTown)}),
         join({labelled(QStringLiteral("Tel. "), toQString(f.phone)), toQString(f.email),
               toQString(f.web)}),
-        join({labelled(QStringLiteral("Inhaber: "), toQString(f.contact)),
-              labelled(QStringLiteral("Steuer-Nr./USt-IdNr.: "), toQString(f.taxId))}),
+        f.isCompany()
+            ? companyLines(f)
+            : join({labelled(QStringLiteral("Inhaber: "), toQString(f.contact)),
+                    labelled(QStringLiteral("Steuer-Nr./USt-IdNr.: "), toQString(f.taxId))}),
         join({labelled(QStringLiteral("Kontoinhaber: "), toQString(f.accountHolder)),
               labelled(QStringLiteral("IBAN: "), toQString(groupedIban(f.iban))),
               labelled(QStringLiteral("BIC: "), toQString(f.bic))})};

@@ -114,6 +114,12 @@ protected:
     // right-aligned at the body's right edge, as wide as the widest of them.
     void addTotals(const std::vector<TotalsLine>& lines, double labelLeftMm);
     void addSpace(double millimetres);
+    // Lines to sign on side by side across the body, `spaceAboveMm` below the text before them,
+    // each with its caption wrapped under it in small type.
+    void addSignatureLines(const QStringList& captions, double spaceAboveMm);
+    // The items added from `first` on stay on one page when together they fit one.
+    void keepTogether(std::size_t first);
+    std::size_t flowSize() const { return flow_.size(); }
 
     QFont body_, bodyBold_, small_, tableHead_, grossFont_;
 

@@ -44,6 +44,9 @@ private:
         frame.info = {{QStringLiteral("Angebotsnummer"), number},
                       {QStringLiteral("Datum"), date},
                       {QStringLiteral("Gültig bis"), toQString(germanDate(c.validUntil))}};
+        // Beside the recipient, who is often the property manager and not the roof.
+        if (!offer.site.empty())
+            frame.info.append({QStringLiteral("Bauvorhaben"), toQString(offer.site)});
         const FirmData& firm = offer.firm;
         if (!toQString(firm.contact).trimmed().isEmpty())
             frame.info.append(
@@ -80,13 +83,12 @@ private:
             addParagraphs(toQString(offer_.taxNote), bodyBold_, 3);
         if (!offer_.labourShare.empty())
             addParagraphs(toQString(offer_.labourShare), body_, 3);
-        QString terms = QStringLiteral("Dieses Angebot ist gültig bis zum %1.")
-                            .arg(toQString(germanDate(c.validUntil)));
-        const QString payment = toQString(offer_.firm.paymentTerms).trimmed().isEmpty()
-                                    ? toQString(FirmData::defaultPaymentTerms())
-                                    : toQString(offer_.firm.paymentTerms).trimmed();
-        terms += QLatin1Char(' ') + payment;
-        addParagraphs(terms, body_, 4);
+        if (!offer_.period.empty())
+            addParagraphs(QStringLiteral("Ausführungszeitraum: ") + toQString(offer_.period), body_,
+                          3);
+        addParagraphs(toQString(offer_.terms), body_, offer_.paymentPlan.empty() ? 4 : 2);
+        if (!offer_.paymentPlan.empty())
+            addParagraphs(toQString(offer_.paymentPlan), body_, 4);
         const QString closing = toQString(offer_.firm.closingText).trimmed().isEmpty()
                                     ? toQString(FirmData::defaultClosingText())
                                     : toQString(offer_.firm.closingText).trimmed();
@@ -96,8 +98,28 @@ private:
             signature << toQString(offer_.firm.contact).trimmed();
         if (!toQString(offer_.firm.name).trimmed().isEmpty())
             signature << toQString(offer_.firm.name).trimmed();
-        if (!signature.isEmpty())
+        if (c.signatureLine) {
+            // The closing, the line and the names under it stay together.
+            addSignatureLines({signature.isEmpty() ? QStringLiteral("Unterschrift")
+                                                   : signature.join(QStringLiteral(", "))},
+                              14);
+            keepTogether(flowSize() - 2);
+        } else if (!signature.isEmpty()) {
             addParagraphs(signature.join(QLatin1Char('\n')), body_, 0);
+        }
+        if (c.acceptanceSlip)
+            addAcceptanceSlip();
+    }
+
+    // The customer's part to sign and send back, whole on one page.
+    void addAcceptanceSlip() {
+        addSpace(10);
+        const std::size_t first = flowSize();
+        addParagraphs(QStringLiteral("Auftragserteilung"), letterFont(10.5, true), 2, kAccent);
+        addParagraphs(toQString(acceptanceText(offer_)), body_, 0);
+        addSignatureLines(
+            {QStringLiteral("Ort, Datum"), QStringLiteral("Unterschrift des Auftraggebers")}, 16);
+        keepTogether(first);
     }
 
     // A position with a price is bold with a rule above it; the positions describing what it

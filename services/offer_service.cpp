@@ -19,7 +19,8 @@ struct FirmValue {
     std::u16string_view name;
     std::u16string FirmData::*member;
 };
-constexpr std::array<FirmValue, 14> kFirmValues{{
+// Values added later are simply absent from older stores and read as empty.
+constexpr std::array<FirmValue, 20> kFirmValues{{
     {u"Firma", &FirmData::name},
     {u"Ansprechpartner", &FirmData::contact},
     {u"Strasse", &FirmData::street},
@@ -34,7 +35,14 @@ constexpr std::array<FirmValue, 14> kFirmValues{{
     {u"Logo", &FirmData::logoPath},
     {u"Zahlungsbedingungen", &FirmData::paymentTerms},
     {u"Schlusstext", &FirmData::closingText},
+    {u"SkontoProzent", &FirmData::skontoPercent},
+    {u"SkontoTage", &FirmData::skontoDays},
+    {u"Rechtsform", &FirmData::legalForm},
+    {u"Registergericht", &FirmData::registerCourt},
+    {u"Registernummer", &FirmData::registerNumber},
+    {u"Geschaeftsfuehrer", &FirmData::managingDirector},
 }};
+constexpr std::string_view kContractBasis = "Vertragsgrundlage";
 
 std::string utf8(const QString& text) {
     return text.toStdString();
@@ -82,6 +90,8 @@ FirmData firmDataOf(Store& store) {
         firm.paymentTerms = FirmData::defaultPaymentTerms();
     if (!values.contains("Schlusstext"))
         firm.closingText = FirmData::defaultClosingText();
+    if (const auto it = values.find(kContractBasis); it != values.end())
+        firm.contractBasis = contractBasisFromText(fromUtf8(it->second).toStdU16String());
     return firm;
 }
 
@@ -89,6 +99,7 @@ void storeFirmData(Store& store, const FirmData& firm) {
     FirmValues values;
     for (const FirmValue& value : kFirmValues)
         values.emplace(utf8(toQString(value.name)), utf8(toQString(firm.*value.member)));
+    values.emplace(kContractBasis, utf8(toQString(contractBasisText(firm.contractBasis))));
     store.setFirmData(values);
 }
 

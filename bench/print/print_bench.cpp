@@ -44,7 +44,8 @@ void BM_OfferPdf(benchmark::State& state) {
 }
 BENCHMARK(BM_OfferPdf)->Unit(benchmark::kMillisecond);
 
-// One 100,000-character word in the description, the payment terms and the firm name.
+// One 100,000-character word in the description, the payment terms, the firm name (in the
+// letterhead, the footer, the signature and the acceptance slip) and the building site.
 void BM_OfferPdfLongWord(benchmark::State& state) {
     Sheet sheet;
     enterWorkedExample(sheet);
@@ -57,6 +58,9 @@ void BM_OfferPdfLongWord(benchmark::State& state) {
     choices.date = {2026, 12, 10};
     choices.validUntil = {2027, 1, 7};
     choices.recipientName = u"Müller";
+    choices.site = word;
+    choices.signatureLine = true;
+    choices.acceptanceSlip = true;
     OfferDocument offer = buildOffer(sheet, firm, choices);
     offer.positions[0].description = word;
     QTemporaryDir folder;

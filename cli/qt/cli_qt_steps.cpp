@@ -59,6 +59,7 @@ void offerStep(CliContext& context, const std::string& file, std::ostream& err) 
     if (const QString warning = dropInvalidIban(firm); !warning.isEmpty())
         err << "pyrelto-cli: Warnung: " << warning.toStdString() << "\n";
     OfferChoices choices = newOfferChoices(context.sheet, store, QDate::currentDate());
+    context.offer.applyTo(choices);
     // An offer recorded for this file whose PDF was never written went nowhere: when it is this
     // very offer (a retry), it is made under its number and date instead of taking a new one.
     std::optional<RecordedOffer> pending;

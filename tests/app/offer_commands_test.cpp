@@ -677,12 +677,17 @@ TEST_F(OfferCommandsTest, LogoButtonsAreInTheTabOrderAndTheirDialogIsTitled) {
         auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
         QStringList chain;
         for (QWidget* widget = firm.bicEdit->nextInFocusChain();
-             widget != firm.bicEdit && chain.size() < 4; widget = widget->nextInFocusChain())
-            if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isVisibleTo(&firm))
+             widget != firm.bicEdit && chain.size() < 11; widget = widget->nextInFocusChain())
+            if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isVisibleTo(&firm) &&
+                !widget->objectName().isEmpty())
                 chain << widget->objectName();
         EXPECT_EQ(chain, (QStringList{
+                             QStringLiteral("legalFormBox"), QStringLiteral("registerCourtEdit"),
+                             QStringLiteral("registerNumberEdit"), QStringLiteral("directorEdit"),
                              QStringLiteral("chooseLogoButton"), QStringLiteral("removeLogoButton"),
-                             QStringLiteral("paymentEdit"), QStringLiteral("closingEdit")}));
+                             QStringLiteral("paymentEdit"), QStringLiteral("skontoPercentEdit"),
+                             QStringLiteral("skontoDaysEdit"), QStringLiteral("contractBasisBox"),
+                             QStringLiteral("closingEdit")}));
         firm.findChild<QPushButton*>(QStringLiteral("chooseLogoButton"))->click();
         return false;
     });
@@ -719,6 +724,98 @@ TEST_F(OfferCommandsTest, TaxCaseAndLabourShareAreChosenInTheForm) {
     EXPECT_EQ(record->entry.netCents, 48624);
     EXPECT_EQ(record->entry.vatCents, 0);
     EXPECT_EQ(record->entry.grossCents, 48624);
+}
+
+// What a German offer for roofing work carries, entered where it belongs: the company's data,
+// Skonto and contract basis in the firm data (kept in the database and shown again), the site,
+// the period, the instalments, the signature line and the acceptance slip in the offer's form;
+// and the same per-offer choices from the command line.
+TEST_F(OfferCommandsTest, FirmAndOfferFieldsReachThePaper) {
+    storeFirmData();
+    const auto fillCompany = [this](QDialog& dialog) {
+        auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
+        EXPECT_TRUE(firm.legalFormBox->currentText().isEmpty()); // none stored before
+        firm.legalFormBox->setCurrentText(QStringLiteral("GmbH"));
+        firm.registerCourtEdit->setText(QStringLiteral("Amtsgericht Kassel"));
+        firm.registerNumberEdit->setText(QStringLiteral("HRB 12345"));
+        firm.directorEdit->setText(QStringLiteral("Jonas Kramer"));
+        firm.contractBasisBox->setCurrentIndex(1);
+        firm.skontoPercentEdit->setText(QStringLiteral("2"));
+        firm.skontoDaysEdit->setText(QStringLiteral("zehn"));
+        firm.accept();
+        EXPECT_NE(firm.result(), QDialog::Accepted); // the days are no number
+        EXPECT_EQ(dialogs_.messages.size(), 1U);
+        firm.skontoDaysEdit->setText(QStringLiteral("10"));
+        firm.accept();
+        return firm.result() == QDialog::Accepted;
+    };
+    dialogs_.formAnswers.push_back(fillCompany);
+    form->editFirmDataAction->trigger();
+    ASSERT_TRUE(dialogs_.formAnswers.empty());
+    EXPECT_EQ(firmValue("Registernummer"), QStringLiteral("HRB 12345"));
+    EXPECT_EQ(firmValue("Vertragsgrundlage"), QStringLiteral("VOB/B"));
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
+        auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
+        EXPECT_EQ(firm.legalFormBox->currentText(), QStringLiteral("GmbH"));
+        EXPECT_EQ(firm.registerCourtEdit->text(), QStringLiteral("Amtsgericht Kassel"));
+        EXPECT_EQ(firm.skontoDaysEdit->text(), QStringLiteral("10"));
+        EXPECT_EQ(firm.contractBasisBox->currentIndex(), 1);
+        return false;
+    });
+    form->editFirmDataAction->trigger();
+
+    const QString pdf = tempPath(QStringLiteral("angebot.pdf"));
+    dialogs_.fileAnswers = {pdf};
+    QString number;
+    runOffer([&number](OfferDialog& offer) {
+        EXPECT_FALSE(offer.periodFromEdit->isEnabled());
+        offer.addressEdit->setPlainText(QStringLiteral("Hausverwaltung Lind\nPostfach 12\n37073 "
+                                                       "Göttingen"));
+        offer.siteEdit->setPlainText(QStringLiteral("Am Markt 3\n37073 Göttingen"));
+        offer.periodBox->setCurrentIndex(2);
+        EXPECT_TRUE(offer.periodFromEdit->isEnabled());
+        offer.periodFromEdit->setDate(QDate(2027, 3, 1));
+        offer.periodUntilEdit->setDate(QDate(2027, 3, 12));
+        offer.instalmentsEdit->setText(QStringLiteral("30 %"));
+        offer.signatureBox->setChecked(true);
+        offer.acceptanceBox->setChecked(true);
+        number = offer.numberEdit->text();
+        offer.pdfButton->click();
+    });
+    // As the text was drawn: the footer's columns wrap, and side by side their lines interleave.
+    const QString text = pdfText(pdf, test::PdfLayout::Raw).simplified();
+    for (const QString& expected :
+         {QStringLiteral("Bauvorhaben"), QStringLiteral("Am Markt 3, 37073 Göttingen"),
+          QStringLiteral("Ausführungszeitraum: 01.03.2027 bis 12.03.2027"),
+          QStringLiteral("2 % Skonto bei Zahlung innerhalb von 10 Tagen."),
+          QStringLiteral("Vertragsgrundlage ist die VOB/B"),
+          QStringLiteral("1. Abschlagszahlung 30 % (173,59 €), Schlusszahlung 70 % (405,04 €)"),
+          QStringLiteral("Geschäftsführer: Jonas Kramer"),
+          QStringLiteral("Amtsgericht Kassel, HRB 12345"), QStringLiteral("Auftragserteilung"),
+          QStringLiteral("Angebots Nr. ") + number, QStringLiteral("Ort, Datum"),
+          QStringLiteral("Unterschrift des Auftraggebers")})
+        EXPECT_TRUE(text.contains(expected)) << toStd(expected) << "\n" << toStd(text);
+    EXPECT_FALSE(text.contains(QStringLiteral("Inhaber"))) << toStd(text);
+
+    // The command line: small business, private customer, "nach Vereinbarung".
+    const QString fromCli = tempPath(QStringLiteral("cli.pdf"));
+    std::ostringstream out;
+    std::ostringstream err;
+    std::vector<std::string> args = test::workedExampleArguments();
+    args.insert(args.end(), {"KundeEd=Müller", "--tax-case", "19", "--private", "--period",
+                             "nach-vereinbarung", "--site", "Am Markt 3", "--instalments", "50",
+                             "--acceptance-slip", "--offer", toStd(fromCli)});
+    const auto steps = qtCliSteps();
+    EXPECT_EQ(runCli(args, out, err, steps), 0) << err.str();
+    const QString cliText = pdfText(fromCli, test::PdfLayout::Raw).simplified();
+    for (const QString& expected :
+         {QStringLiteral("Gemäß § 19 UStG wird keine Umsatzsteuer berechnet."),
+          QStringLiteral("Arbeitskosten: 252,00 €"), QStringLiteral("Bauvorhaben"),
+          QStringLiteral("Ausführungszeitraum: nach Vereinbarung"),
+          QStringLiteral("1. Abschlagszahlung 50 % (243,12 €)"),
+          QStringLiteral("Auftragserteilung")})
+        EXPECT_TRUE(cliText.contains(expected)) << toStd(expected) << "\n" << toStd(cliText);
+    EXPECT_FALSE(cliText.contains(QStringLiteral("MwSt."))) << toStd(cliText);
 }
 
 TEST_F(OfferCommandsTest, CalculationPdfEqualsWhatThePrinterPrints) {

@@ -215,6 +215,82 @@ TEST(Cli, AddedFileStepsRunInOrderUnderTheFailureRule) {
     }
 }
 
+// The options of an offer ride before --offer, in order; a value the offer cannot use refuses the
+// whole command line. Without an --offer step they are unknown.
+TEST(Cli, OfferOptionsReachTheOfferStep) {
+    std::vector<CliOfferOptions> seen;
+    const std::vector<CliFileStep> offerStep{
+        {"--offer", [&seen](CliContext& context, const std::string&, std::ostream&) {
+             seen.push_back(context.offer);
+         }}};
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(runCli(std::vector<std::string>{"--offer",
+                                              "a.pdf",
+                                              "--tax-case",
+                                              "13b",
+                                              "--private",
+                                              "--site",
+                                              "Am Markt 3",
+                                              "--period",
+                                              "2027-03-01..2027-03-12",
+                                              "--instalments",
+                                              "30,40",
+                                              "--signature-line",
+                                              "--acceptance-slip",
+                                              "--offer",
+                                              "b.pdf",
+                                              "--tax-case",
+                                              "19",
+                                              "--period",
+                                              "nach-vereinbarung",
+                                              "--offer",
+                                              "c.pdf"},
+                     out, err, offerStep),
+              0)
+        << err.str();
+    ASSERT_EQ(seen.size(), 3U);
+    EXPECT_EQ(seen[0].taxCase, TaxCase::Normal);
+    EXPECT_FALSE(seen[0].acceptanceSlip);
+    EXPECT_EQ(seen[1].taxCase, TaxCase::ReverseCharge);
+    EXPECT_TRUE(seen[1].privateCustomer);
+    EXPECT_EQ(seen[1].site, u"Am Markt 3");
+    EXPECT_EQ(seen[1].period, (ExecutionPeriod{{2027, 3, 1}, {2027, 3, 12}, false}));
+    EXPECT_EQ(seen[1].instalments, (std::vector<int>{30, 40}));
+    EXPECT_TRUE(seen[1].signatureLine);
+    EXPECT_TRUE(seen[1].acceptanceSlip);
+    EXPECT_EQ(seen[2].taxCase, TaxCase::SmallBusiness);
+    EXPECT_TRUE(seen[2].period.byArrangement);
+    EXPECT_EQ(seen[2].site, u"Am Markt 3"); // kept for the next offer of the run
+
+    struct Row {
+        std::vector<std::string> args;
+        const char* errPart;
+    };
+    const Row refused[] = {
+        {{"--tax-case", "7", "--offer", "a.pdf"}, "--tax-case takes normal, 13b or 19"},
+        {{"--tax-case"}, "--tax-case needs a value"},
+        {{"--period", "2027-03-12..2027-03-01"}, "--period takes"},
+        {{"--period", "nächste Woche"}, "--period takes"},
+        {{"--period", ".."}, "--period takes"},
+        {{"--instalments", "60,50"}, "--instalments takes"},
+        {{"--instalments", "dreißig"}, "--instalments takes"},
+    };
+    for (const Row& row : refused) {
+        SCOPED_TRACE(row.args.front() + " " + row.args.back());
+        seen.clear();
+        std::ostringstream refusedOut;
+        std::ostringstream refusedErr;
+        EXPECT_EQ(runCli(row.args, refusedOut, refusedErr, offerStep), 2);
+        EXPECT_TRUE(refusedOut.str().empty());
+        EXPECT_TRUE(seen.empty());
+        EXPECT_NE(refusedErr.str().find(row.errPart), std::string::npos) << refusedErr.str();
+    }
+    const CliRun without = cli({"--tax-case", "13b"});
+    EXPECT_EQ(without.status, 2);
+    EXPECT_NE(without.err.find("unknown option"), std::string::npos) << without.err;
+}
+
 // The hook main() uses: steps a library registers are offered, run and released.
 TEST(Cli, RegisteredStepsJoinTheDriverAndAreReleased) {
     std::vector<std::string> seen;

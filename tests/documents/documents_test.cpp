@@ -14,6 +14,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pyrelto {
 namespace {
@@ -352,6 +353,179 @@ TEST(OfferModel, TaxCasesAndLabourShare) {
                 << str(offer.taxNote);
         }
     }
+}
+
+// The terms as the offer prints them: the default sentence alone, Skonto and contract basis
+// appended; the payment plan in amounts that add up to what the customer pays, to the cent.
+TEST(OfferModel, TermsAndPaymentPlan) {
+    Sheet sheet;
+    sheet.runCountRules();
+    test::enterWorkedExample(sheet); // gross 578,63, net 486,24
+    struct Case {
+        const char* name;
+        std::u16string skontoPercent, skontoDays;
+        ContractBasis basis;
+        TaxCase taxCase;
+        std::vector<int> instalments;
+        std::u16string_view termsEnd; // what the terms end with
+        std::u16string_view plan;
+    };
+    const std::u16string byDefault = FirmData::defaultPaymentTerms();
+    const Case cases[] = {
+        {"default", u"", u"", ContractBasis::None, TaxCase::Normal, {}, byDefault, u""},
+        {"skonto_vob",
+         u"2",
+         u"10",
+         ContractBasis::VobB,
+         TaxCase::Normal,
+         {},
+         u"2 % Skonto bei Zahlung innerhalb von 10 Tagen. Vertragsgrundlage ist die VOB/B in der "
+         u"bei Vertragsschluss gültigen Fassung.",
+         u""},
+        {"skonto_without_days_left_out",
+         u"3",
+         u"",
+         ContractBasis::Bgb,
+         TaxCase::Normal,
+         {},
+         u"(§§ 631 ff. BGB).",
+         u""},
+        // 30 % of 578,63 is 173,589 → 173,59; the rest is the final payment.
+        {"two_instalments_and_rest",
+         u"",
+         u"",
+         ContractBasis::None,
+         TaxCase::Normal,
+         {30, 40},
+         byDefault,
+         u"Zahlungsplan: 1. Abschlagszahlung 30 % (173,59 €), 2. Abschlagszahlung 40 % "
+         u"(231,45 €), Schlusszahlung 30 % (173,59 €) mit der Schlussrechnung."},
+        // Thirds of 578,63 cannot all be equal: the last takes what rounding left.
+        {"thirds_add_up",
+         u"",
+         u"",
+         ContractBasis::None,
+         TaxCase::Normal,
+         {33, 33, 34},
+         byDefault,
+         u"Zahlungsplan: 1. Abschlagszahlung 33 % (190,95 €), 2. Abschlagszahlung 33 % "
+         u"(190,95 €), 3. Abschlagszahlung 34 % (196,73 €)."},
+        // Without VAT the plan divides the net.
+        {"reverse_charge_net",
+         u"",
+         u"",
+         ContractBasis::None,
+         TaxCase::ReverseCharge,
+         {50},
+         byDefault,
+         u"Zahlungsplan: 1. Abschlagszahlung 50 % (243,12 €), Schlusszahlung 50 % (243,12 €) mit "
+         u"der Schlussrechnung."},
+        {"too_much_left_out",
+         u"",
+         u"",
+         ContractBasis::None,
+         TaxCase::Normal,
+         {60, 50},
+         byDefault,
+         u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmData firm;
+        firm.skontoPercent = c.skontoPercent;
+        firm.skontoDays = c.skontoDays;
+        firm.contractBasis = c.basis;
+        OfferChoices choices;
+        choices.validUntil = {2027, 1, 7};
+        choices.taxCase = c.taxCase;
+        choices.instalments = c.instalments;
+        const OfferDocument offer = buildOffer(sheet, firm, choices);
+        EXPECT_TRUE(
+            offer.terms.starts_with(u"Dieses Angebot ist gültig bis zum 07.01.2027. " + byDefault))
+            << str(offer.terms);
+        EXPECT_TRUE(offer.terms.ends_with(c.termsEnd)) << str(offer.terms);
+        EXPECT_EQ(str(offer.paymentPlan), str(c.plan));
+    }
+}
+
+TEST(OfferModel, SkontoInstalmentsAndPeriodAreChecked) {
+    struct Skonto {
+        std::u16string_view percent, days;
+        bool fine;
+    };
+    for (const Skonto& s :
+         {Skonto{u"", u"", true}, Skonto{u"2", u"10", true}, Skonto{u"2,5", u"14", true},
+          Skonto{u" 3 ", u"1", true}, Skonto{u"2", u"", false}, Skonto{u"", u"10", false},
+          Skonto{u"0", u"10", false}, Skonto{u"100", u"10", false}, Skonto{u"2.5", u"10", false},
+          Skonto{u"2,", u"10", false}, Skonto{u"2", u"0", false}, Skonto{u"2", u"366", false},
+          Skonto{u"2", u"99999999999", false}, Skonto{u"2 %", u"10", false}}) {
+        SCOPED_TRACE(str(s.percent) + "/" + str(s.days));
+        EXPECT_EQ(skontoProblem(s.percent, s.days).empty(), s.fine)
+            << str(skontoProblem(s.percent, s.days));
+    }
+    struct Instalments {
+        std::u16string_view text;
+        std::optional<std::vector<int>> parsed;
+        bool fine;
+    };
+    for (const Instalments& i :
+         {Instalments{u"", std::vector<int>{}, true},
+          Instalments{u"30, 40", std::vector<int>{30, 40}, true},
+          Instalments{u"30 % ; 40%", std::vector<int>{30, 40}, true},
+          Instalments{u"100", std::vector<int>{100}, true},
+          Instalments{u"60 50", std::vector<int>{60, 50}, false},
+          Instalments{u"0", std::vector<int>{0}, false}, Instalments{u"30.5", std::nullopt, false},
+          Instalments{u"dreißig", std::nullopt, false}, Instalments{u"1000", std::nullopt, false},
+          Instalments{u"%", std::nullopt, false}}) {
+        SCOPED_TRACE(str(i.text));
+        const auto parsed = parseInstalments(i.text);
+        EXPECT_EQ(parsed, i.parsed);
+        if (parsed) {
+            EXPECT_EQ(instalmentsProblem(*parsed).empty(), i.fine);
+        }
+    }
+    EXPECT_EQ(executionPeriodText({}), u"");
+    EXPECT_EQ(executionPeriodText({{2026, 11, 2}, {2026, 11, 20}, false}),
+              u"02.11.2026 bis 20.11.2026");
+    EXPECT_EQ(executionPeriodText({{2026, 11, 2}, {}, false}), u"ab 02.11.2026");
+    EXPECT_EQ(executionPeriodText({{}, {2026, 11, 20}, false}), u"bis 20.11.2026");
+    EXPECT_EQ(executionPeriodText({{2026, 11, 2}, {}, true}), u"nach Vereinbarung");
+
+    Sheet sheet;
+    sheet.runCountRules();
+    test::enterWorkedExample(sheet);
+    OfferChoices choices;
+    choices.recipientName = u"Müller";
+    choices.period = {{2026, 11, 20}, {2026, 11, 2}, false};
+    choices.instalments = {70, 40};
+    const auto gaps = offerGaps(sheet, choices);
+    ASSERT_EQ(gaps.size(), 2U);
+    EXPECT_EQ(gaps[0], u"Der Ausführungszeitraum endet vor seinem Beginn.");
+    EXPECT_TRUE(gaps[1].starts_with(u"Die Abschlagszahlungen ergeben zusammen 110 %"));
+}
+
+// The slip names the offer as it is numbered when it goes out, and what is paid under its tax
+// case.
+TEST(OfferModel, AcceptanceSlipNamesTheOffer) {
+    Sheet sheet;
+    sheet.runCountRules();
+    test::enterWorkedExample(sheet);
+    FirmData firm;
+    firm.name = u"Bedachungen Kramer GmbH";
+    OfferChoices choices;
+    choices.date = {2026, 12, 10};
+    choices.site = u"  Lindenweg 5\n\n 37073 Göttingen ";
+    OfferDocument offer = buildOffer(sheet, firm, choices);
+    EXPECT_EQ(offer.site, u"Lindenweg 5, 37073 Göttingen");
+    offer.choices.number = u"2026-015";
+    EXPECT_EQ(acceptanceText(offer),
+              u"Hiermit beauftrage ich / beauftragen wir die Firma Bedachungen Kramer GmbH mit den "
+              u"Leistungen des Angebots Nr. 2026-015 vom 10.12.2026 zum Angebotspreis von "
+              u"578,63 € einschließlich Umsatzsteuer zu den Bedingungen dieses Angebots.");
+    choices.taxCase = TaxCase::ReverseCharge;
+    EXPECT_TRUE(acceptanceText(buildOffer(sheet, FirmData{}, choices))
+                    .find(u"beauftragen wir Sie mit den Leistungen des Angebots vom 10.12.2026 "
+                          u"zum Angebotspreis von 486,24 € netto zu") != std::u16string::npos);
 }
 
 TEST(OfferModel, FileNameAndDates) {

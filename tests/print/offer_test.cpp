@@ -156,6 +156,24 @@ std::pair<double, double> inkInset(const QImage& page, const PdfWord& word) {
     return {first - box.left(), box.right() - (last + 1)};
 }
 
+// Every word inside the margins and above the paper's bottom edge, no two words on one page over
+// each other.
+void expectInsideAndApart(const QList<PdfWord>& words) {
+    const double mm = 72 / 25.4;
+    ASSERT_FALSE(words.isEmpty());
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const PdfWord& word = words.at(i);
+        EXPECT_GE(word.box.left(), 25 * mm - 0.5) << toStd(word.text);
+        EXPECT_LE(word.box.right(), 190 * mm + 0.5) << toStd(word.text);
+        EXPECT_LE(word.box.bottom(), 287 * mm) << toStd(word.text);
+        // Boxes are the font's full line height; lines set at that height touch.
+        const QRectF inner = word.box.adjusted(0.3, 0.6, -0.3, -0.6);
+        for (qsizetype j = i + 1; j < words.size(); ++j)
+            if (words.at(j).page == word.page && inner.intersects(words.at(j).box))
+                ADD_FAILURE() << toStd(word.text) << " overlaps " << toStd(words.at(j).text);
+    }
+}
+
 // PYRELTO_KEEP_OFFER keeps the PDFs for looking at them (docs/offer.png).
 class OfferTest : public test::KeptFolderTest {
 protected:
@@ -225,7 +243,17 @@ TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
 <text x="126" y="78" font-family="DejaVu Sans" font-size="15" fill="#555">Bedachungen</text>
 </svg>)");
     }
-    const QString text = offerText(buildOffer(sheet, firm, sampleChoices()));
+    // A company's footer, a site, Skonto and the contract basis, as a GmbH would send.
+    firm.legalForm = u"GmbH";
+    firm.registerCourt = u"Amtsgericht Kassel";
+    firm.registerNumber = u"HRB 12345";
+    firm.managingDirector = u"Jonas Kramer";
+    firm.skontoPercent = u"2";
+    firm.skontoDays = u"10";
+    firm.contractBasis = ContractBasis::VobB;
+    OfferChoices choices = sampleChoices();
+    choices.site = u"Wohnanlage Am Markt 3\n37073 Göttingen";
+    const QString text = offerText(buildOffer(sheet, firm, choices));
 
     // Searchable as plain text: no ligature glyph stands for "fl" or "fi".
     const QString plain = test::pdfText(filePath(QStringLiteral("a.pdf")), test::PdfLayout::Raw);
@@ -717,7 +745,6 @@ TEST_F(OfferTest, HostileFirmDataStaysOnThePage) {
              QStringLiteral(" GmbH"),
          QStringLiteral("info@schroeder-dach.de"), QStringLiteral("0561 123456")},
     };
-    const double mm = 72 / 25.4;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FirmData firm = sampleFirm();
@@ -726,19 +753,7 @@ TEST_F(OfferTest, HostileFirmDataStaysOnThePage) {
         firm.phone = c.phone.toStdU16String();
         const QString pdf = folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
         writeOfferPdf(buildOffer(sheet, firm, sampleChoices()), pdf);
-        const QList<PdfWord> words = pdfWords(pdf);
-        ASSERT_FALSE(words.isEmpty());
-        for (qsizetype i = 0; i < words.size(); ++i) {
-            const PdfWord& word = words.at(i);
-            EXPECT_GE(word.box.left(), 25 * mm - 0.5) << toStd(word.text);
-            EXPECT_LE(word.box.right(), 190 * mm + 0.5) << toStd(word.text);
-            EXPECT_LE(word.box.bottom(), 287 * mm) << toStd(word.text);
-            // Boxes are the font's full line height; lines set at that height touch.
-            const QRectF inner = word.box.adjusted(0.3, 0.6, -0.3, -0.6);
-            for (qsizetype j = i + 1; j < words.size(); ++j)
-                if (words.at(j).page == word.page && inner.intersects(words.at(j).box))
-                    ADD_FAILURE() << toStd(word.text) << " overlaps " << toStd(words.at(j).text);
-        }
+        expectInsideAndApart(pdfWords(pdf));
         const QString text = test::pdfText(pdf, test::PdfLayout::Raw);
         EXPECT_TRUE(text.contains(QStringLiteral("DE89 3704 0044 0532 0130 00"))) << toStd(text);
         EXPECT_TRUE(text.contains(QStringLiteral("COBADEFFXXX"))) << toStd(text);
@@ -758,6 +773,120 @@ TEST_F(OfferTest, HostileFirmDataStaysOnThePage) {
                         problem.contains(QString::fromUtf8("🏠")))
                 << toStd(problem);
     }
+}
+
+// What a German offer carries beyond the positions, each printed only when given: the site beside
+// the recipient, the period, Skonto, instalments and contract basis in the terms, the company's
+// register data in the footer ("Inhaber" only for a sole trader), the signature line and the
+// acceptance slip.
+TEST_F(OfferTest, OfferParticularsArePrintedWhenGiven) {
+    enterWorkedExample();
+    const QString bare =
+        offerText(buildOffer(sheet, sampleFirm(), sampleChoices()), QStringLiteral("bare.pdf"))
+            .simplified();
+    for (const char* absent :
+         {"Bauvorhaben", "Ausführungszeitraum", "Skonto", "Zahlungsplan", "Vertragsgrundlage",
+          "Amtsgericht", "Auftragserteilung", "Unterschrift"})
+        EXPECT_FALSE(bare.contains(QString::fromUtf8(absent))) << absent;
+    EXPECT_TRUE(bare.contains(QStringLiteral("Inhaber: Jonas Kramer")));
+    EXPECT_TRUE(bare.contains(toQString(FirmData::defaultPaymentTerms())));
+
+    FirmData firm = sampleFirm();
+    firm.legalForm = u"KG";
+    firm.registerCourt = u"Amtsgericht Kassel";
+    firm.registerNumber = u"HRA 4711";
+    firm.managingDirector = u"Jonas Kramer";
+    firm.skontoPercent = u"2,5";
+    firm.skontoDays = u"10";
+    firm.contractBasis = ContractBasis::Bgb;
+    OfferChoices choices = sampleChoices();
+    choices.site = u"Am Markt 3\n37073 Göttingen";
+    choices.period = {{2027, 3, 1}, {}, false};
+    choices.instalments = {40, 60};
+    choices.signatureLine = true;
+    choices.acceptanceSlip = true;
+    writeOfferPdf(buildOffer(sheet, firm, choices), filePath(QStringLiteral("full.pdf")));
+    // As drawn: the footer's columns wrap, and side by side their lines would interleave.
+    const QString text =
+        test::pdfText(filePath(QStringLiteral("full.pdf")), test::PdfLayout::Raw).simplified();
+    for (const char* expected :
+         {"Bauvorhaben", "Am Markt 3, 37073 Göttingen", "Ausführungszeitraum: ab 01.03.2027",
+          "2,5 % Skonto bei Zahlung innerhalb von 10 Tagen.", "(§§ 631 ff. BGB)",
+          "Zahlungsplan: 1. Abschlagszahlung 40 % (231,45 €), 2. Abschlagszahlung 60 % (347,18 €).",
+          "Rechtsform: KG", "Komplementär: Jonas Kramer", "Amtsgericht Kassel, HRA 4711",
+          "Auftragserteilung",
+          "Angebots Nr. 2026-014 vom 10.12.2026 zum Angebotspreis von 578,63 €", "Ort, Datum",
+          "Unterschrift des Auftraggebers"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << toStd(text);
+    EXPECT_FALSE(text.contains(QStringLiteral("Inhaber"))) << toStd(text);
+    expectInsideAndApart(pdfWords(filePath(QStringLiteral("full.pdf"))));
+}
+
+// Texts far beyond the usual in every new field, and a pasted 100,000-character word in the
+// payment terms: the pages hold every word inside the margins and apart from the others, nothing
+// is left out (or the user hears of it), and the acceptance slip stays whole on one page.
+TEST_F(OfferTest, HostileOfferParticularsStayOnThePage) {
+    enterWorkedExample();
+    const auto longText = [](const QString& word, int size) {
+        QString text;
+        for (int i = 1; text.size() < size; ++i)
+            text += word + QString::number(i) + QLatin1Char(' ');
+        return text.trimmed();
+    };
+    FirmData firm = sampleFirm();
+    firm.name = longText(QStringLiteral("Dachbau"), 300).toStdU16String();
+    firm.legalForm = u"GmbH & Co. KG";
+    firm.registerCourt = longText(QStringLiteral("Gericht"), 200).toStdU16String();
+    firm.registerNumber = u"HRA 4711";
+    firm.managingDirector = longText(QStringLiteral("Leitung"), 300).toStdU16String();
+    firm.paymentTerms = QString(100'000, QLatin1Char('z')).toStdU16String();
+    firm.skontoPercent = u"3";
+    firm.skontoDays = u"14";
+    firm.contractBasis = ContractBasis::VobB;
+    OfferChoices choices = sampleChoices();
+    choices.site = (longText(QStringLiteral("Baustelle"), 300) + QStringLiteral("\n\u05e9\u05dc") +
+                    QString::fromUtf8("🏠"))
+                       .toStdU16String();
+    choices.period = {{2027, 3, 1}, {2027, 3, 12}, false};
+    choices.instalments = {10, 20, 30, 40};
+    choices.signatureLine = true;
+    choices.acceptanceSlip = true;
+    const OfferDocument offer = buildOffer(sheet, firm, choices);
+    const QString pdf = filePath(QStringLiteral("hostile.pdf"));
+    writeOfferPdf(offer, pdf);
+    const QList<PdfWord> words = pdfWords(pdf);
+    expectInsideAndApart(words);
+    const QString text = test::pdfText(pdf, test::PdfLayout::Raw);
+    // The pasted word, cut into lines, keeps every character.
+    qsizetype pasted = 0;
+    static const QRegularExpression zs(QStringLiteral("z{20,}"));
+    for (auto it = zs.globalMatch(text); it.hasNext();)
+        pasted += it.next().capturedLength();
+    EXPECT_EQ(pasted, 100'000);
+    // Every part of the long texts is on the paper, or the user hears which field is shortened.
+    const QString flat = text.simplified();
+    const QString problems = offerLayoutProblems(offer).join(QLatin1Char(' '));
+    const std::pair<QString, QString> fields[] = {
+        {longText(QStringLiteral("Leitung"), 300), QStringLiteral("Fußzeile")},
+        {longText(QStringLiteral("Gericht"), 200), QStringLiteral("Fußzeile")},
+        {longText(QStringLiteral("Baustelle"), 300), QStringLiteral("„Bauvorhaben“")}};
+    for (const auto& [field, named] : fields)
+        for (const QString& part : field.split(QLatin1Char(' ')))
+            if (!flat.contains(part)) {
+                EXPECT_TRUE(problems.contains(named)) << toStd(part) << ": " << toStd(problems);
+            }
+    EXPECT_TRUE(flat.contains(QStringLiteral("4. Abschlagszahlung 40 % (231,45 €)")))
+        << toStd(flat);
+    // The slip: heading and both signature captions on one page.
+    int slipPage = 0;
+    for (const PdfWord& word : words) {
+        if (word.text == QStringLiteral("Auftragserteilung"))
+            slipPage = word.page;
+        if (word.text == QStringLiteral("Auftraggebers")) {
+            EXPECT_EQ(word.page, slipPage);
+        }
+    }
+    EXPECT_GT(slipPage, 0);
 }
 
 // The envelope's window holds six lines: an address that fits is printed whole, one that does not
