@@ -54,7 +54,11 @@ std::string usage(std::span<const CliFileStep> extraSteps) {
         text += " | --offers";
     for (const auto& step : extraSteps)
         text += " | " + step.option + " FILE";
-    return text + "]...";
+    text += "]...";
+    for (const auto& step : extraSteps)
+        for (const auto& option : step.valueOptions)
+            text += " [" + option + " VALUE]";
+    return text;
 }
 
 std::optional<char16_t> separatorArg(std::string_view value) {
@@ -286,6 +290,7 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     // The register as --offers found it, put into the output beside the sheet.
     std::optional<nlohmann::ordered_json> offers;
     std::unique_ptr<RunStore> store; // made once the command line is read
+    std::map<std::string, std::string, std::less<>> options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (kWithStore && arg == "--store") {
@@ -343,6 +348,23 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             }
             continue;
         }
+        const bool valueOption =
+            std::any_of(extraSteps.begin(), extraSteps.end(), [&arg](const CliFileStep& step) {
+                return std::find(step.valueOptions.begin(), step.valueOptions.end(), arg) !=
+                       step.valueOptions.end();
+            });
+        if (valueOption) {
+            if (i + 1 >= args.size()) {
+                err << "pyrelto-cli: " << arg << " needs a value\n" << usageLine << '\n';
+                return 2;
+            }
+            if (!options.emplace(arg, args[i + 1]).second) {
+                err << "pyrelto-cli: " << arg << " may be given once\n" << usageLine << '\n';
+                return 2;
+            }
+            ++i;
+            continue;
+        }
         const auto extra =
             std::find_if(extraSteps.begin(), extraSteps.end(),
                          [&arg](const CliFileStep& step) { return step.option == arg; });
@@ -382,7 +404,8 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     sheet.runCountRules();
     CalculationExtras extras;
     store = std::make_unique<RunStore>(storeUri, err);
-    CliContext context{sheet, extras, [&store]() -> Store& { return store->open(); }};
+    CliContext context{sheet, extras, [&store]() -> Store& { return store->open(); },
+                       std::move(options)};
     int status = 0;
     for (const auto& step : steps) {
         try {
