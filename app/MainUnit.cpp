@@ -131,6 +131,8 @@ void TMainForm::buildMenu() {
     Datei1->addSeparator();
     createOfferAction = add(QStringLiteral("createOfferAction"),
                             QStringLiteral("Angebot erstellen..."), &TMainForm::createOffer);
+    createInvoiceAction = add(QStringLiteral("createInvoiceAction"),
+                              QStringLiteral("Rechnung erstellen..."), &TMainForm::createInvoice);
     editFirmDataAction = add(QStringLiteral("editFirmDataAction"), QStringLiteral("Firmendaten..."),
                              &TMainForm::editFirmData);
     chooseDatabaseAction = add(QStringLiteral("chooseDatabaseAction"),

@@ -89,6 +89,7 @@ public:
     // The offer and the PDF commands (app/offer_commands.cpp).
     void saveCalculationPdf();
     void createOffer();
+    void createInvoice();
     void editFirmData();
     // "Datenbank...": this PC's file or a shared PostgreSQL server (app/offer_commands.cpp).
     void chooseDatabase();
@@ -125,6 +126,7 @@ public:
     // Added beyond the design, so named by their role.
     QAction* saveCalculationPdfAction = nullptr;
     QAction* createOfferAction = nullptr;
+    QAction* createInvoiceAction = nullptr;
     QAction* editFirmDataAction = nullptr;
     QAction* chooseDatabaseAction = nullptr;
     QAction* Beenden1 = nullptr;

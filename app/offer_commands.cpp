@@ -3,6 +3,7 @@
 #include "database_dialog.h"
 #include "dialogs.h"
 #include "firm_data_dialog.h"
+#include "invoice_dialog.h"
 #include "offer_dialog.h"
 #include "offer_register_tab.h"
 #include "offer_service.h"
@@ -38,6 +39,14 @@ void TMainForm::createOffer() {
         if (const QString warning = dropInvalidIban(firm); !warning.isEmpty())
             dialogs().message(this, QString(), warning, Dialogs::Icon::Warning);
         OfferDialog dialog(sheet_, extras_, firm, store, printer(), QDate::currentDate(), this);
+        dialogs().runForm(dialog);
+    });
+}
+
+void TMainForm::createInvoice() {
+    runCommand([this] {
+        Store& store = programStore();
+        InvoiceDialog dialog(sheet_, extras_, firmDataOf(store), store, QDate::currentDate(), this);
         dialogs().runForm(dialog);
     });
 }
