@@ -27,6 +27,7 @@ class SettingsStore;
 class Store;
 struct OfferRecord;
 class CustomerTab;
+class InvoiceRegisterTab;
 class OfferRegisterTab;
 class SheetView;
 class TakeOffTab;
@@ -66,6 +67,7 @@ public:
     TakeOffTab* takeOffTab() const noexcept { return takeOffTab_; }
     // The "Angebote" page, the offer register.
     OfferRegisterTab* offerRegisterTab() const noexcept { return offerRegisterTab_; }
+    InvoiceRegisterTab* invoiceRegisterTab() const noexcept { return invoiceRegisterTab_; }
     // The customer list file: read into the list (true when it could be opened and read), and
     // written from it. Failures go to the standard error report, a file that cannot be created
     // too (with customerListNotSavedMessage) unless it already holds the list's names.
@@ -90,6 +92,9 @@ public:
     void saveCalculationPdf();
     void createOffer();
     void createInvoice();
+    // "Rechnung erstellen..." of an accepted offer in the "Angebote" tab: its calculation as it
+    // was, not the sheet's.
+    void createInvoiceForOffer(const OfferRecord& offer);
     void editFirmData();
     // "Datenbank...": this PC's file or a shared PostgreSQL server (app/offer_commands.cpp).
     void chooseDatabase();
@@ -203,6 +208,7 @@ private:
     CustomerTab* customerTab_ = nullptr;
     TakeOffTab* takeOffTab_ = nullptr;
     OfferRegisterTab* offerRegisterTab_ = nullptr;
+    InvoiceRegisterTab* invoiceRegisterTab_ = nullptr;
     std::unique_ptr<CustomerListFile> customerFile_;
     std::unique_ptr<Store> store_;
 };

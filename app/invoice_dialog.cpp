@@ -143,7 +143,7 @@ std::vector<std::string> InvoiceDialog::problems() const {
 void InvoiceDialog::showProblems() {
     const auto missing = problems();
     shareBox->setEnabled(kindBox->currentIndex() == 1);
-    saveButton->setEnabled(missing.empty());
+    saveButton->setEnabled(missing.empty() && !issued_);
     if (missing.empty()) {
         missingLabel->setText(QStringLiteral("Die Rechnung ist vollständig."));
         return;
@@ -154,8 +154,19 @@ void InvoiceDialog::showProblems() {
     missingLabel->setText(text);
 }
 
+void InvoiceDialog::takeOffer(const OfferRecord& offer) {
+    initial_.offerNumber = offer.number;
+    referenceEdit->setText(qt(offer.number));
+    QStringList lines{qt(offer.entry.customer)};
+    for (const QString& line : qt(offer.entry.address).split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    addressEdit->setPlainText(lines.join(QLatin1Char('\n')));
+    showProblems();
+}
+
 void InvoiceDialog::save() {
-    if (!problems().empty())
+    if (issued_ || !problems().empty())
         return;
     const auto file = dialogs().saveFileName(this, QStringLiteral("PDF-Dokument (*.pdf)|*.pdf"),
                                              QStringLiteral(".pdf"));
@@ -167,8 +178,9 @@ void InvoiceDialog::save() {
         const Invoice invoice = prepareInvoice(sheet_, firm_, current, store_);
         const std::vector<std::byte> bytes = calculationBytes(sheet_, extras_);
         const InvoiceRecord record = issueInvoiceRecord(
-            store_, invoice, withXml, InvoiceLetterhead{firm_.logoPath, firm_.web},
+            store_, invoice, withXml, letterheadOf(firm_),
             std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        issued_ = true;
         const QString number = qt(record.summary.number);
         noteLabel->setText(QStringLiteral("Rechnung %1 ist ausgestellt.").arg(number));
         try {

@@ -38,6 +38,9 @@ public:
     // Asks for the PDF file and issues the invoice; the XML goes beside it with ".xml" for a
     // business customer.
     void save();
+    // The invoice of an accepted offer: its number as the job and the reference, its recipient
+    // and address.
+    void takeOffer(const OfferRecord& offer);
 
     QComboBox* kindBox = nullptr; // Rechnung, Abschlagsrechnung, Schlussrechnung
     QSpinBox* shareBox = nullptr; // the partial invoice's share in %
@@ -61,6 +64,8 @@ private:
     FirmData firm_;
     Store& store_;
     InvoiceChoices initial_;
+    // Once issued, the form makes no second invoice of the same work by a second click.
+    bool issued_ = false;
 };
 
 } // namespace pyrelto

@@ -10,8 +10,10 @@
 #include "program_store.h"
 #include "qt_text.h"
 #include "settings_store.h"
+#include "sheet.h"
 
 #include <QDate>
+#include <span>
 
 namespace pyrelto {
 
@@ -47,6 +49,20 @@ void TMainForm::createInvoice() {
     runCommand([this] {
         Store& store = programStore();
         InvoiceDialog dialog(sheet_, extras_, firmDataOf(store), store, QDate::currentDate(), this);
+        dialogs().runForm(dialog);
+    });
+}
+
+void TMainForm::createInvoiceForOffer(const OfferRecord& offer) {
+    runCommand([this, &offer] {
+        Sheet sheet(regionalNumberFormat());
+        const auto& bytes = offer.entry.calculation;
+        const CalculationExtras extras = openCalculationBytes(
+            sheet, std::span(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()),
+            u"Angebot " + QString::fromStdString(offer.number).toStdU16String());
+        Store& store = programStore();
+        InvoiceDialog dialog(sheet, extras, firmDataOf(store), store, QDate::currentDate(), this);
+        dialog.takeOffer(offer);
         dialogs().runForm(dialog);
     });
 }

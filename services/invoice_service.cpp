@@ -3,6 +3,7 @@
 #include "field_catalogue.h"
 #include "firm_data.h"
 #include "invoice_data.h"
+#include "logo.h"
 #include "money.h"
 #include "offer.h"
 #include "offer_service.h"
@@ -153,6 +154,9 @@ InvoiceChoices newInvoiceChoices(const Sheet& sheet, const CalculationExtras& ex
     const std::vector<std::byte> bytes = calculationBytes(sheet, extras);
     const std::string calculation(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     for (const OfferSummary& offer : store.offers()) {
+        // Only the customer's own offers are read whole: a register of years stays quick.
+        if (offer.customer != customer.toStdString())
+            continue;
         const auto record = store.offer(offer.number);
         if (record && record->entry.calculation == calculation) {
             choices.offerNumber = offer.number;
@@ -256,6 +260,13 @@ InvoiceRecord issueInvoiceRecord(Store& store, const Invoice& invoice, bool with
         throw StoreError(StoreError::Kind::Failed,
                          "Die Rechnung " + number + " fehlt nach dem Ausstellen im Rechnungsbuch.");
     return std::move(*record);
+}
+
+InvoiceLetterhead letterheadOf(const FirmData& firm) {
+    InvoiceLetterhead letterhead{firm.logoPath, firm.web};
+    if (!firm.logoPath.empty() && !logoProblem(toQString(firm.logoPath)).isEmpty())
+        letterhead.logoPath.clear();
+    return letterhead;
 }
 
 void writeDocumentFile(const QString& file, const std::string& bytes) {

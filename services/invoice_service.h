@@ -67,6 +67,9 @@ InvoiceRecord issueInvoiceRecord(Store& store, const Invoice& invoice, bool with
                                  const InvoiceLetterhead& letterhead,
                                  const std::string& calculation);
 
+// The letterhead of the firm's documents; a logo that cannot be read is left off.
+InvoiceLetterhead letterheadOf(const FirmData& firm);
+
 // Writes `bytes` to `file` completely or not at all (a temporary file renamed). Throws
 // std::runtime_error (German).
 void writeDocumentFile(const QString& file, const std::string& bytes);
