@@ -1,5 +1,7 @@
 #include "invoice_data.h"
 
+#include "xml_writer.h"
+
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -104,6 +106,17 @@ InvoiceKind kindOf(const std::string& text) {
     throw std::runtime_error("unbekannte Rechnungsart „" + text + "“");
 }
 
+// Every text as the e-invoice carries it (xmlSafeText: bytes that are no UTF-8, a text pasted from
+// an old file, become U+FFFD), so that the record says what the documents say and a credit note
+// made from it repeats the original's texts exactly.
+void keepAsTheXmlDoes(Json& json) {
+    if (json.is_string())
+        json = xmlSafeText(json.get_ref<const std::string&>());
+    else if (json.is_structured())
+        for (Json& item : json)
+            keepAsTheXmlDoes(item);
+}
+
 } // namespace
 
 std::string invoiceDataJson(const Invoice& invoice) {
@@ -149,6 +162,7 @@ std::string invoiceDataJson(const Invoice& invoice) {
                             {"iban", invoice.bank.iban},
                             {"bic", invoice.bank.bic}}},
               {"notes", invoice.notes}};
+    keepAsTheXmlDoes(json);
     return json.dump(1);
 }
 
