@@ -80,6 +80,7 @@ TMainForm::TMainForm(QStringList arguments, QWidget* parent)
     setCentralWidget(client);
     buildButtonBar();
     buildPages();
+    buildCatalogueCommands();
     layout->addWidget(Panel18);
     layout->addWidget(PageControl1);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -104,6 +105,7 @@ TMainForm::TMainForm(QStringList arguments, QWidget* parent)
 TMainForm::~TMainForm() {
     // A save when the window goes without one at its close, while the sheet is still there.
     FormStorage1->formDestroying();
+    stopSharedCustomers();
 
     // The views show the sheet to the end; they go first.
     delete takeCentralWidget();
@@ -334,6 +336,11 @@ void TMainForm::openHandedOverFiles() {
 }
 
 void TMainForm::FormClose() {
+    // This session's changes go to the shared list before the local copy is written.
+    if (customerSyncTimer_ != nullptr) {
+        customerSyncTimer_->stop();
+        syncSharedCustomers();
+    }
     saveCustomerList();
 }
 
@@ -364,6 +371,7 @@ void TMainForm::showEvent(QShowEvent* event) {
     // Before FormShow, so that a file from the command line overrides the restored values.
     FormStorage1->RestoreFormPlacement();
     FormShow();
+    startSharedCustomers();
 }
 
 void TMainForm::saveSession() {
@@ -385,6 +393,9 @@ void TMainForm::changeEvent(QEvent* event) {
         sheet_.setNumberFormat(regionalNumberFormat());
         takeOffTab_->numberFormatChanged();
     }
+    // Back at this window: what the other PCs did to the customer list comes in.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && shown_)
+        syncSharedCustomers();
     QMainWindow::changeEvent(event);
 }
 

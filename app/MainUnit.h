@@ -5,19 +5,24 @@
 
 #include "calculation_file.h"
 #include "customer_list_file.h"
+#include "repricing.h"
 #include "sheet.h"
 
 #include <QMainWindow>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFrame;
 class QMenu;
 class QPrinter;
 class QPushButton;
+class QTimer;
 class QTabWidget;
 class QWheelEvent;
 
@@ -100,6 +105,17 @@ public:
     void chooseDatabase();
     static QString pdfFilter() { return QStringLiteral("PDF-Dokument (*.pdf)|*.pdf"); }
 
+    // The catalogue commands (app/catalogue_commands.cpp). F4 in a material or piece row opens
+    // "Artikel wählen" for that row; the article picked is entered through the row's fields as
+    // typed and remembered with the calculation.
+    void pickFromCatalogue(RowSlot slot);
+    // The row of the field that has the focus, when it is a material or piece row.
+    std::optional<RowSlot> focusedRowSlot() const;
+    // "Preisliste importieren...": the list read, its summary shown, applied on confirmation.
+    void importPriceList();
+    // The catalogue's articles of the last pick, as the extension block remembers them.
+    const CalculationExtras& calculationExtras() const noexcept { return extras_; }
+
     // Start-up and shut-down handlers, run by the window itself.
     void FormCreate();
     void FormShow();
@@ -135,6 +151,9 @@ public:
     QAction* editFirmDataAction = nullptr;
     QAction* chooseDatabaseAction = nullptr;
     QAction* Beenden1 = nullptr;
+    QMenu* catalogueMenu = nullptr; // "Materialien"
+    QAction* pickArticleAction = nullptr;
+    QAction* importPriceListAction = nullptr;
     QFrame* Panel18 = nullptr;
     QPushButton* BitBtn11 = nullptr;
     QPushButton* BitBtn12 = nullptr;
@@ -156,6 +175,10 @@ public:
     // holds up the start. Throws StoreError ("Die gemeinsame Datenbank ist nicht erreichbar: …");
     // the next use tries again.
     Store& programStore();
+    // With a shared database: matches the customer list with the database's (app/
+    // shared_customers.cpp) — the others' new customers come in, the ones they deleted go, this
+    // PC's changes go out. True when the list here changed. Nothing on "Nur dieser PC".
+    bool syncSharedCustomers();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -167,6 +190,7 @@ private:
     void buildMenu();
     void buildButtonBar();
     void buildPages();
+    void buildCatalogueCommands();
     // The customer page and the preset buttons (app/customer_commands.cpp).
     void buildCustomerTab();
     void loadCustomerList();
@@ -211,6 +235,19 @@ private:
     InvoiceRegisterTab* invoiceRegisterTab_ = nullptr;
     std::unique_ptr<CustomerListFile> customerFile_;
     std::unique_ptr<Store> store_;
+
+    // The shared customer list (app/shared_customers.cpp).
+    class CustomerChangeListener;
+    static constexpr int kCustomerSyncDelayMs = 1000;
+    void startSharedCustomers();
+    void stopSharedCustomers();
+    void customersChangedHere();
+    std::unique_ptr<CustomerListObserver> customerListener_;
+    QTimer* customerSyncTimer_ = nullptr;
+    std::vector<std::u16string> customerBase_; // the names as last matched (or loaded)
+    std::int64_t customerChangeSeen_ = -1;
+    bool customerSyncFailed_ = false;
+    bool matchingCustomers_ = false;
 };
 
 } // namespace pyrelto

@@ -90,8 +90,12 @@ void TMainForm::chooseDatabase() {
                         QStringLiteral("Die Wahl der Datenbank konnte nicht gespeichert werden."));
         // The next command opens the database chosen now, with its one-time take-over.
         store_.reset();
+        customerSyncFailed_ = false;
+        customerChangeSeen_ = -1;
         if (offerRegisterTab_->isVisible())
             offerRegisterTab_->refresh();
+        // A shared list joins this PC's names with the server's at once.
+        syncSharedCustomers();
     });
 }
 

@@ -3,52 +3,17 @@
 #include "calculation_file.h"
 #include "file_message.h"
 #include "sheet.h"
+#include "sheet_articles.h"
 #include "utf16.h"
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <initializer_list>
-#include <limits>
 #include <system_error>
 
 namespace pyrelto {
 
 namespace {
-
-struct RowFields {
-    FieldId description;
-    FieldId price;
-};
-
-// The rows of the article chunk, in its order: M1-M5 by their list price, S1-S5 by their price.
-constexpr std::array<RowFields, kArticleRowCount> kRowFields{{
-    {FieldId::Bez1Ed, FieldId::List1Ed},
-    {FieldId::Bez2Ed, FieldId::List2Ed},
-    {FieldId::Bez3Ed, FieldId::List3Ed},
-    {FieldId::Bez4Ed, FieldId::List4Ed},
-    {FieldId::Bez5Ed, FieldId::List5Ed},
-    {FieldId::Bez8Ed, FieldId::Ek8Ed},
-    {FieldId::Bez8Ed2, FieldId::Ek8Ed2},
-    {FieldId::Bez8Ed3, FieldId::Ek8Ed3},
-    {FieldId::Bez8Ed4, FieldId::Ek8Ed4},
-    {FieldId::Bez8Ed5, FieldId::Ek8Ed5},
-}};
-static_assert(kArticleRowCount == kRowSlotCount);
-
-// A field's value in cents; beyond the range of cents (a file may hold any double) it is pinned
-// to the nearest end, which no catalogue price equals.
-std::int64_t cents(const Sheet& sheet, FieldId id) {
-    const long double value = sheet.number(id).GetValue() * 100.0L;
-    constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / 2;
-    if (!(value < static_cast<long double>(kLimit))) {
-        return kLimit;
-    }
-    if (!(value > -static_cast<long double>(kLimit))) {
-        return -kLimit;
-    }
-    return std::llround(value);
-}
 
 // Names in UTF-8 and UTF-16 as the file layer and the report take them; on Windows the narrow
 // string() would go through the ANSI code page.
@@ -66,18 +31,6 @@ std::u16string utf16Name(const std::filesystem::path& path) {
 #else
     return fromUtf8(path.string());
 #endif
-}
-
-// "1234,56" with the sheet's separator, as a user would type it.
-std::u16string centsText(std::int64_t value, char16_t separator) {
-    const bool negative = value < 0;
-    const std::uint64_t magnitude =
-        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    std::u16string text = fromUtf8(std::to_string(magnitude / 100));
-    text += separator;
-    text += static_cast<char16_t>(u'0' + magnitude % 100 / 10);
-    text += static_cast<char16_t>(u'0' + magnitude % 10);
-    return negative ? u"-" + text : text;
 }
 
 FileRepricing repriceFile(const std::filesystem::path& path, const Catalogue& catalogue,
@@ -106,40 +59,16 @@ FileRepricing repriceFile(const std::filesystem::path& path, const Catalogue& ca
         result.problem = extras.warning;
         return result;
     }
-    result.netBeforeCents = cents(sheet, FieldId::Summe15Ed);
+    result.netBeforeCents = fieldCents(sheet, FieldId::Summe15Ed);
     result.netAfterCents = result.netBeforeCents;
     if (!hasRowArticles(extras.rowArticles)) {
         result.outcome = FileRepricingOutcome::NoArticles;
         return result;
     }
 
-    bool changed = false;
-    for (std::size_t i = 0; i < kArticleRowCount; ++i) {
-        const auto& reference = extras.rowArticles[i];
-        if (!reference) {
-            continue;
-        }
-        const auto slot = static_cast<RowSlot>(i);
-        const RowFields fields = kRowFields[i];
-        const ArticleRow row{slot, toUtf8(reference->supplier), toUtf8(reference->articleNumber),
-                             cents(sheet, fields.price)};
-        if (descriptionChecksum(sheet.text(fields.description).text()) !=
-            reference->descriptionCrc) {
-            result.rows.push_back({slot, row.articleNumber, row.priceCents, std::nullopt,
-                                   RepriceStatus::RowEdited, row.supplier});
-            continue;
-        }
-        RepricedRow repriced = repriceRows(std::span(&row, 1), catalogue).front();
-        if (repriced.status == RepriceStatus::Changed) {
-            // Typed into the field, so that the row's and the sheet's sums follow as they would
-            // for a user.
-            sheet.enter(fields.price,
-                        centsText(*repriced.newCents, sheet.numberFormat().decimalSeparator));
-            changed = true;
-        }
-        result.rows.push_back(std::move(repriced));
-    }
-    result.netAfterCents = cents(sheet, FieldId::Summe15Ed);
+    result.rows = repriceSheet(sheet, extras, catalogue);
+    const bool changed = applyRepricing(sheet, result.rows);
+    result.netAfterCents = fieldCents(sheet, FieldId::Summe15Ed);
     if (!changed) {
         result.outcome = FileRepricingOutcome::Unchanged;
         return result;

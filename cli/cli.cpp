@@ -20,7 +20,12 @@
 #include <vector>
 
 #ifdef PYRELTO_STORE
+#include "folder_repricing.h"
+#include "price_list_file.h"
+#include "sheet_articles.h"
 #include "store.h"
+
+#include <chrono>
 #endif
 
 #ifdef _WIN32
@@ -51,7 +56,8 @@ std::string usage(std::span<const CliFileStep> extraSteps) {
         text += "[--store URI] ";
     text += "[NAME=TEXT | --open FILE | --save FILE | --takeoff FILE";
     if (kWithStore)
-        text += " | --offers";
+        text += " | --offers | --import-prices FILE [--supplier NAME] [--columns MAPPING]"
+                " | --pick ROW=ARTICLE | --reprice FOLDER [--dry-run]";
     for (const auto& step : extraSteps)
         text += " | " + step.option + " FILE";
     text += "]...";
@@ -227,6 +233,132 @@ nlohmann::ordered_json offersJson(RunStore& store) {
     }
     return list;
 }
+
+CalendarDate today() {
+    const std::chrono::year_month_day date(
+        std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now()));
+    return {static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+            static_cast<int>(static_cast<unsigned>(date.day()))};
+}
+
+const char* formatName(PriceListFormat format) {
+    return format == PriceListFormat::Datanorm4 ? "DATANORM 4" : "CSV";
+}
+
+std::string delimiterName(char delimiter) {
+    return delimiter == '\t' ? "Tab" : std::string(1, delimiter);
+}
+
+struct ImportRequest {
+    std::string file;
+    std::string supplier;
+    std::optional<CsvColumns> columns; // --columns, else the one remembered for the supplier
+};
+
+// Reads the list and applies it only when nothing was left unread: a list imported in part
+// would leave the catalogue with prices of two dates. The summary goes to `imports` either way.
+void importPrices(Store& store, const ImportRequest& request, nlohmann::ordered_json& imports) {
+    CsvOptions options;
+    options.supplier = request.supplier;
+    options.priceDate = today();
+    if (request.columns) {
+        options.columns = *request.columns;
+    } else if (!request.supplier.empty()) {
+        if (auto remembered = store.csvColumns(request.supplier))
+            options.columns = std::move(*remembered);
+    }
+    const PriceList list =
+        readPriceListFile(std::filesystem::path(fromUtf8(request.file)), options);
+    nlohmann::ordered_json json;
+    json["file"] = request.file;
+    json["format"] = formatName(list.format);
+    if (list.format == PriceListFormat::Csv) {
+        json["encoding"] = encodingName(list.encoding);
+        json["delimiter"] = delimiterName(list.delimiter);
+    }
+    json["supplier"] = list.supplier;
+    json["priceDate"] = list.date.iso();
+    const ImportPlan plan = store.planImport(list);
+    json["added"] = plan.added.size();
+    json["changed"] = plan.changed.size();
+    json["withdrawn"] = plan.withdrawn.size();
+    json["unchanged"] = plan.unchanged;
+    nlohmann::ordered_json problems = nlohmann::ordered_json::array();
+    for (const ImportProblem& problem : plan.problems) {
+        problems.push_back({{"line", problem.line}, {"reason", problem.reason}});
+    }
+    json["problems"] = std::move(problems);
+    json["applied"] = false;
+    imports.push_back(json);
+    if (list.supplier.empty()) {
+        throw std::runtime_error(request.file + ": die Preisliste wurde nicht übernommen, sie "
+                                                "nennt keinen Lieferanten (--supplier NAME).");
+    }
+    if (!plan.applicable()) {
+        throw std::runtime_error(request.file + ": die Preisliste wurde nicht übernommen, " +
+                                 std::to_string(plan.problems.size()) +
+                                 " Zeile(n) konnten nicht gelesen werden (siehe \"problems\").");
+    }
+    store.applyImport(plan);
+    imports.back()["applied"] = true;
+    if (request.columns && list.format == PriceListFormat::Csv)
+        store.setCsvColumns(list.supplier, *request.columns);
+}
+
+nlohmann::ordered_json repricingJson(const FolderRepricing& report) {
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
+    for (const FileRepricing& file : report.files) {
+        nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+        for (const RepricedRow& row : file.rows) {
+            nlohmann::ordered_json entry;
+            entry["row"] = rowSlotName(row.slot);
+            entry["supplier"] = row.supplier;
+            entry["articleNumber"] = row.articleNumber;
+            entry["status"] = repriceStatusText(row.status);
+            entry["oldCents"] = row.oldCents;
+            entry["newCents"] = row.newCents ? nlohmann::ordered_json(*row.newCents) : nullptr;
+            rows.push_back(std::move(entry));
+        }
+        nlohmann::ordered_json entry;
+#ifdef _WIN32
+        entry["file"] = toUtf8(file.file.filename().u16string());
+#else
+        entry["file"] = file.file.filename().string();
+#endif
+        entry["outcome"] = fileRepricingOutcomeText(file.outcome);
+        entry["netBeforeCents"] = file.netBeforeCents;
+        entry["netAfterCents"] = file.netAfterCents;
+        if (!file.problem.empty())
+            entry["problem"] = file.problem;
+        entry["rows"] = std::move(rows);
+        files.push_back(std::move(entry));
+    }
+    nlohmann::ordered_json json;
+    json["dryRun"] = report.dryRun;
+    json["files"] = std::move(files);
+    return json;
+}
+
+// The article a --pick names: the article number, or "LIEFERANT:NUMMER" where several suppliers
+// list the number.
+const Article& pickedArticle(const Catalogue& catalogue, const std::string& name) {
+    const auto found = catalogue.findNumber(name);
+    if (found.size() == 1)
+        return *found.front();
+    if (found.size() > 1) {
+        std::string suppliers;
+        for (const Article* article : found)
+            suppliers += (suppliers.empty() ? "" : ", ") + article->supplier;
+        throw std::runtime_error("Die Artikelnummer „" + name + "“ führen mehrere Lieferanten (" +
+                                 suppliers + "); bitte als LIEFERANT:NUMMER angeben.");
+    }
+    if (const auto colon = name.find(':'); colon != std::string::npos) {
+        if (const Article* article =
+                catalogue.find(name.substr(0, colon), std::string_view(name).substr(colon + 1)))
+            return *article;
+    }
+    throw std::runtime_error("Den Artikel „" + name + "“ gibt es im Katalog nicht.");
+}
 #else
 class RunStore {
 public:
@@ -290,7 +422,15 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     // The register as --offers found it, put into the output beside the sheet.
     std::optional<nlohmann::ordered_json> offers;
     std::unique_ptr<RunStore> store; // made once the command line is read
+<<<<<<< HEAD
     std::map<std::string, std::string, std::less<>> options;
+=======
+#ifdef PYRELTO_STORE
+    // What --import-prices and --reprice report, beside the sheet.
+    nlohmann::ordered_json imports = nlohmann::ordered_json::array();
+    std::optional<nlohmann::ordered_json> repricing;
+#endif
+>>>>>>> main
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (kWithStore && arg == "--store") {
@@ -311,6 +451,78 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
         if (arg == "--offers") {
             steps.push_back(
                 {[&offers, &store](CliContext&, std::ostream&) { offers = offersJson(*store); }});
+            continue;
+        }
+        if (arg == "--import-prices") {
+            if (i + 1 >= args.size()) {
+                err << "pyrelto-cli: --import-prices needs a file name\n" << usageLine << '\n';
+                return 2;
+            }
+            ImportRequest request{args[++i], {}, std::nullopt};
+            while (i + 1 < args.size() &&
+                   (args[i + 1] == "--supplier" || args[i + 1] == "--columns")) {
+                const std::string option = args[++i];
+                if (i + 1 >= args.size() || args[i + 1].empty()) {
+                    err << "pyrelto-cli: " << option << " needs a value\n" << usageLine << '\n';
+                    return 2;
+                }
+                const std::string& value = args[++i];
+                if (option == "--supplier") {
+                    request.supplier = value;
+                    continue;
+                }
+                std::string error;
+                request.columns = parseCsvColumns(value, error);
+                if (!request.columns) {
+                    err << "pyrelto-cli: --columns: " << error << '\n';
+                    return 2;
+                }
+            }
+            steps.push_back({[&imports, request](CliContext& context, std::ostream&) {
+                importPrices(context.store(), request, imports);
+            }});
+            continue;
+        }
+        if (arg == "--pick") {
+            const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+            const auto eq = value.find('=');
+            const auto slot = parseRowSlot(std::string_view(value).substr(0, eq));
+            if (eq == std::string::npos || !slot || eq + 1 == value.size()) {
+                err << "pyrelto-cli: --pick needs ROW=ARTICLE, the row M1 to M5 or S1 to S5\n"
+                    << usageLine << '\n';
+                return 2;
+            }
+            ++i;
+            steps.push_back(
+                {[slot = *slot, name = value.substr(eq + 1)](CliContext& context, std::ostream&) {
+                    const auto snapshot = context.store().catalogue();
+                    pickArticle(context.sheet, context.extras, slot,
+                                pickedArticle(snapshot->catalogue, name), snapshot->catalogue);
+                }});
+            continue;
+        }
+        if (arg == "--reprice") {
+            if (i + 1 >= args.size()) {
+                err << "pyrelto-cli: --reprice needs a folder\n" << usageLine << '\n';
+                return 2;
+            }
+            const std::string folder = args[++i];
+            const bool dryRun = i + 1 < args.size() && args[i + 1] == "--dry-run";
+            if (dryRun)
+                ++i;
+            steps.push_back({[&repricing, folder, dryRun](CliContext& context, std::ostream&) {
+                const auto snapshot = context.store().catalogue();
+                const FolderRepricing report = repriceFolder(
+                    std::filesystem::path(fromUtf8(folder)), snapshot->catalogue, dryRun);
+                repricing = repricingJson(report);
+                if (!report.problem.empty())
+                    throw std::runtime_error(report.problem);
+                for (const FileRepricing& file : report.files) {
+                    if (file.outcome == FileRepricingOutcome::NotWritten)
+                        throw std::runtime_error("Nicht alle Kalkulationen wurden geschrieben "
+                                                 "(siehe \"reprice\").");
+                }
+            }});
             continue;
         }
 #endif
@@ -423,6 +635,14 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     if (offers) {
         json["offers"] = std::move(*offers);
     }
+#ifdef PYRELTO_STORE
+    if (!imports.empty()) {
+        json["imports"] = std::move(imports);
+    }
+    if (repricing) {
+        json["reprice"] = std::move(*repricing);
+    }
+#endif
     out << json.dump(2) << '\n';
     return status;
 }

@@ -217,7 +217,9 @@ void invoiceStep(CliContext& context, const std::string& file, std::ostream& err
 
 void calculationStep(CliContext& context, const std::string& file, std::ostream&) {
     ensureApplication();
-    writeCalculationPdf(context.sheet, fileName(file), QDate::currentDate());
+    // As the window prints it: the take-off's pages after the sheet's.
+    writeCalculationPdf(context.sheet, fileName(file), QDate::currentDate(),
+                        context.extras.takeOff.empty() ? nullptr : &context.extras.takeOff);
 }
 
 #ifdef PYRELTO_FAULT_SEAM

@@ -304,6 +304,10 @@ void CustomerTab::commitEditing() {
     emit rowDelegate_->closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
+bool CustomerTab::isEditing() const {
+    return static_cast<RowDelegate*>(rowDelegate_)->openEditor() != nullptr;
+}
+
 void CustomerTab::BitBtn14Click() {
     startEditing(list_.append());
 }

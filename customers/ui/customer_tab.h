@@ -41,6 +41,8 @@ public:
     // Takes a name being typed in the list's in-place editor as entered and closes the editor;
     // the window calls it before it saves the list at close, the tab when it is hidden.
     void commitEditing();
+    // A name is being typed in the list's in-place editor.
+    bool isEditing() const;
 
     void BitBtn14Click(); // "Neuer Kunde"
     void BitBtn15Click(); // "Eintrag bearbeiten"

@@ -4,6 +4,9 @@
 // the window and pyrelto-cli in another home folder (a second PC).
 
 #include "MainUnit.h"
+#include "customer_file.h"
+#include "customer_list.h"
+#include "customer_tab.h"
 #include "database_dialog.h"
 #include "offer_dialog.h"
 #include "offer_register_tab.h"
@@ -29,6 +32,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTreeView>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
@@ -143,6 +147,61 @@ protected:
                QStringLiteral("/Torvane/Pyrelto Kalkulation/pyrelto.db");
     }
 
+    // A database of its own on the test server (PYRELTO_TEST_PG), dropped at the end.
+    struct ServerDatabase {
+        static constexpr const char* kSkipped =
+            "PostgreSQL skipped: PYRELTO_TEST_PG is not set (scripts/test.sh postgres sets it)";
+        explicit ServerDatabase(const std::string& suffix) {
+            const char* server = std::getenv("PYRELTO_TEST_PG");
+            given = server != nullptr && *server != '\0';
+            if (!given)
+                return;
+            const auto values = parsed(server);
+            admin = PQconnectdb(server);
+            EXPECT_EQ(PQstatus(admin), CONNECTION_OK) << PQerrorMessage(admin);
+            PQsetNoticeProcessor(
+                admin, [](void*, const char*) {}, nullptr);
+            database =
+                "app_test_" + suffix + "_" + std::to_string(QCoreApplication::applicationPid());
+            PQclear(PQexec(admin, ("DROP DATABASE IF EXISTS " + database).c_str()));
+            PQclear(PQexec(admin, ("CREATE DATABASE " + database).c_str()));
+            choice.server = true;
+            choice.host = QString::fromStdString(values.at("host"));
+            choice.port = std::stoi(values.count("port") ? values.at("port") : "5432");
+            choice.database = QString::fromStdString(database);
+            choice.user = QString::fromStdString(values.count("user") ? values.at("user") : "");
+        }
+        ~ServerDatabase() {
+            if (admin == nullptr)
+                return;
+            PQclear(
+                PQexec(admin, ("DROP DATABASE IF EXISTS " + database + " WITH (FORCE)").c_str()));
+            PQfinish(admin);
+        }
+        ServerDatabase(const ServerDatabase&) = delete;
+        ServerDatabase& operator=(const ServerDatabase&) = delete;
+
+        bool given = false;
+        PGconn* admin = nullptr;
+        std::string database;
+        DatabaseChoice choice;
+    };
+
+    // "Datenbank..." set to `shared`, the connection tested in the dialog first.
+    void chooseServer(const DatabaseChoice& shared) {
+        chooseDatabase([&shared](DatabaseDialog& dialog) {
+            dialog.serverButton->setChecked(true);
+            dialog.hostEdit->setText(shared.host);
+            dialog.portSpin->setValue(shared.port);
+            dialog.databaseEdit->setText(shared.database);
+            dialog.userEdit->setText(shared.user);
+            dialog.testButton->click();
+            EXPECT_EQ(dialog.resultLabel->text(), QStringLiteral("Verbindung hergestellt."));
+            dialog.accept();
+            return dialog.result() == QDialog::Accepted;
+        });
+    }
+
     // "Datenbank..." with `fill` working on the real form.
     void chooseDatabase(const std::function<bool(DatabaseDialog&)>& fill) {
         dialogs_.formAnswers.push_back(
@@ -247,38 +306,15 @@ TEST_F(DatabaseChoiceTest, AServerThatIsDownIsSaidAndNothingGoesOutAsRecorded) {
 // Two PCs on one server: this window and pyrelto-cli with a home folder of its own. Each sees the
 // other's offers, and the numbers go on across both.
 TEST_F(DatabaseChoiceTest, TwoPcsShareTheRegisterOfOneServer) {
-    const char* server = std::getenv("PYRELTO_TEST_PG");
-    if (!server || !*server)
-        GTEST_SKIP() << "PostgreSQL skipped: PYRELTO_TEST_PG is not set "
-                        "(scripts/test.sh postgres sets it)";
-    const auto given = parsed(server);
-    PGconn* admin = PQconnectdb(server);
-    ASSERT_EQ(PQstatus(admin), CONNECTION_OK) << PQerrorMessage(admin);
-    PQsetNoticeProcessor(
-        admin, [](void*, const char*) {}, nullptr);
-    const std::string database = "app_test_" + std::to_string(QCoreApplication::applicationPid());
-    PQclear(PQexec(admin, ("DROP DATABASE IF EXISTS " + database).c_str()));
-    PQclear(PQexec(admin, ("CREATE DATABASE " + database).c_str()));
-
-    DatabaseChoice shared;
-    shared.server = true;
-    shared.host = QString::fromStdString(given.at("host"));
-    shared.port = std::stoi(given.count("port") ? given.at("port") : "5432");
-    shared.database = QString::fromStdString(database);
-    shared.user = QString::fromStdString(given.count("user") ? given.at("user") : "");
-    chooseDatabase([&shared](DatabaseDialog& dialog) {
-        dialog.serverButton->setChecked(true);
-        dialog.hostEdit->setText(shared.host);
-        dialog.portSpin->setValue(shared.port);
-        dialog.databaseEdit->setText(shared.database);
-        dialog.userEdit->setText(shared.user);
-        dialog.testButton->click();
-        EXPECT_EQ(dialog.resultLabel->text(), QStringLiteral("Verbindung hergestellt."));
-        dialog.accept();
-        return dialog.result() == QDialog::Accepted;
-    });
+    const ServerDatabase server("register");
+    if (!server.given)
+        GTEST_SKIP() << ServerDatabase::kSkipped;
+    const DatabaseChoice& shared = server.choice;
+    chooseServer(shared);
     const QString year = QString::number(QDate::currentDate().year());
     form->sheet().enter(FieldId::KundeEd, u"Erster PC");
+    // No roof area: going on regardless.
+    dialogs_.questionAnswers = {Dialogs::Answer::Yes};
     dialogs_.fileAnswers = {tempPath(QStringLiteral("hier.pdf"))};
     dialogs_.formAnswers.push_back([](QDialog& dialog) {
         dynamic_cast<OfferDialog&>(dialog).pdfButton->click();
@@ -324,9 +360,62 @@ TEST_F(DatabaseChoiceTest, TwoPcsShareTheRegisterOfOneServer) {
     customers.sort();
     EXPECT_EQ(customers, (QStringList{QStringLiteral("Erster PC"), QStringLiteral("Zweiter PC")}));
     EXPECT_FALSE(QFile::exists(localDatabase()));
+}
 
-    PQclear(PQexec(admin, ("DROP DATABASE IF EXISTS " + database + " WITH (FORCE)").c_str()));
-    PQfinish(admin);
+std::vector<std::u16string> sortedNames(const CustomerList& list) {
+    std::vector<std::u16string> names = list.names();
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Two PCs on one server share the customer list: joining unites the two lists, the other PC's
+// additions and deletions come in when this window turns to its list, this PC's go out, and
+// options.dat keeps the local copy at close.
+TEST_F(DatabaseChoiceTest, TwoPcsShareTheCustomerList) {
+    const ServerDatabase server("kunden");
+    if (!server.given)
+        GTEST_SKIP() << ServerDatabase::kSkipped;
+    CustomerList& list = form->customerTab()->list();
+    list.assign({u"Müller", u"Schulz"});
+    // On this PC's own database the list is the file's alone.
+    EXPECT_FALSE(form->syncSharedCustomers());
+    EXPECT_TRUE(form->programStore().customers().names.empty());
+
+    const auto otherPc = openStore(connectionString(server.choice));
+    otherPc->addCustomer("Weber");
+    otherPc->addCustomer("Schulz");
+    chooseServer(server.choice);
+    EXPECT_EQ(sortedNames(list), (std::vector<std::u16string>{u"Müller", u"Schulz", u"Weber"}));
+    EXPECT_EQ(otherPc->customers().names, (std::vector<std::string>{"Müller", "Schulz", "Weber"}));
+
+    // Meanwhile the other PC deletes Schulz and adds Yılmaz; here Müller is renamed and a new
+    // entry is still empty.
+    otherPc->removeCustomer("Schulz");
+    otherPc->addCustomer("Yılmaz");
+    list.setName(list.find(u"Müller", 0), u"Müller-Lüdenscheidt");
+    list.append();
+    form->PageControl1->setCurrentWidget(form->customerPage());
+    const std::vector<std::u16string> expected{u"", u"Müller-Lüdenscheidt", u"Weber", u"Yılmaz"};
+    EXPECT_EQ(sortedNames(list), expected);
+    EXPECT_EQ(otherPc->customers().names,
+              (std::vector<std::string>{"Müller-Lüdenscheidt", "Weber", "Yılmaz"}));
+    // Nothing new on either side: nothing changes.
+    EXPECT_FALSE(form->syncSharedCustomers());
+    EXPECT_EQ(sortedNames(list), expected);
+
+    // A later start keeps its deletions: Schulz stays gone although this PC's file had him.
+    form->close();
+    const auto saved = readCustomerFile(GetProgramDir(true) + std::u16string(kCustomerFileName));
+    ASSERT_TRUE(saved.has_value());
+    std::vector<std::u16string> savedNames = *saved;
+    std::sort(savedNames.begin(), savedNames.end());
+    EXPECT_EQ(savedNames, expected);
+    otherPc->removeCustomer("Weber");
+    form = std::make_unique<TMainForm>();
+    form->show();
+    form->syncSharedCustomers();
+    EXPECT_EQ(sortedNames(form->customerTab()->list()),
+              (std::vector<std::u16string>{u"", u"Müller-Lüdenscheidt", u"Yılmaz"}));
 }
 
 } // namespace

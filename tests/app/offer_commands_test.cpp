@@ -433,6 +433,35 @@ TEST_F(OfferCommandsTest, ADatabaseThatCannotBeOpenedIsReportedAndTriedAgain) {
     EXPECT_EQ(form->programStore().offers().size(), 1u);
 }
 
+// The command line's calculation PDF is the window's: with a take-off, its pages follow the sheet.
+TEST_F(OfferCommandsTest, CliCalculationPdfCarriesTheTakeOff) {
+    const QString json = tempPath(QStringLiteral("dach.json"));
+    QFile file(json);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"faces": [{"name": "Garage", "shape": "rectangle", "length": 6.00,
+                              "width": 4.00, "measured": "plan", "pitch": 0}]})");
+    file.close();
+    const QString fromCli = tempPath(QStringLiteral("kalkulation.pdf"));
+    std::ostringstream out;
+    std::ostringstream err;
+    std::vector<std::string> args = test::workedExampleArguments();
+    args.pop_back(); // the area comes from the take-off
+    args.insert(args.end(), {"--takeoff", toStd(json), "--calculation-pdf", toStd(fromCli)});
+    const auto steps = qtCliSteps();
+    ASSERT_EQ(runCli(args, out, err, steps), 0) << err.str();
+    const QString text = pdfText(fromCli);
+    EXPECT_TRUE(text.contains(QStringLiteral("Aufmaß – Seite 1 von"))) << toStd(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("Garage"))) << toStd(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("24,00"))) << toStd(text);
+
+    // Without a take-off, the sheet's pages alone.
+    const QString plain = tempPath(QStringLiteral("ohne.pdf"));
+    args = test::workedExampleArguments();
+    args.insert(args.end(), {"--calculation-pdf", toStd(plain)});
+    ASSERT_EQ(runCli(args, out, err, steps), 0) << err.str();
+    EXPECT_FALSE(pdfText(plain).contains(QStringLiteral("Aufmaß"))) << toStd(pdfText(plain));
+}
+
 TEST_F(OfferCommandsTest, CliOfferGivesTheSameTextAsTheDialog) {
     storeFirmData();
     const QString year = QString::number(QDate::currentDate().year());

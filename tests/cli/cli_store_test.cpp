@@ -13,6 +13,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <spawn.h>
 #include <string>
@@ -167,6 +168,9 @@ protected:
     }
     std::string err(const std::string& tag = "run") const {
         return readFile(dir_ / (tag + ".err"));
+    }
+    nlohmann::json output(const std::string& tag = "run") const {
+        return nlohmann::json::parse(readFile(dir_ / (tag + ".out")));
     }
 
     std::unique_ptr<Store> open() { return openStore(uri_); }
@@ -539,6 +543,150 @@ TEST_P(CliStoreTest, AFinalInvoiceDeductsThePartialsAndACreditNoteCancels) {
     EXPECT_EQ(first->documents.xml, firstXml);
     EXPECT_EQ(first->summary.cancelledBy, number(4));
     EXPECT_EQ(store->invoice(number(4))->summary.corrects, number(1));
+}
+
+// A roll of 7,5 m² at 74,93 € and nails at 0,12 € a piece: the worked example's first material row
+// and piece row, from the list.
+const std::string kPriceList = "Artikelnummer;Bezeichnung;Einheit;Preis;Preiseinheit;Rabattgruppe;"
+                               "m² je Einheit\r\n"
+                               "BB-OL-5;Oberlagsbahn Schiefer;Rolle;74,93;1;10;7,5\r\n"
+                               "N-12;Nagel verzinkt;Stk;12,00;100;20;\r\n";
+
+// Imported, picked into M1 and S1 with the group discount of the firm: the sheet is the worked
+// example, its 80 entries byte for byte those of the same sheet typed, and the article is kept in
+// the file. A list with other headers imports with --columns, which is remembered for the supplier.
+TEST_P(CliStoreTest, ImportsAPriceListAndPicksItsArticlesIntoRows) {
+    writeFile(dir_ / "nord.csv", kPriceList);
+    ASSERT_EQ(run({"--import-prices", (dir_ / "nord.csv").string(), "--supplier", "Nord"}), 0)
+        << err();
+    const auto summary = output()["imports"][0];
+    EXPECT_EQ(summary["format"], "CSV");
+    EXPECT_EQ(summary["encoding"], "UTF-8");
+    EXPECT_EQ(summary["delimiter"], ";");
+    EXPECT_EQ(summary["added"], 2);
+    EXPECT_EQ(summary["applied"], true);
+    open()->setGroupDiscount("Nord", "10", Decimal{35, 0});
+
+    const fs::path picked = dir_ / "gewaehlt.kal";
+    const fs::path typed = dir_ / "getippt.kal";
+    ASSERT_EQ(run({"--pick", "M1=BB-OL-5", "--pick", "s1=N-12", "--save", picked.string()}), 0)
+        << err();
+    const auto fields = output()["fields"];
+    EXPECT_EQ(fields["Bez1Ed"], "Oberlagsbahn Schiefer");
+    EXPECT_EQ(fields["List1Ed"], "9,99");
+    EXPECT_EQ(fields["Rab1Ed"], "35,00");
+    EXPECT_EQ(fields["Ek8Ed"], "0,12");
+    EXPECT_EQ(fields["Summe15Ed"], "486,24");
+    EXPECT_EQ(fields["BruttoEd"], "578,63");
+    ASSERT_EQ(
+        run({"Bez1Ed=Oberlagsbahn Schiefer", "Bez8Ed=Nagel verzinkt", "--save", typed.string()}), 0)
+        << err();
+    const std::string pickedBytes = readFile(picked);
+    const std::string typedBytes = readFile(typed);
+    ASSERT_GT(pickedBytes.size(), typedBytes.size());
+    EXPECT_EQ(pickedBytes.substr(0, typedBytes.size()), typedBytes);
+    // Opened and saved again, the file keeps the articles.
+    ASSERT_EQ(run({"--open", picked.string(), "--save", (dir_ / "wieder.kal").string()}), 0);
+    EXPECT_EQ(readFile(dir_ / "wieder.kal"), pickedBytes);
+
+    writeFile(dir_ / "sued.csv", "ArtNr;Text;VK;Fläche\r\nBB-OL-5;Bahn;80,00;5\r\n");
+    const std::string mapping =
+        "Artikelnummer=ArtNr;Bezeichnung=Text;Preis=VK;m² je Einheit=Fläche";
+    ASSERT_EQ(run({"--import-prices", (dir_ / "sued.csv").string(), "--supplier", "Süd",
+                   "--columns", mapping}),
+              0)
+        << err();
+    writeFile(dir_ / "sued.csv", "ArtNr;Text;VK;Fläche\r\nBB-OL-5;Bahn;85,00;5\r\n");
+    ASSERT_EQ(run({"--import-prices", (dir_ / "sued.csv").string(), "--supplier", "Süd"}), 0)
+        << err();
+    EXPECT_EQ(output()["imports"][0]["changed"], 1);
+    // Two suppliers list the number now: the row names which one.
+    EXPECT_EQ(run({"--pick", "M2=BB-OL-5"}), 1);
+    EXPECT_NE(err().find("mehrere Lieferanten (Nord, Süd)"), std::string::npos) << err();
+    ASSERT_EQ(run({"--pick", "M2=Süd:BB-OL-5"}), 0) << err();
+    EXPECT_EQ(output()["fields"]["List2Ed"], "17,00");
+    EXPECT_EQ(run({"--pick", "M3=GIBT-ES-NICHT", "--pick", "M4=N-12"}), 1);
+    EXPECT_NE(err().find("Den Artikel „GIBT-ES-NICHT“ gibt es im Katalog nicht."),
+              std::string::npos)
+        << err();
+    EXPECT_NE(err().find("keine Fläche je Einheit"), std::string::npos) << err();
+    EXPECT_EQ(run({"--pick", "M6=N-12"}), 2);
+}
+
+// A list with lines that cannot be read is shown with their line numbers and not applied, not even
+// the lines that could be read.
+TEST_P(CliStoreTest, AListWithUnreadableLinesChangesNothing) {
+    writeFile(dir_ / "nord.csv", kPriceList);
+    ASSERT_EQ(run({"--import-prices", (dir_ / "nord.csv").string(), "--supplier", "Nord"}), 0)
+        << err();
+    writeFile(dir_ / "neu.csv",
+              "Artikelnummer;Preis\r\nBB-OL-5;80,00\r\nN-12;zwölf\r\nNEU;1,00\r\n");
+    EXPECT_EQ(run({"--import-prices", (dir_ / "neu.csv").string(), "--supplier", "Nord"}), 1);
+    EXPECT_NE(err().find("die Preisliste wurde nicht übernommen"), std::string::npos) << err();
+    const auto summary = output()["imports"][0];
+    EXPECT_EQ(summary["applied"], false);
+    ASSERT_EQ(summary["problems"].size(), 1u);
+    EXPECT_EQ(summary["problems"][0]["line"], 3);
+    const auto store = open();
+    EXPECT_EQ(store->article("Nord", "BB-OL-5")->listPrice, (Decimal{7493, 2}));
+    EXPECT_FALSE(store->article("Nord", "NEU").has_value());
+    // A CSV list names no supplier of its own.
+    EXPECT_EQ(run({"--import-prices", (dir_ / "nord.csv").string()}), 1);
+    EXPECT_NE(err().find("--supplier"), std::string::npos) << err();
+    EXPECT_EQ(run({"--import-prices", (dir_ / "nord.csv").string(), "--columns", "Preis"}), 2);
+}
+
+// After a new list, --reprice gives the rows with picked articles the new prices (no group discount
+// here, so the material row carries none): the dry run
+// reports and writes nothing, the real run writes the changed file beside its .bak and leaves the
+// others as they were.
+TEST_P(CliStoreTest, RepricesAFolderOfCalculations) {
+    writeFile(dir_ / "nord.csv", kPriceList);
+    ASSERT_EQ(run({"--import-prices", (dir_ / "nord.csv").string(), "--supplier", "Nord"}), 0)
+        << err();
+    const fs::path folder = dir_ / "kalkulationen";
+    fs::create_directories(folder);
+    ASSERT_EQ(
+        run({"--pick", "M1=BB-OL-5", "--pick", "S1=N-12", "--save", (folder / "a.kal").string()}),
+        0)
+        << err();
+    ASSERT_EQ(run({"--save", (folder / "b.kal").string()}), 0) << err();
+    const std::string a = readFile(folder / "a.kal");
+    const std::string b = readFile(folder / "b.kal");
+    std::string newList = kPriceList;
+    newList.replace(newList.find("74,93"), 5, "79,50");
+    writeFile(dir_ / "nord.csv", newList);
+    ASSERT_EQ(run({"--import-prices", (dir_ / "nord.csv").string(), "--supplier", "Nord"}), 0)
+        << err();
+
+    ASSERT_EQ(run({"--reprice", folder.string(), "--dry-run"}), 0) << err();
+    auto dry = output()["reprice"];
+    EXPECT_EQ(dry["dryRun"], true);
+    EXPECT_EQ(readFile(folder / "a.kal"), a);
+    EXPECT_FALSE(fs::exists(folder / "a.kal.bak"));
+
+    ASSERT_EQ(run({"--reprice", folder.string()}), 0) << err();
+    auto report = output()["reprice"];
+    EXPECT_EQ(report["dryRun"], false);
+    report.erase("dryRun");
+    const auto expected = nlohmann::json::parse(R"({"files": [
+        {"file": "a.kal", "outcome": "neue Preise", "netBeforeCents": 59760, "netAfterCents": 61680,
+         "rows": [
+           {"row": "M1", "supplier": "Nord", "articleNumber": "BB-OL-5", "status": "geändert",
+            "oldCents": 999, "newCents": 1060},
+           {"row": "S1", "supplier": "Nord", "articleNumber": "N-12", "status": "unverändert",
+            "oldCents": 12, "newCents": 12}]},
+        {"file": "b.kal", "outcome": "keine Artikelnummern", "netBeforeCents": 48624,
+         "netAfterCents": 48624, "rows": []}]})");
+    dry.erase("dryRun");
+    EXPECT_EQ(report, expected) << report.dump(2);
+    EXPECT_EQ(dry, expected);
+    EXPECT_EQ(readFile(folder / "a.kal.bak"), a);
+    EXPECT_EQ(readFile(folder / "b.kal"), b);
+    EXPECT_FALSE(fs::exists(folder / "b.kal.bak"));
+    ASSERT_EQ(run({"--open", (folder / "a.kal").string()}), 0) << err();
+    EXPECT_EQ(output()["fields"]["List1Ed"], "10,60");
+    EXPECT_EQ(output()["fields"]["Summe15Ed"], "616,80");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CliStoreTest,

@@ -1,0 +1,151 @@
+// The customer list of a shared database: every PC of the firm sees the others' customers. The list
+// stays the tab's own (and options.dat its local copy, written at close as always); it is matched
+// with the database's at a few moments rather than over a held notification channel: after the
+// first paint, when the window becomes active, when the customer page is shown, a moment after
+// the user changed a name, and at close. A refresh on focus needs no second connection per PC and
+// no server push; a colleague's change appears the next time this PC's user turns to the window.
+
+#include "MainUnit.h"
+#include "customer_merge.h"
+#include "customer_tab.h"
+#include "program_store.h"
+#include "qt_text.h"
+#include "settings_store.h"
+#include "store.h"
+
+#include <QTabWidget>
+#include <QTimer>
+#include <set>
+
+namespace pyrelto {
+
+namespace {
+
+// Which database this PC's list was last matched with: its first match unites the two lists
+// instead of taking the database's as the other side's deletions.
+constexpr auto kCustomerSyncGroup = u"Kundenliste";
+constexpr auto kMatchedWith = u"AbgeglichenMit";
+
+// The distinct names that are not empty: the database holds a set, and an empty entry is a name
+// still to be typed.
+std::vector<std::u16string> nameSet(const std::vector<std::u16string>& names) {
+    const std::set<std::u16string> distinct(names.begin(), names.end());
+    std::vector<std::u16string> result;
+    for (const std::u16string& name : distinct)
+        if (!name.empty())
+            result.push_back(name);
+    return result;
+}
+
+} // namespace
+
+class TMainForm::CustomerChangeListener final : public CustomerListObserver {
+public:
+    explicit CustomerChangeListener(TMainForm& form) : form_(form) {}
+    void entryChanged(int) override { form_.customersChangedHere(); }
+    void removed(int) override { form_.customersChangedHere(); }
+    void cleared() override { form_.customersChangedHere(); }
+
+private:
+    TMainForm& form_;
+};
+
+void TMainForm::startSharedCustomers() {
+    customerListener_ = std::make_unique<CustomerChangeListener>(*this);
+    customerTab_->list().addObserver(customerListener_.get());
+    customerSyncTimer_ = new QTimer(this);
+    customerSyncTimer_->setSingleShot(true);
+    customerSyncTimer_->setInterval(kCustomerSyncDelayMs);
+    connect(customerSyncTimer_, &QTimer::timeout, this, [this] { syncSharedCustomers(); });
+    customerBase_ = customerTab_->list().names();
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+        if (PageControl1->currentWidget() == TabSheet2)
+            syncSharedCustomers();
+    });
+    // After the first paint: a server that does not answer never holds the window back.
+    QTimer::singleShot(kCustomerSyncDelayMs / 10, this, [this] { syncSharedCustomers(); });
+}
+
+void TMainForm::stopSharedCustomers() {
+    if (customerListener_)
+        customerTab_->list().removeObserver(customerListener_.get());
+}
+
+void TMainForm::customersChangedHere() {
+    if (!matchingCustomers_ && customerSyncTimer_ != nullptr)
+        customerSyncTimer_->start();
+}
+
+bool TMainForm::syncSharedCustomers() {
+    if (matchingCustomers_)
+        return false;
+    const auto choiceSettings = programSettings(toQString(kDatabaseGroup));
+    if (!readDatabaseChoice(*choiceSettings).server)
+        return false; // this PC's own database: the list is the file's alone, as always
+    // A server that could not be reached is not asked again on every focus change (each attempt
+    // waits for the connect timeout); a command that opens the database again resumes it.
+    if (!store_ && customerSyncFailed_)
+        return false;
+    // A name being typed in the list's editor is not pulled from under the user: later.
+    if (customerTab_->isEditing()) {
+        customerSyncTimer_->start();
+        return false;
+    }
+    matchingCustomers_ = true;
+    bool changedHere = false;
+    try {
+        Store& store = programStore();
+        const std::string uri = programStoreUri();
+        const auto syncSettings = programSettings(toQString(kCustomerSyncGroup));
+        const bool matchedBefore =
+            syncSettings->readString(kMatchedWith).value_or(std::u16string()) ==
+            QString::fromStdString(uri).toStdU16String();
+        const std::vector<std::u16string> ours = customerTab_->list().names();
+        const CustomerNames stored = store.customers();
+        if (!(matchedBefore && stored.change == customerChangeSeen_ && ours == customerBase_)) {
+            std::vector<std::u16string> theirs;
+            for (const std::string& name : stored.names)
+                theirs.push_back(QString::fromStdString(name).toStdU16String());
+            const std::vector<std::u16string> base =
+                matchedBefore ? nameSet(customerBase_) : std::vector<std::u16string>{};
+            const std::vector<std::u16string> merged =
+                nameSet(mergeCustomerNames(base, nameSet(ours), theirs));
+            const std::set<std::u16string> want(merged.begin(), merged.end());
+            const std::set<std::u16string> have(theirs.begin(), theirs.end());
+            bool wrote = false;
+            for (const std::u16string& name : want)
+                if (!have.contains(name))
+                    wrote = store.addCustomer(toQString(name).toStdString()) || wrote;
+            for (const std::u16string& name : have)
+                if (!want.contains(name))
+                    wrote = store.removeCustomer(toQString(name).toStdString()) || wrote;
+            if (merged != nameSet(ours)) {
+                // The names typed here that are still empty stay, as the user left them.
+                std::vector<std::u16string> shown = merged;
+                for (const std::u16string& name : ours)
+                    if (name.empty())
+                        shown.push_back(name);
+                customerTab_->list().assign(std::move(shown));
+                changedHere = true;
+            }
+            customerBase_ = customerTab_->list().names();
+            // After writing, another PC may have changed the list in between: the next match
+            // compares names again instead of trusting the counter.
+            customerChangeSeen_ = wrote ? -1 : stored.change;
+            if (!matchedBefore) {
+                syncSettings->writeString(kMatchedWith,
+                                          QString::fromStdString(uri).toStdU16String());
+                syncSettings->commit();
+            }
+        }
+        customerSyncFailed_ = false;
+    } catch (const std::exception&) {
+        // Unreachable now: the list goes on as this PC's own, and the features that need the
+        // database say why when they are used.
+        customerSyncFailed_ = true;
+    }
+    matchingCustomers_ = false;
+    return changedHere;
+}
+
+} // namespace pyrelto
