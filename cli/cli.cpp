@@ -422,15 +422,12 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     // The register as --offers found it, put into the output beside the sheet.
     std::optional<nlohmann::ordered_json> offers;
     std::unique_ptr<RunStore> store; // made once the command line is read
-<<<<<<< HEAD
     std::map<std::string, std::string, std::less<>> options;
-=======
 #ifdef PYRELTO_STORE
     // What --import-prices and --reprice report, beside the sheet.
     nlohmann::ordered_json imports = nlohmann::ordered_json::array();
     std::optional<nlohmann::ordered_json> repricing;
 #endif
->>>>>>> main
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (kWithStore && arg == "--store") {
