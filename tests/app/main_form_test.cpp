@@ -135,8 +135,9 @@ TEST_F(MainFormTest, TheWindowAsDesigned) {
 TEST_F(MainFormTest, TheFileMenuInOrderWithoutShortcuts) {
     auto form = showForm();
     const QList<QAction*> menus = form->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 1);
+    ASSERT_EQ(menus.size(), 2);
     EXPECT_EQ(menus.constFirst()->text(), QStringLiteral("Datei"));
+    EXPECT_EQ(menus.constLast()->text(), QStringLiteral("Materialien"));
     QStringList texts;
     for (const QAction* action : form->Datei1->actions()) {
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
