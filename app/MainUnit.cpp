@@ -6,6 +6,7 @@
 #include "decimal_text.h"
 #include "dialogs.h"
 #include "form_storage.h"
+#include "invoice_register_tab.h"
 #include "offer_register_tab.h"
 #include "settings_store.h"
 #include "sheet_view.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDate>
 #include <QEvent>
 #include <QFrame>
 #include <QIcon>
@@ -133,6 +135,8 @@ void TMainForm::buildMenu() {
     Datei1->addSeparator();
     createOfferAction = add(QStringLiteral("createOfferAction"),
                             QStringLiteral("Angebot erstellen..."), &TMainForm::createOffer);
+    createInvoiceAction = add(QStringLiteral("createInvoiceAction"),
+                              QStringLiteral("Rechnung erstellen..."), &TMainForm::createInvoice);
     editFirmDataAction = add(QStringLiteral("editFirmDataAction"), QStringLiteral("Firmendaten..."),
                              &TMainForm::editFirmData);
     chooseDatabaseAction = add(QStringLiteral("chooseDatabaseAction"),
@@ -189,10 +193,15 @@ void TMainForm::buildPages() {
         [this]() -> Store& { return programStore(); },
         [this](const OfferRecord& offer) { openOfferCalculation(offer); }, offerPage);
     offerLayout->addWidget(offerRegisterTab_);
+    offerRegisterTab_->setInvoiceCommand(
+        [this](const OfferRecord& offer) { createInvoiceForOffer(offer); });
+    invoiceRegisterTab_ = new InvoiceRegisterTab([this]() -> Store& { return programStore(); },
+                                                 [] { return QDate::currentDate(); });
     PageControl1->addTab(TabSheet1, QStringLiteral("Kalkulation"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Kunden Vorlagen"));
     PageControl1->addTab(takeOffTab_, QStringLiteral("Aufmaß"));
     PageControl1->addTab(offerPage, QStringLiteral("Angebote"));
+    PageControl1->addTab(invoiceRegisterTab_, QStringLiteral("Rechnungen"));
     showAreaLink(takeOffTab_->linkShown());
     PageControl1->setCurrentIndex(0);
     // The tabs do not change with the wheel.

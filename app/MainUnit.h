@@ -32,6 +32,7 @@ class SettingsStore;
 class Store;
 struct OfferRecord;
 class CustomerTab;
+class InvoiceRegisterTab;
 class OfferRegisterTab;
 class SheetView;
 class TakeOffTab;
@@ -71,6 +72,7 @@ public:
     TakeOffTab* takeOffTab() const noexcept { return takeOffTab_; }
     // The "Angebote" page, the offer register.
     OfferRegisterTab* offerRegisterTab() const noexcept { return offerRegisterTab_; }
+    InvoiceRegisterTab* invoiceRegisterTab() const noexcept { return invoiceRegisterTab_; }
     // The customer list file: read into the list (true when it could be opened and read), and
     // written from it. Failures go to the standard error report, a file that cannot be created
     // too (with customerListNotSavedMessage) unless it already holds the list's names.
@@ -94,6 +96,10 @@ public:
     // The offer and the PDF commands (app/offer_commands.cpp).
     void saveCalculationPdf();
     void createOffer();
+    void createInvoice();
+    // "Rechnung erstellen..." of an accepted offer in the "Angebote" tab: its calculation as it
+    // was, not the sheet's.
+    void createInvoiceForOffer(const OfferRecord& offer);
     void editFirmData();
     // "Datenbank...": this PC's file or a shared PostgreSQL server (app/offer_commands.cpp).
     void chooseDatabase();
@@ -141,6 +147,7 @@ public:
     // Added beyond the design, so named by their role.
     QAction* saveCalculationPdfAction = nullptr;
     QAction* createOfferAction = nullptr;
+    QAction* createInvoiceAction = nullptr;
     QAction* editFirmDataAction = nullptr;
     QAction* chooseDatabaseAction = nullptr;
     QAction* Beenden1 = nullptr;
@@ -225,6 +232,7 @@ private:
     CustomerTab* customerTab_ = nullptr;
     TakeOffTab* takeOffTab_ = nullptr;
     OfferRegisterTab* offerRegisterTab_ = nullptr;
+    InvoiceRegisterTab* invoiceRegisterTab_ = nullptr;
     std::unique_ptr<CustomerListFile> customerFile_;
     std::unique_ptr<Store> store_;
 

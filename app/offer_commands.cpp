@@ -3,14 +3,17 @@
 #include "database_dialog.h"
 #include "dialogs.h"
 #include "firm_data_dialog.h"
+#include "invoice_dialog.h"
 #include "offer_dialog.h"
 #include "offer_register_tab.h"
 #include "offer_service.h"
 #include "program_store.h"
 #include "qt_text.h"
 #include "settings_store.h"
+#include "sheet.h"
 
 #include <QDate>
+#include <span>
 
 namespace pyrelto {
 
@@ -38,6 +41,28 @@ void TMainForm::createOffer() {
         if (const QString warning = dropInvalidIban(firm); !warning.isEmpty())
             dialogs().message(this, QString(), warning, Dialogs::Icon::Warning);
         OfferDialog dialog(sheet_, extras_, firm, store, printer(), QDate::currentDate(), this);
+        dialogs().runForm(dialog);
+    });
+}
+
+void TMainForm::createInvoice() {
+    runCommand([this] {
+        Store& store = programStore();
+        InvoiceDialog dialog(sheet_, extras_, firmDataOf(store), store, QDate::currentDate(), this);
+        dialogs().runForm(dialog);
+    });
+}
+
+void TMainForm::createInvoiceForOffer(const OfferRecord& offer) {
+    runCommand([this, &offer] {
+        Sheet sheet(regionalNumberFormat());
+        const auto& bytes = offer.entry.calculation;
+        const CalculationExtras extras = openCalculationBytes(
+            sheet, std::span(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()),
+            u"Angebot " + QString::fromStdString(offer.number).toStdU16String());
+        Store& store = programStore();
+        InvoiceDialog dialog(sheet, extras, firmDataOf(store), store, QDate::currentDate(), this);
+        dialog.takeOffer(offer);
         dialogs().runForm(dialog);
     });
 }

@@ -174,6 +174,8 @@ OfferRegisterTab::OfferRegisterTab(std::function<Store&()> store,
     openCalculationButton->setObjectName(QStringLiteral("openCalculationButton"));
     recreatePdfButton = new QPushButton(QStringLiteral("PDF erneut erstellen..."), this);
     recreatePdfButton->setObjectName(QStringLiteral("recreatePdfButton"));
+    createInvoiceButton = new QPushButton(QStringLiteral("Rechnung erstellen..."), this);
+    createInvoiceButton->setObjectName(QStringLiteral("createInvoiceButton"));
 
     summaryLabel = new QLabel(this);
     summaryLabel->setObjectName(QStringLiteral("summaryLabel"));
@@ -192,6 +194,7 @@ OfferRegisterTab::OfferRegisterTab(std::function<Store&()> store,
     actions->addStretch();
     actions->addWidget(openCalculationButton);
     actions->addWidget(recreatePdfButton);
+    actions->addWidget(createInvoiceButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(search);
     layout->addWidget(messageLabel);
@@ -213,6 +216,8 @@ OfferRegisterTab::OfferRegisterTab(std::function<Store&()> store,
     connect(openCalculationButton, &QPushButton::clicked, this,
             [this] { openSelectedCalculation(); });
     connect(recreatePdfButton, &QPushButton::clicked, this, [this] { recreateSelectedPdf(); });
+    connect(createInvoiceButton, &QPushButton::clicked, this,
+            [this] { createInvoiceForSelected(); });
     selectionChanged();
     updateSummary();
 }
@@ -272,6 +277,8 @@ void OfferRegisterTab::selectionChanged() {
     statusBox->setEnabled(offer.has_value());
     openCalculationButton->setEnabled(offer.has_value());
     recreatePdfButton->setEnabled(offer.has_value());
+    createInvoiceButton->setEnabled(offer && offer->status == OfferStatus::Accepted &&
+                                    createInvoice_);
     if (offer)
         statusBox->setCurrentIndex(static_cast<int>(
             std::find(kStatuses.begin(), kStatuses.end(), offer->status) - kStatuses.begin()));
@@ -325,6 +332,7 @@ void OfferRegisterTab::setSelectedStatus(OfferStatus status) {
         const QModelIndexList rows = offerList->selectionModel()->selectedRows();
         model_->setStatus(filter_->mapToSource(rows.constFirst()).row(), status);
         updateSummary();
+        selectionChanged();
     } catch (...) {
         reportCurrentException(this);
         selectionChanged();
@@ -335,6 +343,23 @@ void OfferRegisterTab::openSelectedCalculation() {
     try {
         if (const auto record = selectedRecord())
             openCalculation_(*record);
+    } catch (...) {
+        reportCurrentException(this);
+    }
+}
+
+void OfferRegisterTab::setInvoiceCommand(std::function<void(const OfferRecord&)> command) {
+    createInvoice_ = std::move(command);
+    selectionChanged();
+}
+
+void OfferRegisterTab::createInvoiceForSelected() {
+    try {
+        const auto offer = selectedOffer();
+        if (!offer || offer->status != OfferStatus::Accepted || !createInvoice_)
+            return;
+        if (const auto record = selectedRecord())
+            createInvoice_(*record);
     } catch (...) {
         reportCurrentException(this);
     }

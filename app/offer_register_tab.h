@@ -44,12 +44,16 @@ public:
     void setSelectedStatus(OfferStatus status);
     void openSelectedCalculation();
     void recreateSelectedPdf();
+    // "Rechnung erstellen...", for an accepted offer: `command` gets its record.
+    void setInvoiceCommand(std::function<void(const OfferRecord&)> command);
+    void createInvoiceForSelected();
 
     QLineEdit* searchEdit = nullptr;
     QTreeView* offerList = nullptr;
     QComboBox* statusBox = nullptr;
     QPushButton* openCalculationButton = nullptr;
     QPushButton* recreatePdfButton = nullptr;
+    QPushButton* createInvoiceButton = nullptr; // only for an accepted offer
     QLabel* summaryLabel = nullptr;
     QLabel* messageLabel = nullptr;
 
@@ -68,6 +72,7 @@ private:
 
     std::function<Store&()> store_;
     std::function<void(const OfferRecord&)> openCalculation_;
+    std::function<void(const OfferRecord&)> createInvoice_;
     OfferRegisterModel* model_ = nullptr;
     QSortFilterProxyModel* filter_ = nullptr;
 };

@@ -66,6 +66,9 @@ std::string usage(std::span<const CliFileStep> extraSteps) {
         text += "\n  before --offer: [--tax-case normal|13b|19] [--private] [--site TEXT] "
                 "[--period nach-vereinbarung|YYYY-MM-DD..YYYY-MM-DD] [--instalments 30,40] "
                 "[--signature-line] [--acceptance-slip]";
+    for (const auto& step : extraSteps)
+        for (const auto& option : step.valueOptions)
+            text += " [" + option + " VALUE]";
     return text;
 }
 
@@ -520,6 +523,7 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     // The register as --offers found it, put into the output beside the sheet.
     std::optional<nlohmann::ordered_json> offers;
     std::unique_ptr<RunStore> store; // made once the command line is read
+    std::map<std::string, std::string, std::less<>> options;
 #ifdef PYRELTO_STORE
     // What --import-prices and --reprice report, beside the sheet.
     nlohmann::ordered_json imports = nlohmann::ordered_json::array();
@@ -622,7 +626,16 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
 #endif
         if (std::any_of(extraSteps.begin(), extraSteps.end(),
                         [](const CliFileStep& step) { return step.option == "--offer"; })) {
+            const std::size_t at = i;
             if (auto option = offerOption(args, i)) {
+                // --tax-case and --period tune an invoice as well as the offers after them.
+                if (option->error.empty() && i == at + 1 &&
+                    std::any_of(
+                        extraSteps.begin(), extraSteps.end(), [&arg](const CliFileStep& step) {
+                            return std::find(step.valueOptions.begin(), step.valueOptions.end(),
+                                             arg) != step.valueOptions.end();
+                        }))
+                    options.emplace(arg, args[i]);
                 if (!option->error.empty()) {
                     err << "pyrelto-cli: " << option->error << '\n' << usageLine << '\n';
                     return 2;
@@ -666,6 +679,23 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
             }
             continue;
         }
+        const bool valueOption =
+            std::any_of(extraSteps.begin(), extraSteps.end(), [&arg](const CliFileStep& step) {
+                return std::find(step.valueOptions.begin(), step.valueOptions.end(), arg) !=
+                       step.valueOptions.end();
+            });
+        if (valueOption) {
+            if (i + 1 >= args.size()) {
+                err << "pyrelto-cli: " << arg << " needs a value\n" << usageLine << '\n';
+                return 2;
+            }
+            if (!options.emplace(arg, args[i + 1]).second) {
+                err << "pyrelto-cli: " << arg << " may be given once\n" << usageLine << '\n';
+                return 2;
+            }
+            ++i;
+            continue;
+        }
         const auto extra =
             std::find_if(extraSteps.begin(), extraSteps.end(),
                          [&arg](const CliFileStep& step) { return step.option == arg; });
@@ -705,7 +735,8 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     sheet.runCountRules();
     CalculationExtras extras;
     store = std::make_unique<RunStore>(storeUri, err);
-    CliContext context{sheet, extras, [&store]() -> Store& { return store->open(); }};
+    CliContext context{
+        sheet, extras, [&store]() -> Store& { return store->open(); }, {}, std::move(options)};
     int status = 0;
     for (const auto& step : steps) {
         try {

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -42,6 +43,9 @@ struct CliContext {
     // opened (again at the next call), std::runtime_error in a build without the store.
     std::function<Store&()> store;
     CliOfferOptions offer = {};
+    // The values of the options the extra steps take ("--period" → "2026-03-02..2026-03-20"),
+    // wherever on the command line they stand.
+    std::map<std::string, std::string, std::less<>> options = {};
 };
 
 // A step with a file argument that a build adds beyond the core's own ("--offer FILE"): the
@@ -50,6 +54,8 @@ struct CliContext {
 struct CliFileStep {
     std::string option;
     std::function<void(CliContext& context, const std::string& file, std::ostream& err)> run;
+    // Options with a value that tune this step ("--period"); each may be given once.
+    std::vector<std::string> valueOptions = {};
 };
 
 // Exit codes: 0 all steps ran, 1 a step failed (its message on `err`, the rest still ran and the

@@ -1,6 +1,7 @@
 #include "cli_qt_steps.h"
 
 #include "calculation_pdf.h"
+#include "invoice_service.h"
 #include "logo.h"
 #include "offer_print.h"
 #include "offer_service.h"
@@ -10,10 +11,12 @@
 
 #include <QDate>
 #include <QGuiApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <thread>
 
@@ -90,6 +93,129 @@ void offerStep(CliContext& context, const std::string& file, std::ostream& err) 
     }
 }
 
+std::string optionValue(const CliContext& context, std::string_view option) {
+    const auto found = context.options.find(option);
+    return found == context.options.end() ? std::string() : found->second;
+}
+
+// "30", "30,5" or "30.25" percent as hundredths; nothing for any other text.
+std::optional<int> percentHundredths(std::string text) {
+    std::replace(text.begin(), text.end(), ',', '.');
+    const auto point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+    const auto digits = [](const std::string& part) {
+        return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (whole.empty() || whole.size() > 3 || fraction.size() > 2 || !digits(whole) ||
+        !digits(fraction))
+        return std::nullopt;
+    fraction.resize(2, '0');
+    return std::stoi(whole) * 100 + std::stoi(fraction);
+}
+
+// The options of --invoice as the dialog's choices; throws std::runtime_error (German) for a
+// value that cannot be read.
+void applyInvoiceOptions(const CliContext& context, InvoiceChoices& choices) {
+    const std::string kind = optionValue(context, "--kind");
+    if (kind.empty() || kind == "invoice") {
+        choices.kind = InvoiceKind::Invoice;
+    } else if (kind == "final") {
+        choices.kind = InvoiceKind::Final;
+    } else if (kind.starts_with("partial:")) {
+        const auto share = percentHundredths(kind.substr(8));
+        if (!share)
+            throw std::runtime_error("--kind partial:PROZENT braucht einen Anteil in Prozent, z. "
+                                     "B. partial:30, nicht „" +
+                                     kind.substr(8) + "“.");
+        choices.kind = InvoiceKind::Partial;
+        choices.partialHundredths = *share;
+    } else if (kind.starts_with("credit:") && kind.size() > 7) {
+        choices.kind = InvoiceKind::CreditNote;
+        choices.cancels = kind.substr(7);
+    } else {
+        throw std::runtime_error("--kind kennt invoice, partial:PROZENT, final und "
+                                 "credit:RECHNUNGSNUMMER, nicht „" +
+                                 kind + "“.");
+    }
+    if (const std::string period = optionValue(context, "--period"); !period.empty()) {
+        const auto dots = period.find("..");
+        const auto from =
+            dots == std::string::npos ? std::nullopt : parseIsoDate(period.substr(0, dots));
+        const auto to =
+            dots == std::string::npos ? std::nullopt : parseIsoDate(period.substr(dots + 2));
+        if (!from || !to)
+            throw std::runtime_error("--period braucht den Leistungszeitraum als "
+                                     "JJJJ-MM-TT..JJJJ-MM-TT, nicht „" +
+                                     period + "“.");
+        choices.periodStart = *from;
+        choices.periodEnd = *to;
+    }
+    const std::string taxCase = optionValue(context, "--tax-case");
+    if (taxCase.empty() || taxCase == "normal")
+        choices.taxCase = TaxCase::Normal;
+    else if (taxCase == "13b")
+        choices.taxCase = TaxCase::ReverseCharge;
+    else if (taxCase == "19")
+        choices.taxCase = TaxCase::SmallBusiness;
+    else
+        throw std::runtime_error("--tax-case kennt normal, 13b und 19, nicht „" + taxCase + "“.");
+    const std::string customer = optionValue(context, "--customer");
+    if (customer == "private")
+        choices.privateCustomer = true;
+    else if (!customer.empty() && customer != "business")
+        throw std::runtime_error("--customer kennt private und business, nicht „" + customer +
+                                 "“.");
+    if (const std::string address = optionValue(context, "--address"); !address.empty()) {
+        choices.addressLines.clear();
+        const QStringList lines = fileName(address).split(QLatin1Char('|'));
+        for (const QString& line : lines)
+            if (!line.trimmed().isEmpty())
+                choices.addressLines.push_back(line.trimmed().toStdString());
+    }
+    choices.buyerVatId =
+        QString::fromStdString(optionValue(context, "--vat-id")).trimmed().toStdString();
+    choices.buyerEmail = optionValue(context, "--buyer-email");
+    choices.buyerReference = optionValue(context, "--buyer-reference");
+}
+
+void invoiceStep(CliContext& context, const std::string& file, std::ostream& err) {
+    ensureApplication();
+    Store& store = context.store();
+    FirmData firm = firmDataOf(store);
+    InvoiceLetterhead letterhead{firm.logoPath, firm.web};
+    if (!firm.logoPath.empty()) {
+        if (const QString problem = logoProblem(toQString(firm.logoPath)); !problem.isEmpty()) {
+            err << "pyrelto-cli: Warnung: " << problem.toStdString()
+                << " Die Rechnung wird ohne Logo geschrieben.\n";
+            letterhead.logoPath.clear();
+        }
+    }
+    InvoiceChoices choices =
+        newInvoiceChoices(context.sheet, context.extras, store, QDate::currentDate());
+    applyInvoiceOptions(context, choices);
+    const Invoice invoice = prepareInvoice(context.sheet, firm, choices, store);
+    const std::string xmlFile = optionValue(context, "--xrechnung");
+    std::string calculation;
+    if (choices.kind == InvoiceKind::CreditNote) {
+        calculation = store.invoice(choices.cancels)->calculation;
+    } else {
+        const std::vector<std::byte> bytes = calculationBytes(context.sheet, context.extras);
+        calculation.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    const InvoiceRecord record =
+        issueInvoiceRecord(store, invoice, !xmlFile.empty(), letterhead, calculation);
+    try {
+        writeDocumentFile(fileName(file), record.documents.pdf);
+        if (!xmlFile.empty())
+            writeDocumentFile(fileName(xmlFile), record.documents.xml);
+    } catch (const std::exception& e) {
+        throw std::runtime_error(std::string(e.what()) + "\nDie Rechnung " + record.summary.number +
+                                 " ist ausgestellt und im Rechnungsbuch verzeichnet; im Programm "
+                                 "speichert „Rechnungen – PDF/XML erneut speichern“ sie.");
+    }
+}
+
 void calculationStep(CliContext& context, const std::string& file, std::ostream&) {
     ensureApplication();
     // As the window prints it: the take-off's pages after the sheet's.
@@ -131,7 +257,12 @@ std::unique_ptr<Store> openStoreOfProgram(const std::string& uri, std::ostream& 
 } // namespace
 
 std::vector<CliFileStep> qtCliSteps() {
-    return {{"--offer", offerStep}, {"--calculation-pdf", calculationStep}};
+    return {{"--offer", offerStep},
+            {"--calculation-pdf", calculationStep},
+            {"--invoice",
+             invoiceStep,
+             {"--xrechnung", "--address", "--period", "--tax-case", "--vat-id", "--buyer-reference",
+              "--buyer-email", "--kind", "--customer"}}};
 }
 
 CliStoreAccess qtCliStoreAccess() {

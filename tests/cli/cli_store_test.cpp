@@ -340,6 +340,213 @@ TEST_P(CliStoreTest, AProcessKilledWhileRecordingLeavesNothingBehind) {
     EXPECT_NE(pdfText(dir_ / "danach.pdf").find(year + "-002"), std::string::npos);
 }
 
+// The firm data an invoice needs, as "Firmendaten..." keeps it.
+void storeInvoiceFirm(Store& store) {
+    store.setFirmData({{"Firma", "Bedachungen Kramer GmbH"},
+                       {"Ansprechpartner", "Jana Kramer"},
+                       {"Strasse", "Industriestraße 12"},
+                       {"PlzOrt", "34117 Kassel"},
+                       {"Telefon", "0561 123456"},
+                       {"EMail", "info@kramer-dach.example"},
+                       {"SteuerNr", "26/123/45678"},
+                       {"Kontoinhaber", "Bedachungen Kramer GmbH"},
+                       {"IBAN", "DE89 3704 0044 0532 0130 00"},
+                       {"BIC", "COBADEFFXXX"}});
+}
+
+std::string xpath(const fs::path& xml, const std::string& expression) {
+    const fs::path out = xml.string() + ".xpath";
+    const std::string command = "xmllint --xpath '" + expression + "' '" + xml.string() + "' > '" +
+                                out.string() + "' 2>/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::string value = readFile(out);
+    while (!value.empty() && value.back() == '\n')
+        value.pop_back();
+    return value;
+}
+
+// The CII amount of the document's settlement summation.
+std::string summation(const fs::path& xml, const std::string& amount) {
+    return xpath(xml, "string(//*[local-name()=\"SpecifiedTradeSettlementHeaderMonetarySummation\"]"
+                      "/*[local-name()=\"" +
+                          amount + "\"])");
+}
+
+const std::vector<std::string> kBusinessInvoice = {
+    "--address",     "Hausverwaltung Müller & Söhne|Am Deich 7|25761 Büsum",
+    "--period",      "2026-03-02..2026-03-20",
+    "--buyer-email", "rechnung@mueller.example"};
+
+// Whatever an invoice lacks is named and the run fails before a number is taken: nothing is
+// written and the next sound invoice still gets the first number.
+TEST_P(CliStoreTest, AnInvoiceLackingAnItemNamesItAndConsumesNoNumber) {
+    const std::string year = thisYear();
+    const fs::path pdf = dir_ / "rechnung.pdf";
+    const fs::path xml = dir_ / "rechnung.xml";
+    struct Case {
+        std::vector<std::string> options;
+        bool withFirm;
+        std::string named;
+        int status = 1; // 2: refused with the command line, before any step
+    };
+    const std::vector<Case> cases = {
+        {{"--address", "Müller|Am Deich 7|25761 Büsum"},
+         true,
+         "Leistungszeitraum (von, bis) fehlt"},
+        {{"--address", "Müller", "--period", "2026-03-02..2026-03-20"},
+         true,
+         "Anschrift des Kunden (Straße, PLZ, Ort) ist unvollständig"},
+        {{"--tax-case", "13b", "--address", "Müller|Am Deich 7|25761 Büsum", "--period",
+          "2026-03-02..2026-03-20"},
+         true,
+         "Für § 13b UStG fehlt die USt-IdNr. des Kunden"},
+        {{"--address", "Müller|Am Deich 7|25761 Büsum", "--period", "2026-03-02..2026-03-20"},
+         false,
+         "Steuernummer oder USt-IdNr. der eigenen Firma fehlt"},
+        {{"--xrechnung", xml.string(), "--address", "Müller|Am Deich 7|25761 Büsum", "--period",
+          "2026-03-02..2026-03-20"},
+         true,
+         "E-Mail-Adresse des Kunden"},
+        {{"--period", "2026-03-20..2026-03-02", "--address", "Müller|Am Deich 7|25761 Büsum"},
+         true,
+         "--period takes",
+         2},
+        {{"--xrechnung", xml.string(), "--address", "Müller|Am Deich 7|25761 Büsum", "--period",
+          "2026-03-02..2026-03-20", "--buyer-email", "a@b.example"},
+         true,
+         "Käuferreferenz fehlt"},
+        {{"--kind", "credit:R-2020-0001"}, true, "„R-2020-0001“ ist nicht im Rechnungsbuch"},
+        {{"--kind", "partial:abc"}, true, "partial:PROZENT"},
+    };
+    for (const Case& c : cases) {
+        if (c.withFirm)
+            storeInvoiceFirm(*open());
+        else
+            open()->setFirmData({});
+        std::vector<std::string> steps = {"--invoice", pdf.string()};
+        steps.insert(steps.end(), c.options.begin(), c.options.end());
+        EXPECT_EQ(run(steps), c.status) << c.named;
+        EXPECT_NE(err().find(c.named), std::string::npos) << err();
+        EXPECT_FALSE(fs::exists(pdf)) << c.named;
+        EXPECT_FALSE(fs::exists(xml)) << c.named;
+        EXPECT_TRUE(open()->invoices().empty()) << c.named;
+    }
+    // Without an offer of this calculation the e-invoice's buyer reference is the customer's.
+    std::vector<std::string> steps = {"--invoice",  pdf.string(),        "--xrechnung",
+                                      xml.string(), "--buyer-reference", "Auftrag 4711"};
+    steps.insert(steps.end(), kBusinessInvoice.begin(), kBusinessInvoice.end());
+    ASSERT_EQ(run(steps), 0) << err();
+    EXPECT_EQ(xpath(xml, "string(//*[local-name()=\"BuyerReference\"])"), "Auftrag 4711");
+    EXPECT_EQ(open()->invoices().front().number, "R-" + year + "-0001");
+}
+
+// An invoice of the worked example, its PDF with what § 14 UStG requires and its e-invoice with
+// the sheet's amounts; both recorded byte for byte as written, the offer of the same calculation
+// named as the reference.
+TEST_P(CliStoreTest, AnInvoiceIsWrittenAsPdfAndXRechnungAndRecorded) {
+    const std::string year = thisYear();
+    storeInvoiceFirm(*open());
+    ASSERT_EQ(run({"--offer", (dir_ / "angebot.pdf").string()}), 0) << err();
+    const fs::path pdf = dir_ / "rechnung.pdf";
+    const fs::path xml = dir_ / "rechnung.xml";
+    std::vector<std::string> steps = {"--invoice",  pdf.string(), "--xrechnung",
+                                      xml.string(), "--vat-id",   "DE987654321"};
+    steps.insert(steps.end(), kBusinessInvoice.begin(), kBusinessInvoice.end());
+    ASSERT_EQ(run(steps), 0) << err();
+    EXPECT_EQ(err(), "");
+    const std::string number = "R-" + year + "-0001";
+    const std::string text = pdfText(pdf);
+    for (const std::string& expected :
+         {number, std::string("Rechnung"), std::string("Bedachungen Kramer GmbH"),
+          std::string("Industriestraße 12"), std::string("34117 Kassel"),
+          std::string("26/123/45678"), std::string("Hausverwaltung Müller & Söhne"),
+          std::string("Am Deich 7"), std::string("25761 Büsum"), std::string("DE987654321"),
+          std::string("Leistungszeitraum: 02.03.2026 bis 20.03.2026"), std::string("486,24"),
+          std::string("92,39"), std::string("578,63"), std::string(year + "-001"),
+          std::string("DE89 3704 0044 0532 0130 00")})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    EXPECT_EQ(xpath(xml, "string(//*[local-name()=\"ExchangedDocument\"]/*[local-name()=\"ID\"])"),
+              number);
+    EXPECT_EQ(xpath(xml, "string(//*[local-name()=\"BuyerReference\"])"), year + "-001");
+    EXPECT_EQ(summation(xml, "LineTotalAmount"), "486.24");
+    EXPECT_EQ(summation(xml, "TaxBasisTotalAmount"), "486.24");
+    EXPECT_EQ(summation(xml, "TaxTotalAmount"), "92.39");
+    EXPECT_EQ(summation(xml, "GrandTotalAmount"), "578.63");
+    EXPECT_EQ(summation(xml, "DuePayableAmount"), "578.63");
+
+    auto store = open();
+    const auto record = store->invoice(number);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->documents.pdf, readFile(pdf));
+    EXPECT_EQ(record->documents.xml, readFile(xml));
+    EXPECT_EQ(record->summary.customer, "Hausverwaltung Müller & Söhne");
+    EXPECT_EQ(record->summary.offerNumber, year + "-001");
+    EXPECT_EQ(record->summary.grossCents, 57863);
+    EXPECT_EQ(record->summary.dueCents, 57863);
+}
+
+// Two partial invoices, the final one deducting both, a credit note cancelling the first partial
+// one; no run changes an invoice issued before, and a second final invoice for the job is refused.
+TEST_P(CliStoreTest, AFinalInvoiceDeductsThePartialsAndACreditNoteCancels) {
+    const std::string year = thisYear();
+    const auto number = [&year](int n) {
+        std::string digits = std::to_string(n);
+        return "R-" + year + "-" + std::string(4 - digits.size(), '0') + digits;
+    };
+    storeInvoiceFirm(*open());
+    ASSERT_EQ(run({"--offer", (dir_ / "angebot.pdf").string()}), 0) << err();
+    const auto invoice = [&](const std::string& kind, const std::string& name) {
+        std::vector<std::string> steps = {"--invoice",   (dir_ / (name + ".pdf")).string(),
+                                          "--xrechnung", (dir_ / (name + ".xml")).string(),
+                                          "--kind",      kind};
+        steps.insert(steps.end(), kBusinessInvoice.begin(), kBusinessInvoice.end());
+        return run(steps, name);
+    };
+    ASSERT_EQ(invoice("partial:30", "a1"), 0) << err("a1");
+    ASSERT_EQ(invoice("partial:20", "a2"), 0) << err("a2");
+    const std::string firstPdf = readFile(dir_ / "a1.pdf");
+    const std::string firstXml = readFile(dir_ / "a1.xml");
+    ASSERT_EQ(invoice("final", "schluss"), 0) << err("schluss");
+
+    // 30 % and 20 % of 486,24 €: 145,87 € + 97,25 € net, 173,59 € + 115,73 € gross.
+    const fs::path finalXml = dir_ / "schluss.xml";
+    EXPECT_EQ(summation(dir_ / "a1.xml", "GrandTotalAmount"), "173.59");
+    EXPECT_EQ(summation(dir_ / "a2.xml", "GrandTotalAmount"), "115.73");
+    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=\"TypeCode\"][1])"), "877");
+    EXPECT_EQ(summation(finalXml, "GrandTotalAmount"), "578.63");
+    EXPECT_EQ(summation(finalXml, "TotalPrepaidAmount"), "289.32");
+    EXPECT_EQ(summation(finalXml, "DuePayableAmount"), "289.31");
+    const std::string text = pdfText(dir_ / "schluss.pdf");
+    for (const std::string& expected :
+         {std::string("Schlussrechnung"), number(1), number(2), std::string("173,59"),
+          std::string("115,73"), std::string("289,31")})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+
+    EXPECT_EQ(invoice("final", "zweite"), 1);
+    EXPECT_NE(err("zweite").find("schon die Schlussrechnung " + number(3)), std::string::npos)
+        << err("zweite");
+
+    ASSERT_EQ(invoice("credit:" + number(1), "storno"), 0) << err("storno");
+    const fs::path stornoXml = dir_ / "storno.xml";
+    EXPECT_EQ(xpath(stornoXml, "string(//*[local-name()=\"TypeCode\"][1])"), "381");
+    EXPECT_EQ(xpath(stornoXml, "string(//*[local-name()=\"InvoiceReferencedDocument\"]/"
+                               "*[local-name()=\"IssuerAssignedID\"])"),
+              number(1));
+    EXPECT_NE(pdfText(dir_ / "storno.pdf").find("Storno der Rechnung " + number(1)),
+              std::string::npos);
+    EXPECT_EQ(invoice("credit:" + number(1), "nochmal"), 1);
+    EXPECT_NE(err("nochmal").find("schon durch die Gutschrift " + number(4)), std::string::npos)
+        << err("nochmal");
+
+    auto store = open();
+    EXPECT_EQ(store->invoices().size(), 4u);
+    const auto first = store->invoice(number(1));
+    EXPECT_EQ(first->documents.pdf, firstPdf);
+    EXPECT_EQ(first->documents.xml, firstXml);
+    EXPECT_EQ(first->summary.cancelledBy, number(4));
+    EXPECT_EQ(store->invoice(number(4))->summary.corrects, number(1));
+}
+
 // A roll of 7,5 m² at 74,93 € and nails at 0,12 € a piece: the worked example's first material row
 // and piece row, from the list.
 const std::string kPriceList = "Artikelnummer;Bezeichnung;Einheit;Preis;Preiseinheit;Rabattgruppe;"

@@ -1,0 +1,206 @@
+#include "invoice_dialog.h"
+
+#include "dialogs.h"
+#include "qt_date.h"
+#include "qt_text.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <array>
+
+namespace pyrelto {
+
+namespace {
+
+QString qt(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string trimmed(const QString& text) {
+    return text.trimmed().toStdString();
+}
+
+} // namespace
+
+InvoiceDialog::InvoiceDialog(const Sheet& sheet, const CalculationExtras& extras,
+                             const FirmData& firm, Store& store, const QDate& today,
+                             QWidget* parent)
+    : QDialog(parent), sheet_(sheet), extras_(extras), firm_(firm), store_(store),
+      initial_(newInvoiceChoices(sheet, extras, store, today)) {
+    setWindowTitle(QStringLiteral("Rechnung erstellen"));
+    auto* form = new QFormLayout;
+    kindBox = new QComboBox(this);
+    kindBox->addItems({QStringLiteral("Rechnung"), QStringLiteral("Abschlagsrechnung"),
+                       QStringLiteral("Schlussrechnung")});
+    form->addRow(QStringLiteral("&Art:"), kindBox);
+    shareBox = new QSpinBox(this);
+    shareBox->setRange(1, 99);
+    shareBox->setValue(30);
+    shareBox->setSuffix(QStringLiteral(" %"));
+    form->addRow(QStringLiteral("&Abschlag:"), shareBox);
+    // Empty until the user sets them: the Leistungszeitraum is never guessed.
+    periodFromEdit = new QDateEdit(this);
+    periodToEdit = new QDateEdit(this);
+    for (QDateEdit* edit : {periodFromEdit, periodToEdit}) {
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        edit->setMinimumDate(QDate(2000, 1, 1));
+        edit->setSpecialValueText(QStringLiteral(" "));
+        edit->setDate(edit->minimumDate());
+    }
+    form->addRow(QStringLiteral("Leistungszeitraum &von:"), periodFromEdit);
+    form->addRow(QStringLiteral("&bis:"), periodToEdit);
+    taxCaseBox = new QComboBox(this);
+    taxCaseBox->addItems({QStringLiteral("Umsatzsteuer nach Regelsatz"),
+                          QStringLiteral("§ 13b UStG (Steuerschuldnerschaft des Kunden)"),
+                          QStringLiteral("§ 19 UStG (Kleinunternehmer)")});
+    form->addRow(QStringLiteral("&Steuer:"), taxCaseBox);
+    privateBox = new QCheckBox(QStringLiteral("&Privatkunde (§ 35a EStG, keine E-Rechnung)"), this);
+    form->addRow(QString(), privateBox);
+    addressEdit = new QPlainTextEdit(this);
+    QStringList lines;
+    for (const std::string& line : initial_.addressLines)
+        lines << qt(line);
+    addressEdit->setPlainText(lines.join(QLatin1Char('\n')));
+    form->addRow(QStringLiteral("An&schrift:"), addressEdit);
+    vatIdEdit = new QLineEdit(this);
+    form->addRow(QStringLiteral("&USt-IdNr. des Kunden:"), vatIdEdit);
+    referenceEdit = new QLineEdit(qt(initial_.offerNumber), this);
+    form->addRow(QStringLiteral("&Referenz / Leitweg-ID:"), referenceEdit);
+    emailEdit = new QLineEdit(this);
+    form->addRow(QStringLiteral("&E-Mail für die E-Rechnung:"), emailEdit);
+
+    missingLabel = new QLabel(this);
+    missingLabel->setWordWrap(true);
+    noteLabel = new QLabel(this);
+    noteLabel->setWordWrap(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    saveButton = buttons->addButton(QStringLiteral("&Speichern..."), QDialogButtonBox::ActionRole);
+    connect(saveButton, &QPushButton::clicked, this, &InvoiceDialog::save);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(missingLabel);
+    layout->addWidget(noteLabel);
+    layout->addWidget(buttons);
+
+    const auto refresh = [this] { showProblems(); };
+    connect(kindBox, &QComboBox::currentIndexChanged, this, refresh);
+    connect(shareBox, &QSpinBox::valueChanged, this, refresh);
+    connect(periodFromEdit, &QDateEdit::dateChanged, this, refresh);
+    connect(periodToEdit, &QDateEdit::dateChanged, this, refresh);
+    connect(taxCaseBox, &QComboBox::currentIndexChanged, this, refresh);
+    connect(privateBox, &QCheckBox::toggled, this, refresh);
+    connect(addressEdit, &QPlainTextEdit::textChanged, this, refresh);
+    for (QLineEdit* edit : {vatIdEdit, referenceEdit, emailEdit})
+        connect(edit, &QLineEdit::textChanged, this, refresh);
+    showProblems();
+}
+
+InvoiceChoices InvoiceDialog::choices() const {
+    InvoiceChoices choices = initial_;
+    const std::array kinds{InvoiceKind::Invoice, InvoiceKind::Partial, InvoiceKind::Final};
+    choices.kind = kinds.at(static_cast<std::size_t>(std::max(0, kindBox->currentIndex())));
+    choices.partialHundredths = shareBox->value() * 100;
+    const auto period = [](const QDateEdit* edit) {
+        return edit->date() == edit->minimumDate() ? Date{} : toDate(edit->date());
+    };
+    choices.periodStart = period(periodFromEdit);
+    choices.periodEnd = period(periodToEdit);
+    choices.taxCase = static_cast<TaxCase>(std::max(0, taxCaseBox->currentIndex()));
+    choices.privateCustomer = privateBox->isChecked();
+    choices.addressLines.clear();
+    for (const QString& line : addressEdit->toPlainText().split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty())
+            choices.addressLines.push_back(trimmed(line));
+    choices.buyerVatId = trimmed(vatIdEdit->text());
+    choices.buyerReference = trimmed(referenceEdit->text());
+    choices.buyerEmail = trimmed(emailEdit->text());
+    return choices;
+}
+
+std::vector<std::string> InvoiceDialog::problems() const {
+    try {
+        const InvoiceChoices current = choices();
+        return invoiceProblems(prepareInvoice(sheet_, firm_, current, store_),
+                               !current.privateCustomer);
+    } catch (const std::exception& e) {
+        return {e.what()};
+    }
+}
+
+void InvoiceDialog::showProblems() {
+    const auto missing = problems();
+    shareBox->setEnabled(kindBox->currentIndex() == 1);
+    saveButton->setEnabled(missing.empty() && !issued_);
+    if (missing.empty()) {
+        missingLabel->setText(QStringLiteral("Die Rechnung ist vollständig."));
+        return;
+    }
+    QString text = QStringLiteral("Für eine gültige Rechnung fehlt noch:");
+    for (const std::string& item : missing)
+        text += QStringLiteral("\n• ") + qt(item);
+    missingLabel->setText(text);
+}
+
+void InvoiceDialog::takeOffer(const OfferRecord& offer) {
+    initial_.offerNumber = offer.number;
+    referenceEdit->setText(qt(offer.number));
+    QStringList lines{qt(offer.entry.customer)};
+    for (const QString& line : qt(offer.entry.address).split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    addressEdit->setPlainText(lines.join(QLatin1Char('\n')));
+    showProblems();
+}
+
+void InvoiceDialog::save() {
+    if (issued_ || !problems().empty())
+        return;
+    const auto file = dialogs().saveFileName(this, QStringLiteral("PDF-Dokument (*.pdf)|*.pdf"),
+                                             QStringLiteral(".pdf"));
+    if (!file)
+        return;
+    try {
+        const InvoiceChoices current = choices();
+        const bool withXml = !current.privateCustomer;
+        const Invoice invoice = prepareInvoice(sheet_, firm_, current, store_);
+        const std::vector<std::byte> bytes = calculationBytes(sheet_, extras_);
+        const InvoiceRecord record = issueInvoiceRecord(
+            store_, invoice, withXml, letterheadOf(firm_),
+            std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        issued_ = true;
+        const QString number = qt(record.summary.number);
+        noteLabel->setText(QStringLiteral("Rechnung %1 ist ausgestellt.").arg(number));
+        try {
+            writeDocumentFile(*file, record.documents.pdf);
+            if (withXml) {
+                QString xml = *file;
+                if (xml.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+                    xml.chop(4);
+                writeDocumentFile(xml + QStringLiteral(".xml"), record.documents.xml);
+            }
+        } catch (const std::exception& e) {
+            noteLabel->setText(QStringLiteral("Rechnung %1 ist ausgestellt und im Rechnungsbuch; "
+                                              "die Datei wurde nicht geschrieben: %2")
+                                   .arg(number, QString::fromUtf8(e.what())));
+            throw;
+        }
+        showProblems();
+    } catch (const std::exception& e) {
+        dialogs().message(this, QString(), QString::fromUtf8(e.what()), Dialogs::Icon::Error);
+    }
+}
+
+} // namespace pyrelto
