@@ -179,6 +179,8 @@ public:
     // shared_customers.cpp) — the others' new customers come in, the ones they deleted go, this
     // PC's changes go out. True when the list here changed. Nothing on "Nur dieser PC".
     bool syncSharedCustomers();
+    // The first match after the start has run (until then nothing asks the database).
+    bool sharedCustomersStarted() const noexcept { return customerSyncReady_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -248,6 +250,7 @@ private:
     std::int64_t customerChangeSeen_ = -1;
     bool customerSyncFailed_ = false;
     bool matchingCustomers_ = false;
+    bool customerSyncReady_ = false; // set after the first paint
 };
 
 } // namespace pyrelto

@@ -62,8 +62,12 @@ void TMainForm::startSharedCustomers() {
         if (PageControl1->currentWidget() == TabSheet2)
             syncSharedCustomers();
     });
-    // After the first paint: a server that does not answer never holds the window back.
-    QTimer::singleShot(kCustomerSyncDelayMs / 10, this, [this] { syncSharedCustomers(); });
+    // After the first paint: a server that does not answer never holds the window back. Until
+    // then no focus change or page switch asks the database either.
+    QTimer::singleShot(kCustomerSyncDelayMs / 10, this, [this] {
+        customerSyncReady_ = true;
+        syncSharedCustomers();
+    });
 }
 
 void TMainForm::stopSharedCustomers() {
@@ -77,7 +81,7 @@ void TMainForm::customersChangedHere() {
 }
 
 bool TMainForm::syncSharedCustomers() {
-    if (matchingCustomers_)
+    if (matchingCustomers_ || !customerSyncReady_)
         return false;
     const auto choiceSettings = programSettings(toQString(kDatabaseGroup));
     if (!readDatabaseChoice(*choiceSettings).server)

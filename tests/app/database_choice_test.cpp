@@ -426,6 +426,15 @@ TEST_F(DatabaseChoiceTest, TwoPcsShareTheCustomerList) {
     const ServerDatabase server("kunden");
     if (!server.given)
         GTEST_SKIP() << ServerDatabase::kSkipped;
+    // The window asks the database only after its first paint.
+    const auto untilStarted = [this] {
+        QElapsedTimer waited;
+        waited.start();
+        while (!form->sharedCustomersStarted() && waited.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_TRUE(form->sharedCustomersStarted());
+    };
+    untilStarted();
     CustomerList& list = form->customerTab()->list();
     list.assign({u"Müller", u"Schulz"});
     // On this PC's own database the list is the file's alone.
@@ -464,7 +473,7 @@ TEST_F(DatabaseChoiceTest, TwoPcsShareTheCustomerList) {
     otherPc->removeCustomer("Weber");
     form = std::make_unique<TMainForm>();
     form->show();
-    form->syncSharedCustomers();
+    untilStarted();
     EXPECT_EQ(sortedNames(form->customerTab()->list()),
               (std::vector<std::u16string>{u"", u"Müller-Lüdenscheidt", u"Yılmaz"}));
 }
