@@ -3,6 +3,7 @@
 // (each case in a schema of its own). The PDFs are read back with pdftotext.
 
 #include "store.h"
+#include "store_test_fixture.h"
 #include "worked_example.h"
 
 #include <csignal>
@@ -29,10 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readFile;
 
 void writeFile(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());
@@ -60,48 +58,8 @@ std::vector<std::string> sheetArguments() {
     return args;
 }
 
-class CliStoreTest : public testing::TestWithParam<StoreEngine> {
+class CliStoreTest : public test::StoreTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pyrelto-cli-store-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        if (GetParam() == StoreEngine::Sqlite) {
-            uri_ = (dir_ / "firma" / "pyrelto.db").string();
-            return;
-        }
-        const char* server = std::getenv("PYRELTO_TEST_PG");
-        if (!server || !*server)
-            GTEST_SKIP() << "PostgreSQL skipped: PYRELTO_TEST_PG is not set "
-                            "(scripts/test.sh postgres sets it)";
-        admin_ = PQconnectdb(server);
-        ASSERT_EQ(PQstatus(admin_), CONNECTION_OK) << PQerrorMessage(admin_);
-        PQsetNoticeProcessor(
-            admin_, [](void*, const char*) {}, nullptr);
-        static int next = 0;
-        schema_ = "cli_store_test_" + std::to_string(getpid()) + "_" + std::to_string(next++);
-        adminExec("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
-        adminExec("CREATE SCHEMA " + schema_);
-        uri_ = std::string(server) + " options=-csearch_path=" + schema_;
-    }
-
-    void TearDown() override {
-        if (admin_) {
-            adminExec("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
-            PQfinish(admin_);
-        }
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
-    void adminExec(const std::string& sql) {
-        PGresult* result = PQexec(admin_, sql.c_str());
-        EXPECT_TRUE(PQresultStatus(result) == PGRES_COMMAND_OK ||
-                    PQresultStatus(result) == PGRES_TUPLES_OK)
-            << sql << ": " << PQerrorMessage(admin_);
-        PQclear(result);
-    }
-
     // Starts pyrelto-cli with the test's own home, settings and data folders; its standard
     // output and error go to files named by `tag`.
     pid_t start(std::vector<std::string> args, const std::string& tag,
@@ -173,12 +131,6 @@ protected:
         return nlohmann::json::parse(readFile(dir_ / (tag + ".out")));
     }
 
-    std::unique_ptr<Store> open() { return openStore(uri_); }
-
-    fs::path dir_;
-    std::string uri_;
-    std::string schema_;
-    PGconn* admin_ = nullptr;
     // SQLite without --store: the program's own file in the data folder.
     bool defaultStore_ = false;
 };
@@ -691,11 +643,7 @@ TEST_P(CliStoreTest, RepricesAFolderOfCalculations) {
     EXPECT_EQ(output()["fields"]["Summe15Ed"], "616,80");
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, CliStoreTest,
-                         testing::Values(StoreEngine::Sqlite, StoreEngine::Postgres),
-                         [](const testing::TestParamInfo<StoreEngine>& info) {
-                             return info.param == StoreEngine::Sqlite ? "sqlite" : "postgres";
-                         });
+INSTANTIATE_TEST_SUITE_P(Engines, CliStoreTest, test::kBothEngines, test::engineName);
 
 } // namespace
 } // namespace pyrelto
