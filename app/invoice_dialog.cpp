@@ -48,7 +48,8 @@ InvoiceDialog::InvoiceDialog(const Sheet& sheet, const CalculationExtras& extras
     shareBox->setValue(30);
     shareBox->setSuffix(QStringLiteral(" %"));
     form->addRow(QStringLiteral("&Abschlag:"), shareBox);
-    // Empty until the user sets them: the Leistungszeitraum is never guessed.
+    // Empty until the user sets them, or the Ausführungszeitraum of the job's offer: the
+    // Leistungszeitraum is never guessed.
     periodFromEdit = new QDateEdit(this);
     periodToEdit = new QDateEdit(this);
     for (QDateEdit* edit : {periodFromEdit, periodToEdit}) {
@@ -58,6 +59,7 @@ InvoiceDialog::InvoiceDialog(const Sheet& sheet, const CalculationExtras& extras
         edit->setSpecialValueText(QStringLiteral(" "));
         edit->setDate(edit->minimumDate());
     }
+    showWorkPeriod(initial_.periodStart, initial_.periodEnd);
     form->addRow(QStringLiteral("Leistungszeitraum &von:"), periodFromEdit);
     form->addRow(QStringLiteral("&bis:"), periodToEdit);
     taxCaseBox = new QComboBox(this);
@@ -162,7 +164,18 @@ void InvoiceDialog::takeOffer(const OfferRecord& offer) {
         if (!line.trimmed().isEmpty())
             lines << line.trimmed();
     addressEdit->setPlainText(lines.join(QLatin1Char('\n')));
+    const auto from = parseIsoDate(offer.entry.workFrom);
+    const auto until = parseIsoDate(offer.entry.workUntil);
+    if (from && until)
+        showWorkPeriod(*from, *until);
     showProblems();
+}
+
+void InvoiceDialog::showWorkPeriod(Date from, Date until) {
+    if (!from.isSet() || !until.isSet())
+        return;
+    periodFromEdit->setDate(toQDate(from));
+    periodToEdit->setDate(toQDate(until));
 }
 
 void InvoiceDialog::save() {

@@ -57,6 +57,8 @@ public:
     QPushButton* saveButton = nullptr;
 
 private:
+    // The period edits set to the offer's Ausführungszeitraum; nothing when it has no two ends.
+    void showWorkPeriod(Date from, Date until);
     void showProblems();
 
     const Sheet& sheet_;

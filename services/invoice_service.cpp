@@ -160,6 +160,14 @@ InvoiceChoices newInvoiceChoices(const Sheet& sheet, const CalculationExtras& ex
         const auto record = store.offer(offer.number);
         if (record && record->entry.calculation == calculation) {
             choices.offerNumber = offer.number;
+            // The offer's Ausführungszeitraum, when it named both ends, is the Leistungszeitraum
+            // the user is offered.
+            const auto from = parseIsoDate(record->entry.workFrom);
+            const auto until = parseIsoDate(record->entry.workUntil);
+            if (from && until) {
+                choices.periodStart = *from;
+                choices.periodEnd = *until;
+            }
             break;
         }
     }

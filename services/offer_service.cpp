@@ -138,6 +138,10 @@ OfferEntry registerEntry(const OfferDocument& offer, const Sheet& sheet,
         offer.choices.taxCase == TaxCase::Normal ? cents(sheet, FieldId::BruttoEd) : entry.netCents;
     entry.vatCents = entry.grossCents - entry.netCents;
     entry.fileName = utf8(fileName);
+    if (offer.choices.period.from.isSet())
+        entry.workFrom = isoDate(offer.choices.period.from);
+    if (offer.choices.period.until.isSet())
+        entry.workUntil = isoDate(offer.choices.period.until);
     const std::vector<std::byte> bytes = calculationBytes(sheet, extras);
     entry.calculation.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return entry;
@@ -148,7 +152,8 @@ namespace {
 bool sameOffer(const OfferEntry& a, const OfferEntry& b) {
     return a.date == b.date && a.validUntil == b.validUntil && a.customer == b.customer &&
            a.address == b.address && a.netCents == b.netCents && a.vatCents == b.vatCents &&
-           a.grossCents == b.grossCents && a.calculation == b.calculation;
+           a.grossCents == b.grossCents && a.calculation == b.calculation &&
+           a.workFrom == b.workFrom && a.workUntil == b.workUntil;
 }
 
 } // namespace

@@ -80,18 +80,19 @@ const Statement kTakeOverAddress{
 
 const Statement kInsertOffer{
     "INSERT INTO offers (number, offer_date, customer, address, net_cents, vat_cents, "
-    "gross_cents, valid_until, file_name, status, pdf_written, calculation, recorded_at) "
-    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'offen', 0, $10, $11)"};
+    "gross_cents, valid_until, file_name, status, pdf_written, calculation, recorded_at, "
+    "work_from, work_until) "
+    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'offen', 0, $10, $11, $12, $13)"};
 const Statement kMarkPdfWritten{
     "UPDATE offers SET pdf_written = 1, file_name = $2 WHERE number = $1"};
 const Statement kSetOfferStatus{"UPDATE offers SET status = $2 WHERE number = $1"};
 const Statement kOffer{
     "SELECT number, offer_date, customer, address, net_cents, vat_cents, gross_cents, "
-    "valid_until, file_name, status, pdf_written, calculation, recorded_at "
+    "valid_until, file_name, status, pdf_written, calculation, recorded_at, work_from, work_until "
     "FROM offers WHERE number = $1"};
 const Statement kUnwrittenOffer{
     "SELECT number, offer_date, customer, address, net_cents, vat_cents, gross_cents, "
-    "valid_until, file_name, status, pdf_written, calculation, recorded_at "
+    "valid_until, file_name, status, pdf_written, calculation, recorded_at, work_from, work_until "
     "FROM offers WHERE file_name = $1 AND pdf_written = 0 "
     "ORDER BY recorded_at DESC, number DESC LIMIT 1"};
 const Statement kOffers{
@@ -386,6 +387,9 @@ public:
     std::string recordOffer(const OfferEntry& entry) override {
         const int year = yearOf(entry.date);
         yearOf(entry.validUntil);
+        for (const std::string& day : {entry.workFrom, entry.workUntil})
+            if (!day.empty())
+                yearOf(day);
         const std::string recordedAt = utcNow();
         Transaction transaction(*connection_, true);
         const std::string_view name = kOfferCounter;
@@ -402,7 +406,8 @@ public:
                           checkedText(entry.address, "Adresse"), entry.netCents, entry.vatCents,
                           entry.grossCents, checkedText(entry.validUntil, "Gültig bis"),
                           checkedText(entry.fileName, "Dateiname"), Blob{entry.calculation},
-                          std::string_view(recordedAt)});
+                          std::string_view(recordedAt), std::string_view(entry.workFrom),
+                          std::string_view(entry.workUntil)});
         transaction.commit();
         return offerNumber;
     }
@@ -642,8 +647,9 @@ private:
         const auto& row = rows.front();
         OfferRecord record;
         record.number = text(row[0]);
-        record.entry = {text(row[1]),   text(row[2]), text(row[3]), number(row[4]), number(row[5]),
-                        number(row[6]), text(row[7]), text(row[8]), text(row[11])};
+        record.entry = {text(row[1]),   text(row[2]),   text(row[3]), number(row[4]),
+                        number(row[5]), number(row[6]), text(row[7]), text(row[8]),
+                        text(row[11]),  text(row[13]),  text(row[14])};
         record.status = status(row[9]);
         record.pdfWritten = number(row[10]) != 0;
         record.recordedAt = text(row[12]);

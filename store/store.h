@@ -46,7 +46,7 @@ private:
 enum class StoreEngine { Sqlite, Postgres };
 
 // The schema version this program writes and reads.
-inline constexpr int kStoreSchemaVersion = 4;
+inline constexpr int kStoreSchemaVersion = 5;
 
 // The counter of offer numbers ("2026-015").
 inline constexpr std::string_view kOfferCounter = "angebot";
@@ -69,6 +69,8 @@ struct OfferEntry {
     std::string validUntil;  // YYYY-MM-DD
     std::string fileName;    // where the PDF is (to be) written; empty when printed
     std::string calculation; // the calculation file's bytes at that moment
+    std::string workFrom;    // Ausführungszeitraum, YYYY-MM-DD; empty when none was given
+    std::string workUntil;
 };
 
 // One line of the register as the list shows it (without the calculation bytes).

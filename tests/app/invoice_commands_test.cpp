@@ -144,6 +144,8 @@ TEST_F(InvoiceCommandsTest, AnAcceptedOfferIsInvoicedAndTheRegisterTabKeepsTheIn
     entry.customer = "Hausverwaltung Müller";
     entry.address = "Am Deich 7\n25761 Büsum";
     entry.grossCents = 57863;
+    entry.workFrom = "2026-03-02";
+    entry.workUntil = "2026-03-20";
     entry.calculation.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     const std::string offerNumber = store.recordOffer(entry);
     // Another sheet in the window: the invoice is the offer's calculation, not this one.
@@ -164,8 +166,9 @@ TEST_F(InvoiceCommandsTest, AnAcceptedOfferIsInvoicedAndTheRegisterTabKeepsTheIn
         EXPECT_EQ(toStd(invoice.referenceEdit->text()), offerNumber);
         EXPECT_EQ(invoice.addressEdit->toPlainText(),
                   QStringLiteral("Hausverwaltung Müller\nAm Deich 7\n25761 Büsum"));
-        invoice.periodFromEdit->setDate(QDate(2026, 3, 2));
-        invoice.periodToEdit->setDate(QDate(2026, 3, 20));
+        // The offer's Ausführungszeitraum is the Leistungszeitraum offered.
+        EXPECT_EQ(invoice.periodFromEdit->date(), QDate(2026, 3, 2));
+        EXPECT_EQ(invoice.periodToEdit->date(), QDate(2026, 3, 20));
         invoice.emailEdit->setText(QStringLiteral("rechnung@mueller.example"));
         EXPECT_TRUE(invoice.saveButton->isEnabled()) << toStd(invoice.missingLabel->text());
         invoice.saveButton->click();

@@ -796,6 +796,11 @@ TEST_F(OfferCommandsTest, FirmAndOfferFieldsReachThePaper) {
           QStringLiteral("Unterschrift des Auftraggebers")})
         EXPECT_TRUE(text.contains(expected)) << toStd(expected) << "\n" << toStd(text);
     EXPECT_FALSE(text.contains(QStringLiteral("Inhaber"))) << toStd(text);
+    // The register keeps the period for the invoice of the job.
+    const auto record = form->programStore().offer(toStd(number));
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->entry.workFrom, "2027-03-01");
+    EXPECT_EQ(record->entry.workUntil, "2027-03-12");
 
     // The command line: small business, private customer, "nach Vereinbarung".
     const QString fromCli = tempPath(QStringLiteral("cli.pdf"));

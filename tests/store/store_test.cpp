@@ -218,6 +218,8 @@ TEST_P(StoreTest, KeepsEveryByteOfTheCalculationAndEveryFieldOfTheOffer) {
     entry.netCents = -9'000'000'000'000'000'000;
     entry.vatCents = 0;
     entry.grossCents = 9'000'000'000'000'000'000;
+    entry.workFrom = "2026-04-13";
+    entry.workUntil = "2026-04-24";
     const std::string number = store->recordOffer(entry);
     const auto record = store->offer(number);
     ASSERT_TRUE(record);
@@ -227,6 +229,8 @@ TEST_P(StoreTest, KeepsEveryByteOfTheCalculationAndEveryFieldOfTheOffer) {
     EXPECT_EQ(record->entry.vatCents, 0);
     EXPECT_EQ(record->entry.grossCents, entry.grossCents);
     EXPECT_EQ(record->entry.calculation, entry.calculation);
+    EXPECT_EQ(record->entry.workFrom, entry.workFrom);
+    EXPECT_EQ(record->entry.workUntil, entry.workUntil);
     EXPECT_EQ(record->status, OfferStatus::Open);
     EXPECT_FALSE(record->pdfWritten);
     EXPECT_EQ(record->recordedAt.size(), 27u) << record->recordedAt;
@@ -304,6 +308,9 @@ TEST_P(StoreTest, NumbersOffersPerYearAndKeepsTheRegister) {
     EXPECT_FALSE(store->offer("2026-999").has_value());
     OfferEntry badDate = sampleOffer("2026-02-30");
     EXPECT_THROW(store->recordOffer(badDate), StoreError);
+    OfferEntry badPeriod = sampleOffer();
+    badPeriod.workUntil = "2026-13-01";
+    EXPECT_THROW(store->recordOffer(badPeriod), StoreError);
 }
 
 TEST_P(StoreTest, SharesTheCustomerListWithAChangeCounter) {
