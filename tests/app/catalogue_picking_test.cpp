@@ -168,5 +168,52 @@ TEST_F(CataloguePickingTest, ArrowKeysChooseAndARollWithoutCoverageIsRefused) {
     EXPECT_EQ(form->calculationExtras().rowArticles[1]->articleNumber, u"BB-UL-3");
 }
 
+// "Preisliste importieren...": the summary first; a list with an unreadable line is not taken at
+// all, a sound one only when the user says yes. A CSV list is named after its file.
+TEST_F(CataloguePickingTest, AnImportedPriceListIsSummedUpAndTakenOnlyWhenConfirmed) {
+    const auto articles = [this] { return form->programStore().catalogue()->catalogue.articles(); };
+    const std::size_t before = articles().size();
+    const auto write = [this](const QString& name, std::string_view text) {
+        const QString path = tempPath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.data(), static_cast<qsizetype>(text.size()));
+        return path;
+    };
+    constexpr std::string_view kHeader = "Artikelnummer;Bezeichnung;Einheit;Preis;Preiseinheit\r\n";
+    const QString damaged =
+        write(QStringLiteral("Süd.csv"), std::string(kHeader) + "S-1;Kehlblech;Stk;9,50;1\r\n"
+                                                                "S-2;Traufblech;Stk;zehn;1\r\n");
+    const QString sound =
+        write(QStringLiteral("West.csv"), std::string(kHeader) + "W-1;Kehlblech;Stk;9,50;1\r\n"
+                                                                 "W-2;Traufblech;Stk;10,25;1\r\n");
+
+    dialogs_.fileAnswers = {damaged};
+    form->importPriceListAction->trigger();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    const QString refused = dialogs_.messages[0].text;
+    EXPECT_TRUE(refused.contains(QStringLiteral("Zeile 3"))) << toStd(refused);
+    EXPECT_TRUE(refused.contains(QStringLiteral("nicht übernommen"))) << toStd(refused);
+    EXPECT_TRUE(dialogs_.questions.empty());
+    EXPECT_EQ(articles().size(), before);
+
+    dialogs_.fileAnswers = {sound};
+    dialogs_.questionAnswers = {Dialogs::Answer::No};
+    form->importPriceListAction->trigger();
+    ASSERT_EQ(dialogs_.questions.size(), 1u);
+    const QString summary = dialogs_.questions[0].text;
+    for (const QString& expected : {QStringLiteral("Lieferant: West"), QStringLiteral("Neu: 2"),
+                                    QStringLiteral("Trennzeichen „;“")})
+        EXPECT_TRUE(summary.contains(expected)) << toStd(expected) << "\n" << toStd(summary);
+    EXPECT_EQ(dialogs_.questions[0].defaultAnswer, Dialogs::Answer::No);
+    EXPECT_EQ(articles().size(), before);
+
+    dialogs_.fileAnswers = {sound};
+    dialogs_.questionAnswers = {Dialogs::Answer::Yes};
+    form->importPriceListAction->trigger();
+    ASSERT_EQ(articles().size(), before + 2);
+    EXPECT_EQ(dialogs_.messages.size(), 1u);
+}
+
 } // namespace
 } // namespace pyrelto
