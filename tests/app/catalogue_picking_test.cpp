@@ -174,7 +174,7 @@ TEST_F(CataloguePickingTest, AnImportedPriceListIsSummedUpAndTakenOnlyWhenConfir
     const auto articles = [this] { return form->programStore().catalogue()->catalogue.articles(); };
     const std::size_t before = articles().size();
     const auto write = [this](const QString& name, std::string_view text) {
-        const QString path = tempPath(name);
+        QString path = tempPath(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text.data(), static_cast<qsizetype>(text.size()));
