@@ -9,6 +9,7 @@
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -43,11 +44,28 @@ InvoiceDialog::InvoiceDialog(const Sheet& sheet, const CalculationExtras& extras
     kindBox->addItems({QStringLiteral("Rechnung"), QStringLiteral("Abschlagsrechnung"),
                        QStringLiteral("Schlussrechnung")});
     form->addRow(QStringLiteral("&Art:"), kindBox);
+    quantityEdit = new QLineEdit(this);
+    // A sheet that shows no plain area charges its net as a lump sum; there is nothing to measure.
+    if (const auto area = sheetAreaHundredths(sheet))
+        quantityEdit->setText(qt(germanAmount(Money::fromCents(*area))));
+    else
+        quantityEdit->setEnabled(false);
+    form->addRow(QStringLiteral("&Menge (Dachfläche m²):"), quantityEdit);
+    shareUnitBox = new QComboBox(this);
+    shareUnitBox->addItems({QStringLiteral("%"), QStringLiteral("€ netto")});
     shareBox = new QSpinBox(this);
     shareBox->setRange(1, 99);
     shareBox->setValue(30);
     shareBox->setSuffix(QStringLiteral(" %"));
-    form->addRow(QStringLiteral("&Abschlag:"), shareBox);
+    amountEdit = new QLineEdit(this);
+    amountEdit->setPlaceholderText(QStringLiteral("z. B. 12.500,00"));
+    auto* share = new QHBoxLayout;
+    share->addWidget(shareUnitBox);
+    share->addWidget(shareBox);
+    share->addWidget(amountEdit);
+    auto* shareLabel = new QLabel(QStringLiteral("&Abschlag:"), this);
+    shareLabel->setBuddy(shareUnitBox);
+    form->addRow(shareLabel, share);
     // Empty until the user sets them, or the Ausführungszeitraum of the job's offer: the
     // Leistungszeitraum is never guessed.
     periodFromEdit = new QDateEdit(this);
@@ -100,6 +118,9 @@ InvoiceDialog::InvoiceDialog(const Sheet& sheet, const CalculationExtras& extras
     const auto refresh = [this] { showProblems(); };
     connect(kindBox, &QComboBox::currentIndexChanged, this, refresh);
     connect(shareBox, &QSpinBox::valueChanged, this, refresh);
+    connect(shareUnitBox, &QComboBox::currentIndexChanged, this, refresh);
+    for (QLineEdit* edit : {quantityEdit, amountEdit})
+        connect(edit, &QLineEdit::textChanged, this, refresh);
     connect(periodFromEdit, &QDateEdit::dateChanged, this, refresh);
     connect(periodToEdit, &QDateEdit::dateChanged, this, refresh);
     connect(taxCaseBox, &QComboBox::currentIndexChanged, this, refresh);
@@ -115,6 +136,14 @@ InvoiceChoices InvoiceDialog::choices() const {
     const std::array kinds{InvoiceKind::Invoice, InvoiceKind::Partial, InvoiceKind::Final};
     choices.kind = kinds.at(static_cast<std::size_t>(std::max(0, kindBox->currentIndex())));
     choices.partialHundredths = shareBox->value() * 100;
+    // Text that reads as no number leaves the choice out; problems() names it.
+    choices.partialNet.reset();
+    if (shareUnitBox->currentIndex() == 1)
+        if (const auto net = parseDecimalHundredths(trimmed(amountEdit->text())))
+            choices.partialNet = Money::fromCents(*net);
+    choices.areaHundredths = quantityEdit->isEnabled()
+                                 ? parseDecimalHundredths(trimmed(quantityEdit->text()))
+                                 : std::nullopt;
     const auto period = [](const QDateEdit* edit) {
         return edit->date() == edit->minimumDate() ? Date{} : toDate(edit->date());
     };
@@ -133,6 +162,13 @@ InvoiceChoices InvoiceDialog::choices() const {
 }
 
 std::vector<std::string> InvoiceDialog::problems() const {
+    if (quantityEdit->isEnabled() && !parseDecimalHundredths(trimmed(quantityEdit->text())))
+        return {"Die Menge (Dachfläche) „" + trimmed(quantityEdit->text()) +
+                "“ ist keine Zahl in m² (z. B. 131,5)."};
+    if (kindBox->currentIndex() == 1 && shareUnitBox->currentIndex() == 1 &&
+        !parseDecimalHundredths(trimmed(amountEdit->text())))
+        return {"Der Betrag der Abschlagsrechnung „" + trimmed(amountEdit->text()) +
+                "“ ist kein Betrag in Euro (z. B. 12.500,00)."};
     try {
         const InvoiceChoices current = choices();
         return invoiceProblems(prepareInvoice(sheet_, firm_, current, store_),
@@ -144,7 +180,13 @@ std::vector<std::string> InvoiceDialog::problems() const {
 
 void InvoiceDialog::showProblems() {
     const auto missing = problems();
-    shareBox->setEnabled(kindBox->currentIndex() == 1);
+    const bool partial = kindBox->currentIndex() == 1;
+    const bool byAmount = shareUnitBox->currentIndex() == 1;
+    shareUnitBox->setEnabled(partial);
+    shareBox->setEnabled(partial);
+    amountEdit->setEnabled(partial);
+    shareBox->setVisible(!byAmount);
+    amountEdit->setVisible(byAmount);
     saveButton->setEnabled(missing.empty() && !issued_);
     if (missing.empty()) {
         missingLabel->setText(QStringLiteral("Die Rechnung ist vollständig."));
@@ -189,10 +231,9 @@ void InvoiceDialog::save() {
         const InvoiceChoices current = choices();
         const bool withXml = !current.privateCustomer;
         const Invoice invoice = prepareInvoice(sheet_, firm_, current, store_);
-        const std::vector<std::byte> bytes = calculationBytes(sheet_, extras_);
-        const InvoiceRecord record = issueInvoiceRecord(
-            store_, invoice, withXml, letterheadOf(firm_),
-            std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        const InvoiceRecord record =
+            issueInvoiceRecord(store_, invoice, withXml, letterheadOf(firm_),
+                               invoiceCalculation(sheet_, extras_, current));
         issued_ = true;
         const QString number = qt(record.summary.number);
         noteLabel->setText(QStringLiteral("Rechnung %1 ist ausgestellt.").arg(number));

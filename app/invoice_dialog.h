@@ -43,7 +43,12 @@ public:
     void takeOffer(const OfferRecord& offer);
 
     QComboBox* kindBox = nullptr; // Rechnung, Abschlagsrechnung, Schlussrechnung
-    QSpinBox* shareBox = nullptr; // the partial invoice's share in %
+    // The roof's area as finally measured, in m² as typed in German ("131,5"); the sheet's area
+    // (the take-off's, when linked) at first.
+    QLineEdit* quantityEdit = nullptr;
+    QComboBox* shareUnitBox = nullptr; // the partial invoice by a share in % or by an amount in €
+    QSpinBox* shareBox = nullptr;      // the partial invoice's share in %
+    QLineEdit* amountEdit = nullptr;   // the partial invoice's net amount in €, typed in German
     QDateEdit* periodFromEdit = nullptr;
     QDateEdit* periodToEdit = nullptr;
     QComboBox* taxCaseBox = nullptr; // in the order of TaxCase

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
 #include <stdexcept>
 
 namespace pyrelto {
@@ -116,7 +117,111 @@ std::vector<PriorInvoice> partialsOfJob(Store& store, const std::string& offerNu
     return partials;
 }
 
+// Beyond any roof; the sheet would no longer show its net as a plain amount.
+constexpr std::int64_t kMaxAreaHundredths = std::int64_t{1'000'000} * 100;
+
+// "1.234,50 m²".
+std::string areaText(std::int64_t hundredths) {
+    return germanAmount(Money::fromCents(hundredths)) + " m²";
+}
+
+// A copy of `sheet` as a file of it would load, its area replaced by `hundredths` as if typed, so
+// that the sheet's own rules price it exactly as the offer prices any area.
+std::unique_ptr<Sheet> remeasured(const Sheet& sheet, std::int64_t hundredths) {
+    auto copy = std::make_unique<Sheet>(sheet.numberFormat());
+    applyCalculation(*copy, captureCalculation(sheet));
+    const std::string whole = std::to_string(hundredths / 100);
+    std::u16string text(whole.begin(), whole.end());
+    text += sheet.numberFormat().decimalSeparator;
+    text += static_cast<char16_t>(u'0' + hundredths % 100 / 10);
+    text += static_cast<char16_t>(u'0' + hundredths % 10);
+    copy->enter(FieldId::Dach14Ed, std::move(text));
+    return copy;
+}
+
+// The sheet the invoice of `choices` charges: `sheet` itself, or the copy with the measured area
+// (kept alive in `holder`). Throws std::runtime_error (German) for an area that is no roof's.
+const Sheet& chargedSheet(const Sheet& sheet, const InvoiceChoices& choices,
+                          std::unique_ptr<Sheet>& holder) {
+    if (!choices.areaHundredths)
+        return sheet;
+    const std::int64_t area = *choices.areaHundredths;
+    if (area <= 0)
+        throw std::runtime_error("Die Menge (Dachfläche) muss größer als 0 m² sein, nicht " +
+                                 areaText(area) + ".");
+    if (area > kMaxAreaHundredths)
+        throw std::runtime_error("Die Menge (Dachfläche) von " + areaText(area) +
+                                 " ist größer als jedes Dach.");
+    if (sheetAreaHundredths(sheet) == area)
+        return sheet;
+    holder = remeasured(sheet, area);
+    return *holder;
+}
+
 } // namespace
+
+std::optional<std::int64_t> parseDecimalHundredths(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (negative)
+        text.remove_prefix(1);
+    const auto digits = [](std::string_view part) {
+        return std::all_of(part.begin(), part.end(),
+                           [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    };
+    std::string whole;
+    std::string_view fraction;
+    bool separator = false;
+    if (const auto comma = text.find(','); comma != std::string_view::npos) {
+        // German: the decimal comma, and dots grouping the whole part in threes.
+        separator = true;
+        fraction = text.substr(comma + 1);
+        std::string_view grouped = text.substr(0, comma);
+        for (std::size_t group = 0;; ++group) {
+            const auto dot = grouped.rfind('.');
+            const std::string_view last =
+                dot == std::string_view::npos ? grouped : grouped.substr(dot + 1);
+            if (dot != std::string_view::npos ? last.size() != 3
+                                              : group > 0 && (last.empty() || last.size() > 3))
+                return std::nullopt;
+            whole.insert(0, last);
+            if (dot == std::string_view::npos)
+                break;
+            grouped = grouped.substr(0, dot);
+        }
+    } else {
+        const auto point = text.find('.');
+        separator = point != std::string_view::npos;
+        whole = std::string(text.substr(0, point));
+        if (separator)
+            fraction = text.substr(point + 1);
+    }
+    if (whole.empty() || whole.size() > 13 || !digits(whole) || fraction.size() > 2 ||
+        (separator && fraction.empty()) || !digits(fraction))
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : whole)
+        value = value * 10 + (c - '0');
+    for (std::size_t i = 0; i < 2; ++i)
+        value = value * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+    return negative ? -value : value;
+}
+
+std::optional<std::int64_t> sheetAreaHundredths(const Sheet& sheet) {
+    const auto area = shownMoney(sheet, FieldId::Dach14Ed);
+    return area ? std::optional<std::int64_t>(area->cents()) : std::nullopt;
+}
+
+std::string invoiceCalculation(const Sheet& sheet, const CalculationExtras& extras,
+                               const InvoiceChoices& choices) {
+    std::unique_ptr<Sheet> holder;
+    const std::vector<std::byte> bytes =
+        calculationBytes(chargedSheet(sheet, choices, holder), extras);
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
 
 Party sellerOf(const FirmData& firm) {
     Party seller;
@@ -192,7 +297,8 @@ Invoice prepareInvoice(const Sheet& sheet, const FirmData& firm, const InvoiceCh
         Invoice note = creditNoteFor(original, "", choices.issueDate);
         return note;
     }
-    Invoice invoice = wholeInvoice(sheet, firm, choices);
+    std::unique_ptr<Sheet> holder;
+    Invoice invoice = wholeInvoice(chargedSheet(sheet, choices, holder), firm, choices);
     invoice.issueDate = choices.issueDate;
     invoice.periodStart = choices.periodStart;
     invoice.periodEnd = choices.periodEnd;
@@ -207,6 +313,22 @@ Invoice prepareInvoice(const Sheet& sheet, const FirmData& firm, const InvoiceCh
     invoice.buyer.email = choices.buyerEmail;
     switch (choices.kind) {
     case InvoiceKind::Partial:
+        if (choices.partialNet) {
+            const Money net = *choices.partialNet;
+            if (net <= Money())
+                throw std::runtime_error("Der Betrag einer Abschlagsrechnung muss über 0,00 € "
+                                         "liegen, nicht " +
+                                         germanAmount(net) + " €.");
+            Money left = computeTotals(invoice).lineTotal;
+            for (const PriorInvoice& prior :
+                 partialsOfJob(store, choices.offerNumber, invoice.buyer.name))
+                left -= prior.net;
+            if (net > left)
+                throw std::runtime_error("Der Abschlag von " + germanAmount(net) +
+                                         " € netto ist mehr, als vom Auftrag noch offen ist (" +
+                                         germanAmount(std::max(left, Money())) + " € netto).");
+            return partialByAmount(invoice, net);
+        }
         if (choices.partialHundredths <= 0 || choices.partialHundredths >= 10000)
             throw std::runtime_error(
                 "Der Anteil einer Abschlagsrechnung muss über 0 und unter 100 % liegen.");

@@ -10,7 +10,10 @@
 #include "store.h"
 
 #include <QDate>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pyrelto {
@@ -23,7 +26,10 @@ struct FirmData;
 struct InvoiceChoices {
     InvoiceKind kind = InvoiceKind::Invoice;
     int partialHundredths = 0; // a partial invoice: its share of the offer's net, 30 % = 3000
-    std::string cancels;       // a credit note: the invoice it cancels
+    // A partial invoice by a net amount instead of a share: at most what the job's earlier partial
+    // invoices left of the whole.
+    std::optional<Money> partialNet;
+    std::string cancels; // a credit note: the invoice it cancels
     Date issueDate;
     Date periodStart; // Leistungszeitraum
     Date periodEnd;
@@ -34,7 +40,23 @@ struct InvoiceChoices {
     std::string buyerReference; // Leitweg-ID or what the customer gives; empty: the offer number
     std::vector<std::string> addressLines; // the buyer's name first, "POSTCODE TOWN" last
     std::string offerNumber;               // the job; empty when there is no offer
+    // The roof's area as finally measured, in hundredths of a m²; nothing charges the area the
+    // sheet shows (the take-off's, when one is linked).
+    std::optional<std::int64_t> areaHundredths;
 };
+
+// A number as the user types it, in hundredths: German ("1.234,5", "12500,00") or plain ("1234.5"),
+// at most two decimals, optionally signed. Nothing for any other text, "1.234" included, which
+// could be either.
+std::optional<std::int64_t> parseDecimalHundredths(std::string_view text);
+
+// The area the sheet charges, in hundredths of a m²; nothing when it shows no plain amount.
+std::optional<std::int64_t> sheetAreaHundredths(const Sheet& sheet);
+
+// The calculation as the invoice of `choices` charges it: the sheet, with the measured area when
+// the choices name one, in the bytes of a calculation file. What the register keeps beside it.
+std::string invoiceCalculation(const Sheet& sheet, const CalculationExtras& extras,
+                               const InvoiceChoices& choices);
 
 // The choices of a new invoice of `sheet`: the customer of the sheet with the address the store
 // remembers for it, the offer recorded last for this very calculation (its number, and the
@@ -47,11 +69,13 @@ InvoiceChoices newInvoiceChoices(const Sheet& sheet, const CalculationExtras& ex
 Party sellerOf(const FirmData& firm);
 
 // The invoice of `choices`, not yet numbered: the whole work of the sheet (one position, the roof
-// area times the price per m², as the offer charges it), a share of it for a partial invoice, the
-// whole less every partial invoice of the job in the register that no credit note cancelled for a
-// final one, and the original's lines for a credit note. Throws std::runtime_error (German) when
-// the sheet charges nothing, the job has a final invoice already, or the invoice to cancel is not
-// in the register.
+// area times the price per m², as the offer charges it; a measured area is put into a copy of the
+// sheet, whose rules then price it as they price any area), a share of it for a partial invoice,
+// the whole less every partial invoice of the job in the register that no credit note cancelled for
+// a final one, and the original's lines for a credit note. Throws std::runtime_error (German) when
+// the sheet charges nothing, the measured area is not above 0 m², a partial amount is not above
+// 0,00 € or more than the job's partial invoices left of the whole, the job has a final invoice
+// already, or the invoice to cancel is not in the register.
 Invoice prepareInvoice(const Sheet& sheet, const FirmData& firm, const InvoiceChoices& choices,
                        Store& store);
 

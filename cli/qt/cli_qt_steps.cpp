@@ -130,13 +130,31 @@ void applyInvoiceOptions(const CliContext& context, InvoiceChoices& choices) {
                                      kind.substr(8) + "“.");
         choices.kind = InvoiceKind::Partial;
         choices.partialHundredths = *share;
+    } else if (kind.starts_with("partial-amount:")) {
+        const auto net = parseDecimalHundredths(kind.substr(15));
+        if (!net)
+            throw std::runtime_error("--kind partial-amount:BETRAG braucht den Nettobetrag in "
+                                     "Euro, z. B. partial-amount:12500,00, nicht „" +
+                                     kind.substr(15) + "“.");
+        choices.kind = InvoiceKind::Partial;
+        choices.partialNet = Money::fromCents(*net);
     } else if (kind.starts_with("credit:") && kind.size() > 7) {
         choices.kind = InvoiceKind::CreditNote;
         choices.cancels = kind.substr(7);
     } else {
-        throw std::runtime_error("--kind kennt invoice, partial:PROZENT, final und "
-                                 "credit:RECHNUNGSNUMMER, nicht „" +
+        throw std::runtime_error("--kind kennt invoice, partial:PROZENT, "
+                                 "partial-amount:BETRAG, final und credit:RECHNUNGSNUMMER, "
+                                 "nicht „" +
                                  kind + "“.");
+    }
+    if (context.options.contains("--quantity")) {
+        const std::string quantity = optionValue(context, "--quantity");
+        const auto area = parseDecimalHundredths(quantity);
+        if (!area)
+            throw std::runtime_error("--quantity braucht die Menge (Dachfläche) in m², z. B. "
+                                     "131,5 oder 131.5, nicht „" +
+                                     quantity + "“.");
+        choices.areaHundredths = *area;
     }
     if (const std::string period = optionValue(context, "--period"); !period.empty()) {
         const auto dots = period.find("..");
@@ -200,8 +218,7 @@ void invoiceStep(CliContext& context, const std::string& file, std::ostream& err
     if (choices.kind == InvoiceKind::CreditNote) {
         calculation = store.invoice(choices.cancels)->calculation;
     } else {
-        const std::vector<std::byte> bytes = calculationBytes(context.sheet, context.extras);
-        calculation.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        calculation = invoiceCalculation(context.sheet, context.extras, choices);
     }
     const InvoiceRecord record =
         issueInvoiceRecord(store, invoice, !xmlFile.empty(), letterhead, calculation);
@@ -262,7 +279,7 @@ std::vector<CliFileStep> qtCliSteps() {
             {"--invoice",
              invoiceStep,
              {"--xrechnung", "--address", "--period", "--tax-case", "--vat-id", "--buyer-reference",
-              "--buyer-email", "--kind", "--customer"}}};
+              "--buyer-email", "--kind", "--customer", "--quantity"}}};
 }
 
 CliStoreAccess qtCliStoreAccess() {

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeView>
 #include <gtest/gtest.h>
 #include <memory>
@@ -131,6 +132,88 @@ TEST_F(InvoiceCommandsTest, TheFormListsWhatIsMissingAndThenIssuesTheInvoice) {
     EXPECT_EQ(contents(xml).toStdString(), record->documents.xml);
 }
 
+// The measured area and the partial invoice by amount are the form's choices: the area starts as
+// the sheet's, what reads as no area or amount is named and keeps "Speichern..." off, the amount
+// is bounded by the job at the measured area, and the final invoice charges the measured roof less
+// the partial invoice.
+TEST_F(InvoiceCommandsTest, TheMeasuredAreaAndAPartialAmountAreChosenInTheForm) {
+    storeFirm();
+    const auto fillIn = [](InvoiceDialog& invoice) {
+        invoice.addressEdit->setPlainText(QStringLiteral("Hausverwaltung Müller\nAm Deich 7\n"
+                                                         "25761 Büsum"));
+        invoice.periodFromEdit->setDate(QDate(2026, 3, 2));
+        invoice.periodToEdit->setDate(QDate(2026, 3, 20));
+        invoice.emailEdit->setText(QStringLiteral("rechnung@mueller.example"));
+    };
+    const auto missing = [](const InvoiceDialog& invoice, const char* expected) {
+        EXPECT_TRUE(invoice.missingLabel->text().contains(QString::fromUtf8(expected)))
+            << expected << "\n"
+            << toStd(invoice.missingLabel->text());
+        EXPECT_FALSE(invoice.saveButton->isEnabled()) << expected;
+    };
+    dialogs_.fileAnswers = {tempPath(QStringLiteral("abschlag.pdf"))};
+    dialogs_.formAnswers.push_back([&](QDialog& dialog) {
+        auto& invoice = dynamic_cast<InvoiceDialog&>(dialog);
+        EXPECT_EQ(toStd(invoice.quantityEdit->text()), "24,00");
+        fillIn(invoice);
+        EXPECT_TRUE(invoice.saveButton->isEnabled()) << toStd(invoice.missingLabel->text());
+        invoice.quantityEdit->setText(QStringLiteral("viel"));
+        missing(invoice, "Die Menge (Dachfläche) „viel“ ist keine Zahl in m²");
+        invoice.quantityEdit->setText(QStringLiteral("0"));
+        missing(invoice, "muss größer als 0 m² sein");
+        invoice.quantityEdit->setText(QStringLiteral("26,25"));
+
+        invoice.kindBox->setCurrentIndex(1);
+        EXPECT_FALSE(invoice.shareBox->isHidden());
+        EXPECT_TRUE(invoice.amountEdit->isHidden());
+        invoice.shareUnitBox->setCurrentIndex(1);
+        EXPECT_TRUE(invoice.shareBox->isHidden());
+        EXPECT_FALSE(invoice.amountEdit->isHidden());
+        missing(invoice, "Der Betrag der Abschlagsrechnung „“ ist kein Betrag in Euro");
+        invoice.amountEdit->setText(QStringLiteral("-1"));
+        missing(invoice, "muss über 0,00 € liegen");
+        // The job at the measured area: 26,25 m² × 20,26 € = 531,83 €.
+        invoice.amountEdit->setText(QStringLiteral("531,84"));
+        missing(invoice, "noch offen ist (531,83 € netto)");
+        invoice.amountEdit->setText(QStringLiteral("250,00"));
+        EXPECT_TRUE(invoice.saveButton->isEnabled()) << toStd(invoice.missingLabel->text());
+        invoice.saveButton->click();
+        return false;
+    });
+    form->createInvoiceAction->trigger();
+    ASSERT_TRUE(dialogs_.formAnswers.empty());
+    ASSERT_TRUE(dialogs_.messages.empty()) << toStd(dialogs_.messages[0].text);
+    const std::string year = std::to_string(QDate::currentDate().year());
+    const auto partial = form->programStore().invoice("R-" + year + "-0001");
+    ASSERT_TRUE(partial.has_value());
+    EXPECT_EQ(partial->summary.kind, InvoiceKind::Partial);
+    EXPECT_EQ(partial->summary.netCents, 25000);
+    EXPECT_EQ(partial->summary.grossCents, 29750);
+
+    const QString pdf = tempPath(QStringLiteral("schluss.pdf"));
+    dialogs_.fileAnswers = {pdf};
+    dialogs_.formAnswers.push_back([&](QDialog& dialog) {
+        auto& invoice = dynamic_cast<InvoiceDialog&>(dialog);
+        fillIn(invoice);
+        invoice.kindBox->setCurrentIndex(2);
+        invoice.quantityEdit->setText(QStringLiteral("26,25"));
+        EXPECT_TRUE(invoice.saveButton->isEnabled()) << toStd(invoice.missingLabel->text());
+        invoice.saveButton->click();
+        return false;
+    });
+    form->createInvoiceAction->trigger();
+    ASSERT_TRUE(dialogs_.messages.empty()) << toStd(dialogs_.messages[0].text);
+    const auto final = form->programStore().invoice("R-" + year + "-0002");
+    ASSERT_TRUE(final.has_value());
+    EXPECT_EQ(final->summary.grossCents, 63288);
+    EXPECT_EQ(final->summary.dueCents, 63288 - 29750);
+    const QString text = test::pdfText(pdf);
+    for (const char* expected : {"26,25", "531,83", "632,88", "297,50", "335,38"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << toStd(text);
+    // The sheet in the window keeps the area it had.
+    EXPECT_EQ(form->sheet().shownText(FieldId::Dach14Ed), u"24,00");
+}
+
 // An accepted offer is invoiced from the "Angebote" tab with its number and address; the
 // "Rechnungen" tab then marks it overdue, writes its documents again byte for byte, takes the
 // payment and cancels it with a credit note that names it.
@@ -164,6 +247,8 @@ TEST_F(InvoiceCommandsTest, AnAcceptedOfferIsInvoicedAndTheRegisterTabKeepsTheIn
     dialogs_.formAnswers.push_back([&offerNumber](QDialog& dialog) {
         auto& invoice = dynamic_cast<InvoiceDialog&>(dialog);
         EXPECT_EQ(toStd(invoice.referenceEdit->text()), offerNumber);
+        // The offer's roof, not the 30 m² of the sheet in the window.
+        EXPECT_EQ(toStd(invoice.quantityEdit->text()), "24,00");
         EXPECT_EQ(invoice.addressEdit->toPlainText(),
                   QStringLiteral("Hausverwaltung Müller\nAm Deich 7\n25761 Büsum"));
         // The offer's Ausführungszeitraum is the Leistungszeitraum offered.

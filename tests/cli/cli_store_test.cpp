@@ -375,6 +375,17 @@ TEST_P(CliStoreTest, AnInvoiceLackingAnItemNamesItAndConsumesNoNumber) {
          "Käuferreferenz fehlt"},
         {{"--kind", "credit:R-2020-0001"}, true, "„R-2020-0001“ ist nicht im Rechnungsbuch"},
         {{"--kind", "partial:abc"}, true, "partial:PROZENT"},
+        {{"--quantity", "0"}, true, "Die Menge (Dachfläche) muss größer als 0 m² sein, nicht 0,00"},
+        {{"--quantity", "-3,5"}, true, "muss größer als 0 m² sein, nicht -3,50 m²"},
+        {{"--quantity", "1.234"}, true, "--quantity braucht die Menge (Dachfläche) in m²"},
+        {{"--quantity", ""}, true, "--quantity braucht die Menge"},
+        {{"--kind", "partial-amount:0,00"}, true, "muss über 0,00 € liegen, nicht 0,00 €"},
+        {{"--kind", "partial-amount:-5"}, true, "muss über 0,00 € liegen, nicht -5,00 €"},
+        {{"--kind", "partial-amount:zwölf"}, true, "partial-amount:BETRAG"},
+        // The worked example's whole net is 486,24 €.
+        {{"--kind", "partial-amount:486,25"},
+         true,
+         "Der Abschlag von 486,25 € netto ist mehr, als vom Auftrag noch offen ist (486,24 €"},
     };
     for (const Case& c : cases) {
         if (c.withFirm)
@@ -503,6 +514,70 @@ TEST_P(CliStoreTest, AFinalInvoiceDeductsThePartialsAndACreditNoteCancels) {
     EXPECT_EQ(first->documents.xml, firstXml);
     EXPECT_EQ(first->summary.cancelledBy, number(4));
     EXPECT_EQ(store->invoice(number(4))->summary.corrects, number(1));
+}
+
+// The roof as finally measured and a partial invoice by amount. The measured area is priced
+// exactly as the sheet prices it when typed (the run with Dach14Ed=26,25 says what that is): 26,25
+// × 20,26 € = 531,825 €, 531,83 €. A partial amount beyond what is left of the job is refused
+// without a number; the final invoice at the measured area deducts the partial invoice.
+TEST_P(CliStoreTest, AMeasuredQuantityAndAPartialInvoiceByAmount) {
+    const std::string year = thisYear();
+    storeInvoiceFirm(*open());
+    ASSERT_EQ(run({"Dach14Ed=26,25"}, "typed"), 0) << err("typed");
+    const auto typed = output("typed")["fields"];
+    EXPECT_EQ(typed["Summe15Ed"], "531,83");
+    EXPECT_EQ(typed["BruttoEd"], "632,88");
+    ASSERT_EQ(run({"--offer", (dir_ / "angebot.pdf").string()}), 0) << err();
+    const auto invoice = [&](const std::string& name, std::vector<std::string> options) {
+        std::vector<std::string> steps = {"--invoice", (dir_ / (name + ".pdf")).string(),
+                                          "--xrechnung", (dir_ / (name + ".xml")).string()};
+        steps.insert(steps.end(), kBusinessInvoice.begin(), kBusinessInvoice.end());
+        steps.insert(steps.end(), options.begin(), options.end());
+        return run(steps, name);
+    };
+    ASSERT_EQ(invoice("abschlag", {"--kind", "partial-amount:100,00"}), 0) << err("abschlag");
+    const fs::path partialXml = dir_ / "abschlag.xml";
+    EXPECT_EQ(xpath(partialXml, "string(//*[local-name()=" TypeCode "][1])"), "875");
+    EXPECT_EQ(summation(partialXml, "TaxBasisTotalAmount"), "100.00");
+    EXPECT_EQ(summation(partialXml, "TaxTotalAmount"), "19.00");
+    EXPECT_EQ(summation(partialXml, "DuePayableAmount"), "119.00");
+    EXPECT_NE(pdfText(dir_ / "abschlag.pdf").find("119,00"), std::string::npos);
+
+    // 486,24 € less 100,00 € leaves 386,24 €.
+    EXPECT_EQ(invoice("zuviel", {"--kind", "partial-amount:386,25"}), 1);
+    EXPECT_NE(err("zuviel").find("noch offen ist (386,24 € netto)"), std::string::npos)
+        << err("zuviel");
+    EXPECT_FALSE(fs::exists(dir_ / "zuviel.pdf"));
+
+    ASSERT_EQ(invoice("schluss", {"--kind", "final", "--quantity", "26,25"}), 0) << err("schluss");
+    const fs::path finalXml = dir_ / "schluss.xml";
+    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=" TypeCode "][1])"), "877");
+    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=" BilledQuantity "])"), "26.25");
+    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=" BilledQuantity "]/@unitCode)"), "MTK");
+    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=" LineTotalAmount "][1])"), "531.83");
+    EXPECT_EQ(summation(finalXml, "TaxBasisTotalAmount"), "531.83");
+    EXPECT_EQ(summation(finalXml, "TaxTotalAmount"), "101.05");
+    EXPECT_EQ(summation(finalXml, "GrandTotalAmount"), "632.88");
+    EXPECT_EQ(summation(finalXml, "TotalPrepaidAmount"), "119.00");
+    EXPECT_EQ(summation(finalXml, "DuePayableAmount"), "513.88");
+    const std::string text = pdfText(dir_ / "schluss.pdf");
+    for (const std::string& expected :
+         {std::string("26,25"), std::string("531,83"), std::string("632,88"), std::string("513,88"),
+          "R-" + year + "-0001"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+
+    // A private customer's labour share follows the area: 26,25 × 10,50 € = 275,625 €.
+    ASSERT_EQ(run({"--invoice", (dir_ / "privat.pdf").string(), "--customer", "private",
+                   "--address", "Familie Müller|Am Deich 7|25761 Büsum", "--period",
+                   "2026-03-02..2026-03-20", "--quantity", "26.25"},
+                  "privat"),
+              0)
+        << err("privat");
+    EXPECT_NE(pdfText(dir_ / "privat.pdf").find("275,63"), std::string::npos)
+        << pdfText(dir_ / "privat.pdf");
+    auto store = open();
+    EXPECT_EQ(store->invoices().size(), 3u);
+    EXPECT_EQ(store->invoice("R-" + year + "-0002")->summary.grossCents, 63288);
 }
 
 // A roll of 7,5 m² at 74,93 € and nails at 0,12 € a piece: the worked example's first material row

@@ -1,6 +1,31 @@
 #include "sample_invoices.h"
 
+#include "field_catalogue.h"
+#include "sheet.h"
+#include "worked_example.h"
+
 namespace pyrelto {
+
+namespace {
+
+// The worked example's roof as finally measured, 26,25 m²: priced by the sheet's own rules,
+// 26,25 × 20,26 € = 531,825 €, which the sheet rounds up to 531,83 €.
+Invoice measuredInvoice(const Invoice& base) {
+    Sheet sheet;
+    test::enterWorkedExample(sheet);
+    sheet.enter(FieldId::Dach14Ed, u"26,25");
+    const NumberFormat format = sheet.numberFormat();
+    Invoice invoice = base;
+    InvoiceLine line;
+    line.description = "Abdichtung der Dachfläche, Aufmaß 26,25 m²";
+    line.quantityMilli = Money::parse(sheet.shownText(FieldId::Dach14Ed), format)->cents() * 10;
+    line.unitCode = "MTK";
+    line.unitPrice = *Money::parse(sheet.shownText(FieldId::Summe13Ed), format);
+    invoice.lines = {line};
+    return invoice;
+}
+
+} // namespace
 
 Invoice sampleInvoice() {
     Invoice invoice;
@@ -114,6 +139,23 @@ std::vector<SampleInvoice> sampleInvoices() {
         add("partial-two-rates", p1);
     }
     add("final-two-partials", finalInvoice(base, {partial1, partial2}));
+    {
+        Invoice whole = base;
+        whole.lines.push_back(
+            {"Fachbuch Flachdach", 2000, "H87", Money::fromCents(4990), 700, Money::fromCents(0)});
+        // 1.234,57 € split over 19 % and 7 % in the offer's proportion, the rest on the last rate.
+        Invoice partial = partialByAmount(whole, Money::fromCents(123457));
+        partial.number = "R-2026-0104";
+        add("partial-amount-two-rates", partial);
+    }
+    const Invoice measured = measuredInvoice(base);
+    add("quantity-measured", measured);
+    {
+        // The measured roof's final invoice deducting a partial invoice of the offered one.
+        Invoice early = partialByAmount(base, Money::fromCents(20000));
+        early.number = "R-2026-0105";
+        add("final-measured-after-partial", finalInvoice(measured, {early}));
+    }
     add("credit-note", creditNoteFor(base, "G-2026-0001", {2026, 12, 12}));
     {
         Invoice invoice = base;
