@@ -144,6 +144,7 @@ TEST_F(InvoiceCommandsTest, TheMeasuredAreaAndAPartialAmountAreChosenInTheForm) 
         invoice.periodFromEdit->setDate(QDate(2026, 3, 2));
         invoice.periodToEdit->setDate(QDate(2026, 3, 20));
         invoice.emailEdit->setText(QStringLiteral("rechnung@mueller.example"));
+        invoice.referenceEdit->setText(QStringLiteral("Auftrag 4711"));
     };
     const auto missing = [](const InvoiceDialog& invoice, const char* expected) {
         EXPECT_TRUE(invoice.missingLabel->text().contains(QString::fromUtf8(expected)))

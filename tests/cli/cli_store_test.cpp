@@ -537,7 +537,7 @@ TEST_P(CliStoreTest, AMeasuredQuantityAndAPartialInvoiceByAmount) {
     };
     ASSERT_EQ(invoice("abschlag", {"--kind", "partial-amount:100,00"}), 0) << err("abschlag");
     const fs::path partialXml = dir_ / "abschlag.xml";
-    EXPECT_EQ(xpath(partialXml, "string(//*[local-name()=" TypeCode "][1])"), "875");
+    EXPECT_EQ(xpath(partialXml, "string(//*[local-name()=\"TypeCode\"][1])"), "875");
     EXPECT_EQ(summation(partialXml, "TaxBasisTotalAmount"), "100.00");
     EXPECT_EQ(summation(partialXml, "TaxTotalAmount"), "19.00");
     EXPECT_EQ(summation(partialXml, "DuePayableAmount"), "119.00");
@@ -551,10 +551,10 @@ TEST_P(CliStoreTest, AMeasuredQuantityAndAPartialInvoiceByAmount) {
 
     ASSERT_EQ(invoice("schluss", {"--kind", "final", "--quantity", "26,25"}), 0) << err("schluss");
     const fs::path finalXml = dir_ / "schluss.xml";
-    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=" TypeCode "][1])"), "877");
-    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=" BilledQuantity "])"), "26.25");
-    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=" BilledQuantity "]/@unitCode)"), "MTK");
-    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=" LineTotalAmount "][1])"), "531.83");
+    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=\"TypeCode\"][1])"), "877");
+    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=\"BilledQuantity\"])"), "26.25");
+    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=\"BilledQuantity\"]/@unitCode)"), "MTK");
+    EXPECT_EQ(xpath(finalXml, "string(//*[local-name()=\"LineTotalAmount\"][1])"), "531.83");
     EXPECT_EQ(summation(finalXml, "TaxBasisTotalAmount"), "531.83");
     EXPECT_EQ(summation(finalXml, "TaxTotalAmount"), "101.05");
     EXPECT_EQ(summation(finalXml, "GrandTotalAmount"), "632.88");
