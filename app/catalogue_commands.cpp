@@ -2,6 +2,7 @@
 
 #include "MainUnit.h"
 #include "article_picker.h"
+#include "csv_import_dialog.h"
 #include "dialogs.h"
 #include "price_list_file.h"
 #include "sheet_articles.h"
@@ -58,6 +59,17 @@ QString importSummary(const PriceList& list, const ImportPlan& plan) {
             text += QStringLiteral("\n…");
     }
     return text;
+}
+
+// Every supplier with articles in the catalogue, once each.
+std::vector<std::string> cataloguedSuppliers(Store& store) {
+    std::vector<std::string> suppliers;
+    // The articles come sorted by supplier.
+    for (const Article& article : store.catalogue()->catalogue.articles()) {
+        if (suppliers.empty() || suppliers.back() != article.supplier)
+            suppliers.push_back(article.supplier);
+    }
+    return suppliers;
 }
 
 } // namespace
@@ -143,18 +155,36 @@ void TMainForm::importPriceList() {
         if (!name)
             return;
         Store& store = programStore();
+        const std::filesystem::path path(name->toStdU16String());
+        const PriceListBytes loaded = loadPriceListFile(path);
         CsvOptions options;
+        PriceList list;
+        if (!loaded.error.empty()) {
+            reportProblem(list.problems, 0, loaded.error);
+        } else if (detectPriceListFormat(loaded.bytes) == PriceListFormat::Csv) {
+            // A CSV list names no supplier and may head its columns as it likes: the user says
+            // which supplier it is and which column is which before anything is read.
+            CsvImportDialog mapping(
+                loaded.bytes, QFileInfo(*name).completeBaseName(), cataloguedSuppliers(store),
+                [&store](const std::string& supplier) -> std::optional<CsvColumns> {
+                    // Asked while the user types, inside the form's event loop, which no
+                    // exception may cross: a name the store refuses (too long) or a store out
+                    // of reach has nothing remembered, and the import itself reports why.
+                    try {
+                        return supplier.empty() ? std::nullopt : store.csvColumns(supplier);
+                    } catch (const StoreError&) {
+                        return std::nullopt;
+                    }
+                },
+                this);
+            if (!dialogs().runForm(mapping))
+                return;
+            options = mapping.options();
+        }
         const QDate today = QDate::currentDate();
         options.priceDate = {today.year(), today.month(), today.day()};
-        const std::filesystem::path path(name->toStdU16String());
-        PriceList list = readPriceListFile(path, options);
-        if (list.format == PriceListFormat::Csv) {
-            // A CSV list names no supplier: the file's name stands for it, as the user sees it.
-            options.supplier = QFileInfo(*name).completeBaseName().toStdString();
-            if (auto remembered = store.csvColumns(options.supplier))
-                options.columns = std::move(*remembered);
-            list = readPriceListFile(path, options);
-        }
+        if (loaded.error.empty())
+            list = readPriceList(loaded.bytes, options);
         const ImportPlan plan = store.planImport(list);
         const QString summary = importSummary(list, plan);
         if (!plan.applicable()) {
@@ -168,6 +198,9 @@ void TMainForm::importPriceList() {
                                Dialogs::Answer::No) != Dialogs::Answer::Yes)
             return;
         store.applyImport(plan);
+        // Remembered once the list is taken, where the command line looks for it too.
+        if (list.format == PriceListFormat::Csv)
+            store.setCsvColumns(plan.supplier, options.columns);
     });
 }
 

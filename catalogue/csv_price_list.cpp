@@ -287,11 +287,13 @@ std::optional<CsvColumns> parseCsvColumns(std::string_view mapping, std::string&
     return columns;
 }
 
-CsvPreview previewCsv(std::span<const std::byte> bytes, std::size_t maxRecords) {
+CsvPreview previewCsv(std::span<const std::byte> bytes, std::size_t maxRecords,
+                      std::optional<TextEncoding> encoding, std::optional<char> delimiter) {
     CsvPreview preview;
-    const Decoded decoded = decode(bytes.first(std::min(bytes.size(), kMaxPriceListBytes)), {});
+    const Decoded decoded =
+        decode(bytes.first(std::min(bytes.size(), kMaxPriceListBytes)), encoding);
     preview.encoding = decoded.encoding;
-    preview.delimiter = detectDelimiter(decoded.text);
+    preview.delimiter = delimiter ? *delimiter : detectDelimiter(decoded.text);
     preview.numberStyle = detectStyle(decoded.text, preview.delimiter);
     CsvScanner scanner(decoded.text, preview.delimiter);
     std::vector<ImportProblem> ignored;
@@ -300,6 +302,38 @@ CsvPreview previewCsv(std::span<const std::byte> bytes, std::size_t maxRecords) 
         preview.records.push_back(record.fields);
     }
     return preview;
+}
+
+std::optional<std::size_t> findCsvColumn(std::span<const std::string> header,
+                                         std::string_view name) {
+    const std::string wanted = foldHeader(name);
+    if (wanted.empty()) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        if (foldHeader(header[i]) == wanted) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+bool csvColumnsFit(const CsvColumns& columns, std::span<const std::string> header) {
+    return std::all_of(kCsvColumnFields.begin(), kCsvColumnFields.end(), [&](const auto& field) {
+        const std::string& name = columns.*(field.second);
+        return name.empty() || findCsvColumn(header, name).has_value();
+    });
+}
+
+std::vector<std::string_view> missingRequiredCsvFields(const CsvColumns& columns) {
+    std::vector<std::string_view> missing;
+    for (const auto& [name, member] : kCsvColumnFields) {
+        const bool required = member == &CsvColumns::articleNumber || member == &CsvColumns::price;
+        if (required && trimmedCopy(columns.*member).empty()) {
+            missing.push_back(name);
+        }
+    }
+    return missing;
 }
 
 PriceList readCsvPriceList(std::span<const std::byte> bytes, const CsvOptions& options) {
@@ -334,12 +368,9 @@ PriceList readCsvPriceList(std::span<const std::byte> bytes, const CsvOptions& o
         if (name.empty()) {
             return;
         }
-        const std::string wanted = foldHeader(name);
-        for (std::size_t i = 0; i < record.fields.size(); ++i) {
-            if (foldHeader(record.fields[i]) == wanted) {
-                column = i;
-                return;
-            }
+        if (const auto found = findCsvColumn(record.fields, name)) {
+            column = *found;
+            return;
         }
         if (required) {
             reportProblem(list.problems, headerLine,

@@ -73,7 +73,24 @@ struct CsvPreview {
     std::vector<std::vector<std::string>> records;
 };
 
-CsvPreview previewCsv(std::span<const std::byte> bytes, std::size_t maxRecords);
+// The first `maxRecords` records as readCsvPriceList would split them with the same encoding and
+// delimiter: detected unless given, so the dialog can show what another choice reads.
+CsvPreview previewCsv(std::span<const std::byte> bytes, std::size_t maxRecords,
+                      std::optional<TextEncoding> encoding = std::nullopt,
+                      std::optional<char> delimiter = std::nullopt);
+
+// The position of the column headed `name` in `header`, matched as the reader matches headers;
+// nullopt for an empty name or when no header fits.
+std::optional<std::size_t> findCsvColumn(std::span<const std::string> header,
+                                         std::string_view name);
+
+// Whether every header `columns` names is in `header`: a remembered mapping that fits a file
+// tells which supplier's layout it has.
+bool csvColumnsFit(const CsvColumns& columns, std::span<const std::string> header);
+
+// The fields a list cannot be read without (Artikelnummer, Preis) that `columns` leaves unnamed,
+// by their default header names.
+std::vector<std::string_view> missingRequiredCsvFields(const CsvColumns& columns);
 
 // Every problem is a line of the report; the list is only worth importing when there are none.
 PriceList readCsvPriceList(std::span<const std::byte> bytes, const CsvOptions& options);

@@ -13,29 +13,39 @@ PriceList readPriceList(std::span<const std::byte> bytes, const CsvOptions& csv)
     return readCsvPriceList(bytes, csv);
 }
 
-PriceList readPriceListFile(const std::filesystem::path& path, const CsvOptions& csv) {
-    const auto refused = [](std::string reason) {
-        PriceList list;
-        reportProblem(list.problems, 0, std::move(reason));
-        return list;
-    };
+PriceListBytes loadPriceListFile(const std::filesystem::path& path) {
+    PriceListBytes loaded;
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     if (error) {
-        return refused("Die Datei kann nicht gelesen werden: " + error.message());
+        loaded.error = "Die Datei kann nicht gelesen werden: " + error.message();
+        return loaded;
     }
     if (size > kMaxPriceListBytes) {
-        return refused("Die Datei ist größer als " + std::to_string(kMaxPriceListBytes >> 20) +
-                       " MiB und wird nicht gelesen.");
+        loaded.error = "Die Datei ist größer als " + std::to_string(kMaxPriceListBytes >> 20) +
+                       " MiB und wird nicht gelesen.";
+        return loaded;
     }
     std::ifstream in(path, std::ios::binary);
-    std::vector<std::byte> bytes(static_cast<std::size_t>(size));
+    loaded.bytes.resize(static_cast<std::size_t>(size));
     if (!in ||
-        !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)) ||
+        !in.read(reinterpret_cast<char*>(loaded.bytes.data()),
+                 static_cast<std::streamsize>(size)) ||
         static_cast<std::uintmax_t>(in.gcount()) != size) {
-        return refused("Die Datei kann nicht vollständig gelesen werden.");
+        loaded.bytes.clear();
+        loaded.error = "Die Datei kann nicht vollständig gelesen werden.";
     }
-    return readPriceList(bytes, csv);
+    return loaded;
+}
+
+PriceList readPriceListFile(const std::filesystem::path& path, const CsvOptions& csv) {
+    const PriceListBytes loaded = loadPriceListFile(path);
+    if (!loaded.error.empty()) {
+        PriceList list;
+        reportProblem(list.problems, 0, loaded.error);
+        return list;
+    }
+    return readPriceList(loaded.bytes, csv);
 }
 
 } // namespace pyrelto

@@ -5,8 +5,18 @@
 #include "datanorm_reader.h"
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace pyrelto {
+
+// The bytes of a price list file; empty with a German reason in `error` when the file is missing,
+// unreadable or larger than kMaxPriceListBytes.
+struct PriceListBytes {
+    std::vector<std::byte> bytes;
+    std::string error;
+};
+PriceListBytes loadPriceListFile(const std::filesystem::path& path);
 
 // Reads at most kMaxPriceListBytes; a larger or unreadable file gives a list with one problem.
 // A DATANORM file takes the supplier from `csv.supplier` when given, else from its header.

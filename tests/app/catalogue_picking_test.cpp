@@ -4,16 +4,21 @@
 #include "MainUnit.h"
 #include "article_picker.h"
 #include "calculation_file.h"
+#include "csv_import_dialog.h"
 #include "price_list_file.h"
 #include "sheet_view.h"
 #include "store.h"
 #include "ui_test_support.h"
 #include "worked_example.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -73,6 +78,16 @@ protected:
         });
         QTest::keyClick(widget, Qt::Key_F4);
         EXPECT_TRUE(dialogs_.formAnswers.empty()) << "F4 opened no picker";
+    }
+
+    // The CSV import form answered with its pre-filled choices.
+    void acceptMapping() {
+        dialogs_.formAnswers.push_back([](QDialog& dialog) {
+            auto& mapping = dynamic_cast<CsvImportDialog&>(dialog);
+            mapping.show();
+            QTest::mouseClick(mapping.okButton, Qt::LeftButton);
+            return mapping.result() == QDialog::Accepted;
+        });
     }
 
     QString shown(FieldId id) const {
@@ -169,7 +184,8 @@ TEST_F(CataloguePickingTest, ArrowKeysChooseAndARollWithoutCoverageIsRefused) {
 }
 
 // "Preisliste importieren...": the summary first; a list with an unreadable line is not taken at
-// all, a sound one only when the user says yes. A CSV list is named after its file.
+// all, a sound one only when the user says yes. A CSV list is named after its file unless the
+// user names it otherwise.
 TEST_F(CataloguePickingTest, AnImportedPriceListIsSummedUpAndTakenOnlyWhenConfirmed) {
     const auto articles = [this] { return form->programStore().catalogue()->catalogue.articles(); };
     const std::size_t before = articles().size();
@@ -189,6 +205,7 @@ TEST_F(CataloguePickingTest, AnImportedPriceListIsSummedUpAndTakenOnlyWhenConfir
                                                                  "W-2;Traufblech;Stk;10,25;1\r\n");
 
     dialogs_.fileAnswers = {damaged};
+    acceptMapping();
     form->importPriceListAction->trigger();
     ASSERT_EQ(dialogs_.messages.size(), 1u);
     const QString refused = dialogs_.messages[0].text;
@@ -199,6 +216,7 @@ TEST_F(CataloguePickingTest, AnImportedPriceListIsSummedUpAndTakenOnlyWhenConfir
 
     dialogs_.fileAnswers = {sound};
     dialogs_.questionAnswers = {Dialogs::Answer::No};
+    acceptMapping();
     form->importPriceListAction->trigger();
     ASSERT_EQ(dialogs_.questions.size(), 1u);
     const QString summary = dialogs_.questions[0].text;
@@ -210,9 +228,173 @@ TEST_F(CataloguePickingTest, AnImportedPriceListIsSummedUpAndTakenOnlyWhenConfir
 
     dialogs_.fileAnswers = {sound};
     dialogs_.questionAnswers = {Dialogs::Answer::Yes};
+    acceptMapping();
     form->importPriceListAction->trigger();
     ASSERT_EQ(articles().size(), before + 2);
     EXPECT_EQ(dialogs_.messages.size(), 1u);
+}
+
+// A wholesaler's own CSV: its own headers, Windows-1252, "," decimals, ";" between fields.
+QByteArray wholesalerList(std::string_view rows) {
+    const QString text = QStringLiteral("ArtNr;Kurztext;ME;VK netto;PE;RabGr;Fläche\r\n") +
+                         QString::fromUtf8(rows.data(), static_cast<qsizetype>(rows.size()));
+    return text.toLatin1(); // the letters used sit on the same bytes in Windows-1252
+}
+
+QComboBox* columnBox(CsvImportDialog& dialog, const QString& field) {
+    for (QComboBox* box : dialog.columnBoxes) {
+        if (box->accessibleName() == field)
+            return box;
+    }
+    ADD_FAILURE() << "no column box for " << toStd(field);
+    return nullptr;
+}
+
+// The user picks the column headed `header` for `field` from its drop-down.
+void chooseColumn(CsvImportDialog& dialog, const QString& field, const QString& header) {
+    QComboBox* box = columnBox(dialog, field);
+    const int index = box->findText(header, Qt::MatchEndsWith);
+    ASSERT_GE(index, 0) << toStd(header);
+    box->setCurrentIndex(index);
+}
+
+// The mapping dialog before the summary: detected settings and a readable preview; the columns
+// chosen by hand give every field of the articles; the next list of the same supplier, under
+// another file name, comes with supplier and mapping filled in from the store.
+TEST_F(CataloguePickingTest, ACsvListWithItsOwnHeadersIsMappedInTheImportForm) {
+    Store& store = form->programStore();
+    const auto write = [this](const QString& name, const QByteArray& bytes) {
+        QString path = tempPath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    };
+    const QString march =
+        write(QStringLiteral("preise_2026_03.csv"),
+              wholesalerList("D-1;Dachbahn Glasvlies;Rolle;74,93;1;10;7,5\r\n"
+                             "K-2;Kehlblech Größe 2;Stk;9,50;1;20;\r\n"
+                             "F-3;Firstziegel Rückseite;Stk;1.234,50;100;20;\r\n"));
+
+    dialogs_.fileAnswers = {march};
+    dialogs_.questionAnswers = {Dialogs::Answer::Yes};
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
+        auto& mapping = dynamic_cast<CsvImportDialog&>(dialog);
+        mapping.show();
+        EXPECT_EQ(mapping.supplierBox->currentText(), QStringLiteral("preise_2026_03"));
+        EXPECT_EQ(mapping.encodingBox->currentText(), QStringLiteral("Windows-1252"));
+        EXPECT_EQ(mapping.delimiterBox->currentData().toInt(), int{';'});
+        EXPECT_EQ(mapping.numberStyleBox->currentIndex(), 0); // German
+        QTableWidget* preview = mapping.previewTable;
+        EXPECT_EQ(preview->rowCount(), 3);
+        EXPECT_EQ(preview->horizontalHeaderItem(6)->text(), QStringLiteral("Fläche"));
+        EXPECT_EQ(preview->item(1, 1)->text(), QStringLiteral("Kehlblech Größe 2"));
+        EXPECT_EQ(preview->item(2, 3)->text(), QStringLiteral("1.234,50"));
+        // Read as CP850 the same bytes are other letters: the preview follows the choice.
+        mapping.encodingBox->setCurrentText(QStringLiteral("CP850"));
+        EXPECT_NE(preview->item(1, 1)->text(), QStringLiteral("Kehlblech Größe 2"));
+        mapping.encodingBox->setCurrentText(QStringLiteral("Windows-1252"));
+        EXPECT_EQ(preview->item(1, 1)->text(), QStringLiteral("Kehlblech Größe 2"));
+
+        // None of the headers is a standard one: nothing to import by yet.
+        EXPECT_FALSE(mapping.okButton->isEnabled());
+        EXPECT_TRUE(mapping.problemLabel->text().contains(QStringLiteral("„Artikelnummer“")));
+        EXPECT_TRUE(mapping.problemLabel->text().contains(QStringLiteral("„Preis“")));
+        mapping.supplierBox->setCurrentText(QStringLiteral("Dachhandel Nord"));
+        chooseColumn(mapping, QStringLiteral("Artikelnummer"), QStringLiteral("ArtNr"));
+        EXPECT_FALSE(mapping.okButton->isEnabled());
+        for (const auto& [field, header] : {std::pair{"Preis", "VK netto"},
+                                            {"Bezeichnung", "Kurztext"},
+                                            {"Einheit", "ME"},
+                                            {"Preiseinheit", "PE"},
+                                            {"Rabattgruppe", "RabGr"},
+                                            {"m² je Einheit", "Fläche"}})
+            chooseColumn(mapping, QString::fromUtf8(field), QString::fromUtf8(header));
+        EXPECT_TRUE(mapping.okButton->isEnabled());
+        EXPECT_FALSE(mapping.problemLabel->isVisible());
+        QTest::mouseClick(mapping.okButton, Qt::LeftButton);
+        return mapping.result() == QDialog::Accepted;
+    });
+    form->importPriceListAction->trigger();
+    EXPECT_TRUE(dialogs_.formAnswers.empty());
+    ASSERT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_TRUE(dialogs_.questions[0].text.contains(QStringLiteral("Lieferant: Dachhandel Nord")));
+    EXPECT_TRUE(dialogs_.questions[0].text.contains(QStringLiteral("Neu: 3")));
+
+    const auto roll = store.article("Dachhandel Nord", "D-1");
+    ASSERT_TRUE(roll.has_value());
+    EXPECT_EQ(roll->shortText1, "Dachbahn Glasvlies");
+    EXPECT_EQ(roll->unit, "Rolle");
+    EXPECT_EQ(roll->listPrice, (Decimal{7493, 2}));
+    EXPECT_EQ(roll->discountGroup, "10");
+    EXPECT_EQ(roll->coverage, (Decimal{75, 1}));
+    const auto ridge = store.article("Dachhandel Nord", "F-3");
+    ASSERT_TRUE(ridge.has_value());
+    EXPECT_EQ(ridge->shortText1, "Firstziegel Rückseite");
+    EXPECT_EQ(ridge->listPrice, (Decimal{123450, 2}));
+    EXPECT_EQ(ridge->priceUnit, 100);
+    EXPECT_FALSE(ridge->coverage.has_value());
+    // Where the command line's --import-prices looks for it too.
+    const auto remembered = store.csvColumns("Dachhandel Nord");
+    ASSERT_TRUE(remembered.has_value());
+    EXPECT_EQ(remembered->articleNumber, "ArtNr");
+    EXPECT_EQ(remembered->coverage, "Fläche");
+    EXPECT_EQ(remembered->ean, "");
+
+    const QString april =
+        write(QStringLiteral("preise_2026_04.csv"),
+              wholesalerList("D-1;Dachbahn Glasvlies;Rolle;76,10;1;10;7,5\r\n"
+                             "K-2;Kehlblech Größe 2;Stk;9,50;1;20;\r\n"
+                             "F-3;Firstziegel Rückseite;Stk;1.234,50;100;20;\r\n"));
+    dialogs_.fileAnswers = {april};
+    dialogs_.questionAnswers = {Dialogs::Answer::Yes};
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
+        auto& mapping = dynamic_cast<CsvImportDialog&>(dialog);
+        mapping.show();
+        EXPECT_EQ(mapping.supplierBox->currentText(), QStringLiteral("Dachhandel Nord"));
+        EXPECT_EQ(columnBox(mapping, QStringLiteral("Preis"))->currentText(),
+                  QStringLiteral("4: VK netto"));
+        EXPECT_EQ(columnBox(mapping, QStringLiteral("m² je Einheit"))->currentText(),
+                  QStringLiteral("7: Fläche"));
+        EXPECT_EQ(columnBox(mapping, QStringLiteral("EAN"))->currentText(),
+                  QStringLiteral("(keine)"));
+        QTest::mouseClick(mapping.okButton, Qt::LeftButton);
+        return mapping.result() == QDialog::Accepted;
+    });
+    form->importPriceListAction->trigger();
+    ASSERT_EQ(dialogs_.questions.size(), 2u);
+    EXPECT_TRUE(dialogs_.questions[1].text.contains(QStringLiteral("Geändert: 1")))
+        << toStd(dialogs_.questions[1].text);
+    EXPECT_EQ(store.article("Dachhandel Nord", "D-1")->listPrice, (Decimal{7610, 2}));
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+// Cancelling the mapping ends the import: no summary, no articles, no mapping remembered.
+TEST_F(CataloguePickingTest, ACancelledMappingChangesNothing) {
+    Store& store = form->programStore();
+    const QString path = tempPath(QStringLiteral("Süd.csv"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(wholesalerList("S-1;Kehlblech;Stk;9,50;1;20;\r\n"));
+    file.close();
+    const std::size_t before = store.catalogue()->catalogue.articles().size();
+
+    dialogs_.fileAnswers = {path};
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
+        auto& mapping = dynamic_cast<CsvImportDialog&>(dialog);
+        mapping.show();
+        chooseColumn(mapping, QStringLiteral("Artikelnummer"), QStringLiteral("ArtNr"));
+        chooseColumn(mapping, QStringLiteral("Preis"), QStringLiteral("VK netto"));
+        EXPECT_TRUE(mapping.okButton->isEnabled());
+        QTest::keyClick(&mapping, Qt::Key_Escape);
+        return mapping.result() == QDialog::Accepted;
+    });
+    form->importPriceListAction->trigger();
+    EXPECT_TRUE(dialogs_.formAnswers.empty());
+    EXPECT_TRUE(dialogs_.questions.empty());
+    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_EQ(store.catalogue()->catalogue.articles().size(), before);
+    EXPECT_FALSE(store.csvColumns("Süd").has_value());
 }
 
 } // namespace

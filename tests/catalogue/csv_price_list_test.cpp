@@ -132,6 +132,40 @@ TEST(CsvPriceList, PreviewShowsDetectedSettingsAndFirstRecords) {
     EXPECT_EQ(preview.encoding, TextEncoding::Ascii);
     ASSERT_EQ(preview.records.size(), 2u);
     EXPECT_EQ(preview.records[1], (std::vector<std::string>{"A1", "1.5"}));
+
+    // What another choice reads: "ä" of Windows-1252 (E4) is "õ" in CP850, and a "," split
+    // leaves the tab-separated line whole.
+    const std::string latin = "Nr;Text\nA1;Gl\xE4tte,fein\n";
+    EXPECT_EQ(previewCsv(bytesOf(latin), 2).records[1],
+              (std::vector<std::string>{"A1", "Glätte,fein"}));
+    const CsvPreview forced = previewCsv(bytesOf(latin), 2, TextEncoding::Cp850, ',');
+    EXPECT_EQ(forced.encoding, TextEncoding::Cp850);
+    EXPECT_EQ(forced.delimiter, ',');
+    EXPECT_EQ(forced.records[1], (std::vector<std::string>{"A1;Glõtte", "fein"}));
+}
+
+// The dialog picks columns by header name as the reader does, and recognises a supplier's layout
+// by its remembered mapping.
+TEST(CsvPriceList, ColumnsAreFoundByHeaderAndMappingsFitOrNot) {
+    const std::vector<std::string> header{"ArtNr", " VK netto ", "Kurztext", ""};
+    EXPECT_EQ(findCsvColumn(header, "vk NETTO"), 1u);
+    EXPECT_EQ(findCsvColumn(header, "Preis"), std::nullopt);
+    EXPECT_EQ(findCsvColumn(header, ""), std::nullopt);
+
+    CsvColumns layout;
+    for (const auto& field : kCsvColumnFields) {
+        layout.*(field.second) = "";
+    }
+    EXPECT_EQ(missingRequiredCsvFields(layout),
+              (std::vector<std::string_view>{"Artikelnummer", "Preis"}));
+    layout.articleNumber = "ArtNr";
+    layout.price = "VK netto";
+    layout.text1 = "Kurztext";
+    EXPECT_TRUE(missingRequiredCsvFields(layout).empty());
+    EXPECT_TRUE(csvColumnsFit(layout, header));
+    EXPECT_FALSE(csvColumnsFit(CsvColumns{}, header));
+    layout.unit = "ME";
+    EXPECT_FALSE(csvColumnsFit(layout, header));
 }
 
 TEST(CsvPriceList, FileOnDiskIsReadWithItsFormatDetected) {
