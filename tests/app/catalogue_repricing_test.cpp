@@ -93,7 +93,7 @@ protected:
             pickArticle(sheet, extras, RowSlot::S1, *catalogue.find("Nord", "N-12"), catalogue);
             extras.rowArticles[static_cast<std::size_t>(RowSlot::S1)]->articleNumber = u"N-99";
         }
-        const QString path = QDir(folder).filePath(name);
+        QString path = QDir(folder).filePath(name);
         savefile(sheet, path.toStdU16String(), extras);
         return path;
     }
