@@ -113,6 +113,13 @@ public:
     std::optional<RowSlot> focusedRowSlot() const;
     // "Preisliste importieren...": the list read, its summary shown, applied on confirmation.
     void importPriceList();
+    // "Preise aktualisieren...": the rows that remember an article, old -> new price and the net
+    // end sum before -> after; on "Übernehmen" the new prices are entered as typed.
+    void repriceCalculation();
+    // "Preise aktualisieren (Ordner)...": a folder of calculations, a dry run's report first; on
+    // "Übernehmen" every file with new prices is written with the safe write, the old one kept
+    // as "NAME.kal.bak".
+    void repriceCalculationFolder();
     // The catalogue's articles of the last pick, as the extension block remembers them.
     const CalculationExtras& calculationExtras() const noexcept { return extras_; }
 
@@ -154,6 +161,8 @@ public:
     QMenu* catalogueMenu = nullptr; // "Materialien"
     QAction* pickArticleAction = nullptr;
     QAction* importPriceListAction = nullptr;
+    QAction* repriceCalculationAction = nullptr;
+    QAction* repriceFolderAction = nullptr;
     QFrame* Panel18 = nullptr;
     QPushButton* BitBtn11 = nullptr;
     QPushButton* BitBtn12 = nullptr;

@@ -1,10 +1,13 @@
-// The price catalogue in the window: picking an article into a row, importing a price list.
+// The price catalogue in the window: picking an article into a row, importing a price list,
+// re-pricing the open calculation or a folder of them.
 
 #include "MainUnit.h"
 #include "article_picker.h"
 #include "csv_import_dialog.h"
 #include "dialogs.h"
+#include "folder_repricing.h"
 #include "price_list_file.h"
+#include "repricing_dialogs.h"
 #include "sheet_articles.h"
 #include "sheet_view.h"
 #include "store.h"
@@ -16,7 +19,9 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QShortcut>
+#include <algorithm>
 
 namespace pyrelto {
 
@@ -72,6 +77,52 @@ std::vector<std::string> cataloguedSuppliers(Store& store) {
     return suppliers;
 }
 
+QString catalogueEmptyMessage() {
+    return QStringLiteral("Der Katalog ist leer. Bitte zuerst eine Preisliste importieren "
+                          "(Materialien → Preisliste importieren...).");
+}
+
+// The folder's files one by one, with a progress dialog once it takes long enough to notice; the
+// dialog keeps the window painting between files. Only the dry run may be stopped: a run that
+// writes finishes what it started.
+FolderRepricing repriceWithProgress(QWidget* parent, const std::filesystem::path& folder,
+                                    const Catalogue& catalogue, bool dryRun) {
+    QProgressDialog progress(dryRun ? QStringLiteral("Kalkulationen werden geprüft...")
+                                    : QStringLiteral("Kalkulationen werden geschrieben..."),
+                             dryRun ? QStringLiteral("Abbrechen") : QString(), 0, 0, parent);
+    progress.setWindowTitle(QStringLiteral("Preise aktualisieren"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(1000);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    return repriceFolder(folder, catalogue, dryRun,
+                         [&progress](std::size_t done, std::size_t total) {
+                             progress.setMaximum(static_cast<int>(total));
+                             progress.setValue(static_cast<int>(done));
+                             return !progress.wasCanceled();
+                         });
+}
+
+QString writtenSummary(const FolderRepricing& written) {
+    int repriced = 0;
+    QString failures;
+    for (const FileRepricing& file : written.files) {
+        if (file.outcome == FileRepricingOutcome::Repriced)
+            ++repriced;
+        if (file.outcome == FileRepricingOutcome::NotWritten)
+            failures += QStringLiteral("\n%1: %2")
+                            .arg(QString::fromStdU16String(file.file.filename().u16string()),
+                                 QString::fromStdString(file.problem));
+    }
+    QString text = QStringLiteral("Mit neuen Preisen geschrieben: %1 von %2 Kalkulationen. Die "
+                                  "alte Fassung liegt jeweils als „NAME.kal.bak“ daneben.")
+                       .arg(repriced)
+                       .arg(written.files.size());
+    if (!failures.isEmpty())
+        text += QStringLiteral("\n\nNicht geschrieben (bleiben, wie sie waren):") + failures;
+    return text;
+}
+
 } // namespace
 
 void TMainForm::buildCatalogueCommands() {
@@ -96,6 +147,14 @@ void TMainForm::buildCatalogueCommands() {
     importPriceListAction = catalogueMenu->addAction(QStringLiteral("Preisliste importieren..."));
     importPriceListAction->setObjectName(QStringLiteral("importPriceListAction"));
     connect(importPriceListAction, &QAction::triggered, this, [this] { importPriceList(); });
+    catalogueMenu->addSeparator();
+    repriceCalculationAction = catalogueMenu->addAction(QStringLiteral("Preise aktualisieren..."));
+    repriceCalculationAction->setObjectName(QStringLiteral("repriceCalculationAction"));
+    connect(repriceCalculationAction, &QAction::triggered, this, [this] { repriceCalculation(); });
+    repriceFolderAction =
+        catalogueMenu->addAction(QStringLiteral("Preise aktualisieren (Ordner)..."));
+    repriceFolderAction->setObjectName(QStringLiteral("repriceFolderAction"));
+    connect(repriceFolderAction, &QAction::triggered, this, [this] { repriceCalculationFolder(); });
     for (std::size_t i = 0; i < kRowSlotCount; ++i) {
         const auto slot = static_cast<RowSlot>(i);
         if (QWidget* description = ScrollBox1->fieldWidget(sheetRowFields(slot).description))
@@ -124,11 +183,7 @@ void TMainForm::pickFromCatalogue(RowSlot slot) {
     runCommand([this, slot] {
         const auto snapshot = programStore().catalogue();
         if (snapshot->catalogue.articles().empty()) {
-            dialogs().message(this, QString(),
-                              QStringLiteral("Der Katalog ist leer. Bitte zuerst eine Preisliste "
-                                             "importieren (Materialien → Preisliste "
-                                             "importieren...)."),
-                              Dialogs::Icon::Information);
+            dialogs().message(this, QString(), catalogueEmptyMessage(), Dialogs::Icon::Information);
             return;
         }
         const FieldId description = sheetRowFields(slot).description;
@@ -201,6 +256,86 @@ void TMainForm::importPriceList() {
         // Remembered once the list is taken, where the command line looks for it too.
         if (list.format == PriceListFormat::Csv)
             store.setCsvColumns(plan.supplier, options.columns);
+    });
+}
+
+void TMainForm::repriceCalculation() {
+    runCommand([this] {
+        const QString caption = QStringLiteral("Preise aktualisieren");
+        if (!hasRowArticles(extras_.rowArticles)) {
+            dialogs().message(this, caption,
+                              QStringLiteral("Keine Zeile dieser Kalkulation hat eine "
+                                             "Artikelnummer. Preise lassen sich nur für Zeilen "
+                                             "aktualisieren, deren Material aus dem Katalog "
+                                             "gewählt wurde (F4). Nichts geändert."),
+                              Dialogs::Icon::Information);
+            return;
+        }
+        const auto snapshot = programStore().catalogue();
+        const std::vector<RepricedRow> rows = repriceSheet(sheet_, extras_, snapshot->catalogue);
+        if (std::none_of(rows.begin(), rows.end(), [](const RepricedRow& row) {
+                return row.status == RepriceStatus::Changed;
+            })) {
+            QString text = QStringLiteral("Keine Zeile hat einen neuen Preis; die Kalkulation "
+                                          "bleibt, wie sie ist.\n");
+            for (const RepricedRow& row : rows)
+                text += QStringLiteral("\n%1 %2: %3")
+                            .arg(QString::fromUtf8(rowSlotName(row.slot)),
+                                 QString::fromStdString(row.articleNumber),
+                                 QString::fromUtf8(repriceStatusText(row.status)));
+            dialogs().message(this, caption, text, Dialogs::Icon::Information);
+            return;
+        }
+        // The net end sum after the new prices, worked out on a copy of the sheet as it would
+        // open from a file, so the open one changes only on "Übernehmen".
+        Sheet preview(sheet_.numberFormat());
+        preview.runCountRules();
+        const auto bytes = calculationBytes(sheet_);
+        (void)openCalculationBytes(preview, bytes, u"Vorschau");
+        applyRepricing(preview, rows);
+        SheetRepricingDialog dialog(rows, fieldCents(sheet_, FieldId::Summe15Ed),
+                                    fieldCents(preview, FieldId::Summe15Ed), this);
+        if (!dialogs().runForm(dialog))
+            return;
+        applyRepricing(sheet_, rows);
+    });
+}
+
+void TMainForm::repriceCalculationFolder() {
+    runCommand([this] {
+        const QString caption = QStringLiteral("Preise aktualisieren");
+        const auto folder =
+            dialogs().folderName(this, QStringLiteral("Ordner mit Kalkulationen wählen"));
+        if (!folder)
+            return;
+        const auto snapshot = programStore().catalogue();
+        if (snapshot->catalogue.articles().empty()) {
+            dialogs().message(this, caption, catalogueEmptyMessage(), Dialogs::Icon::Information);
+            return;
+        }
+        const std::filesystem::path path(folder->toStdU16String());
+        FolderRepricing dryRun = repriceWithProgress(this, path, snapshot->catalogue, true);
+        if (dryRun.stopped)
+            return;
+        if (!dryRun.problem.empty()) {
+            dialogs().message(this, caption, QString::fromStdString(dryRun.problem),
+                              Dialogs::Icon::Warning);
+            return;
+        }
+        if (dryRun.files.empty()) {
+            dialogs().message(
+                this, caption,
+                QStringLiteral("Im Ordner „%1“ liegt keine Kalkulation (*.kal).").arg(*folder),
+                Dialogs::Icon::Information);
+            return;
+        }
+        FolderRepricingDialog dialog(std::move(dryRun), this);
+        if (!dialogs().runForm(dialog))
+            return;
+        // The same catalogue as the dry run the user saw; each file is read again, so one changed
+        // since then is written as it is now.
+        const FolderRepricing written = repriceWithProgress(this, path, snapshot->catalogue, false);
+        dialogs().message(this, caption, writtenSummary(written), Dialogs::Icon::Information);
     });
 }
 

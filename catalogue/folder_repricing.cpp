@@ -133,7 +133,7 @@ std::string_view fileRepricingOutcomeText(FileRepricingOutcome outcome) {
 }
 
 FolderRepricing repriceFolder(const std::filesystem::path& folder, const Catalogue& catalogue,
-                              bool dryRun) {
+                              bool dryRun, const RepricingProgress& progress) {
     FolderRepricing report;
     report.dryRun = dryRun;
     std::vector<std::filesystem::path> names;
@@ -153,7 +153,14 @@ FolderRepricing repriceFolder(const std::filesystem::path& folder, const Catalog
     std::sort(names.begin(), names.end());
     report.files.reserve(names.size());
     for (const auto& path : names) {
+        if (progress && !progress(report.files.size(), names.size())) {
+            report.stopped = true;
+            return report;
+        }
         report.files.push_back(repriceFile(path, catalogue, dryRun));
+    }
+    if (progress) {
+        progress(names.size(), names.size());
     }
     return report;
 }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,11 +46,17 @@ struct FolderRepricing {
     std::vector<FileRepricing> files;
     // German; set when the folder itself could not be read (then there are no files).
     std::string problem;
+    // The progress callback stopped the run: `files` holds only those done before.
+    bool stopped = false;
 };
+
+// Told before each file, and once at the end, how many are done of how many; false stops the run
+// before that file (a file is never left half done). A window keeps itself responsive from here.
+using RepricingProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
 // With `dryRun`, works out the same report and writes nothing.
 FolderRepricing repriceFolder(const std::filesystem::path& folder, const Catalogue& catalogue,
-                              bool dryRun);
+                              bool dryRun, const RepricingProgress& progress = {});
 
 // The report as CSV for a spreadsheet: UTF-8 with a byte-order mark, ";" between fields, CR LF,
 // German decimal commas, RFC 4180 quoting. One line per row with an article, and one per file

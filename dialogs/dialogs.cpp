@@ -74,6 +74,13 @@ std::optional<QString> QtDialogs::saveFileName(QWidget* parent, const QString& f
     return runFileDialog(parent, filter, defaultSuffix, QFileDialog::AcceptSave, suggestedName);
 }
 
+std::optional<QString> QtDialogs::folderName(QWidget* parent, const QString& title) {
+    const QString folder = QFileDialog::getExistingDirectory(parent, title);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
+
 namespace {
 
 // A box is as wide as its text; a short text left the title bar too narrow for the caption,

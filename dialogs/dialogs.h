@@ -38,6 +38,8 @@ public:
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
                                                 const QString& defaultSuffix,
                                                 const QString& suggestedName = QString()) = 0;
+    // An existing folder, titled `title`; nothing when the user cancels.
+    virtual std::optional<QString> folderName(QWidget* parent, const QString& title) = 0;
     // A box with an OK button. An empty caption leaves the platform's default title.
     virtual void message(QWidget* parent, const QString& caption, const QString& text,
                          Icon icon) = 0;
@@ -74,6 +76,7 @@ public:
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
                                         const QString& defaultSuffix,
                                         const QString& suggestedName = QString()) override;
+    std::optional<QString> folderName(QWidget* parent, const QString& title) override;
     void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
     Answer question(QWidget* parent, const QString& caption, const QString& text,
                     Answer defaultAnswer) override;

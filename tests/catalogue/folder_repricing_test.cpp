@@ -358,6 +358,39 @@ TEST_F(FolderRepricingTest, AFileThatCannotBeWrittenIsReportedAndLeftAsItWas) {
     EXPECT_GT(written, 50u);
 }
 
+// The progress hears of every file and of the end; stopped, the run leaves every file after that
+// point as it was and says it stopped.
+TEST_F(FolderRepricingTest, AStoppedRunLeavesTheRestOfTheFolderAlone) {
+    std::vector<std::size_t> seen;
+    const FolderRepricing all =
+        repriceFolder(dir.path(), after, true, [&seen](std::size_t done, std::size_t total) {
+            EXPECT_EQ(total, static_cast<std::size_t>(kFiles));
+            seen.push_back(done);
+            return true;
+        });
+    EXPECT_FALSE(all.stopped);
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kFiles) + 1);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i], i);
+    }
+
+    constexpr std::size_t kDone = 40;
+    const FolderRepricing part = repriceFolder(
+        dir.path(), after, false, [](std::size_t done, std::size_t) { return done < kDone; });
+    EXPECT_TRUE(part.stopped);
+    ASSERT_EQ(part.files.size(), kDone);
+    std::size_t position = 0;
+    for (const auto& [name, bytes] : original) {
+        SCOPED_TRACE(name);
+        if (position++ < kDone) {
+            EXPECT_EQ(name, part.files[position - 1].file.filename().string());
+            continue;
+        }
+        EXPECT_EQ(test::readBytes(dir / name), bytes);
+        EXPECT_FALSE(fs::exists(dir / (name + ".bak")));
+    }
+}
+
 TEST_F(FolderRepricingTest, TheReportAsCsvHasALinePerRowAndPerFileWithoutRows) {
     const FolderRepricing report = repriceFolder(dir.path(), after, true);
     const std::string csv = repricingCsv(report);

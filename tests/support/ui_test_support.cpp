@@ -73,6 +73,15 @@ std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString& filter
     return takeFront(fileAnswers);
 }
 
+std::optional<QString> FakeDialogs::folderName(QWidget*, const QString& title) {
+    fileRequests.push_back({false, QString(), QString(), QString(), title});
+    if (fileAnswers.empty()) {
+        ADD_FAILURE() << "a folder dialog nobody expected";
+        return std::nullopt;
+    }
+    return takeFront(fileAnswers);
+}
+
 void FakeDialogs::message(QWidget*, const QString& caption, const QString& text, Icon icon) {
     messages.push_back({caption, text, icon});
 }

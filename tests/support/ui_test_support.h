@@ -53,6 +53,8 @@ public:
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
                                         const QString& defaultSuffix,
                                         const QString& suggestedName = QString()) override;
+    // Answered from fileAnswers too; recorded as an open request with the title.
+    std::optional<QString> folderName(QWidget* parent, const QString& title) override;
     void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
     Answer question(QWidget* parent, const QString& caption, const QString& text,
                     Answer defaultAnswer) override;
