@@ -2,6 +2,7 @@
 
 #include "MainUnit.h"
 #include "article_picker.h"
+#include "catalogue_tab.h"
 #include "dialogs.h"
 #include "price_list_file.h"
 #include "sheet_articles.h"
@@ -168,6 +169,7 @@ void TMainForm::importPriceList() {
                                Dialogs::Answer::No) != Dialogs::Answer::Yes)
             return;
         store.applyImport(plan);
+        catalogueTab_->catalogueChanged();
     });
 }
 
