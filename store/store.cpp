@@ -609,10 +609,11 @@ public:
         if (!fields.discountGroup.empty())
             checkGroupDiscount(fields.groupDiscount);
         Transaction transaction(*connection_, true);
-        writeOwnFields(fields.supplier, fields.articleNumber, fields.coverage, fields.wastePercent);
         if (!fields.discountGroup.empty())
             store_detail::writeGroupDiscount(*connection_, fields.supplier, fields.discountGroup,
                                              fields.groupDiscount);
+        // Refused when another PC withdrew the article meanwhile: the discount goes back too.
+        writeOwnFields(fields.supplier, fields.articleNumber, fields.coverage, fields.wastePercent);
         store_detail::countCatalogueChange(*connection_);
         transaction.commit();
     }

@@ -5,6 +5,7 @@
 #include "article_picker.h"
 #include "catalogue_tab.h"
 #include "price_list_file.h"
+#include "program_store.h"
 #include "store.h"
 #include "ui_test_support.h"
 
@@ -222,6 +223,38 @@ TEST_F(CatalogueTabTest, BadInputIsRefusedAndTheFormKeepsIt) {
         EXPECT_EQ(form->programStore().catalogueChange(), before);
     }
     EXPECT_EQ(cell(0, ArticleTableModel::Coverage), QStringLiteral("7,5"));
+}
+
+// Another PC withdraws the article while its fields are typed here: the save is refused with the
+// store's message, and the form keeps every value typed.
+TEST_F(CatalogueTabTest, ASaveTheStoreRefusesLosesNothingTyped) {
+    showTab();
+    select("N-12");
+    tab->coverageEdit->setText(QStringLiteral("0,5"));
+    tab->wasteEdit->setText(QStringLiteral("2"));
+    tab->groupDiscountEdit->setText(QStringLiteral("15"));
+    {
+        const auto otherPc = openProgramStore(programStoreUri());
+        std::string withdrawal = "V 010326";
+        withdrawal.append(115, ' ');
+        withdrawal += "04EUR\r\nA;L;N-12;00;Nagel verzinkt;;1;2;Stk;1200;20;N;\r\n";
+        const ImportPlan plan = otherPc->planImport(readList(withdrawal, "Nord"));
+        ASSERT_EQ(plan.withdrawn.size(), 1u);
+        otherPc->applyImport(plan);
+    }
+    tab->saveButton->click();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(toStd(dialogs_.messages[0].text),
+              "Der Artikel „N-12“ von „Nord“ steht nicht im Katalog.");
+    EXPECT_EQ(tab->coverageEdit->text(), QStringLiteral("0,5"));
+    EXPECT_EQ(tab->wasteEdit->text(), QStringLiteral("2"));
+    EXPECT_EQ(tab->groupDiscountEdit->text(), QStringLiteral("15"));
+    // Nothing of it was written, the group's discount included.
+    EXPECT_EQ(form->programStore().catalogue()->catalogue.groupDiscount("Nord", "20"),
+              std::nullopt);
+    // Shown again, the tab has the other PC's state.
+    tab->refresh();
+    EXPECT_EQ(tab->model().rowCount(), 3);
 }
 
 // "Als CSV exportieren": every field, our own included, in a file the program's own CSV import
