@@ -60,7 +60,6 @@ CatalogueTab::CatalogueTab(std::function<Store&()> store, QWidget* parent)
     searchEdit = new QLineEdit(this);
     searchEdit->setObjectName(QStringLiteral("catalogueSearchEdit"));
     searchEdit->setPlaceholderText(QStringLiteral("Artikelnummer oder Wörter der Bezeichnung"));
-    searchEdit->setClearButtonEnabled(true);
     auto* searchLabel = new QLabel(QStringLiteral("&Suche:"), this);
     searchLabel->setBuddy(searchEdit);
     countLabel = new QLabel(this);
