@@ -344,6 +344,7 @@ void TMainForm::FormClose() {
     if (customerSyncTimer_ != nullptr) {
         customerSyncTimer_->stop();
         syncSharedCustomers();
+        rememberUnmatchedChanges();
     }
     saveCustomerList();
 }
@@ -399,7 +400,7 @@ void TMainForm::changeEvent(QEvent* event) {
     }
     // Back at this window: what the other PCs did to the customer list comes in.
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && shown_)
-        syncSharedCustomers();
+        requestCustomerSync();
     QMainWindow::changeEvent(event);
 }
 

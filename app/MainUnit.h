@@ -183,7 +183,8 @@ public:
     // PC's changes go out. True when the list here changed. Nothing on "Nur dieser PC".
     bool syncSharedCustomers();
     // The first match after the start has run (until then nothing asks the database).
-    bool sharedCustomersStarted() const noexcept { return customerSyncReady_; }
+    // The first match after the first paint is over (or there was none to make).
+    bool sharedCustomersStarted() const noexcept { return customerSyncReady_ && !storeOpening_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -250,6 +251,17 @@ private:
     void customersChangedHere();
     std::unique_ptr<CustomerListObserver> customerListener_;
     QTimer* customerSyncTimer_ = nullptr;
+    // A match the window asks for by itself (first paint, focus, a pause after typing): with no
+    // connection yet, the connection is made off the window's thread and the match follows.
+    void requestCustomerSync();
+    bool sharedDatabaseChosen() const;
+    struct StoreOpening;
+    void openStoreInBackground();
+    void takeOpenedStore();
+    std::shared_ptr<StoreOpening> storeOpening_;
+    // What this PC changed in the list since its last match, kept across a close without one.
+    void rememberUnmatchedChanges();
+    void recallUnmatchedChanges();
     std::vector<std::u16string> customerBase_; // the names as last matched (or loaded)
     std::int64_t customerChangeSeen_ = -1;
     bool customerSyncFailed_ = false;

@@ -148,7 +148,10 @@ std::string programStoreUri() {
 
 std::unique_ptr<Store> openProgramStore(const std::string& uri, StoreHooks hooks,
                                         QString* warning) {
-    auto store = openStore(uri, std::move(hooks));
+    return adoptProgramStore(openStore(uri, std::move(hooks)), warning);
+}
+
+std::unique_ptr<Store> adoptProgramStore(std::unique_ptr<Store> store, QString* warning) {
     OldProgramData old = oldProgramData();
     try {
         takeOverOldData(*store, old);

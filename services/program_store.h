@@ -61,4 +61,8 @@ std::string programStoreUri();
 std::unique_ptr<Store> openProgramStore(const std::string& uri, StoreHooks hooks = {},
                                         QString* warning = nullptr);
 
+// The take-over part of openProgramStore, for a database opened elsewhere (the window connects to a
+// server off its own thread, then adopts the connection). Throws StoreError as openProgramStore.
+std::unique_ptr<Store> adoptProgramStore(std::unique_ptr<Store> store, QString* warning = nullptr);
+
 } // namespace pyrelto

@@ -39,6 +39,7 @@
 #include <libpq-fe.h>
 #include <map>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -209,6 +210,23 @@ protected:
             [fill](QDialog& dialog) { return fill(dynamic_cast<DatabaseDialog&>(dialog)); });
         form->chooseDatabaseAction->trigger();
         ASSERT_TRUE(dialogs_.formAnswers.empty());
+    }
+
+    // The window asks the database only after its first paint, and connects off its own thread.
+    void untilStarted() {
+        QElapsedTimer waited;
+        waited.start();
+        while (!form->sharedCustomersStarted() && waited.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_TRUE(form->sharedCustomersStarted());
+    }
+
+    // The window closed and started again, as on the next morning.
+    void restart() {
+        form->close();
+        form = std::make_unique<TMainForm>();
+        form->show();
+        untilStarted();
     }
 
     std::unique_ptr<TMainForm> form;
@@ -426,14 +444,6 @@ TEST_F(DatabaseChoiceTest, TwoPcsShareTheCustomerList) {
     const ServerDatabase server("kunden");
     if (!server.given)
         GTEST_SKIP() << ServerDatabase::kSkipped;
-    // The window asks the database only after its first paint.
-    const auto untilStarted = [this] {
-        QElapsedTimer waited;
-        waited.start();
-        while (!form->sharedCustomersStarted() && waited.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        ASSERT_TRUE(form->sharedCustomersStarted());
-    };
     untilStarted();
     CustomerList& list = form->customerTab()->list();
     list.assign({u"Müller", u"Schulz"});
@@ -471,11 +481,85 @@ TEST_F(DatabaseChoiceTest, TwoPcsShareTheCustomerList) {
     std::sort(savedNames.begin(), savedNames.end());
     EXPECT_EQ(savedNames, expected);
     otherPc->removeCustomer("Weber");
+    restart();
+    EXPECT_EQ(sortedNames(form->customerTab()->list()),
+              (std::vector<std::u16string>{u"", u"Müller-Lüdenscheidt", u"Yılmaz"}));
+}
+
+// What this PC changed while the server was down is still its own change after a restart: the
+// name added offline goes to the server, the one deleted offline stays deleted there, and the other
+// PC's addition comes in.
+TEST_F(DatabaseChoiceTest, ChangesMadeWhileTheServerWasDownSurviveARestart) {
+    const ServerDatabase server("offline");
+    const char* stop = std::getenv("PYRELTO_TEST_PG_STOP");
+    const char* start = std::getenv("PYRELTO_TEST_PG_START");
+    if (!server.given || stop == nullptr || start == nullptr)
+        GTEST_SKIP() << ServerDatabase::kSkipped;
+    untilStarted();
+    form->customerTab()->list().assign({u"Altbau GmbH", u"Becker"});
+    chooseServer(server.choice);
+    const auto otherPc = openStore(connectionString(server.choice));
+    ASSERT_EQ(otherPc->customers().names, (std::vector<std::string>{"Altbau GmbH", "Becker"}));
+
+    ASSERT_EQ(std::system(stop), 0);
+    CustomerList& list = form->customerTab()->list();
+    list.remove(list.find(u"Altbau GmbH", 0));
+    list.setName(list.append(), u"Neubau KG");
+    form->close();
+    ASSERT_EQ(std::system(start), 0);
+    const auto otherPcAgain = openStore(connectionString(server.choice));
+    otherPcAgain->addCustomer("Weber");
+
     form = std::make_unique<TMainForm>();
     form->show();
     untilStarted();
-    EXPECT_EQ(sortedNames(form->customerTab()->list()),
-              (std::vector<std::u16string>{u"", u"Müller-Lüdenscheidt", u"Yılmaz"}));
+    const std::vector<std::u16string> expected{u"Becker", u"Neubau KG", u"Weber"};
+    EXPECT_EQ(sortedNames(form->customerTab()->list()), expected);
+    EXPECT_EQ(otherPcAgain->customers().names,
+              (std::vector<std::string>{"Becker", "Neubau KG", "Weber"}));
+}
+
+// A server that takes the connection but never answers (a host dropping packets behaves alike):
+// the window goes on painting and taking input while it connects, and when the attempt fails the
+// list is this PC's own, without a message nobody asked for.
+TEST_F(DatabaseChoiceTest, AServerThatNeverAnswersDoesNotHoldTheWindow) {
+    untilStarted();
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(silent, 4), 0);
+    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    DatabaseChoice choice;
+    choice.server = true;
+    choice.host = QStringLiteral("127.0.0.1");
+    choice.port = ntohs(address.sin_port);
+    choice.database = QStringLiteral("pyrelto");
+    form->customerTab()->list().assign({u"Becker"});
+    form->close();
+    ASSERT_TRUE(writeDatabaseChoice(*programSettings(toQString(kDatabaseGroup)), choice));
+    form = std::make_unique<TMainForm>();
+    form->show();
+
+    // The connection is waiting in the server's queue; the window's thread is back here all the
+    // same, the attempt still open.
+    pollfd waiting{silent, POLLIN, 0};
+    QElapsedTimer waited;
+    waited.start();
+    while (::poll(&waiting, 1, 0) == 0 && waited.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(waiting.revents & POLLIN, POLLIN);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form->sharedCustomersStarted());
+    form->sheet().enter(FieldId::KundeEd, u"Becker");
+    EXPECT_EQ(form->sheet().shownText(FieldId::KundeEd), u"Becker");
+
+    ::close(silent); // the queued connection is reset: the attempt fails
+    untilStarted();
+    EXPECT_EQ(form->customerTab()->list().names(), std::vector<std::u16string>{u"Becker"});
+    EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 } // namespace

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The program's start against a bare Qt window of the same size, in the same run: instructions to
 # the first paint (callgrind, repeatable on a busy machine) and peak resident memory.
-#   tests/app/tools/startup_ratio.sh [BUILD_DIR] [CUSTOMERS]
+#   tests/app/tools/startup_ratio.sh [BUILD_DIR] [CUSTOMERS] [closed]
 # With CUSTOMERS, options.dat holds that many names first (the start with a long customer list).
+# With "closed", a shared database on a closed port of this machine is chosen (a server that is
+# down): the window must paint as fast as with no database chosen.
 set -euo pipefail
 cd "$(dirname "$0")/../../.."
 build=${1:-build/dev}
 customers=${2:-0}
+store=${3:-}
 probe=$build/tests/app/pyrelto_startup_probe
 # The probe is a tool target, built on request only.
 cmake -DPYRELTO_TOOLS=ON "$build" >/dev/null
@@ -29,6 +32,12 @@ with open(path, "wb") as f:
         units = name.encode("utf-16-le")
         f.write(struct.pack("<i", len(units) // 2) + units)
 PY
+fi
+if [ "$store" = closed ]; then
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  mkdir -p "$XDG_CONFIG_HOME"
+  printf '[Datenbank]\nArt=PostgreSQL\nHost=127.0.0.1\nPort=%s\nDatenbank=pyrelto\n' "$port" \
+    >"$XDG_CONFIG_HOME/$(basename "$probe").conf"
 fi
 instructions() {
   valgrind --tool=callgrind --callgrind-out-file="$home/cg.out" "$probe" "$@" >/dev/null 2>"$home/cg.log"
