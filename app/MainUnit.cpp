@@ -2,6 +2,7 @@
 
 #include "button_pictures.h"
 #include "calculation_file.h"
+#include "catalogue_tab.h"
 #include "customer_tab.h"
 #include "decimal_text.h"
 #include "dialogs.h"
@@ -197,11 +198,14 @@ void TMainForm::buildPages() {
         [this](const OfferRecord& offer) { createInvoiceForOffer(offer); });
     invoiceRegisterTab_ = new InvoiceRegisterTab([this]() -> Store& { return programStore(); },
                                                  [] { return QDate::currentDate(); });
+    // Reads the catalogue when first shown, not here: the window starts as fast as without it.
+    catalogueTab_ = new CatalogueTab([this]() -> Store& { return programStore(); });
     PageControl1->addTab(TabSheet1, QStringLiteral("Kalkulation"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Kunden Vorlagen"));
     PageControl1->addTab(takeOffTab_, QStringLiteral("Aufmaß"));
     PageControl1->addTab(offerPage, QStringLiteral("Angebote"));
     PageControl1->addTab(invoiceRegisterTab_, QStringLiteral("Rechnungen"));
+    PageControl1->addTab(catalogueTab_, QStringLiteral("Materialien"));
     showAreaLink(takeOffTab_->linkShown());
     PageControl1->setCurrentIndex(0);
     // The tabs do not change with the wheel.

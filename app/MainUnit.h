@@ -32,6 +32,7 @@ class SettingsStore;
 class Store;
 struct OfferRecord;
 class CustomerTab;
+class CatalogueTab;
 class InvoiceRegisterTab;
 class OfferRegisterTab;
 class SheetView;
@@ -73,6 +74,8 @@ public:
     // The "Angebote" page, the offer register.
     OfferRegisterTab* offerRegisterTab() const noexcept { return offerRegisterTab_; }
     InvoiceRegisterTab* invoiceRegisterTab() const noexcept { return invoiceRegisterTab_; }
+    // The "Materialien" tab; it reads the catalogue when first shown.
+    CatalogueTab* catalogueTab() const noexcept { return catalogueTab_; }
     // The customer list file: read into the list (true when it could be opened and read), and
     // written from it. Failures go to the standard error report, a file that cannot be created
     // too (with customerListNotSavedMessage) unless it already holds the list's names.
@@ -245,6 +248,7 @@ private:
     TakeOffTab* takeOffTab_ = nullptr;
     OfferRegisterTab* offerRegisterTab_ = nullptr;
     InvoiceRegisterTab* invoiceRegisterTab_ = nullptr;
+    CatalogueTab* catalogueTab_ = nullptr;
     std::unique_ptr<CustomerListFile> customerFile_;
     std::unique_ptr<Store> store_;
 

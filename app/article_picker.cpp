@@ -61,6 +61,7 @@ QVariant ArticleTableModel::data(const QModelIndex& index, int role) const {
         case PricePerSquareMetre:
         case Coverage:
         case Waste:
+        case GroupDiscount:
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         default:
             return {};
@@ -94,6 +95,12 @@ QVariant ArticleTableModel::data(const QModelIndex& index, int role) const {
     case Waste:
         return a->wastePercent ? QString::fromStdString(formatDecimal(*a->wastePercent))
                                : QString();
+    case DiscountGroup:
+        return QString::fromStdString(a->discountGroup);
+    case GroupDiscount: {
+        const auto percent = snapshot_->catalogue.groupDiscount(a->supplier, a->discountGroup);
+        return percent ? QString::fromStdString(formatDecimal(*percent)) : QString();
+    }
     default:
         return {};
     }
@@ -121,6 +128,10 @@ QVariant ArticleTableModel::headerData(int section, Qt::Orientation orientation,
         return QStringLiteral("m² je Einheit");
     case Waste:
         return QStringLiteral("Verschnitt %");
+    case DiscountGroup:
+        return QStringLiteral("Rabattgruppe");
+    case GroupDiscount:
+        return QStringLiteral("Rabatt %");
     default:
         return {};
     }
@@ -145,7 +156,8 @@ ArticlePicker::ArticlePicker(std::shared_ptr<const CatalogueSnapshot> snapshot,
     resultList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     resultList->verticalHeader()->hide();
     resultList->horizontalHeader()->setStretchLastSection(true);
-    for (const int hidden : {ArticleTableModel::Coverage, ArticleTableModel::Waste})
+    for (const int hidden : {ArticleTableModel::Coverage, ArticleTableModel::Waste,
+                             ArticleTableModel::DiscountGroup, ArticleTableModel::GroupDiscount})
         resultList->hideColumn(hidden);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Übernehmen"));

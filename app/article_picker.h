@@ -31,6 +31,8 @@ public:
         Supplier,
         Coverage,
         Waste,
+        DiscountGroup,
+        GroupDiscount, // the firm's discount % on the supplier's discount group
         ColumnCount
     };
 

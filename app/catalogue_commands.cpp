@@ -4,6 +4,7 @@
 #include "MainUnit.h"
 #include "article_picker.h"
 #include "csv_import_dialog.h"
+#include "catalogue_tab.h"
 #include "dialogs.h"
 #include "folder_repricing.h"
 #include "price_list_file.h"
@@ -256,6 +257,7 @@ void TMainForm::importPriceList() {
         // Remembered once the list is taken, where the command line looks for it too.
         if (list.format == PriceListFormat::Csv)
             store.setCsvColumns(plan.supplier, options.columns);
+        catalogueTab_->catalogueChanged();
     });
 }
 

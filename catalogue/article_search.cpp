@@ -119,24 +119,21 @@ bool ArticleSearchIndex::articleHasPrefix(std::size_t article, std::string_view 
     return false;
 }
 
-std::vector<std::size_t> ArticleSearchIndex::search(std::string_view query,
-                                                    std::size_t limit) const {
-    std::vector<std::size_t> found;
-    const std::string folded = foldForSearch(query);
+ArticleSearchIndex::Plan ArticleSearchIndex::plan(std::string_view folded) const {
+    Plan plan;
     // Query words split on spaces only, so "DN-100" stays one prefix of an article number.
-    std::vector<std::string_view> tokens;
     for (std::size_t i = 0; i < folded.size();) {
         const std::size_t end = std::min(folded.find(' ', i), folded.size());
         if (end > i) {
-            tokens.emplace_back(std::string_view(folded).substr(i, end - i));
+            plan.tokens.emplace_back(folded.substr(i, end - i));
         }
         i = end + 1;
     }
-    if (tokens.empty() || limit == 0) {
-        return found;
+    plan.range = {entries_.end(), entries_.end()};
+    if (plan.tokens.empty()) {
+        return plan;
     }
-    using Range = std::pair<std::vector<Entry>::const_iterator, std::vector<Entry>::const_iterator>;
-    const auto rangeOf = [this](std::string_view prefix) -> Range {
+    const auto rangeOf = [this](std::string_view prefix) -> EntryRange {
         const auto first =
             std::lower_bound(entries_.begin(), entries_.end(), prefix,
                              [this](const Entry& e, std::string_view p) { return word(e) < p; });
@@ -145,26 +142,68 @@ std::vector<std::size_t> ArticleSearchIndex::search(std::string_view query,
             [this](std::string_view p, const Entry& e) { return word(e).substr(0, p.size()) > p; });
         return {first, last};
     };
-    std::size_t driver = 0;
-    Range best = rangeOf(tokens[0]);
-    for (std::size_t t = 1; t < tokens.size(); ++t) {
-        const Range r = rangeOf(tokens[t]);
-        if (r.second - r.first < best.second - best.first) {
-            best = r;
-            driver = t;
+    plan.range = rangeOf(plan.tokens[0]);
+    for (std::size_t t = 1; t < plan.tokens.size(); ++t) {
+        const EntryRange r = rangeOf(plan.tokens[t]);
+        if (r.second - r.first < plan.range.second - plan.range.first) {
+            plan.range = r;
+            plan.driver = t;
         }
     }
-    for (auto it = best.first; it != best.second && found.size() < limit; ++it) {
+    return plan;
+}
+
+bool ArticleSearchIndex::matchesOthers(std::size_t article, const Plan& plan) const {
+    for (std::size_t t = 0; t < plan.tokens.size(); ++t) {
+        if (t != plan.driver && !articleHasPrefix(article, plan.tokens[t])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::size_t> ArticleSearchIndex::search(std::string_view query,
+                                                    std::size_t limit) const {
+    std::vector<std::size_t> found;
+    const std::string folded = foldForSearch(query);
+    const Plan p = plan(folded);
+    if (p.tokens.empty() || limit == 0) {
+        return found;
+    }
+    for (auto it = p.range.first; it != p.range.second && found.size() < limit; ++it) {
         const std::size_t article = it->article;
         if (std::find(found.begin(), found.end(), article) != found.end()) {
             continue;
         }
-        bool all = true;
-        for (std::size_t t = 0; t < tokens.size() && all; ++t) {
-            all = t == driver || articleHasPrefix(article, tokens[t]);
-        }
-        if (all) {
+        if (matchesOthers(article, p)) {
             found.push_back(article);
+        }
+    }
+    return found;
+}
+
+std::vector<std::size_t> ArticleSearchIndex::searchAll(std::string_view query) const {
+    std::vector<std::size_t> found;
+    const std::string folded = foldForSearch(query);
+    const Plan p = plan(folded);
+    if (p.tokens.empty() || p.range.first == p.range.second) {
+        return found;
+    }
+    // One byte per article: 0 not seen, 1 rejected, 2 matches. An article has several entries in
+    // the range when several of its words share the prefix; the others are checked once.
+    std::vector<unsigned char> seen(articleStart_.size() - 1, 0);
+    std::size_t matches = 0;
+    for (auto it = p.range.first; it != p.range.second; ++it) {
+        unsigned char& mark = seen[it->article];
+        if (mark == 0) {
+            mark = matchesOthers(it->article, p) ? 2 : 1;
+            matches += mark == 2 ? 1 : 0;
+        }
+    }
+    found.reserve(matches);
+    for (std::size_t a = 0; a < seen.size(); ++a) {
+        if (seen[a] == 2) {
+            found.push_back(a);
         }
     }
     return found;

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pyrelto {
@@ -28,6 +29,11 @@ public:
     // word of the rarest query word. An empty query finds nothing.
     [[nodiscard]] std::vector<std::size_t> search(std::string_view query, std::size_t limit) const;
 
+    // Every position that matches, ascending (the catalogue's order), for a list that shows all
+    // of them. An empty query finds nothing. Costs a pass over the rarest query word's entries and
+    // one over a byte per article, never a sort of the matches.
+    [[nodiscard]] std::vector<std::size_t> searchAll(std::string_view query) const;
+
 private:
     struct Entry {
         std::uint32_t offset; // into arena_
@@ -38,6 +44,17 @@ private:
         return std::string_view(arena_).substr(e.offset, e.length);
     }
     [[nodiscard]] bool articleHasPrefix(std::size_t article, std::string_view prefix) const;
+    using EntryRange =
+        std::pair<std::vector<Entry>::const_iterator, std::vector<Entry>::const_iterator>;
+    // The words of a folded query (views into it), and the entries of the one with the fewest
+    // entries (`driver`).
+    struct Plan {
+        std::vector<std::string_view> tokens;
+        std::size_t driver = 0;
+        EntryRange range;
+    };
+    [[nodiscard]] Plan plan(std::string_view folded) const;
+    [[nodiscard]] bool matchesOthers(std::size_t article, const Plan& plan) const;
 
     // Each article's folded number and text, words separated by one space.
     std::string arena_;

@@ -297,6 +297,20 @@ void migrate(Connection& connection, int upTo) {
     transaction.commit();
 }
 
+void checkOwnFields(const std::optional<Decimal>& coverage,
+                    const std::optional<Decimal>& wastePercent) {
+    if (coverage && coverage->units <= 0)
+        throw StoreError(StoreError::Kind::Refused,
+                         "Die Fläche je Einheit muss größer als 0 sein.");
+    if (wastePercent && wastePercent->units < 0)
+        throw StoreError(StoreError::Kind::Refused, "Der Verschnitt darf nicht negativ sein.");
+}
+
+void checkGroupDiscount(const std::optional<Decimal>& percent) {
+    if (percent && (*percent < Decimal{0, 0} || *percent > Decimal{100, 0}))
+        throw StoreError(StoreError::Kind::Refused, "Ein Rabatt liegt zwischen 0 und 100 %.");
+}
+
 class DatabaseStore final : public Store {
 public:
     DatabaseStore(std::unique_ptr<Connection> connection, StoreHooks hooks)
@@ -574,27 +588,32 @@ public:
     void setOwnFields(std::string_view supplier, std::string_view articleNumber,
                       std::optional<Decimal> coverage,
                       std::optional<Decimal> wastePercent) override {
-        if (coverage && coverage->units <= 0)
-            throw StoreError(StoreError::Kind::Refused,
-                             "Die Fläche je Einheit muss größer als 0 sein.");
-        if (wastePercent && wastePercent->units < 0)
-            throw StoreError(StoreError::Kind::Refused, "Der Verschnitt darf nicht negativ sein.");
+        checkOwnFields(coverage, wastePercent);
         Transaction transaction(*connection_, true);
-        if (!store_detail::writeOwnFields(*connection_, supplier, articleNumber, coverage,
-                                          wastePercent))
-            throw StoreError(StoreError::Kind::Refused,
-                             "Der Artikel „" + std::string(articleNumber) + "“ von „" +
-                                 std::string(supplier) + "“ steht nicht im Katalog.");
+        writeOwnFields(supplier, articleNumber, coverage, wastePercent);
         store_detail::countCatalogueChange(*connection_);
         transaction.commit();
     }
 
     void setGroupDiscount(std::string_view supplier, std::string_view group,
                           std::optional<Decimal> percent) override {
-        if (percent && (*percent < Decimal{0, 0} || *percent > Decimal{100, 0}))
-            throw StoreError(StoreError::Kind::Refused, "Ein Rabatt liegt zwischen 0 und 100 %.");
+        checkGroupDiscount(percent);
         Transaction transaction(*connection_, true);
         store_detail::writeGroupDiscount(*connection_, supplier, group, percent);
+        store_detail::countCatalogueChange(*connection_);
+        transaction.commit();
+    }
+
+    void saveOwnFields(const ArticleOwnFields& fields) override {
+        checkOwnFields(fields.coverage, fields.wastePercent);
+        if (!fields.discountGroup.empty())
+            checkGroupDiscount(fields.groupDiscount);
+        Transaction transaction(*connection_, true);
+        if (!fields.discountGroup.empty())
+            store_detail::writeGroupDiscount(*connection_, fields.supplier, fields.discountGroup,
+                                             fields.groupDiscount);
+        // Refused when another PC withdrew the article meanwhile: the discount goes back too.
+        writeOwnFields(fields.supplier, fields.articleNumber, fields.coverage, fields.wastePercent);
         store_detail::countCatalogueChange(*connection_);
         transaction.commit();
     }
@@ -639,6 +658,16 @@ public:
     }
 
 private:
+    void writeOwnFields(std::string_view supplier, std::string_view articleNumber,
+                        const std::optional<Decimal>& coverage,
+                        const std::optional<Decimal>& wastePercent) {
+        if (!store_detail::writeOwnFields(*connection_, supplier, articleNumber, coverage,
+                                          wastePercent))
+            throw StoreError(StoreError::Kind::Refused,
+                             "Der Artikel „" + std::string(articleNumber) + "“ von „" +
+                                 std::string(supplier) + "“ steht nicht im Katalog.");
+    }
+
     std::optional<OfferRecord> oneOffer(const Statement& statement, std::string_view key) {
         Transaction transaction(*connection_, false);
         const auto rows = connection_->run(statement, {key}).rows;

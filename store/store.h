@@ -179,6 +179,17 @@ struct CatalogueSnapshot {
     std::int64_t change = 0;  // catalogueChange() when it was read
 };
 
+// The firm's own fields of one article and the discount on its discount group (which every
+// article of that group shares); nullopt clears a value.
+struct ArticleOwnFields {
+    std::string supplier;
+    std::string articleNumber;
+    std::optional<Decimal> coverage;
+    std::optional<Decimal> wastePercent;
+    std::string discountGroup;
+    std::optional<Decimal> groupDiscount;
+};
+
 // Test and tool hooks. Nothing the program itself sets.
 struct StoreHooks {
     // Runs inside recordOffer() and issueInvoice() after the number is taken and before the
@@ -274,6 +285,10 @@ public:
     // 0 to 100 %.
     virtual void setGroupDiscount(std::string_view supplier, std::string_view group,
                                   std::optional<Decimal> percent) = 0;
+    // Both of the above for one article in one transaction, as the "Materialien" tab saves an
+    // article's row: nothing is written when any part is refused. An article without a discount
+    // group leaves the group discounts alone.
+    virtual void saveOwnFields(const ArticleOwnFields& fields) = 0;
     // The CSV column mapping remembered for `supplier`; nullopt when none was.
     virtual std::optional<CsvColumns> csvColumns(std::string_view supplier) = 0;
     virtual void setCsvColumns(std::string_view supplier, const CsvColumns& columns) = 0;

@@ -103,12 +103,13 @@ TEST_F(MainFormTest, TheWindowAsDesigned) {
     EXPECT_EQ(form->centralWidget()->size(), QSize(811, 682));
     EXPECT_EQ(form->Panel18->geometry(), QRect(0, 0, 811, 41));
     EXPECT_EQ(form->PageControl1->size(), QSize(811, 641));
-    ASSERT_EQ(form->PageControl1->count(), 5);
+    ASSERT_EQ(form->PageControl1->count(), 6);
     EXPECT_EQ(form->PageControl1->tabText(0), QStringLiteral("Kalkulation"));
     EXPECT_EQ(form->PageControl1->tabText(1), QStringLiteral("Kunden Vorlagen"));
     EXPECT_EQ(form->PageControl1->tabText(2), QStringLiteral("Aufmaß"));
     EXPECT_EQ(form->PageControl1->tabText(3), QStringLiteral("Angebote"));
     EXPECT_EQ(form->PageControl1->tabText(4), QStringLiteral("Rechnungen"));
+    EXPECT_EQ(form->PageControl1->tabText(5), QStringLiteral("Materialien"));
     EXPECT_EQ(form->PageControl1->currentIndex(), 0);
     EXPECT_EQ(form->customerPage(), form->PageControl1->widget(1));
     EXPECT_TRUE(form->ScrollBox1->isVisible());

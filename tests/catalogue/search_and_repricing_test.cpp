@@ -61,6 +61,8 @@ TEST(ArticleSearch, FindsByNumberPrefixAndWordPrefixesWithoutRegardToCase) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.query);
         EXPECT_EQ(find(row.query), row.expected);
+        // The whole list of the "Materialien" tab: the same articles, in the catalogue's order.
+        EXPECT_EQ(index.searchAll(row.query), row.expected);
     }
     EXPECT_EQ(index.search("b", 1).size(), 1u);
     EXPECT_EQ(foldForSearch("ÄÖÜ ß ABC ×"), "äöü ß abc ×");

@@ -310,6 +310,16 @@ TEST_P(CatalogueStoreTest, RefusesOwnFieldsNoRowCanUseAndUnknownArticles) {
          [](Store& s) {
              s.setGroupDiscount("Nord", "G", Decimal{-5, 0});
          }},
+        // Saved together: a refused part keeps the other parts out too.
+        {"together, unknown article",
+         [](Store& s) {
+             s.saveOwnFields({"Nord", "FEHLT", Decimal{1, 0}, std::nullopt, "G", Decimal{10, 0}});
+         }},
+        {"together, discount above 100",
+         [](Store& s) {
+             s.saveOwnFields(
+                 {"Nord", "BB-OL-5", Decimal{5, 0}, std::nullopt, "G", Decimal{101, 0}});
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -322,6 +332,7 @@ TEST_P(CatalogueStoreTest, RefusesOwnFieldsNoRowCanUseAndUnknownArticles) {
     }
     EXPECT_EQ(store->catalogueChange(), change);
     EXPECT_FALSE(store->article("Nord", "BB-OL-5")->coverage.has_value());
+    EXPECT_FALSE(store->catalogue()->catalogue.groupDiscount("Nord", "G").has_value());
 }
 
 TEST_P(CatalogueStoreTest, RemembersTheCsvColumnsPerSupplier) {
