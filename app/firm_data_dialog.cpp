@@ -69,6 +69,8 @@ FirmDataDialog::FirmDataDialog(const FirmData& firm, QWidget* parent)
     legalFormBox->setCurrentText(toQString(firm.legalForm));
     legalFormBox->setToolTip(QStringLiteral("Leer für ein Einzelunternehmen: Dann steht der "
                                             "Ansprechpartner als Inhaber in der Fußzeile."));
+    seatEdit = lineEdit(QStringLiteral("seatEdit"), toQString(firm.registeredSeat), this);
+    seatEdit->setPlaceholderText(QStringLiteral("z. B. Kassel"));
     registerCourtEdit =
         lineEdit(QStringLiteral("registerCourtEdit"), toQString(firm.registerCourt), this);
     registerCourtEdit->setPlaceholderText(QStringLiteral("z. B. Amtsgericht Kassel"));
@@ -93,6 +95,7 @@ FirmDataDialog::FirmDataDialog(const FirmData& firm, QWidget* parent)
     form->addRow(QStringLiteral("IBAN:"), ibanEdit);
     form->addRow(QStringLiteral("BIC:"), bicEdit);
     form->addRow(QStringLiteral("Rechtsform:"), legalFormBox);
+    form->addRow(QStringLiteral("Sitz der Gesellschaft:"), seatEdit);
     form->addRow(QStringLiteral("Registergericht:"), registerCourtEdit);
     form->addRow(QStringLiteral("Registernummer:"), registerNumberEdit);
     form->addRow(QStringLiteral("Geschäftsführer:"), directorEdit);
@@ -131,8 +134,9 @@ FirmDataDialog::FirmDataDialog(const FirmData& firm, QWidget* parent)
     // the texts, though they were made after them.
     QWidget* previous = bicEdit;
     for (QWidget* next : std::initializer_list<QWidget*>{
-             legalFormBox, registerCourtEdit, registerNumberEdit, directorEdit, choose, remove,
-             paymentEdit, skontoPercentEdit, skontoDaysEdit, contractBasisBox, closingEdit}) {
+             legalFormBox, seatEdit, registerCourtEdit, registerNumberEdit, directorEdit, choose,
+             remove, paymentEdit, skontoPercentEdit, skontoDaysEdit, contractBasisBox,
+             closingEdit}) {
         setTabOrder(previous, next);
         previous = next;
     }
@@ -161,6 +165,7 @@ FirmData FirmDataDialog::firmData() const {
     firm.legalForm = legalFormBox->currentText().trimmed().toStdU16String();
     firm.registerCourt = registerCourtEdit->text().trimmed().toStdU16String();
     firm.registerNumber = registerNumberEdit->text().trimmed().toStdU16String();
+    firm.registeredSeat = seatEdit->text().trimmed().toStdU16String();
     firm.managingDirector = directorEdit->text().trimmed().toStdU16String();
     firm.contractBasis = static_cast<ContractBasis>(contractBasisBox->currentIndex());
     return firm;

@@ -45,6 +45,7 @@ public:
     QLineEdit* skontoDaysEdit = nullptr;
     // The legal form: editable, with the usual ones to pick; empty for a sole trader.
     QComboBox* legalFormBox = nullptr;
+    QLineEdit* seatEdit = nullptr; // Sitz der Gesellschaft
     QLineEdit* registerCourtEdit = nullptr;
     QLineEdit* registerNumberEdit = nullptr;
     QLineEdit* directorEdit = nullptr;

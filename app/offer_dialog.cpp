@@ -275,23 +275,25 @@ OfferDocument OfferDialog::document() const {
         parseInstalments(instalmentsEdit->text().toStdU16String()).value_or(std::vector<int>());
     choices.signatureLine = signatureBox->isChecked();
     choices.acceptanceSlip = acceptanceBox->isChecked();
+    choices.takeOffPages = takeOffBox->isEnabled() && takeOffBox->isChecked();
     FirmData firm = firm_;
     if (!firm.logoPath.empty() && !logoProblem(toQString(firm.logoPath)).isEmpty())
         firm.logoPath.clear();
     return buildOffer(sheet_, firm, choices);
 }
 
-TakeOffPrint OfferDialog::attachment(const OfferDocument& offer) const {
-    if (!takeOffBox->isEnabled() || !takeOffBox->isChecked())
+TakeOffPrint offerAttachment(const OfferDocument& offer, const Sheet& sheet,
+                             const TakeOff& takeOff) {
+    if (!offer.choices.takeOffPages || takeOff.empty() || !computeTakeOff(takeOff).totals)
         return {};
     TakeOffPrint print;
-    print.takeOff = &extras_.takeOff;
-    print.separator = sheet_.numberFormat().decimalSeparator;
+    print.takeOff = &takeOff;
+    print.separator = sheet.numberFormat().decimalSeparator;
     print.offer = true;
     print.subtitle = QStringLiteral("zum Angebot %1 vom %2")
                          .arg(toQString(offer.choices.number).trimmed(),
                               toQString(germanDate(offer.choices.date)));
-    const long double area = sheet_.number(FieldId::Dach14Ed).GetValue();
+    const long double area = sheet.number(FieldId::Dach14Ed).GetValue();
     if (std::isfinite(area) && std::fabs(area) < 1e15L)
         print.sheetArea = static_cast<Hundredths>(std::llround(area * 100.0L));
     return print;
@@ -360,12 +362,13 @@ void OfferDialog::preview() {
     try {
         warnAboutLogo();
         const OfferDocument offer = document();
-        dialogs().printPreview(this, printer_,
-                               [offer, attached = attachment(offer)](QPrinter& target) {
-                                   // The letter's positions are taken from the paper's edge.
-                                   target.setFullPage(true);
-                                   paintOffer(offer, target, attached);
-                               });
+        dialogs().printPreview(
+            this, printer_,
+            [offer, attached = offerAttachment(offer, sheet_, extras_.takeOff)](QPrinter& target) {
+                // The letter's positions are taken from the paper's edge.
+                target.setFullPage(true);
+                paintOffer(offer, target, attached);
+            });
     } catch (const PrintError& e) {
         reportError(this, e.message());
     } catch (...) {
@@ -386,7 +389,7 @@ void OfferDialog::savePdf() {
     }
     if (name)
         issue(*name, [this, &name](const OfferDocument& offer) {
-            writeOfferPdf(offer, *name, attachment(offer));
+            writeOfferPdf(offer, *name, offerAttachment(offer, sheet_, extras_.takeOff));
         });
 }
 
@@ -397,7 +400,7 @@ void OfferDialog::print() {
         const bool fullPage = printer_.fullPage();
         printer_.setFullPage(true);
         try {
-            printOffer(offer, printer_, attachment(offer));
+            printOffer(offer, printer_, offerAttachment(offer, sheet_, extras_.takeOff));
         } catch (...) {
             printer_.setFullPage(fullPage);
             throw;

@@ -39,8 +39,6 @@ public:
 
     // The offer as the form now describes it.
     OfferDocument document() const;
-    // The take-off pages to attach: none unless the box is ticked.
-    TakeOffPrint attachment(const OfferDocument& offer) const;
 
     void preview();
     void savePdf();
@@ -101,5 +99,10 @@ private:
     QDate today_;
     QString issuedNote_; // what became of the last offer that went out from this form
 };
+
+// The take-off's pages for `offer` when its choices ask for them and `takeOff` has sound totals;
+// otherwise none.
+TakeOffPrint offerAttachment(const OfferDocument& offer, const Sheet& sheet,
+                             const TakeOff& takeOff);
 
 } // namespace pyrelto

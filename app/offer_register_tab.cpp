@@ -4,6 +4,8 @@
 #include "dialogs.h"
 #include "logo.h"
 #include "money.h"
+#include "offer_dialog.h"
+#include "offer_particulars.h"
 #include "offer_print.h"
 #include "offer_service.h"
 #include "printout.h"
@@ -371,10 +373,11 @@ void OfferRegisterTab::recreateSelectedPdf() {
         if (!record)
             return;
         // The offer as it went out: its calculation, number, dates, recipient and address, the
-        // default texts and today's firm data.
+        // dialog's other choices (the default texts for an offer recorded before they were kept)
+        // and today's firm data.
         Sheet sheet(regionalNumberFormat());
         const auto& bytes = record->entry.calculation;
-        openCalculationBytes(
+        const CalculationExtras extras = openCalculationBytes(
             sheet, std::span(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()),
             u"Angebot " + fromUtf8(record->number).toStdU16String());
         Store& store = store_();
@@ -392,6 +395,17 @@ void OfferRegisterTab::recreateSelectedPdf() {
         choices.subject = OfferChoices::defaultSubject();
         choices.introduction = OfferChoices::defaultIntroduction();
         choices.workTitle = OfferChoices::defaultWorkTitle();
+        if (!record->entry.particulars.empty()) {
+            try {
+                readOfferParticulars(record->entry.particulars, choices);
+            } catch (const std::runtime_error& e) {
+                // Made with the default texts it would be another offer under the same number.
+                reportError(this, QStringLiteral("Das Angebot %1 kann nicht erneut erstellt "
+                                                 "werden. %2")
+                                      .arg(fromUtf8(record->number), QString::fromUtf8(e.what())));
+                return;
+            }
+        }
         const OfferDocument offer = buildOffer(sheet, firm, choices);
         const QString suggested = record->entry.fileName.empty()
                                       ? toQString(suggestedOfferFileName(offer))
@@ -400,7 +414,7 @@ void OfferRegisterTab::recreateSelectedPdf() {
             dialogs().saveFileName(this, pdfFilter(), QStringLiteral(".pdf"), suggested);
         if (!name)
             return;
-        writeOfferPdf(offer, *name);
+        writeOfferPdf(offer, *name, offerAttachment(offer, sheet, extras.takeOff));
         store.markPdfWritten(record->number, name->toStdString());
         refresh();
     } catch (const PrintError& e) {

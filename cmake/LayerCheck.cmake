@@ -55,7 +55,8 @@ function(pyrelto_forbid_links target pattern why)
   endforeach()
 endfunction()
 
-set(pyrelto_std_only_targets sheet files customers customers_file documents cli_driver takeoff
+set(pyrelto_std_only_targets sheet files customers customers_file documents document_records
+    cli_driver takeoff
     catalogue folder_repricing store instance_channel)
 foreach(target IN LISTS pyrelto_std_only_targets)
   pyrelto_forbid_links(${target} "^Qt[0-9]*::|^Qt[0-9]*[A-Z]" "a std-only target links no Qt")

@@ -32,6 +32,7 @@ struct FirmData {
     // The legal form as written after the name ("GmbH", "UG (haftungsbeschränkt)", "KG"); empty
     // for a sole trader, whose `contact` the footer names as "Inhaber".
     std::u16string legalForm;
+    std::u16string registeredSeat;   // the company's seat, "Köln" (Sitz der Gesellschaft)
     std::u16string registerCourt;    // "Amtsgericht Köln"
     std::u16string registerNumber;   // "HRB 12345"
     std::u16string managingDirector; // the company's managing directors, as written

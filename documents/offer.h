@@ -81,6 +81,8 @@ struct OfferChoices {
     // The firm's signature line under the closing, and the customer's slip to accept the offer.
     bool signatureLine = false;
     bool acceptanceSlip = false;
+    // The take-off's pages after the offer (when the calculation has a take-off with sound totals).
+    bool takeOffPages = false;
 
     static std::u16string defaultSubject();
     static std::u16string defaultIntroduction();

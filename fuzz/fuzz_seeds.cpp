@@ -1,12 +1,15 @@
 // Writes the seed corpora of the fuzz targets with the real writers, so the seeds always match the
 // formats: fuzz_seeds DIR makes DIR/calculation_file, DIR/customer_file, DIR/customer_address_file,
 // DIR/extension_block and DIR/material_preset (and the empty DIR/calculation_structure), and the
-// price list seeds DIR/datanorm and DIR/csv_price_list, small files in each format.
+// price list seeds DIR/datanorm and DIR/csv_price_list, small files in each format, and
+// DIR/stored_records, the register's JSON records behind the byte that picks their reader.
 
 #include "calculation_file.h"
 #include "customer_address_file.h"
 #include "customer_file.h"
+#include "invoice_data.h"
 #include "material_preset.h"
+#include "offer_particulars.h"
 #include "safe_write.h"
 #include "takeoff_chunk.h"
 
@@ -27,7 +30,7 @@ int main(int argc, char** argv) {
     // calculation_structure starts from nothing: any input is a choice of table values.
     for (const char* sub :
          {"calculation_file", "calculation_structure", "customer_file", "customer_address_file",
-          "extension_block", "material_preset", "datanorm", "csv_price_list"}) {
+          "extension_block", "material_preset", "datanorm", "csv_price_list", "stored_records"}) {
         std::filesystem::create_directories(root / sub);
     }
     const auto at = [&](const char* sub, const char* name) {
@@ -135,6 +138,22 @@ int main(int argc, char** argv) {
             "BB-OL-5;\"Oberlage; gr\xC3\xBCn\n2\";Rolle;74,93;1;OB1;7,5\r\n");
         put("csv_price_list", "komma.csv",
             "Artikelnummer,Preis,Preiseinheit\nA1,\"1,234.5\",100\nA2,0.5,1\n");
+
+        OfferChoices choices;
+        choices.subject = u"Angebot Flachdach";
+        choices.site = u"Hauptstr. 5\n12345 Berlin";
+        choices.period.from = {2027, 4, 1};
+        choices.instalments = {30, 40};
+        choices.taxCase = TaxCase::ReverseCharge;
+        put("stored_records", "angebot.json", '\0' + offerParticularsJson(choices));
+        Invoice invoice;
+        invoice.kind = InvoiceKind::Final;
+        invoice.number = "R-2026-0001";
+        invoice.issueDate = {2026, 12, 10};
+        invoice.lines.push_back({});
+        invoice.partials.push_back({});
+        invoice.skonto = Skonto{10, 200};
+        put("stored_records", "rechnung.json", '\1' + invoiceDataJson(invoice));
 
         savemat(at("material_preset", "leer.mat"), MaterialPreset{});
         savemat(at("material_preset", "bahn.mat"),

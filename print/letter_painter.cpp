@@ -63,13 +63,15 @@ QString trimmedText(const std::u16string& text) {
 }
 
 // The footer's column of a company, what its business letters must name: its legal form (unless
-// the name says it already), who manages it, its register entry, and its tax number. A KG without
-// a company as its general partner is led by that partner (Komplementär).
+// the name says it already), its seat, who manages it, its register entry, and its tax number. A KG
+// without a company as its general partner is led by that partner (Komplementär).
 QStringList companyLines(const FirmData& f) {
     QStringList lines;
     const QString form = trimmedText(f.legalForm);
     if (!trimmedText(f.name).contains(form))
         lines << QStringLiteral("Rechtsform: ") + form;
+    if (const QString seat = trimmedText(f.registeredSeat); !seat.isEmpty())
+        lines << QStringLiteral("Sitz: ") + seat;
     if (const QString director = trimmedText(f.managingDirector); !director.isEmpty()) {
         const bool partner = form.contains(QStringLiteral("KG")) &&
                              !form.contains(QStringLiteral("GmbH")) &&
@@ -562,9 +564,10 @@ QString LetterPainter::returnLine() const {
 
 void LetterPainter::layOutFrame() {
     const FirmData& f = frame_.firm;
-    for (const auto* text : {&f.name, &f.contact, &f.street, &f.postcodeTown, &f.phone, &f.email,
-                             &f.web, &f.taxId, &f.accountHolder, &f.bic, &f.legalForm,
-                             &f.registerCourt, &f.registerNumber, &f.managingDirector})
+    for (const auto* text :
+         {&f.name, &f.contact, &f.street, &f.postcodeTown, &f.phone, &f.email, &f.web, &f.taxId,
+          &f.accountHolder, &f.bic, &f.legalForm, &f.registeredSeat, &f.registerCourt,
+          &f.registerNumber, &f.managingDirector})
         noteText(toQString(*text));
     for (const QString& part : frame_.recipient)
         noteText(part);

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
 readers=(calculation_file calculation_structure customer_file customer_address_file extension_block
-         material_preset datanorm csv_price_list xml_text)
+         material_preset datanorm csv_price_list xml_text stored_records)
 
 cmake --preset fuzz >/dev/null
 cmake --build build/fuzz -j"$(nproc)" --target fuzz_seeds "${readers[@]/#/fuzz_}"

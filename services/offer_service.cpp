@@ -3,6 +3,7 @@
 #include "field_catalogue.h"
 #include "firm_data.h"
 #include "money.h"
+#include "offer_particulars.h"
 #include "qt_date.h"
 #include "qt_text.h"
 #include "sheet.h"
@@ -20,7 +21,7 @@ struct FirmValue {
     std::u16string FirmData::*member;
 };
 // Values added later are simply absent from older stores and read as empty.
-constexpr std::array<FirmValue, 20> kFirmValues{{
+constexpr std::array<FirmValue, 21> kFirmValues{{
     {u"Firma", &FirmData::name},
     {u"Ansprechpartner", &FirmData::contact},
     {u"Strasse", &FirmData::street},
@@ -38,6 +39,7 @@ constexpr std::array<FirmValue, 20> kFirmValues{{
     {u"SkontoProzent", &FirmData::skontoPercent},
     {u"SkontoTage", &FirmData::skontoDays},
     {u"Rechtsform", &FirmData::legalForm},
+    {u"Sitz", &FirmData::registeredSeat},
     {u"Registergericht", &FirmData::registerCourt},
     {u"Registernummer", &FirmData::registerNumber},
     {u"Geschaeftsfuehrer", &FirmData::managingDirector},
@@ -142,6 +144,7 @@ OfferEntry registerEntry(const OfferDocument& offer, const Sheet& sheet,
         entry.workFrom = isoDate(offer.choices.period.from);
     if (offer.choices.period.until.isSet())
         entry.workUntil = isoDate(offer.choices.period.until);
+    entry.particulars = offerParticularsJson(offer.choices);
     const std::vector<std::byte> bytes = calculationBytes(sheet, extras);
     entry.calculation.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return entry;
@@ -153,7 +156,7 @@ bool sameOffer(const OfferEntry& a, const OfferEntry& b) {
     return a.date == b.date && a.validUntil == b.validUntil && a.customer == b.customer &&
            a.address == b.address && a.netCents == b.netCents && a.vatCents == b.vatCents &&
            a.grossCents == b.grossCents && a.calculation == b.calculation &&
-           a.workFrom == b.workFrom && a.workUntil == b.workUntil;
+           a.workFrom == b.workFrom && a.workUntil == b.workUntil && a.particulars == b.particulars;
 }
 
 } // namespace

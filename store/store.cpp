@@ -81,19 +81,19 @@ const Statement kTakeOverAddress{
 const Statement kInsertOffer{
     "INSERT INTO offers (number, offer_date, customer, address, net_cents, vat_cents, "
     "gross_cents, valid_until, file_name, status, pdf_written, calculation, recorded_at, "
-    "work_from, work_until) "
-    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'offen', 0, $10, $11, $12, $13)"};
+    "work_from, work_until, particulars) "
+    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, 'offen', 0, $10, $11, $12, $13, $14)"};
 const Statement kMarkPdfWritten{
     "UPDATE offers SET pdf_written = 1, file_name = $2 WHERE number = $1"};
 const Statement kSetOfferStatus{"UPDATE offers SET status = $2 WHERE number = $1"};
 const Statement kOffer{
     "SELECT number, offer_date, customer, address, net_cents, vat_cents, gross_cents, "
-    "valid_until, file_name, status, pdf_written, calculation, recorded_at, work_from, work_until "
-    "FROM offers WHERE number = $1"};
+    "valid_until, file_name, status, pdf_written, calculation, recorded_at, work_from, work_until, "
+    "particulars FROM offers WHERE number = $1"};
 const Statement kUnwrittenOffer{
     "SELECT number, offer_date, customer, address, net_cents, vat_cents, gross_cents, "
-    "valid_until, file_name, status, pdf_written, calculation, recorded_at, work_from, work_until "
-    "FROM offers WHERE file_name = $1 AND pdf_written = 0 "
+    "valid_until, file_name, status, pdf_written, calculation, recorded_at, work_from, work_until, "
+    "particulars FROM offers WHERE file_name = $1 AND pdf_written = 0 "
     "ORDER BY recorded_at DESC, number DESC LIMIT 1"};
 const Statement kOffers{
     "SELECT number, offer_date, customer, gross_cents, status, pdf_written FROM offers "
@@ -421,7 +421,8 @@ public:
                           entry.grossCents, checkedText(entry.validUntil, "Gültig bis"),
                           checkedText(entry.fileName, "Dateiname"), Blob{entry.calculation},
                           std::string_view(recordedAt), std::string_view(entry.workFrom),
-                          std::string_view(entry.workUntil)});
+                          std::string_view(entry.workUntil),
+                          checkedText(entry.particulars, "Angaben")});
         transaction.commit();
         return offerNumber;
     }
@@ -676,9 +677,9 @@ private:
         const auto& row = rows.front();
         OfferRecord record;
         record.number = text(row[0]);
-        record.entry = {text(row[1]),   text(row[2]),   text(row[3]), number(row[4]),
-                        number(row[5]), number(row[6]), text(row[7]), text(row[8]),
-                        text(row[11]),  text(row[13]),  text(row[14])};
+        record.entry = {text(row[1]),   text(row[2]),   text(row[3]),  number(row[4]),
+                        number(row[5]), number(row[6]), text(row[7]),  text(row[8]),
+                        text(row[11]),  text(row[13]),  text(row[14]), text(row[15])};
         record.status = status(row[9]);
         record.pdfWritten = number(row[10]) != 0;
         record.recordedAt = text(row[12]);

@@ -46,7 +46,7 @@ private:
 enum class StoreEngine { Sqlite, Postgres };
 
 // The schema version this program writes and reads.
-inline constexpr int kStoreSchemaVersion = 5;
+inline constexpr int kStoreSchemaVersion = 6;
 
 // The counter of offer numbers ("2026-015").
 inline constexpr std::string_view kOfferCounter = "angebot";
@@ -71,6 +71,8 @@ struct OfferEntry {
     std::string calculation; // the calculation file's bytes at that moment
     std::string workFrom;    // Ausführungszeitraum, YYYY-MM-DD; empty when none was given
     std::string workUntil;
+    // The dialog's other choices as the program's JSON (offer_particulars.h); empty for none.
+    std::string particulars;
 };
 
 // One line of the register as the list shows it (without the calculation bytes).

@@ -4,6 +4,7 @@
 #include "MainUnit.h"
 #include "article_picker.h"
 #include "catalogue_tab.h"
+#include "csv_import_dialog.h"
 #include "price_list_file.h"
 #include "program_store.h"
 #include "store.h"
@@ -130,8 +131,15 @@ TEST_F(CatalogueTabTest, ShownOnFirstShowFilteredAsYouTypeAndFollowsAnImport) {
                     "BB-OL-5;Oberlagsbahn Schiefer;Rolle;79,90;10\r\n"
                     "BB-OL-6;Oberlagsbahn Schiefer rot;Rolle;81,00;10\r\n");
     dialogs_.fileAnswers.push_back(next);
+    dialogs_.formAnswers.push_back([](QDialog& dialog) {
+        auto& mapping = dynamic_cast<CsvImportDialog&>(dialog);
+        mapping.show();
+        QTest::mouseClick(mapping.okButton, Qt::LeftButton);
+        return mapping.result() == QDialog::Accepted;
+    });
     dialogs_.questionAnswers.push_back(Dialogs::Answer::Yes);
     form->importPriceListAction->trigger();
+    ASSERT_TRUE(dialogs_.formAnswers.empty());
     ASSERT_EQ(dialogs_.questions.size(), 1u);
     EXPECT_EQ(shownNumbers(), (QStringList{QStringLiteral("BB-OL-5"), QStringLiteral("BB-OL-6")}));
     EXPECT_EQ(cell(0, ArticleTableModel::Price), QStringLiteral("79,90"));

@@ -21,8 +21,8 @@ TEST_P(FirmDataStoreTest, EveryFieldComesBackAndOldStoresReadFine) {
     EXPECT_EQ(old.name, u"Dachdeckerei Groß");
     EXPECT_EQ(old.paymentTerms, FirmData::defaultPaymentTerms());
     for (const std::u16string* field :
-         {&old.skontoPercent, &old.skontoDays, &old.legalForm, &old.registerCourt,
-          &old.registerNumber, &old.managingDirector})
+         {&old.skontoPercent, &old.skontoDays, &old.legalForm, &old.registeredSeat,
+          &old.registerCourt, &old.registerNumber, &old.managingDirector})
         EXPECT_TRUE(field->empty());
     EXPECT_EQ(old.contractBasis, ContractBasis::None);
     EXPECT_FALSE(old.isCompany());
@@ -35,6 +35,7 @@ TEST_P(FirmDataStoreTest, EveryFieldComesBackAndOldStoresReadFine) {
         firm.skontoDays = u"10";
         firm.legalForm = u"GmbH & Co. KG";
         firm.registerCourt = text;
+        firm.registeredSeat = text + u"3";
         firm.registerNumber = u"HRA 4711";
         firm.managingDirector = text + u"2";
         for (const ContractBasis basis : {ContractBasis::VobB, ContractBasis::Bgb}) {
@@ -45,6 +46,7 @@ TEST_P(FirmDataStoreTest, EveryFieldComesBackAndOldStoresReadFine) {
             EXPECT_EQ(back.skontoDays, firm.skontoDays);
             EXPECT_EQ(back.legalForm, firm.legalForm);
             EXPECT_EQ(back.registerCourt, firm.registerCourt);
+            EXPECT_EQ(back.registeredSeat, firm.registeredSeat);
             EXPECT_EQ(back.registerNumber, firm.registerNumber);
             EXPECT_EQ(back.managingDirector, firm.managingDirector);
             EXPECT_EQ(back.contractBasis, basis);

@@ -681,13 +681,14 @@ TEST_F(OfferCommandsTest, LogoButtonsAreInTheTabOrderAndTheirDialogIsTitled) {
             if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isVisibleTo(&firm) &&
                 !widget->objectName().isEmpty())
                 chain << widget->objectName();
-        EXPECT_EQ(chain, (QStringList{
-                             QStringLiteral("legalFormBox"), QStringLiteral("registerCourtEdit"),
-                             QStringLiteral("registerNumberEdit"), QStringLiteral("directorEdit"),
-                             QStringLiteral("chooseLogoButton"), QStringLiteral("removeLogoButton"),
-                             QStringLiteral("paymentEdit"), QStringLiteral("skontoPercentEdit"),
-                             QStringLiteral("skontoDaysEdit"), QStringLiteral("contractBasisBox"),
-                             QStringLiteral("closingEdit")}));
+        EXPECT_EQ(
+            chain,
+            (QStringList{QStringLiteral("legalFormBox"), QStringLiteral("seatEdit"),
+                         QStringLiteral("registerCourtEdit"), QStringLiteral("registerNumberEdit"),
+                         QStringLiteral("directorEdit"), QStringLiteral("chooseLogoButton"),
+                         QStringLiteral("removeLogoButton"), QStringLiteral("paymentEdit"),
+                         QStringLiteral("skontoPercentEdit"), QStringLiteral("skontoDaysEdit"),
+                         QStringLiteral("contractBasisBox")}));
         firm.findChild<QPushButton*>(QStringLiteral("chooseLogoButton"))->click();
         return false;
     });
@@ -736,6 +737,7 @@ TEST_F(OfferCommandsTest, FirmAndOfferFieldsReachThePaper) {
         auto& firm = dynamic_cast<FirmDataDialog&>(dialog);
         EXPECT_TRUE(firm.legalFormBox->currentText().isEmpty()); // none stored before
         firm.legalFormBox->setCurrentText(QStringLiteral("GmbH"));
+        firm.seatEdit->setText(QStringLiteral("Kassel"));
         firm.registerCourtEdit->setText(QStringLiteral("Amtsgericht Kassel"));
         firm.registerNumberEdit->setText(QStringLiteral("HRB 12345"));
         firm.directorEdit->setText(QStringLiteral("Jonas Kramer"));
@@ -753,6 +755,7 @@ TEST_F(OfferCommandsTest, FirmAndOfferFieldsReachThePaper) {
     form->editFirmDataAction->trigger();
     ASSERT_TRUE(dialogs_.formAnswers.empty());
     EXPECT_EQ(firmValue("Registernummer"), QStringLiteral("HRB 12345"));
+    EXPECT_EQ(firmValue("Sitz"), QStringLiteral("Kassel"));
     EXPECT_EQ(firmValue("Vertragsgrundlage"), QStringLiteral("VOB/B"));
     dialogs_.formAnswers.push_back([](QDialog& dialog) {
         auto& firm = dynamic_cast<FirmDataDialog&>(dialog);

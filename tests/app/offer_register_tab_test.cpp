@@ -10,11 +10,15 @@
 #include "ui_test_support.h"
 #include "worked_example.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDate>
+#include <QDateEdit>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -205,6 +209,48 @@ TEST_F(OfferRegisterTabTest, RecreatePdfKeepsTheNumber) {
     EXPECT_EQ(cell(0, 4), QStringLiteral("offen"));
     EXPECT_EQ(tab->selectedOffer()->number, number);
     EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+// An offer made with the dialog's particulars (building site, § 13b, period, instalments, signature
+// line, acceptance slip, own texts) is made again from the register word for word, although the
+// sheet in the window has changed meanwhile.
+TEST_F(OfferRegisterTabTest, RecreatePdfMakesTheSameOfferWithItsParticulars) {
+    test::enterWorkedExample(form->sheet());
+    form->sheet().enter(FieldId::KundeEd, u"Hausverwaltung Nord");
+    const QString first = tempPath(QStringLiteral("erst.pdf"));
+    dialogs_.fileAnswers = {first};
+    dialogs_.formAnswers.push_back([](QDialog& form) {
+        auto& dialog = dynamic_cast<OfferDialog&>(form);
+        dialog.addressEdit->setPlainText(QStringLiteral("Postfach 12\n20095 Hamburg"));
+        dialog.subjectEdit->setText(QStringLiteral("Sanierung Flachdach Halle 3"));
+        dialog.workTitleEdit->setText(QStringLiteral("Abdichtung zweilagig"));
+        dialog.taxCaseBox->setCurrentIndex(static_cast<int>(TaxCase::ReverseCharge));
+        dialog.siteEdit->setPlainText(QStringLiteral("Hafenstr. 9\n25761 Büsum"));
+        dialog.periodBox->setCurrentIndex(2);
+        dialog.periodFromEdit->setDate(QDate(2027, 4, 5));
+        dialog.periodUntilEdit->setDate(QDate(2027, 4, 16));
+        dialog.instalmentsEdit->setText(QStringLiteral("30, 40"));
+        dialog.signatureBox->setChecked(true);
+        dialog.acceptanceBox->setChecked(true);
+        dialog.pdfButton->click();
+        return false;
+    });
+    form->offerButton->click();
+    ASSERT_TRUE(dialogs_.formAnswers.empty());
+    ASSERT_TRUE(dialogs_.messages.empty()) << toStd(dialogs_.messages[0].text);
+    const QString original = pdfText(first);
+    ASSERT_TRUE(original.contains(QStringLiteral("Hafenstr. 9"))) << toStd(original);
+    ASSERT_TRUE(original.contains(QStringLiteral("Auftragserteilung"))) << toStd(original);
+    form->sheet().enter(FieldId::Dach14Ed, u"99");
+
+    showTab();
+    ASSERT_EQ(rows(), 1);
+    ASSERT_TRUE(tab->selectOffer(toStd(cell(0, 0))));
+    const QString again = tempPath(QStringLiteral("wieder.pdf"));
+    dialogs_.fileAnswers = {again};
+    tab->recreatePdfButton->click();
+    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_EQ(pdfText(again), original);
 }
 
 // A database that cannot be opened: the tab says why, in itself, and the window goes on.

@@ -245,6 +245,7 @@ TEST_F(OfferTest, WorkedExampleShowsTheSellingSideOnly) {
     }
     // A company's footer, a site, Skonto and the contract basis, as a GmbH would send.
     firm.legalForm = u"GmbH";
+    firm.registeredSeat = u"Kassel";
     firm.registerCourt = u"Amtsgericht Kassel";
     firm.registerNumber = u"HRB 12345";
     firm.managingDirector = u"Jonas Kramer";
@@ -793,6 +794,7 @@ TEST_F(OfferTest, OfferParticularsArePrintedWhenGiven) {
 
     FirmData firm = sampleFirm();
     firm.legalForm = u"KG";
+    firm.registeredSeat = u"Kassel";
     firm.registerCourt = u"Amtsgericht Kassel";
     firm.registerNumber = u"HRA 4711";
     firm.managingDirector = u"Jonas Kramer";
@@ -805,6 +807,8 @@ TEST_F(OfferTest, OfferParticularsArePrintedWhenGiven) {
     choices.instalments = {40, 60};
     choices.signatureLine = true;
     choices.acceptanceSlip = true;
+    choices.privateCustomer = true;
+    // docs/offer-private.png is its first page (tests/print/tools/offer_png.sh).
     writeOfferPdf(buildOffer(sheet, firm, choices), filePath(QStringLiteral("full.pdf")));
     // As drawn: the footer's columns wrap, and side by side their lines would interleave.
     const QString text =
@@ -813,10 +817,10 @@ TEST_F(OfferTest, OfferParticularsArePrintedWhenGiven) {
          {"Bauvorhaben", "Am Markt 3, 37073 Göttingen", "Ausführungszeitraum: ab 01.03.2027",
           "2,5 % Skonto bei Zahlung innerhalb von 10 Tagen.", "(§§ 631 ff. BGB)",
           "Zahlungsplan: 1. Abschlagszahlung 40 % (231,45 €), 2. Abschlagszahlung 60 % (347,18 €).",
-          "Rechtsform: KG", "Komplementär: Jonas Kramer", "Amtsgericht Kassel, HRA 4711",
-          "Auftragserteilung",
+          "Rechtsform: KG", "Sitz: Kassel", "Komplementär: Jonas Kramer",
+          "Amtsgericht Kassel, HRA 4711", "Auftragserteilung",
           "Angebots Nr. 2026-014 vom 10.12.2026 zum Angebotspreis von 578,63 €", "Ort, Datum",
-          "Unterschrift des Auftraggebers"})
+          "Unterschrift des Auftraggebers", "Im Angebotspreis enthaltene Arbeitskosten"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << toStd(text);
     EXPECT_FALSE(text.contains(QStringLiteral("Inhaber"))) << toStd(text);
     expectInsideAndApart(pdfWords(filePath(QStringLiteral("full.pdf"))));

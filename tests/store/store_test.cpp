@@ -187,6 +187,7 @@ TEST_P(StoreTest, RoundTripsEveryRecordWithHostileText) {
         entry.customer = text;
         entry.address = text;
         entry.fileName = text;
+        entry.particulars = text;
         entry.calculation = text + std::string("\0\xff", 2);
         const std::string number = store->recordOffer(entry);
         const auto record = store->offer(number);
@@ -194,6 +195,7 @@ TEST_P(StoreTest, RoundTripsEveryRecordWithHostileText) {
         EXPECT_EQ(record->entry.customer, text);
         EXPECT_EQ(record->entry.address, text);
         EXPECT_EQ(record->entry.fileName, text);
+        EXPECT_EQ(record->entry.particulars, text);
         EXPECT_EQ(record->entry.calculation, entry.calculation);
 
         InvoiceEntry invoice = sampleInvoiceEntry();
