@@ -1,38 +1,24 @@
 #include "invoice_data.h"
 
+#include "record_json.h"
 #include "xml_writer.h"
 
-#include <cstdio>
-#include <nlohmann/json.hpp>
 #include <stdexcept>
 
 namespace pyrelto {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+using record_json::dateOf;
+using record_json::integerOf;
+using record_json::iso;
+using record_json::Json;
+using record_json::taxCaseOf;
+using record_json::taxCaseText;
 
 // Raised for the version this program writes; a record of a newer program is refused rather than
 // read in part.
 constexpr int kDataVersion = 1;
-
-std::string iso(const Date& date) {
-    if (!date.isSet())
-        return {};
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year, date.month, date.day);
-    return buffer;
-}
-
-Date dateOf(const Json& value) {
-    const std::string text = value.get<std::string>();
-    if (text.empty())
-        return {};
-    const auto date = parseIsoDate(text);
-    if (!date)
-        throw std::runtime_error("ungültiges Datum „" + text + "“");
-    return *date;
-}
 
 Json partyJson(const Party& party) {
     return Json{{"name", party.name},
@@ -60,28 +46,6 @@ Party partyOf(const Json& json) {
     party.phone = json.at("phone").get<std::string>();
     party.email = json.at("email").get<std::string>();
     return party;
-}
-
-std::string taxCaseText(TaxCase taxCase) {
-    switch (taxCase) {
-    case TaxCase::Normal:
-        return "normal";
-    case TaxCase::ReverseCharge:
-        return "13b";
-    case TaxCase::SmallBusiness:
-        return "19";
-    }
-    return "normal";
-}
-
-TaxCase taxCaseOf(const std::string& text) {
-    if (text == "normal")
-        return TaxCase::Normal;
-    if (text == "13b")
-        return TaxCase::ReverseCharge;
-    if (text == "19")
-        return TaxCase::SmallBusiness;
-    throw std::runtime_error("unbekannter Steuerfall „" + text + "“");
 }
 
 const char* kindText(InvoiceKind kind) {
@@ -171,7 +135,7 @@ Invoice invoiceFromData(std::string_view text) {
     if (json.is_discarded() || !json.is_object())
         throw std::runtime_error("Die gespeicherte Rechnung ist kein gültiges JSON.");
     try {
-        if (json.at("version").get<int>() > kDataVersion)
+        if (integerOf<int>(json.at("version")) > kDataVersion)
             throw std::runtime_error("von einer neueren Programmversion geschrieben");
         Invoice invoice;
         invoice.kind = kindOf(json.at("kind").get<std::string>());
@@ -179,7 +143,7 @@ Invoice invoiceFromData(std::string_view text) {
         invoice.issueDate = dateOf(json.at("issueDate"));
         invoice.periodStart = dateOf(json.at("periodStart"));
         invoice.periodEnd = dateOf(json.at("periodEnd"));
-        invoice.paymentDays = json.at("paymentDays").get<int>();
+        invoice.paymentDays = integerOf<int>(json.at("paymentDays"));
         invoice.currency = json.at("currency").get<std::string>();
         invoice.seller = partyOf(json.at("seller"));
         invoice.buyer = partyOf(json.at("buyer"));
@@ -192,22 +156,22 @@ Invoice invoiceFromData(std::string_view text) {
         for (const Json& line : json.at("lines")) {
             InvoiceLine l;
             l.description = line.at("description").get<std::string>();
-            l.quantityMilli = line.at("quantityMilli").get<std::int64_t>();
+            l.quantityMilli = integerOf<std::int64_t>(line.at("quantityMilli"));
             l.unitCode = line.at("unit").get<std::string>();
-            l.unitPrice = Money::fromCents(line.at("unitPriceCents").get<std::int64_t>());
-            l.vatRateHundredths = line.at("vatRateHundredths").get<int>();
-            l.labour = Money::fromCents(line.at("labourCents").get<std::int64_t>());
+            l.unitPrice = Money::fromCents(integerOf<std::int64_t>(line.at("unitPriceCents")));
+            l.vatRateHundredths = integerOf<int>(line.at("vatRateHundredths"));
+            l.labour = Money::fromCents(integerOf<std::int64_t>(line.at("labourCents")));
             invoice.lines.push_back(std::move(l));
         }
         for (const Json& prior : json.at("partials"))
             invoice.partials.push_back(
                 {prior.at("number").get<std::string>(), dateOf(prior.at("date")),
-                 Money::fromCents(prior.at("netCents").get<std::int64_t>()),
-                 Money::fromCents(prior.at("vatCents").get<std::int64_t>()),
-                 Money::fromCents(prior.at("grossCents").get<std::int64_t>())});
+                 Money::fromCents(integerOf<std::int64_t>(prior.at("netCents"))),
+                 Money::fromCents(integerOf<std::int64_t>(prior.at("vatCents"))),
+                 Money::fromCents(integerOf<std::int64_t>(prior.at("grossCents")))});
         if (const Json& skonto = json.at("skonto"); !skonto.is_null())
-            invoice.skonto =
-                Skonto{skonto.at("days").get<int>(), skonto.at("percentHundredths").get<int>()};
+            invoice.skonto = Skonto{integerOf<int>(skonto.at("days")),
+                                    integerOf<int>(skonto.at("percentHundredths"))};
         invoice.paymentTerms = json.at("paymentTerms").get<std::string>();
         const Json& bank = json.at("bank");
         invoice.bank = {bank.at("holder").get<std::string>(), bank.at("iban").get<std::string>(),

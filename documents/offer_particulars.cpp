@@ -1,57 +1,22 @@
 #include "offer_particulars.h"
 
+#include "record_json.h"
 #include "utf16.h"
-
-#include <cstdio>
-#include <nlohmann/json.hpp>
-#include <stdexcept>
 
 namespace pyrelto {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+using record_json::dateOf;
+using record_json::integerOf;
+using record_json::iso;
+using record_json::Json;
+using record_json::taxCaseOf;
+using record_json::taxCaseText;
 
 // Raised for the version this program writes; particulars of a newer program are refused rather
 // than read in part.
 constexpr int kParticularsVersion = 1;
-
-std::string iso(const Date& date) {
-    if (!date.isSet())
-        return {};
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year, date.month, date.day);
-    return buffer;
-}
-
-Date dateOf(const Json& value) {
-    const std::string text = value.get<std::string>();
-    if (text.empty())
-        return {};
-    const auto date = parseIsoDate(text);
-    if (!date)
-        throw std::runtime_error("ungültiges Datum „" + text + "“");
-    return *date;
-}
-
-const char* taxCaseName(TaxCase taxCase) {
-    switch (taxCase) {
-    case TaxCase::Normal:
-        break;
-    case TaxCase::ReverseCharge:
-        return "13b";
-    case TaxCase::SmallBusiness:
-        return "19";
-    }
-    return "normal";
-}
-
-TaxCase taxCaseOf(const std::string& text) {
-    for (const TaxCase taxCase : {TaxCase::Normal, TaxCase::ReverseCharge, TaxCase::SmallBusiness})
-        if (text == taxCaseName(taxCase))
-            return taxCase;
-    throw std::runtime_error("unbekannter Steuerfall „" + text + "“");
-}
 
 std::u16string textOf(const Json& json, const char* key) {
     return fromUtf8(json.at(key).get<std::string>());
@@ -65,7 +30,7 @@ std::string offerParticularsJson(const OfferChoices& choices) {
                     {"introduction", toUtf8(choices.introduction)},
                     {"workTitle", toUtf8(choices.workTitle)},
                     {"summaryOnly", choices.summaryOnly},
-                    {"taxCase", taxCaseName(choices.taxCase)},
+                    {"taxCase", taxCaseText(choices.taxCase)},
                     {"privateCustomer", choices.privateCustomer},
                     {"site", toUtf8(choices.site)},
                     {"periodFrom", iso(choices.period.from)},
@@ -85,7 +50,7 @@ void readOfferParticulars(std::string_view text, OfferChoices& choices) {
     if (json.is_discarded() || !json.is_object())
         throw std::runtime_error("Die Angaben des Angebots sind kein gültiges JSON.");
     try {
-        if (json.at("version").get<int>() > kParticularsVersion)
+        if (integerOf<int>(json.at("version")) > kParticularsVersion)
             throw std::runtime_error("von einer neueren Programmversion geschrieben");
         OfferChoices read = choices;
         read.subject = textOf(json, "subject");
@@ -98,7 +63,9 @@ void readOfferParticulars(std::string_view text, OfferChoices& choices) {
         read.period.from = dateOf(json.at("periodFrom"));
         read.period.until = dateOf(json.at("periodUntil"));
         read.period.byArrangement = json.at("byArrangement").get<bool>();
-        read.instalments = json.at("instalments").get<std::vector<int>>();
+        read.instalments.clear();
+        for (const Json& percent : json.at("instalments"))
+            read.instalments.push_back(integerOf<int>(percent));
         if (const std::u16string problem = instalmentsProblem(read.instalments); !problem.empty())
             throw std::runtime_error(toUtf8(problem));
         read.signatureLine = json.at("signatureLine").get<bool>();

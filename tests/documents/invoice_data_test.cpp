@@ -30,8 +30,15 @@ TEST(InvoiceData, DamagedDataIsRefused) {
     std::string badDate = invoiceDataJson(sampleInvoice());
     badDate.replace(badDate.find("\"periodStart\": \"") + 16, 10, "2026-02-30");
     const std::string truncated = invoiceDataJson(sampleInvoice()).substr(0, 200);
-    for (const std::string& data :
-         {std::string(), std::string("[]"), std::string("{}"), newer, badDate, truncated}) {
+    // Numbers no integer field holds: a fraction beyond any integer (converting it was undefined
+    // behaviour), and days beyond int.
+    std::string hugeVersion = invoiceDataJson(sampleInvoice());
+    hugeVersion.replace(hugeVersion.find("\"version\": 1"), 12, "\"version\": 7.7e18");
+    std::string hugeDays = invoiceDataJson(sampleInvoice());
+    const std::size_t days = hugeDays.find("\"paymentDays\": ") + 15;
+    hugeDays.replace(days, hugeDays.find(',', days) - days, "4294967296");
+    for (const std::string& data : {std::string(), std::string("[]"), std::string("{}"), newer,
+                                    badDate, truncated, hugeVersion, hugeDays}) {
         try {
             invoiceFromData(data);
             ADD_FAILURE() << data.substr(0, 80);

@@ -82,6 +82,8 @@ TEST(OfferParticulars, ARecordThatIsNotTheProgramsIsRefusedAndChangesNothing) {
         "[]",
         json.substr(0, json.size() / 2),
         replaced("\"version\": 1", "\"version\": 2"),
+        replaced("\"version\": 1", "\"version\": 7777776888888888888.8"),
+        replaced("\"instalments\": [\n  50\n ]", "\"instalments\": [50.5]"),
         replaced("\"taxCase\": \"normal\"", "\"taxCase\": \"20\""),
         replaced("\"periodFrom\": \"\"", "\"periodFrom\": \"2027-02-30\""),
         replaced("\"instalments\": [\n  50\n ]", "\"instalments\": [80, 40]"),
