@@ -312,27 +312,37 @@ Invoice prepareInvoice(const Sheet& sheet, const FirmData& firm, const InvoiceCh
     invoice.buyer.vatId = choices.buyerVatId;
     invoice.buyer.email = choices.buyerEmail;
     switch (choices.kind) {
-    case InvoiceKind::Partial:
+    case InvoiceKind::Partial: {
+        // What the job's earlier partial invoices (those no credit note cancelled) leave of it:
+        // no partial invoice may charge more, by amount or by percentage.
+        Money left = computeTotals(invoice).lineTotal;
+        for (const PriorInvoice& prior :
+             partialsOfJob(store, choices.offerNumber, invoice.buyer.name))
+            left -= prior.net;
+        const auto tooMuch = [&left](const std::string& what) {
+            return std::runtime_error(what + " ist mehr, als vom Auftrag noch offen ist (" +
+                                      germanAmount(std::max(left, Money())) + " € netto).");
+        };
         if (choices.partialNet) {
             const Money net = *choices.partialNet;
             if (net <= Money())
                 throw std::runtime_error("Der Betrag einer Abschlagsrechnung muss über 0,00 € "
                                          "liegen, nicht " +
                                          germanAmount(net) + " €.");
-            Money left = computeTotals(invoice).lineTotal;
-            for (const PriorInvoice& prior :
-                 partialsOfJob(store, choices.offerNumber, invoice.buyer.name))
-                left -= prior.net;
             if (net > left)
-                throw std::runtime_error("Der Abschlag von " + germanAmount(net) +
-                                         " € netto ist mehr, als vom Auftrag noch offen ist (" +
-                                         germanAmount(std::max(left, Money())) + " € netto).");
+                throw tooMuch("Der Abschlag von " + germanAmount(net) + " € netto");
             return partialByAmount(invoice, net);
         }
         if (choices.partialHundredths <= 0 || choices.partialHundredths >= 10000)
             throw std::runtime_error(
                 "Der Anteil einer Abschlagsrechnung muss über 0 und unter 100 % liegen.");
-        return partialByPercent(invoice, choices.partialHundredths);
+        Invoice partial = partialByPercent(invoice, choices.partialHundredths);
+        if (const Money net = computeTotals(partial).lineTotal; net > left)
+            throw tooMuch("Der Abschlag von " +
+                          germanAmount(Money::fromCents(choices.partialHundredths)) + " % (" +
+                          germanAmount(net) + " € netto)");
+        return partial;
+    }
     case InvoiceKind::Final: {
         Invoice result = finalInvoice(invoice, {});
         result.partials = partialsOfJob(store, choices.offerNumber, invoice.buyer.name);

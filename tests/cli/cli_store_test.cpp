@@ -548,6 +548,14 @@ TEST_P(CliStoreTest, AMeasuredQuantityAndAPartialInvoiceByAmount) {
     EXPECT_NE(err("zuviel").find("noch offen ist (386,24 € netto)"), std::string::npos)
         << err("zuviel");
     EXPECT_FALSE(fs::exists(dir_ / "zuviel.pdf"));
+    // By percentage alike: 80 % of 486,24 € is 388,99 € — more than is left.
+    EXPECT_EQ(invoice("zuvielprozent", {"--kind", "partial:80"}), 1);
+    EXPECT_NE(err("zuvielprozent")
+                  .find("Der Abschlag von 80,00 % (388,99 € netto) ist mehr, als vom Auftrag noch "
+                        "offen ist (386,24 € netto)"),
+              std::string::npos)
+        << err("zuvielprozent");
+    EXPECT_FALSE(fs::exists(dir_ / "zuvielprozent.pdf"));
 
     ASSERT_EQ(invoice("schluss", {"--kind", "final", "--quantity", "26,25"}), 0) << err("schluss");
     const fs::path finalXml = dir_ / "schluss.xml";
