@@ -3,8 +3,8 @@
 
 #include "MainUnit.h"
 #include "article_picker.h"
-#include "csv_import_dialog.h"
 #include "catalogue_tab.h"
+#include "csv_import_dialog.h"
 #include "dialogs.h"
 #include "folder_repricing.h"
 #include "price_list_file.h"
