@@ -4,6 +4,8 @@
 
 #include <QItemSelectionModel>
 #include <QStringView>
+#include <memory>
+#include <optional>
 
 namespace pyrelto {
 
@@ -16,12 +18,17 @@ QStringView view(std::u16string_view text) {
 } // namespace
 
 CustomerList::Compare localeCompare(const QLocale& locale) {
-    QCollator collator(locale);
-    collator.setCaseSensitivity(Qt::CaseSensitive);
-    collator.setNumericMode(false);
-    collator.setIgnorePunctuation(false);
-    return [collator](std::u16string_view a, std::u16string_view b) {
-        const int c = collator.compare(view(a), view(b));
+    // The collator and the collation data behind it are made at the first comparison: an empty
+    // list, or a window closed before a name is compared, never loads them.
+    auto collator = std::make_shared<std::optional<QCollator>>();
+    return [locale, collator](std::u16string_view a, std::u16string_view b) {
+        if (!collator->has_value()) {
+            QCollator& made = collator->emplace(locale);
+            made.setCaseSensitivity(Qt::CaseSensitive);
+            made.setNumericMode(false);
+            made.setIgnorePunctuation(false);
+        }
+        const int c = (*collator)->compare(view(a), view(b));
         if (c != 0)
             return c;
         return a.compare(b);
