@@ -281,6 +281,8 @@ private:
     void rememberUnmatchedChanges();
     void recallUnmatchedChanges();
     std::vector<std::u16string> customerBase_; // the names as last matched (or loaded)
+    bool customerBaseTaken_ = false;
+    void takeCustomerBase();
     std::int64_t customerChangeSeen_ = -1;
     bool customerSyncFailed_ = false;
     bool matchingCustomers_ = false;

@@ -75,6 +75,7 @@ public:
         if (!metrics_ || label.font() != font_) {
             font_ = label.font();
             metrics_.emplace(font_);
+            height_ = QFontMetrics(font_).height();
             widths_.clear();
         }
         auto found = widths_.constFind(label.text());
@@ -84,12 +85,13 @@ public:
         }
         const QMargins margins = label.contentsMargins();
         return {*found + margins.left() + margins.right(),
-                QFontMetrics(font_).height() + margins.top() + margins.bottom()};
+                height_ + margins.top() + margins.bottom()};
     }
 
 private:
     QFont font_;
     std::optional<QFontMetricsF> metrics_;
+    int height_ = 0;
     QHash<QString, int> widths_;
 };
 
