@@ -3,6 +3,7 @@
 #include "button_pictures.h"
 #include "customer_list_model.h"
 #include "dialogs.h"
+#include "field_frames.h"
 #include "qt_text.h"
 #include "rx_spin_edit.h"
 
@@ -212,6 +213,7 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     SuchEd->setGeometry(296, 40, 121, 21);
     Label101->setBuddy(SuchEd);
     SuchEd->setAccessibleName(QStringLiteral("Suchtext"));
+    keepFieldsFramed({SuchEd});
 
     ListView1 = new QTreeView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
