@@ -246,7 +246,11 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     layout->setSpacing(0);
     // The rightmost button's end plus the margin the panel keeps at its left.
     Panel26->setMinimumWidth(BitBtn19->geometry().right() + 1 + BitBtn14->x());
-    layout->addWidget(new PanelScroller(Panel26, kPanelHeight, this));
+    auto* panelScroller = new PanelScroller(Panel26, kPanelHeight, this);
+    // Screen readers go through the children in the order they were made: the panel above the
+    // list comes first, or its buttons are read as if they followed the list's column header.
+    panelScroller->stackUnder(ListView1);
+    layout->addWidget(panelScroller);
     layout->addWidget(ListView1, 1);
 
     connect(BitBtn14, &QPushButton::clicked, this, &CustomerTab::BitBtn14Click);
