@@ -268,6 +268,12 @@ void CustomerTab::buildWidgets() {
     panelScroller->stackUnder(ListView1);
     layout->addWidget(panelScroller);
     layout->addWidget(ListView1, 1);
+    // Made as the tab is shown: a layout would show them only an event later, and the first
+    // picture of the page would be empty.
+    if (isVisible()) {
+        panelScroller->show();
+        ListView1->show();
+    }
 
     connect(BitBtn14, &QPushButton::clicked, this, &CustomerTab::BitBtn14Click);
     connect(BitBtn15, &QPushButton::clicked, this, &CustomerTab::BitBtn15Click);
