@@ -81,6 +81,9 @@ TMainForm::TMainForm(QStringList arguments, QWidget* parent)
     layout->setSpacing(0);
     setCentralWidget(client);
     buildButtonBar();
+    // The counts hide their rows before the sheet is built: a hidden row gets its fields only
+    // when it is first shown.
+    sheet_.runCountRules();
     buildPages();
     buildCatalogueCommands();
     layout->addWidget(Panel18);

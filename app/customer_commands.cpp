@@ -77,12 +77,12 @@ void TMainForm::buildCustomerTab() {
         PageControl1->setCurrentIndex(0);
     });
 
-    for (int row = 0; row < 5; ++row) {
-        connect(ScrollBox1->presetButton(row, false), &QPushButton::clicked, this,
-                [this, row] { saveMaterialPreset(row); });
-        connect(ScrollBox1->presetButton(row, true), &QPushButton::clicked, this,
-                [this, row] { loadMaterialPreset(row); });
-    }
+    ScrollBox1->setPresetCommand([this](int row, bool load) {
+        if (load)
+            loadMaterialPreset(row);
+        else
+            saveMaterialPreset(row);
+    });
 }
 
 CustomerTab* TMainForm::customerTab() {

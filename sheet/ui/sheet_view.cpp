@@ -21,6 +21,35 @@
 
 namespace pyrelto {
 
+// The sheet's captions are plain one-line texts in one font, many of them repeated ("Summe:"); a
+// label asked for its own size would lay out its text each time. One set of font metrics measures
+// each text once, as wide as the label would make itself.
+class CaptionSizes {
+public:
+    QSize of(const QLabel& label) {
+        if (!metrics_ || label.font() != font_) {
+            font_ = label.font();
+            metrics_.emplace(font_);
+            height_ = QFontMetrics(font_).height();
+            widths_.clear();
+        }
+        auto found = widths_.constFind(label.text());
+        if (found == widths_.constEnd()) {
+            // Rounded up, as a label's own layout rounds a text's width.
+            found = widths_.insert(label.text(), qCeil(metrics_->horizontalAdvance(label.text())));
+        }
+        const QMargins margins = label.contentsMargins();
+        return {*found + margins.left() + margins.right(),
+                height_ + margins.top() + margins.bottom()};
+    }
+
+private:
+    QFont font_;
+    std::optional<QFontMetricsF> metrics_;
+    int height_ = 0;
+    QHash<QString, int> widths_;
+};
+
 namespace {
 
 // A box cuts what it is given to its limit and writes the cut text back to the field, so the
@@ -66,35 +95,6 @@ int dropDownRowHeight(const QFontMetrics& metrics) {
 }
 
 namespace {
-
-// The sheet's captions are plain one-line texts in one font, many of them repeated ("Summe:"); a
-// label asked for its own size would lay out its text each time. One set of font metrics measures
-// each text once, as wide as the label would make itself.
-class CaptionSizes {
-public:
-    QSize of(const QLabel& label) {
-        if (!metrics_ || label.font() != font_) {
-            font_ = label.font();
-            metrics_.emplace(font_);
-            height_ = QFontMetrics(font_).height();
-            widths_.clear();
-        }
-        auto found = widths_.constFind(label.text());
-        if (found == widths_.constEnd()) {
-            // Rounded up, as a label's own layout rounds a text's width.
-            found = widths_.insert(label.text(), qCeil(metrics_->horizontalAdvance(label.text())));
-        }
-        const QMargins margins = label.contentsMargins();
-        return {*found + margins.left() + margins.right(),
-                height_ + margins.top() + margins.bottom()};
-    }
-
-private:
-    QFont font_;
-    std::optional<QFontMetricsF> metrics_;
-    int height_ = 0;
-    QHash<QString, int> widths_;
-};
 
 QLabel* addLabel(CaptionSizes& sizes, const QString& text, QWidget* parent, int x, int y) {
     auto* label = new QLabel(text, parent);
@@ -188,13 +188,16 @@ SheetView::SheetView(Sheet& sheet, QWidget* parent) : QScrollArea(parent), sheet
 SheetView::~SheetView() {
     sheet_.removeObserver(this);
     for (const FieldInfo& info : fieldCatalogue()) {
-        if (info.kind == FieldKind::Text) {
+        if (info.kind == FieldKind::Text && fields_[static_cast<std::size_t>(info.id)] != nullptr) {
             sheet_.text(info.id).removeObserver(this);
         }
     }
 }
 
 void SheetView::onRowShown(RowId id, bool shown) {
+    if (shown) {
+        ensureRow(id);
+    }
     row(id)->setVisible(shown);
     relayout();
 }
@@ -204,12 +207,14 @@ void SheetView::onTextShown(TextField& field) {
         if (info.kind != FieldKind::Text || &sheet_.text(info.id) != &field) {
             continue;
         }
+        // A field whose row is not made yet reads its text when it is.
+        QWidget* widget = fields_[static_cast<std::size_t>(info.id)];
         const QString shown = toQString(field.text());
-        if (auto* combo = qobject_cast<QComboBox*>(fieldWidget(info.id))) {
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             if (combo->currentText() != shown) {
                 combo->setEditText(shown);
             }
-        } else if (auto* edit = qobject_cast<QLineEdit*>(fieldWidget(info.id))) {
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
             if (edit->text() != shown) {
                 edit->setText(shown);
                 showStartAndHintCut(edit);
@@ -220,52 +225,127 @@ void SheetView::onTextShown(TextField& field) {
 }
 
 void SheetView::build() {
-    const auto fields = fieldCatalogue();
-    CaptionSizes sizes;
+    captionSizes_ = std::make_unique<CaptionSizes>();
     for (const RowInfo& r : rowCatalogue()) {
         auto* rowWidget = new QWidget(content_);
         rowWidget->setObjectName(
             QString::fromLatin1(r.container.data(), static_cast<qsizetype>(r.container.size())));
         rows_[static_cast<std::size_t>(r.id)] = rowWidget;
-        for (const FieldInfo& info : fields) {
-            if (info.row != r.id) {
-                continue;
-            }
-            QWidget* w = buildField(info, rowWidget);
-            fields_[static_cast<std::size_t>(info.id)] = w;
-            if (!info.caption.empty()) {
-                QLabel* caption =
-                    addLabel(sizes, toQString(info.caption), rowWidget, info.x, kCaptionY);
-                caption->setBuddy(w);
-                captions_[static_cast<std::size_t>(info.id)] = caption;
-            }
-            if (info.unitAfter) {
-                QLabel* unit = addLabel(sizes, QStringLiteral("m²"), rowWidget, kUnitX, kFieldY);
-                unit->move(kUnitX, kFieldY + (kFieldHeight - unit->height()) / 2);
-            }
-        }
-        const auto materials = materialRows();
-        for (std::size_t m = 0; m < materials.size(); ++m) {
-            if (materials[m].row != r.id) {
-                continue;
-            }
-            for (int load = 0; load < 2; ++load) {
-                auto* button = new QPushButton(load != 0 ? QStringLiteral("Material laden...")
-                                                         : QStringLiteral("Material speichern..."),
-                                               rowWidget);
-                button->setObjectName(QStringLiteral("BitBtn%1").arg(2 * m + 1 + load));
-                button->setGeometry(QRect(QPoint(kPresetX, load != 0 ? kFieldY : 0), kPresetSize));
-                // Five rows have the same two buttons: the row tells them apart when spoken.
-                button->setAccessibleName(QStringLiteral("%1, Material %2")
-                                              .arg(load != 0 ? QStringLiteral("Material laden")
-                                                             : QStringLiteral("Material speichern"))
-                                              .arg(m + 1));
-                presetButtons_[2 * m + static_cast<std::size_t>(load)] = button;
-            }
+        // About half the rows are hidden at the start (the rows beyond the counts); their dozens
+        // of fields would cost the start more than the rest of the window.
+        if (sheet_.shown(r.id)) {
+            buildRow(r);
         }
         rowWidget->setVisible(sheet_.shown(r.id));
         rowWidget->installEventFilter(this);
     }
+    built_ = true;
+}
+
+void SheetView::ensureRow(RowId id) const {
+    if (!rowBuilt_[static_cast<std::size_t>(id)]) {
+        auto* self = const_cast<SheetView*>(this);
+        self->buildRow(rowInfo(id));
+        self->orderFocusChain();
+    }
+}
+
+void SheetView::buildRow(const RowInfo& r) {
+    rowBuilt_[static_cast<std::size_t>(r.id)] = true;
+    QWidget* rowWidget = rows_[static_cast<std::size_t>(r.id)];
+    CaptionSizes& sizes = *captionSizes_;
+    for (const FieldInfo& info : fieldCatalogue()) {
+        if (info.row != r.id) {
+            continue;
+        }
+        QWidget* w = buildField(info, rowWidget);
+        fields_[static_cast<std::size_t>(info.id)] = w;
+        if (!info.caption.empty()) {
+            QLabel* caption =
+                addLabel(sizes, toQString(info.caption), rowWidget, info.x, kCaptionY);
+            caption->setBuddy(w);
+            captions_[static_cast<std::size_t>(info.id)] = caption;
+        }
+        if (info.unitAfter) {
+            QLabel* unit = addLabel(sizes, QStringLiteral("m²"), rowWidget, kUnitX, kFieldY);
+            unit->move(kUnitX, kFieldY + (kFieldHeight - unit->height()) / 2);
+        }
+    }
+    const auto materials = materialRows();
+    for (std::size_t m = 0; m < materials.size(); ++m) {
+        if (materials[m].row != r.id) {
+            continue;
+        }
+        for (int load = 0; load < 2; ++load) {
+            auto* button = new QPushButton(load != 0 ? QStringLiteral("Material laden...")
+                                                     : QStringLiteral("Material speichern..."),
+                                           rowWidget);
+            button->setObjectName(QStringLiteral("BitBtn%1").arg(2 * m + 1 + load));
+            button->setGeometry(QRect(QPoint(kPresetX, load != 0 ? kFieldY : 0), kPresetSize));
+            // Five rows have the same two buttons: the row tells them apart when spoken.
+            button->setAccessibleName(QStringLiteral("%1, Material %2")
+                                          .arg(load != 0 ? QStringLiteral("Material laden")
+                                                         : QStringLiteral("Material speichern"))
+                                          .arg(m + 1));
+            connect(button, &QPushButton::clicked, this,
+                    [this, row = static_cast<int>(m), loads = load != 0] {
+                        if (presetCommand_) {
+                            presetCommand_(row, loads);
+                        }
+                    });
+            presetButtons_[2 * m + static_cast<std::size_t>(load)] = button;
+        }
+    }
+    // Children made after their row was shown would wait for a show of their own.
+    if (rowWidget->isVisible()) {
+        for (QWidget* child : rowWidget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            child->show();
+        }
+    }
+}
+
+void SheetView::orderFocusChain() {
+    if (!built_) {
+        return;
+    }
+    QWidget* previous = nullptr;
+    for (const RowInfo& r : rowCatalogue()) {
+        if (!rowBuilt_[static_cast<std::size_t>(r.id)]) {
+            continue;
+        }
+        const auto chain = [&previous](QWidget* next) {
+            if (previous != nullptr) {
+                QWidget::setTabOrder(previous, next);
+            }
+            previous = next;
+        };
+        for (const FieldInfo& info : fieldCatalogue()) {
+            if (info.row == r.id) {
+                chain(fields_[static_cast<std::size_t>(info.id)]);
+            }
+        }
+        const auto materials = materialRows();
+        for (std::size_t m = 0; m < materials.size(); ++m) {
+            if (materials[m].row == r.id) {
+                chain(presetButtons_[2 * m]);
+                chain(presetButtons_[2 * m + 1]);
+            }
+        }
+    }
+}
+
+void SheetView::setPresetCommand(std::function<void(int materialRow, bool load)> command) {
+    presetCommand_ = std::move(command);
+}
+
+QWidget* SheetView::fieldWidget(FieldId id) const {
+    ensureRow(fieldInfo(id).row);
+    return fields_[static_cast<std::size_t>(id)];
+}
+
+QLabel* SheetView::caption(FieldId id) const {
+    ensureRow(fieldInfo(id).row);
+    return captions_[static_cast<std::size_t>(id)];
 }
 
 void SheetView::paintFieldFrames(QWidget* rowWidget) {
@@ -282,7 +362,9 @@ void SheetView::paintFieldFrames(QWidget* rowWidget) {
             rows_[static_cast<std::size_t>(info.row)] != rowWidget) {
             continue;
         }
-        drawFieldFrame(painter, *fieldWidget(info.id));
+        if (const QWidget* field = fields_[static_cast<std::size_t>(info.id)]) {
+            drawFieldFrame(painter, *field);
+        }
     }
 }
 
@@ -360,6 +442,7 @@ QPushButton* SheetView::presetButton(int materialRow, bool load) const {
     if (materialRow < 0 || materialRow >= 5) {
         return nullptr;
     }
+    ensureRow(materialRows()[static_cast<std::size_t>(materialRow)].row);
     return presetButtons_[2 * static_cast<std::size_t>(materialRow) + (load ? 1 : 0)];
 }
 

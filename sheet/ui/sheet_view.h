@@ -8,6 +8,8 @@
 
 #include <QScrollArea>
 #include <array>
+#include <functional>
+#include <memory>
 
 class QComboBox;
 class QFontMetrics;
@@ -18,6 +20,7 @@ class QPushButton;
 namespace pyrelto {
 
 class SpinEditWidget;
+class CaptionSizes;
 
 // The height of a row of the customer drop-down in a font: the line plus room for the marks of
 // capital umlauts where the face draws them above its ascent.
@@ -36,19 +39,24 @@ public:
 
     Sheet& sheet() noexcept { return sheet_; }
 
+    // The fields, captions and buttons of a row hidden at the start are made when the row is
+    // first shown, or first asked for here.
+
     // The widget of a numeric field.
     SpinEditWidget* numberWidget(FieldId id) const;
     // The widget of a text field other than KundeEd (descriptions, Waehr15Ed).
     QLineEdit* textWidget(FieldId id) const;
     // Any field's widget; objectName is the field's name.
-    QWidget* fieldWidget(FieldId id) const { return fields_[static_cast<std::size_t>(id)]; }
+    QWidget* fieldWidget(FieldId id) const;
     // The customer name: editable, its list filled by the customer tab.
     QComboBox* kundeEd() const;
-    QLabel* caption(FieldId id) const { return captions_[static_cast<std::size_t>(id)]; }
+    QLabel* caption(FieldId id) const;
     QWidget* row(RowId id) const { return rows_[static_cast<std::size_t>(id)]; }
     // The preset buttons of material row `materialRow` (0-4): "Material speichern..." (BitBtn1,
-    // 3, ...) or, with `load`, "Material laden..." (BitBtn2, 4, ...). Not wired here.
+    // 3, ...) or, with `load`, "Material laden..." (BitBtn2, 4, ...).
     QPushButton* presetButton(int materialRow, bool load) const;
+    // What a click on a preset button runs: the material row (0-4) and whether it loads.
+    void setPresetCommand(std::function<void(int materialRow, bool load)> command);
 
     // Total height of the shown rows.
     int shownRowsHeight() const;
@@ -60,6 +68,11 @@ protected:
 
 private:
     void build();
+    // Makes the row's fields, captions and buttons if they are not there yet.
+    void ensureRow(RowId id) const;
+    void buildRow(const RowInfo& info);
+    // Tab goes through the sheet's fields in their order, whenever their rows were made.
+    void orderFocusChain();
     QWidget* buildField(const FieldInfo& info, QWidget* rowWidget);
     void relayout();
     void paintFieldFrames(QWidget* rowWidget);
@@ -72,6 +85,10 @@ private:
     std::array<QWidget*, kFieldCount> fields_{};
     std::array<QLabel*, kFieldCount> captions_{};
     std::array<QPushButton*, 10> presetButtons_{};
+    std::array<bool, kRowCount> rowBuilt_{};
+    bool built_ = false;
+    std::unique_ptr<CaptionSizes> captionSizes_;
+    std::function<void(int, bool)> presetCommand_;
 };
 
 } // namespace pyrelto

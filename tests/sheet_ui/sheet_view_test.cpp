@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
+#include <vector>
 
 namespace pyrelto {
 namespace {
@@ -154,6 +156,37 @@ TEST_F(SheetViewTest, RowsHideAndShowWithTheirCountsAndKeepTheirValues) {
     expectStacked();
     // Ten rows fit: nothing to scroll.
     EXPECT_EQ(view_->verticalScrollBar()->maximum(), 0);
+}
+
+TEST_F(SheetViewTest, RowsShownLaterGetTheirFieldsThenAndTabKeepsTheSheetsOrder) {
+    // A view made after the counts hid their rows, as the window makes it: those rows are empty
+    // until first shown; Tab must then still go through the sheet from top to bottom.
+    sheet_.number(FieldId::List2Ed).SetValue(4.5L);
+    auto* late = new SheetView(sheet_, host_.get());
+    late->setGeometry(view_->geometry());
+    late->show();
+    EXPECT_TRUE(late->row(RowId::Panel3)->findChildren<QWidget*>().isEmpty());
+    enter(FieldId::AnzZeilenEd, QStringLiteral("3"));
+    enter(FieldId::AnzStueckEd, QStringLiteral("2"));
+    ASSERT_FALSE(late->row(RowId::Panel3)->isHidden());
+    EXPECT_TRUE(late->fieldWidget(FieldId::List2Ed)->isVisible());
+    EXPECT_EQ(late->numberWidget(FieldId::List2Ed)->text(), QStringLiteral("4,50"));
+    std::vector<QWidget*> expected;
+    for (const RowInfo& r : rowCatalogue()) {
+        if (late->row(r.id)->isHidden())
+            continue;
+        for (const FieldInfo& info : fieldCatalogue())
+            if (info.row == r.id)
+                expected.push_back(late->fieldWidget(info.id));
+    }
+    std::vector<QWidget*> walked;
+    QWidget* at = expected.front();
+    for (std::size_t step = 0; step < 4000 && walked.size() < expected.size(); ++step) {
+        if (std::find(expected.begin(), expected.end(), at) != expected.end())
+            walked.push_back(at);
+        at = at->nextInFocusChain();
+    }
+    EXPECT_EQ(walked, expected);
 }
 
 TEST_F(SheetViewTest, TheWorkedExampleTypedKeyByKey) {
