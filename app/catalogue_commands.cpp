@@ -156,11 +156,14 @@ void TMainForm::buildCatalogueCommands() {
         catalogueMenu->addAction(QStringLiteral("Preise aktualisieren (Ordner)..."));
     repriceFolderAction->setObjectName(QStringLiteral("repriceFolderAction"));
     connect(repriceFolderAction, &QAction::triggered, this, [this] { repriceCalculationFolder(); });
-    for (std::size_t i = 0; i < kRowSlotCount; ++i) {
-        const auto slot = static_cast<RowSlot>(i);
-        if (QWidget* description = ScrollBox1->fieldWidget(sheetRowFields(slot).description))
-            description->setToolTip(QStringLiteral("F4: Artikel aus dem Katalog wählen"));
-    }
+    // Rows hidden at the start get their fields later; the hint goes with them then.
+    std::vector<FieldId> descriptions;
+    for (std::size_t i = 0; i < kRowSlotCount; ++i)
+        descriptions.push_back(sheetRowFields(static_cast<RowSlot>(i)).description);
+    ScrollBox1->whenFieldMade([descriptions](FieldId id, QWidget& field) {
+        if (std::find(descriptions.begin(), descriptions.end(), id) != descriptions.end())
+            field.setToolTip(QStringLiteral("F4: Artikel aus dem Katalog wählen"));
+    });
 }
 
 std::optional<RowSlot> TMainForm::focusedRowSlot() const {
@@ -168,6 +171,9 @@ std::optional<RowSlot> TMainForm::focusedRowSlot() const {
     if (!focus)
         return std::nullopt;
     for (const FieldInfo& info : fieldCatalogue()) {
+        // The focus is never in a hidden row, whose fields may not even be made.
+        if (!sheet_.shown(info.row))
+            continue;
         const QWidget* widget = ScrollBox1->fieldWidget(info.id);
         if (!widget || (widget != focus && !widget->isAncestorOf(focus)))
             continue;

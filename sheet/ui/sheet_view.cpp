@@ -260,6 +260,9 @@ void SheetView::buildRow(const RowInfo& r) {
         }
         QWidget* w = buildField(info, rowWidget);
         fields_[static_cast<std::size_t>(info.id)] = w;
+        for (const auto& prepare : fieldPreparers_) {
+            prepare(info.id, *w);
+        }
         if (!info.caption.empty()) {
             QLabel* caption =
                 addLabel(sizes, toQString(info.caption), rowWidget, info.x, kCaptionY);
@@ -332,6 +335,15 @@ void SheetView::orderFocusChain() {
             }
         }
     }
+}
+
+void SheetView::whenFieldMade(std::function<void(FieldId, QWidget&)> prepare) {
+    for (const FieldInfo& info : fieldCatalogue()) {
+        if (QWidget* field = fields_[static_cast<std::size_t>(info.id)]) {
+            prepare(info.id, *field);
+        }
+    }
+    fieldPreparers_.push_back(std::move(prepare));
 }
 
 void SheetView::setPresetCommand(std::function<void(int materialRow, bool load)> command) {

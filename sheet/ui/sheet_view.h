@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QFontMetrics;
@@ -55,6 +56,8 @@ public:
     // The preset buttons of material row `materialRow` (0-4): "Material speichern..." (BitBtn1,
     // 3, ...) or, with `load`, "Material laden..." (BitBtn2, 4, ...).
     QPushButton* presetButton(int materialRow, bool load) const;
+    // Runs `prepare` on every field made so far and on each one made later.
+    void whenFieldMade(std::function<void(FieldId, QWidget&)> prepare);
     // What a click on a preset button runs: the material row (0-4) and whether it loads.
     void setPresetCommand(std::function<void(int materialRow, bool load)> command);
 
@@ -89,6 +92,7 @@ private:
     bool built_ = false;
     std::unique_ptr<CaptionSizes> captionSizes_;
     std::function<void(int, bool)> presetCommand_;
+    std::vector<std::function<void(FieldId, QWidget&)>> fieldPreparers_;
 };
 
 } // namespace pyrelto
