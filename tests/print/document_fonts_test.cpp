@@ -17,6 +17,7 @@ TEST(DocumentFonts, RegisteredOnceAndUsedForBothStyles) {
     std::vector<QString> seen(4);
     {
         std::vector<std::jthread> threads;
+        threads.reserve(seen.size());
         for (QString& family : seen)
             threads.emplace_back([&family] { family = documentFamily(); });
     }
