@@ -28,11 +28,11 @@ The user interface is German.
 The package also holds pyrelto-cli, which runs a calculation without a
 window and prints the whole sheet as JSON.")
 # The libraries the programs link are found by dpkg-shlibdeps. The window is laid out for a
-# Tahoma-metric font, the offer is set in DejaVu Sans, and Qt's own dialog texts are German only
-# with Qt's translations; the program runs without any of them, so they are recommended, not
-# required.
+# Tahoma-metric font, and Qt's own dialog texts are German only with Qt's translations; the
+# program runs without either, so they are recommended, not required. The documents' typeface
+# (DejaVu Sans, unhinted) is built into the program.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-dejavu-core, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # No maintainer scripts: installing into /usr/share/mime/packages, /usr/share/applications and
 # /usr/share/icons/hicolor fires the file triggers that shared-mime-info, desktop-file-utils and

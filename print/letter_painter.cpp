@@ -1,5 +1,6 @@
 #include "letter_painter.h"
 
+#include "document_fonts.h"
 #include "offer.h"
 #include "offer_print.h"
 #include "printout.h"
@@ -111,13 +112,7 @@ bool LetterPainter::Logo::valid() const {
 }
 
 QFont LetterPainter::letterFont(double points, bool bold) {
-    QFont font(QStringLiteral("DejaVu Sans"));
-    // No ligatures: the PDF's text layer took "fl" as one glyph, and a search for "Dachfläche" in
-    // the document found nothing. Scripts that need shaping (Arabic, Indic) still get it.
-    font.setStyleHint(QFont::SansSerif, QFont::PreferNoShaping);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
+    return documentFont(points, bold);
 }
 
 LetterPainter::LetterPainter(LetterFrame frame, QPagedPaintDevice& device)

@@ -1,5 +1,6 @@
 #include "takeoff_print.h"
 
+#include "document_fonts.h"
 #include "face_drawing.h"
 #include "printout.h"
 #include "qt_text.h"
@@ -31,11 +32,7 @@ QString edgeName(EdgeKind kind) {
 }
 
 QFont pageFont(double points, bool bold = false) {
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
+    return documentFont(points, bold);
 }
 
 // Twice the face's area in cm² before the pitch factor; the face's dimensions are sound.

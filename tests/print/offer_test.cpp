@@ -312,12 +312,19 @@ TEST_F(OfferTest, PdfCarriesTitleAuthorCreatorAndEmbeddedFonts) {
     const QStringList fonts =
         runTool(QStringLiteral("pdffonts"), {path}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_GT(fonts.size(), 2) << "no font in the document";
+    QStringList faces;
     for (const QString& line : fonts.mid(2)) {
         // Columns: name, type, encoding, emb, sub, uni, object, id.
         const QStringList columns = line.simplified().split(QLatin1Char(' '));
         ASSERT_GE(columns.size(), 7) << toStd(line);
         EXPECT_EQ(columns.at(columns.size() - 5), QStringLiteral("yes")) << toStd(line);
+        faces << columns.first();
     }
+    // The faces the program carries, one per style: every size and every line shares them.
+    faces.sort();
+    EXPECT_EQ(faces, QStringList({QStringLiteral("DejaVuSansUnhinted"),
+                                  QStringLiteral("DejaVuSansUnhinted-Bold")}))
+        << toStd(faces.join(QLatin1Char(' ')));
 }
 
 TEST_F(OfferTest, SummaryPositionLeavesOutTheDescribedRows) {

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/../../.."
 build=${1:-build/dev}
 out=$(PYRELTO_KEEP_INVOICE=1 QT_QPA_PLATFORM=offscreen "$build/tests/print/invoice_print_tests" \
         --gtest_filter='InvoicePrintTest.AFinalInvoicesDeductionsAddUp')
-folder=$(sed -n 's/^invoices kept in //p' <<<"$out")
+folder=$(sed -n 's/^files kept in //p' <<<"$out")
 pdftoppm -r 110 -png -f 1 -singlefile "$folder/schlussrechnung.pdf" docs/invoice
 rm -rf "$folder"
 echo "docs/invoice.png"
