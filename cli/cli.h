@@ -56,6 +56,8 @@ struct CliFileStep {
     std::function<void(CliContext& context, const std::string& file, std::ostream& err)> run;
     // Options with a value that tune this step ("--period"); each may be given once.
     std::vector<std::string> valueOptions = {};
+    // What --help says of the step and its options, in German.
+    std::string help = {};
 };
 
 // Exit codes: 0 all steps ran, 1 a step failed (its message on `err`, the rest still ran and the
