@@ -62,7 +62,8 @@ struct CliFileStep {
 
 // Exit codes: 0 all steps ran, 1 a step failed (its message on `err`, the rest still ran and the
 // JSON was printed), 2 the command line was malformed (nothing printed on `out`).
-// `extraSteps` are accepted beside the core's steps, in the same left-to-right order.
+// `extraSteps` are accepted beside the core's steps, in the same left-to-right order. "--help"
+// prints what this build reads on `out` instead and runs nothing (exit 0).
 int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
            std::span<const CliFileStep> extraSteps = {});
 
