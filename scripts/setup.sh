@@ -28,6 +28,7 @@ packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3
           libsqlite3-dev     # the store's embedded engine
           libpq-dev          # the store's PostgreSQL engine (libpq)
           postgresql         # the postgres leg of scripts/test.sh: a throwaway server for the tests
+          groff-base         # the manual pages render without a warning (tests/cli)
           )
 missing=()
 for p in "${packages[@]}"; do
