@@ -406,7 +406,11 @@ public:
     Store& open() {
         if (!store_) {
             const auto& access = registry().storeAccess;
-            store_ = access.open ? access.open(uri(), warn_) : openStore(uri());
+            // The engines come with the registration, so that a run without a database step
+            // does not load their libraries (libpq brings a long chain of its own).
+            if (!access.open)
+                throw std::runtime_error("Dieses Programm kann keine Datenbank öffnen.");
+            store_ = access.open(uri(), warn_);
         }
         return *store_;
     }

@@ -11,13 +11,15 @@
 
 namespace {
 
-// A build with Qt offers the steps of its module, which is loaded only when one of them runs;
-// what they set up is released before exit.
+// A build with Qt offers the steps of its module, which is loaded only when one of them runs (the
+// database too is opened through it); what they set up is released before exit.
 int runSteps(const std::vector<std::string>& args) {
 #ifdef PYRELTO_CLI_MODULE_DIR
     static pyrelto::CliModuleLoader loader(pyrelto::cliModuleCandidates(PYRELTO_CLI_MODULE_DIR));
     pyrelto::registerCliSteps(loader.steps(), [] { loader.release(); });
     pyrelto::registerCliStoreAccess(loader.storeAccess());
+#else
+    pyrelto::registerCliStoreAccess(pyrelto::plainCliStoreAccess());
 #endif
     const int status = pyrelto::runCli(args, std::cout, std::cerr, pyrelto::registeredCliSteps());
     pyrelto::releaseCliSteps();

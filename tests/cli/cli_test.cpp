@@ -25,6 +25,9 @@
 namespace pyrelto {
 namespace {
 
+// The database as pyrelto-cli opens it in a build without Qt.
+[[maybe_unused]] const bool plainStore = registerCliStoreAccess(plainCliStoreAccess());
+
 struct CliRun {
     int status;
     std::string out;
