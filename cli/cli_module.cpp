@@ -47,6 +47,9 @@ CliModuleEntry loadEntry(const std::filesystem::path& file, std::string& reason)
     void* library = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         reason = lastLoadError();
+        // dlerror() starts with the file's name, which the message already gives.
+        if (const std::string prefix = file.string() + ": "; reason.starts_with(prefix))
+            reason.erase(0, prefix.size());
         return nullptr;
     }
     void* symbol = ::dlsym(library, kCliModuleEntry);
