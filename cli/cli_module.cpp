@@ -22,6 +22,12 @@ namespace pyrelto {
 
 namespace {
 
+// A path for a message, in UTF-8 on every system.
+std::string utf8Name(const std::filesystem::path& path) {
+    const auto name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
 #ifdef _WIN32
 std::string lastLoadError() {
     return "Windows-Fehler " + std::to_string(::GetLastError());
@@ -48,7 +54,7 @@ CliModuleEntry loadEntry(const std::filesystem::path& file, std::string& reason)
     if (library == nullptr) {
         reason = lastLoadError();
         // dlerror() starts with the file's name, which the message already gives.
-        if (const std::string prefix = file.string() + ": "; reason.starts_with(prefix))
+        if (const std::string prefix = file.native() + ": "; reason.starts_with(prefix))
             reason.erase(0, prefix.size());
         return nullptr;
     }
@@ -58,7 +64,12 @@ CliModuleEntry loadEntry(const std::filesystem::path& file, std::string& reason)
         reason = "der Einsprungpunkt fehlt";
         return nullptr;
     }
+#ifdef _WIN32
+    // Through the generic function type, which the compiler accepts as a cast between kinds.
+    return reinterpret_cast<CliModuleEntry>(reinterpret_cast<void (*)()>(symbol));
+#else
     return reinterpret_cast<CliModuleEntry>(symbol);
+#endif
 }
 
 std::filesystem::path executablePath() {
@@ -130,12 +141,11 @@ const CliModule& CliModuleLoader::module() {
                 reason = "er gehört zu einer anderen Version des Programms";
             }
             reasons += "\n  ";
-            const auto name = file.u8string();
-            reasons.append(name.begin(), name.end());
+            reasons += utf8Name(file);
             reasons += ": " + reason;
         }
         std::string text = "Der Programmteil für PDF-Dateien und die Datenbank (" +
-                           cliModuleFileName().string() + ") ";
+                           utf8Name(cliModuleFileName()) + ") ";
         text += reasons.empty() ? "ist nicht installiert." : "lässt sich nicht laden:" + reasons;
         text += "\nBitte installieren Sie Pyrelto Kalkulation neu.";
         failure_ = std::move(text);
@@ -153,7 +163,7 @@ std::vector<CliFileStep> CliModuleLoader::steps() {
                 std::find_if(loaded.begin(), loaded.end(),
                              [&option](const CliFileStep& s) { return s.option == option; });
             if (found == loaded.end() || !found->run)
-                throw std::runtime_error("Der Programmteil " + cliModuleFileName().string() +
+                throw std::runtime_error("Der Programmteil " + utf8Name(cliModuleFileName()) +
                                          " kennt den Schritt " + option + " nicht.");
             found->run(context, file, err);
         };
