@@ -5,6 +5,7 @@
 #include "catalogue_tab.h"
 #include "customer_tab.h"
 #include "decimal_text.h"
+#include "deferred_page.h"
 #include "dialogs.h"
 #include "form_storage.h"
 #include "invoice_register_tab.h"
@@ -186,30 +187,53 @@ void TMainForm::buildPages() {
     // Its tables are built when the page is first shown.
     takeOffTab_ = new TakeOffTab(sheet_, extras_.takeOff);
     takeOffTab_->setLinkListener([this](bool linked) { showAreaLink(linked); });
-    offerPage = new QWidget;
+    offerPage = new DeferredPage([this] {
+        offerRegisterTab_ =
+            new OfferRegisterTab([this]() -> Store& { return programStore(); },
+                                 [this](const OfferRecord& offer) { openOfferCalculation(offer); });
+        offerRegisterTab_->setInvoiceCommand(
+            [this](const OfferRecord& offer) { createInvoiceForOffer(offer); });
+        return offerRegisterTab_;
+    });
     offerPage->setObjectName(QStringLiteral("offerPage"));
-    auto* offerLayout = new QVBoxLayout(offerPage);
-    offerLayout->setContentsMargins(0, 0, 0, 0);
-    offerRegisterTab_ = new OfferRegisterTab(
-        [this]() -> Store& { return programStore(); },
-        [this](const OfferRecord& offer) { openOfferCalculation(offer); }, offerPage);
-    offerLayout->addWidget(offerRegisterTab_);
-    offerRegisterTab_->setInvoiceCommand(
-        [this](const OfferRecord& offer) { createInvoiceForOffer(offer); });
-    invoiceRegisterTab_ = new InvoiceRegisterTab([this]() -> Store& { return programStore(); },
-                                                 [] { return QDate::currentDate(); });
-    // Reads the catalogue when first shown, not here: the window starts as fast as without it.
-    catalogueTab_ = new CatalogueTab([this]() -> Store& { return programStore(); });
+    invoicePage = new DeferredPage([this] {
+        invoiceRegisterTab_ = new InvoiceRegisterTab([this]() -> Store& { return programStore(); },
+                                                     [] { return QDate::currentDate(); });
+        return invoiceRegisterTab_;
+    });
+    invoicePage->setObjectName(QStringLiteral("invoicePage"));
+    // The catalogue is read when the page is first shown, not here: the window starts as fast as
+    // without it.
+    cataloguePage = new DeferredPage([this] {
+        catalogueTab_ = new CatalogueTab([this]() -> Store& { return programStore(); });
+        return catalogueTab_;
+    });
+    cataloguePage->setObjectName(QStringLiteral("cataloguePage"));
     PageControl1->addTab(TabSheet1, QStringLiteral("Kalkulation"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Kunden Vorlagen"));
     PageControl1->addTab(takeOffTab_, QStringLiteral("Aufmaß"));
     PageControl1->addTab(offerPage, QStringLiteral("Angebote"));
-    PageControl1->addTab(invoiceRegisterTab_, QStringLiteral("Rechnungen"));
-    PageControl1->addTab(catalogueTab_, QStringLiteral("Materialien"));
+    PageControl1->addTab(invoicePage, QStringLiteral("Rechnungen"));
+    PageControl1->addTab(cataloguePage, QStringLiteral("Materialien"));
     showAreaLink(takeOffTab_->linkShown());
     PageControl1->setCurrentIndex(0);
     // The tabs do not change with the wheel.
     PageControl1->tabBar()->installEventFilter(this);
+}
+
+OfferRegisterTab* TMainForm::offerRegisterTab() {
+    offerPage->content();
+    return offerRegisterTab_;
+}
+
+InvoiceRegisterTab* TMainForm::invoiceRegisterTab() {
+    invoicePage->content();
+    return invoiceRegisterTab_;
+}
+
+CatalogueTab* TMainForm::catalogueTab() {
+    cataloguePage->content();
+    return catalogueTab_;
 }
 
 void TMainForm::runCommand(const std::function<void()>& command) {
@@ -467,6 +491,8 @@ void TMainForm::scrollCustomerList(const QWheelEvent& wheel) {
     if (PageControl1->currentWidget() != TabSheet2) {
         return;
     }
+    if (!customerTab_->hasWidgets())
+        return;
     QAbstractItemView* list = customerTab_->ListView1;
     QWidget* viewport = list->viewport();
     const QPoint global = wheel.globalPosition().toPoint();

@@ -33,6 +33,8 @@ class Store;
 struct OfferRecord;
 class CustomerTab;
 class CatalogueTab;
+class CustomerList;
+class DeferredPage;
 class InvoiceRegisterTab;
 class OfferRegisterTab;
 class SheetView;
@@ -66,16 +68,20 @@ public:
     // The "Kunden Vorlagen" page, TabSheet2.
     QWidget* customerPage() const noexcept { return TabSheet2; }
 
-    // The customer list on that page.
-    CustomerTab* customerTab() const noexcept;
+    // The customer list on that page; its buttons and list view are made now if the page has not
+    // been shown yet.
+    CustomerTab* customerTab();
+    // The customer list itself, loaded at the start whether or not its page is ever shown.
+    CustomerList& customerList();
     // The "Aufmaß" page: the take-off kept with the calculation, its net area linked to the
     // sheet's roof area.
     TakeOffTab* takeOffTab() const noexcept { return takeOffTab_; }
-    // The "Angebote" page, the offer register.
-    OfferRegisterTab* offerRegisterTab() const noexcept { return offerRegisterTab_; }
-    InvoiceRegisterTab* invoiceRegisterTab() const noexcept { return invoiceRegisterTab_; }
+    // The "Angebote", "Rechnungen" and "Materialien" pages are made when first shown; these make
+    // them now if they are not there yet.
+    OfferRegisterTab* offerRegisterTab();
+    InvoiceRegisterTab* invoiceRegisterTab();
     // The "Materialien" tab; it reads the catalogue when first shown.
-    CatalogueTab* catalogueTab() const noexcept { return catalogueTab_; }
+    CatalogueTab* catalogueTab();
     // The customer list file: read into the list (true when it could be opened and read), and
     // written from it. Failures go to the standard error report, a file that cannot be created
     // too (with customerListNotSavedMessage) unless it already holds the list's names.
@@ -174,7 +180,10 @@ public:
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;
-    QWidget* offerPage = nullptr; // "Angebote", added beyond the design
+    // Added beyond the design: "Angebote", "Rechnungen", "Materialien".
+    DeferredPage* offerPage = nullptr;
+    DeferredPage* invoicePage = nullptr;
+    DeferredPage* cataloguePage = nullptr;
     SheetView* ScrollBox1 = nullptr;
     // The stored settings: VAT rate, currency and window placement between runs.
     TFormStorage* FormStorage1 = nullptr;
@@ -272,6 +281,8 @@ private:
     void rememberUnmatchedChanges();
     void recallUnmatchedChanges();
     std::vector<std::u16string> customerBase_; // the names as last matched (or loaded)
+    bool customerBaseTaken_ = false;
+    void takeCustomerBase();
     std::int64_t customerChangeSeen_ = -1;
     bool customerSyncFailed_ = false;
     bool matchingCustomers_ = false;

@@ -257,7 +257,8 @@ void TMainForm::importPriceList() {
         // Remembered once the list is taken, where the command line looks for it too.
         if (list.format == PriceListFormat::Csv)
             store.setCsvColumns(plan.supplier, options.columns);
-        catalogueTab_->catalogueChanged();
+        if (catalogueTab_ != nullptr)
+            catalogueTab_->catalogueChanged();
     });
 }
 

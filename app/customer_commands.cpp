@@ -64,7 +64,8 @@ QString TMainForm::customerListNotSavedMessage(const std::u16string& fname) {
 }
 
 void TMainForm::buildCustomerTab() {
-    customerTab_ = new CustomerTab(TabSheet2);
+    // The list is loaded at the start; its view waits until the page is first shown.
+    customerTab_ = new CustomerTab(TabSheet2, CustomerTab::Widgets::OnFirstShow);
     auto* layout = new QVBoxLayout(TabSheet2);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(customerTab_);
@@ -84,8 +85,13 @@ void TMainForm::buildCustomerTab() {
     }
 }
 
-CustomerTab* TMainForm::customerTab() const noexcept {
+CustomerTab* TMainForm::customerTab() {
+    customerTab_->ensureWidgets();
     return customerTab_;
+}
+
+CustomerList& TMainForm::customerList() {
+    return customerTab_->list();
 }
 
 bool TMainForm::openfileConfig(const std::u16string& fname) {

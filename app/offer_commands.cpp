@@ -92,7 +92,7 @@ void TMainForm::chooseDatabase() {
         store_.reset();
         customerSyncFailed_ = false;
         customerChangeSeen_ = -1;
-        if (offerRegisterTab_->isVisible())
+        if (offerRegisterTab_ != nullptr && offerRegisterTab_->isVisible())
             offerRegisterTab_->refresh();
         // A shared list joins this PC's names with the server's at once.
         syncSharedCustomers();

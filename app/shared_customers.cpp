@@ -102,8 +102,10 @@ void TMainForm::startSharedCustomers() {
     customerSyncTimer_->setSingleShot(true);
     customerSyncTimer_->setInterval(kCustomerSyncDelayMs);
     connect(customerSyncTimer_, &QTimer::timeout, this, [this] { requestCustomerSync(); });
-    customerBase_ = customerTab_->list().names();
-    recallUnmatchedChanges();
+    // The base of the three-way match is a copy of the whole list: made only where there is a
+    // server to match with (or when one is chosen later), not for every start with a long list.
+    if (sharedDatabaseChosen())
+        takeCustomerBase();
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
         if (PageControl1->currentWidget() == TabSheet2)
             requestCustomerSync();
@@ -114,6 +116,12 @@ void TMainForm::startSharedCustomers() {
         customerSyncReady_ = true;
         requestCustomerSync();
     });
+}
+
+void TMainForm::takeCustomerBase() {
+    customerBase_ = customerTab_->list().names();
+    customerBaseTaken_ = true;
+    recallUnmatchedChanges();
 }
 
 bool TMainForm::sharedDatabaseChosen() const {
@@ -190,7 +198,7 @@ void TMainForm::takeOpenedStore() {
 }
 
 void TMainForm::rememberUnmatchedChanges() {
-    if (!sharedDatabaseChosen())
+    if (!customerBaseTaken_ || !sharedDatabaseChosen())
         return;
     const std::vector<std::u16string> ours = nameSet(customerTab_->list().names());
     const std::vector<std::u16string> base = nameSet(customerBase_);
@@ -239,6 +247,10 @@ bool TMainForm::syncSharedCustomers() {
     const auto choiceSettings = programSettings(toQString(kDatabaseGroup));
     if (!readDatabaseChoice(*choiceSettings).server)
         return false; // this PC's own database: the list is the file's alone, as always
+    // Chosen since the start: the list as it is now is where this PC's changes are counted from,
+    // as if the program had started with the server chosen.
+    if (!customerBaseTaken_)
+        takeCustomerBase();
     // A server that could not be reached is not asked again on every focus change (each attempt
     // waits for the connect timeout); a command that opens the database again resumes it.
     if (!store_ && customerSyncFailed_)

@@ -174,7 +174,26 @@ private:
     bool editBlocked_ = false;
 };
 
-CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare()) {
+CustomerTab::CustomerTab(QWidget* parent, Widgets widgets)
+    : QWidget(parent), list_(localeCompare()) {
+    model_ = new CustomerListModel(list_, this);
+    comboKeeper_ = std::make_unique<ComboKeeper>(*this);
+    list_.addObserver(comboKeeper_.get());
+    // The layout is there from the start, so that the page lays out the same whenever the
+    // widgets come.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    if (widgets == Widgets::AtOnce)
+        buildWidgets();
+}
+
+void CustomerTab::ensureWidgets() {
+    if (!hasWidgets())
+        buildWidgets();
+}
+
+void CustomerTab::buildWidgets() {
     Panel26 = new QFrame;
     Panel26->setObjectName(QStringLiteral("Panel26"));
     Panel26->setFrameShape(QFrame::NoFrame);
@@ -216,7 +235,6 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     ListView1 = new QTreeView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setAccessibleName(QStringLiteral("Kundenliste"));
-    model_ = new CustomerListModel(list_, this);
     ListView1->setModel(model_);
     rowDelegate_ = new RowDelegate(ListView1);
     ListView1->setItemDelegate(rowDelegate_);
@@ -239,9 +257,7 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     ListView1->setPalette(palette);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    auto* layout = static_cast<QVBoxLayout*>(this->layout());
     // The rightmost button's end plus the margin the panel keeps at its left.
     Panel26->setMinimumWidth(BitBtn19->geometry().right() + 1 + BitBtn14->x());
     layout->addWidget(new PanelScroller(Panel26, kPanelHeight, this));
@@ -254,9 +270,6 @@ CustomerTab::CustomerTab(QWidget* parent) : QWidget(parent), list_(localeCompare
     connect(BitBtn18, &QPushButton::clicked, this, &CustomerTab::BitBtn18Click);
     connect(BitBtn19, &QPushButton::clicked, this, &CustomerTab::BitBtn19Click);
     connect(ListView1, &QAbstractItemView::doubleClicked, this, &CustomerTab::ListView1DblClick);
-
-    comboKeeper_ = std::make_unique<ComboKeeper>(*this);
-    list_.addObserver(comboKeeper_.get());
 }
 
 CustomerTab::~CustomerTab() {
@@ -290,6 +303,7 @@ void CustomerTab::UpdateCombo() {
 }
 
 void CustomerTab::startEditing(int row) {
+    ensureWidgets();
     const QModelIndex index = model_->index(row);
     ListView1->setFocus(Qt::OtherFocusReason);
     ListView1->scrollTo(index);
@@ -297,6 +311,8 @@ void CustomerTab::startEditing(int row) {
 }
 
 void CustomerTab::commitEditing() {
+    if (rowDelegate_ == nullptr)
+        return;
     QWidget* editor = static_cast<RowDelegate*>(rowDelegate_)->openEditor();
     if (editor == nullptr)
         return;
@@ -305,7 +321,8 @@ void CustomerTab::commitEditing() {
 }
 
 bool CustomerTab::isEditing() const {
-    return static_cast<RowDelegate*>(rowDelegate_)->openEditor() != nullptr;
+    return rowDelegate_ != nullptr &&
+           static_cast<RowDelegate*>(rowDelegate_)->openEditor() != nullptr;
 }
 
 void CustomerTab::BitBtn14Click() {
@@ -335,12 +352,14 @@ void CustomerTab::BitBtn17Click() {
 }
 
 void CustomerTab::BitBtn18Click() {
+    ensureWidgets();
     const int row = list_.searchFirst(SuchEd->text().toStdU16String());
     if (row >= 0)
         showFound(row);
 }
 
 void CustomerTab::BitBtn19Click() {
+    ensureWidgets();
     const int row = list_.searchNext(SuchEd->text().toStdU16String());
     if (row >= 0)
         showFound(row);
@@ -351,6 +370,7 @@ void CustomerTab::ListView1DblClick() {
 }
 
 void CustomerTab::showFound(int row) {
+    ensureWidgets();
     const QRect rect = ListView1->visualRect(model_->index(row));
     if (rect.height() > 0) {
         // The client area's top edge lies above the column header.
@@ -392,6 +412,7 @@ void CustomerTab::keyPressEvent(QKeyEvent* event) {
 }
 
 void CustomerTab::showEvent(QShowEvent* event) {
+    ensureWidgets();
     BitBtn14->setDefault(true);
     QWidget::showEvent(event);
 }
@@ -399,7 +420,8 @@ void CustomerTab::showEvent(QShowEvent* event) {
 void CustomerTab::hideEvent(QHideEvent* event) {
     // Another tab: the name being typed is kept as entered.
     commitEditing();
-    BitBtn14->setDefault(false);
+    if (BitBtn14 != nullptr)
+        BitBtn14->setDefault(false);
     QWidget::hideEvent(event);
 }
 

@@ -25,11 +25,20 @@ class CustomerListModel;
 class CustomerTab final : public QWidget {
     Q_OBJECT
 public:
-    explicit CustomerTab(QWidget* parent = nullptr);
+    // The list and its model are there at once, so the list can be loaded and the drop-down fed.
+    // `Widgets::OnFirstShow` leaves the buttons and the list view until the tab is first shown
+    // (or ensureWidgets is called): a window that is never switched to the tab does not pay for
+    // them at its start.
+    enum class Widgets { AtOnce, OnFirstShow };
+    explicit CustomerTab(QWidget* parent = nullptr, Widgets widgets = Widgets::AtOnce);
     ~CustomerTab() override;
 
     CustomerList& list() noexcept { return list_; }
     const CustomerList& list() const noexcept { return list_; }
+
+    // Builds the buttons and the list view if they are not there yet.
+    void ensureWidgets();
+    bool hasWidgets() const noexcept { return ListView1 != nullptr; }
 
     // The combo box whose items UpdateCombo keeps equal to the list (KundeEd). Null: none.
     void setCombo(QComboBox* combo);
@@ -82,6 +91,7 @@ protected:
 private:
     class ComboKeeper;
 
+    void buildWidgets();
     void startEditing(int row);
     // Selects nothing itself (the list did); scrolls the found entry to about 50 pixels below the
     // list's top edge and gives the list the focus.

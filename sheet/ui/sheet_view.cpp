@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -14,6 +15,8 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QWheelEvent>
+#include <QtMath>
+#include <optional>
 
 namespace pyrelto {
 
@@ -63,10 +66,38 @@ int dropDownRowHeight(const QFontMetrics& metrics) {
 
 namespace {
 
-QLabel* addLabel(const QString& text, QWidget* parent, int x, int y) {
+// The sheet's captions are plain one-line texts in one font, many of them repeated ("Summe:"); a
+// label asked for its own size would lay out its text each time. One set of font metrics measures
+// each text once, as wide as the label would make itself.
+class CaptionSizes {
+public:
+    QSize of(const QLabel& label) {
+        if (!metrics_ || label.font() != font_) {
+            font_ = label.font();
+            metrics_.emplace(font_);
+            height_ = QFontMetrics(font_).height();
+            widths_.clear();
+        }
+        auto found = widths_.constFind(label.text());
+        if (found == widths_.constEnd()) {
+            // Rounded up, as a label's own layout rounds a text's width.
+            found = widths_.insert(label.text(), qCeil(metrics_->horizontalAdvance(label.text())));
+        }
+        const QMargins margins = label.contentsMargins();
+        return {*found + margins.left() + margins.right(),
+                height_ + margins.top() + margins.bottom()};
+    }
+
+private:
+    QFont font_;
+    std::optional<QFontMetricsF> metrics_;
+    int height_ = 0;
+    QHash<QString, int> widths_;
+};
+
+QLabel* addLabel(CaptionSizes& sizes, const QString& text, QWidget* parent, int x, int y) {
     auto* label = new QLabel(text, parent);
-    label->move(x, y);
-    label->adjustSize();
+    label->setGeometry(QRect(QPoint(x, y), sizes.of(*label)));
     return label;
 }
 
@@ -189,6 +220,7 @@ void SheetView::onTextShown(TextField& field) {
 
 void SheetView::build() {
     const auto fields = fieldCatalogue();
+    CaptionSizes sizes;
     for (const RowInfo& r : rowCatalogue()) {
         auto* rowWidget = new QWidget(content_);
         rowWidget->setObjectName(
@@ -201,12 +233,13 @@ void SheetView::build() {
             QWidget* w = buildField(info, rowWidget);
             fields_[static_cast<std::size_t>(info.id)] = w;
             if (!info.caption.empty()) {
-                QLabel* caption = addLabel(toQString(info.caption), rowWidget, info.x, kCaptionY);
+                QLabel* caption =
+                    addLabel(sizes, toQString(info.caption), rowWidget, info.x, kCaptionY);
                 caption->setBuddy(w);
                 captions_[static_cast<std::size_t>(info.id)] = caption;
             }
             if (info.unitAfter) {
-                QLabel* unit = addLabel(QStringLiteral("m²"), rowWidget, kUnitX, kFieldY);
+                QLabel* unit = addLabel(sizes, QStringLiteral("m²"), rowWidget, kUnitX, kFieldY);
                 unit->move(kUnitX, kFieldY + (kFieldHeight - unit->height()) / 2);
             }
         }

@@ -53,6 +53,9 @@ protected:
              {FieldId::AnzZeilenEd, FieldId::AnzSonstEd, FieldId::AnzStueckEd, FieldId::LagenEd}) {
             form_->sheet().number(count).SetValue(5);
         }
+        // The customer page makes its buttons and list when first shown, as a user switching to it
+        // would have it do.
+        form_->customerTab();
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
         walk(QAccessible::queryAccessibleInterface(form_.get()), spoken_);

@@ -5,6 +5,7 @@
 #include "article_picker.h"
 #include "catalogue_tab.h"
 #include "csv_import_dialog.h"
+#include "deferred_page.h"
 #include "price_list_file.h"
 #include "program_store.h"
 #include "store.h"
@@ -69,7 +70,7 @@ protected:
         tab = form->catalogueTab();
     }
     void showTab() {
-        form->PageControl1->setCurrentWidget(tab);
+        form->PageControl1->setCurrentWidget(form->cataloguePage);
         QCoreApplication::processEvents();
     }
     QString cell(int row, int column) const {

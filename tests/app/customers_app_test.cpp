@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTreeView>
 #include <QtGui/private/qguiapplication_p.h>
+#include <cstdint>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -108,6 +109,33 @@ TEST_F(CustomerAppTest, AFileOutOfOrderLoadsSortedAndFillsTheDropDown) {
               (QStringList{QStringLiteral("Abel"), QStringLiteral("M"), QStringLiteral("Z")}));
     EXPECT_EQ(itemsOf(window->ScrollBox1->kundeEd()), namesOf(tab().list()));
     EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(CustomerAppTest, ALongListClosedAtOnceAfterTheStartIsKeptWhole) {
+    // The page's list view is made only when the page is first shown; the list itself must be
+    // loaded all the same, or this close would save it empty.
+    constexpr int kCount = 200000;
+    QByteArray file;
+    const auto putInt = [&file](std::int32_t value) {
+        for (int shift = 0; shift < 32; shift += 8)
+            file.append(static_cast<char>((static_cast<std::uint32_t>(value) >> shift) & 0xFF));
+    };
+    putInt(kCount);
+    for (int i = 0; i < kCount; ++i) {
+        const QString name = QStringLiteral("Kunde %1").arg(i, 6, 10, QLatin1Char('0'));
+        putInt(static_cast<std::int32_t>(name.size()));
+        for (const QChar c : name) {
+            file.append(static_cast<char>(c.unicode() & 0xFF));
+            file.append(static_cast<char>(c.unicode() >> 8));
+        }
+    }
+    putDataFile(file);
+    window = std::make_unique<TMainForm>();
+    window->show();
+    EXPECT_EQ(window->findChild<QTreeView*>(QStringLiteral("ListView1")), nullptr);
+    quit();
+    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_EQ(contents(dataFile()), file);
 }
 
 TEST_F(CustomerAppTest, ADamagedFileIsReportedKeptAsideAndItsNamesKept) {

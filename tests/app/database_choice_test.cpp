@@ -8,6 +8,7 @@
 #include "customer_list.h"
 #include "customer_tab.h"
 #include "database_dialog.h"
+#include "deferred_page.h"
 #include "offer_dialog.h"
 #include "offer_register_tab.h"
 #include "program_store.h"

@@ -83,9 +83,13 @@ TEST_F(MainFormTest, NoTwoWidgetsShareAName) {
                               << object->metaObject()->className() << " and a "
                               << it->second->metaObject()->className();
     };
-    // Every tab, shown or not: the pages are children of the window whichever is current. The
-    // take-off tab builds its widgets when first shown.
+    // Every tab, shown or not: the pages are children of the window whichever is current. All
+    // but the sheet make their widgets when first shown.
     form->takeOffTab()->ensureBuilt();
+    form->customerTab();
+    form->offerRegisterTab();
+    form->invoiceRegisterTab();
+    form->catalogueTab();
     for (QWidget* widget : form->findChildren<QWidget*>())
         visit(widget);
     for (QAction* action : form->findChildren<QAction*>())

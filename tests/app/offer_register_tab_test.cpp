@@ -3,6 +3,7 @@
 
 #include "MainUnit.h"
 #include "calculation_file.h"
+#include "deferred_page.h"
 #include "offer_dialog.h"
 #include "offer_register_tab.h"
 #include "pdf_reader.h"

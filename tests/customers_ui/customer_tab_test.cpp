@@ -2,6 +2,7 @@
 #include "customer_tab.h"
 #include "ui_test_support.h"
 
+#include <QCollator>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QImage>
@@ -18,6 +19,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <string_view>
+#include <vector>
 
 namespace pyrelto {
 namespace {
@@ -158,6 +160,48 @@ TEST_F(CustomerTabTest, SortsLinguisticallyAndCaseSensitively) {
         SCOPED_TRACE(r.name);
         const int c = compare(r.a, r.b);
         EXPECT_EQ((c > 0) - (c < 0), r.sign);
+    }
+}
+
+TEST_F(CustomerTabTest, PlainNamesOrderAsTheCollatorOrdersThem) {
+    // Names of letters, digits and spaces are compared without the collator; the order must be
+    // the collator's all the same, or a list sorted before would read as out of order (and a
+    // list ordered by two different rules is no order at all).
+    for (const QLocale& locale : {QLocale(QLocale::German, QLocale::Germany),
+                                  QLocale(QLocale::German, QLocale::Switzerland),
+                                  QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        const auto compare = localeCompare(locale);
+        QCollator collator(locale);
+        collator.setCaseSensitivity(Qt::CaseSensitive);
+        collator.setNumericMode(false);
+        collator.setIgnorePunctuation(false);
+        const auto expected = [&collator](const std::u16string& a, const std::u16string& b) {
+            const int c = collator.compare(QStringView(a.data(), qsizetype(a.size())),
+                                           QStringView(b.data(), qsizetype(b.size())));
+            return c != 0 ? (c > 0) - (c < 0) : (a > b) - (a < b);
+        };
+        // Few letters, so that names share long beginnings and differ in case alone.
+        const std::u16string alphabet = u"aAbBmMzZ09 ";
+        std::srand(20);
+        std::vector<std::u16string> names = {u"",   u"a",  u"A",  u"ab", u"Aa", u"a b", u"ab ",
+                                             u"a1", u"aa", u"1a", u" a", u"Zz", u"zZ"};
+        for (int i = 0; i < 3000; ++i) {
+            std::u16string name;
+            for (int n = std::rand() % 6; n >= 0; --n)
+                name += alphabet[static_cast<std::size_t>(std::rand()) % alphabet.size()];
+            names.push_back(name);
+        }
+        int disagreements = 0;
+        for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+            for (const std::size_t j : {i + 1, (i * 7919) % names.size()}) {
+                const int c = compare(names[i], names[j]);
+                if ((c > 0) - (c < 0) != expected(names[i], names[j]) && ++disagreements < 5)
+                    ADD_FAILURE() << test::toStd(QString::fromStdU16String(names[i])) << " / "
+                                  << test::toStd(QString::fromStdU16String(names[j]));
+            }
+        }
+        EXPECT_EQ(disagreements, 0);
     }
 }
 

@@ -67,6 +67,9 @@ TEST_F(SheetViewTest, EveryFieldStandsWhereTheCatalogueSaysInItsColour) {
             ASSERT_NE(view_->caption(info.id), nullptr);
             EXPECT_EQ(view_->caption(info.id)->text().toStdU16String(), info.caption);
             EXPECT_EQ(view_->caption(info.id)->pos(), QPoint(info.x, 8));
+            // Sized without asking the label: still room for its whole text, and no more.
+            const QLabel* caption = view_->caption(info.id);
+            EXPECT_EQ(caption->size(), caption->sizeHint());
         }
         if (isNumeric(info.id)) {
             EXPECT_EQ(view_->numberWidget(info.id)->alignment() & Qt::AlignHorizontal_Mask,
