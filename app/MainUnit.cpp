@@ -170,6 +170,9 @@ void TMainForm::buildButtonBar() {
                    buttonPicture(ButtonPicture::Print), 216, 105, &TMainForm::Drucken1Click);
     offerButton = add(QStringLiteral("offerButton"), QStringLiteral("Angebot..."), documentIcon(),
                       328, 105, &TMainForm::createOffer);
+    // The buttons keep their places; the window gets no narrower than the last one's end plus the
+    // margin at the left, or that button would be cut at the window's edge.
+    Panel18->setMinimumWidth(offerButton->geometry().right() + 1 + BitBtn11->x());
 }
 
 void TMainForm::buildPages() {

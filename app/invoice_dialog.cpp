@@ -1,6 +1,7 @@
 #include "invoice_dialog.h"
 
 #include "dialogs.h"
+#include "field_frames.h"
 #include "qt_date.h"
 #include "qt_text.h"
 
@@ -108,6 +109,9 @@ InvoiceDialog::InvoiceDialog(const Sheet& sheet, const CalculationExtras& extras
     saveButton = buttons->addButton(QStringLiteral("&Speichern..."), QDialogButtonBox::ActionRole);
     connect(saveButton, &QPushButton::clicked, this, &InvoiceDialog::save);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    keepFieldsFramed({quantityEdit, shareBox, amountEdit, periodFromEdit, periodToEdit, addressEdit,
+                      vatIdEdit, referenceEdit, emailEdit});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

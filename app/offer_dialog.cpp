@@ -1,6 +1,7 @@
 #include "offer_dialog.h"
 
 #include "dialogs.h"
+#include "field_frames.h"
 #include "logo.h"
 #include "offer_print.h"
 #include "offer_service.h"
@@ -197,6 +198,10 @@ OfferDialog::OfferDialog(const Sheet& sheet, const CalculationExtras& extras, co
     connect(pdfButton, &QPushButton::clicked, this, [this] { savePdf(); });
     connect(printButton, &QPushButton::clicked, this, [this] { print(); });
     connect(buttons, &QDialogButtonBox::rejected, this, [this] { reject(); });
+
+    keepFieldsFramed({numberEdit, dateEdit, validEdit, recipientEdit, addressEdit, siteEdit,
+                      subjectEdit, introductionEdit, workTitleEdit, periodFromEdit, periodUntilEdit,
+                      instalmentsEdit});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

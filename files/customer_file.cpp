@@ -3,6 +3,7 @@
 #include "platform_file.h"
 #include "safe_write.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace pyrelto {
@@ -24,9 +25,13 @@ std::vector<std::u16string> readCustomerNames(ByteReader& in) {
     } catch (const IoError& e) {
         throw DamagedCustomerFile(e, {}, false);
     }
-    // No reserve(count): the count is untrusted, and every name takes at least 4 bytes of the file,
-    // so the loop ends at the file's end long before a huge count is reached.
+    // The count is untrusted: room is made for no more names than the rest of the file can hold
+    // (every name takes at least 4 bytes), so a huge count costs no memory, and a long list is not
+    // moved again and again as it grows.
     std::vector<std::u16string> names;
+    if (count > 0)
+        names.reserve(static_cast<std::size_t>(
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(count), in.remaining() / 4)));
     for (std::int32_t i = 0; i < count; ++i) {
         try {
             names.push_back(blockreadStrU(in));

@@ -5,6 +5,7 @@
 #include <QItemSelectionModel>
 #include <QStringView>
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -16,36 +17,52 @@ QStringView view(std::u16string_view text) {
     return QStringView(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Most names are made of Latin letters, digits and spaces alone. In German and English the
-// collation orders those as the alphabet does: space before digits before letters, the case only
-// where the names are otherwise equal, and then small before capital. Comparing them here costs a
-// fraction of a collator call, which a long list pays for each of its names at every start.
+// Most names are made of Latin letters, digits and spaces. In German and English the collation
+// orders those as the alphabet does: space before digits before letters, the case only where the
+// names are otherwise equal, and then small before capital. Comparing them here costs a fraction
+// of a collator call, which a long list pays for each of its names at every start.
+constexpr std::array<signed char, 128> kPlainWeights = [] {
+    std::array<signed char, 128> weights{};
+    weights.fill(-1);
+    weights[' '] = 0;
+    for (int c = 0; c < 10; ++c)
+        weights[static_cast<std::size_t>('0' + c)] = static_cast<signed char>(1 + c);
+    for (int c = 0; c < 26; ++c) {
+        weights[static_cast<std::size_t>('a' + c)] = static_cast<signed char>(11 + c);
+        weights[static_cast<std::size_t>('A' + c)] = static_cast<signed char>(11 + c);
+    }
+    return weights;
+}();
+
 int plainWeight(char16_t c) {
-    if (c == u' ')
-        return 0;
-    if (c >= u'0' && c <= u'9')
-        return 1 + (c - u'0');
-    if (c >= u'a' && c <= u'z')
-        return 11 + (c - u'a');
-    if (c >= u'A' && c <= u'Z')
-        return 11 + (c - u'A');
-    return -1;
+    return c < kPlainWeights.size() ? kPlainWeights[c] : -1;
 }
 
-bool isPlain(std::u16string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char16_t c) { return plainWeight(c) >= 0; });
+// Whether the character after the one that decides could join it (a combining mark, say): then
+// the collator decides.
+bool mayFollow(std::u16string_view text, std::size_t at) {
+    return at >= text.size() || plainWeight(text[at]) >= 0;
 }
 
-int comparePlain(std::u16string_view a, std::u16string_view b) {
+// The order of two names of those characters alone; nothing when either holds another.
+std::optional<int> comparePlain(std::u16string_view a, std::u16string_view b) {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
         const int wa = plainWeight(a[i]);
         const int wb = plainWeight(b[i]);
-        if (wa != wb)
+        if (wa < 0 || wb < 0)
+            return std::nullopt;
+        if (wa != wb) {
+            if (!mayFollow(a, i + 1) || !mayFollow(b, i + 1))
+                return std::nullopt;
             return wa < wb ? -1 : 1;
+        }
     }
-    if (a.size() != b.size())
+    if (a.size() != b.size()) {
+        if (!mayFollow(a, common) || !mayFollow(b, common))
+            return std::nullopt;
         return a.size() < b.size() ? -1 : 1;
+    }
     for (std::size_t i = 0; i < common; ++i) {
         if (a[i] != b[i])
             return a[i] >= u'a' ? -1 : 1; // the small letter first
@@ -62,8 +79,10 @@ CustomerList::Compare localeCompare(const QLocale& locale) {
     const bool plainAlphabet =
         locale.language() == QLocale::German || locale.language() == QLocale::English;
     return [locale, collator, plainAlphabet](std::u16string_view a, std::u16string_view b) {
-        if (plainAlphabet && isPlain(a) && isPlain(b))
-            return comparePlain(a, b);
+        if (plainAlphabet) {
+            if (const auto plain = comparePlain(a, b))
+                return *plain;
+        }
         if (!collator->has_value()) {
             QCollator& made = collator->emplace(locale);
             made.setCaseSensitivity(Qt::CaseSensitive);

@@ -3,6 +3,7 @@
 #include "button_pictures.h"
 #include "customer_list_model.h"
 #include "dialogs.h"
+#include "field_frames.h"
 #include "qt_text.h"
 #include "rx_spin_edit.h"
 
@@ -231,6 +232,7 @@ void CustomerTab::buildWidgets() {
     SuchEd->setGeometry(296, 40, 121, 21);
     Label101->setBuddy(SuchEd);
     SuchEd->setAccessibleName(QStringLiteral("Suchtext"));
+    keepFieldsFramed({SuchEd});
 
     ListView1 = new QTreeView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -260,7 +262,11 @@ void CustomerTab::buildWidgets() {
     auto* layout = static_cast<QVBoxLayout*>(this->layout());
     // The rightmost button's end plus the margin the panel keeps at its left.
     Panel26->setMinimumWidth(BitBtn19->geometry().right() + 1 + BitBtn14->x());
-    layout->addWidget(new PanelScroller(Panel26, kPanelHeight, this));
+    auto* panelScroller = new PanelScroller(Panel26, kPanelHeight, this);
+    // Screen readers go through the children in the order they were made: the panel above the
+    // list comes first, or its buttons are read as if they followed the list's column header.
+    panelScroller->stackUnder(ListView1);
+    layout->addWidget(panelScroller);
     layout->addWidget(ListView1, 1);
 
     connect(BitBtn14, &QPushButton::clicked, this, &CustomerTab::BitBtn14Click);

@@ -1,5 +1,6 @@
 #include "sheet_view.h"
 
+#include "field_frames.h"
 #include "qt_text.h"
 #include "spin_edit_widget.h"
 
@@ -268,27 +269,20 @@ void SheetView::build() {
 }
 
 void SheetView::paintFieldFrames(QWidget* rowWidget) {
-    // On a light palette the style's sunken frame sets an uncoloured field off from the sheet. On
-    // a dark one most styles draw that frame nearly as dark as the sheet, and the field vanishes:
-    // a frame of our own, half way between the sheet and its text, keeps it in sight.
-    const QPalette& pal = rowWidget->palette();
-    const QColor base = pal.color(QPalette::Base);
-    if (base.lightness() >= 128) {
+    // Uncoloured fields only: the colours that mark a field's role set it off on any desktop.
+    const auto colour = fieldFrameColour(rowWidget->palette());
+    if (!colour) {
         return;
     }
-    const QColor text = pal.color(QPalette::Text);
-    const QColor frame((base.red() + text.red()) / 2, (base.green() + text.green()) / 2,
-                       (base.blue() + text.blue()) / 2);
     QPainter painter(rowWidget);
-    painter.setPen(frame);
+    painter.setPen(*colour);
     painter.setBrush(Qt::NoBrush);
     for (const FieldInfo& info : fieldCatalogue()) {
         if (info.colour != FieldColour::Window ||
             rows_[static_cast<std::size_t>(info.row)] != rowWidget) {
             continue;
         }
-        // Just outside the field, where neither the field nor its style paints.
-        painter.drawRect(fieldWidget(info.id)->geometry().adjusted(-1, -1, 0, 0));
+        drawFieldFrame(painter, *fieldWidget(info.id));
     }
 }
 

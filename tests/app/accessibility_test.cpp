@@ -3,6 +3,7 @@
 
 #include "MainUnit.h"
 #include "customer_tab.h"
+#include "qt_strings.h"
 #include "sheet_view.h"
 #include "ui_test_support.h"
 
@@ -22,6 +23,7 @@
 namespace pyrelto {
 namespace {
 
+using test::toStd;
 using test::UiTest;
 
 struct Spoken {
@@ -196,6 +198,56 @@ TEST_F(AccessibilityTest, ButtonsListAndSearchFieldAreNamed) {
                 << object->objectName().toStdString();
         }
     }
+}
+
+// Where the walk meets each object, depth first, and the list it meets it inside, if any.
+struct Met {
+    std::size_t at;
+    const QObject* insideList;
+};
+
+void walkInOrder(QAccessibleInterface* node, std::map<const QObject*, Met>& out,
+                 const QObject* insideList = nullptr, int depth = 0) {
+    ASSERT_LT(depth, 64) << "the accessibility tree does not end";
+    if (node == nullptr || !node->isValid()) {
+        return;
+    }
+    QObject* object = node->object();
+    if (object != nullptr) {
+        out.try_emplace(object, Met{out.size(), insideList});
+    }
+    if (node->role() == QAccessible::Tree || node->role() == QAccessible::List) {
+        insideList = object;
+    }
+    for (int i = 0; i < node->childCount(); ++i) {
+        walkInOrder(node->child(i), out, insideList, depth + 1);
+    }
+}
+
+// A screen reader reads the customer tab as one sees it: the button panel above the list first,
+// and none of it among the list's column header and rows.
+TEST_F(AccessibilityTest, TheCustomerTabReadsTopDownAndItsButtonsStandBesideTheList) {
+    form_->PageControl1->setCurrentWidget(form_->customerPage());
+    CustomerTab* tab = form_->customerTab();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tab));
+    std::map<const QObject*, Met> met;
+    walkInOrder(QAccessible::queryAccessibleInterface(tab), met);
+    const auto list = met.find(tab->ListView1);
+    ASSERT_NE(list, met.end());
+    const int listTop = tab->ListView1->mapTo(tab, QPoint(0, 0)).y();
+    int above = 0;
+    for (const auto& [object, where] : met) {
+        const auto* widget = qobject_cast<const QWidget*>(object);
+        if (widget == nullptr || widget == tab || !widget->isVisible() ||
+            widget->mapTo(tab, QPoint(0, widget->height())).y() > listTop) {
+            continue;
+        }
+        SCOPED_TRACE(toStd(widget->objectName()) + " " + widget->metaObject()->className());
+        EXPECT_LT(where.at, list->second.at) << "read after the list below it";
+        EXPECT_EQ(where.insideList, nullptr) << "read as a part of the list";
+        ++above;
+    }
+    EXPECT_GE(above, 8) << "the six buttons, the label and the search field";
 }
 
 } // namespace

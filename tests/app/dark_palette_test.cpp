@@ -3,12 +3,20 @@
 
 #include "MainUnit.h"
 #include "application.h"
+#include "customer_tab.h"
+#include "invoice_dialog.h"
+#include "offer_dialog.h"
+#include "qt_strings.h"
 #include "sheet_view.h"
 #include "ui_test_support.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QPalette>
+#include <QPlainTextEdit>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
@@ -17,6 +25,7 @@
 namespace pyrelto {
 namespace {
 
+using test::toStd;
 using test::UiTest;
 
 int luma(QRgb c) {
@@ -88,6 +97,58 @@ TEST_P(PaletteTest, EveryFieldAndItsFrameStandOutFromTheSheet) {
             EXPECT_EQ(image.pixelColor(fill), QColor(rgb->r, rgb->g, rgb->b));
         }
     }
+}
+
+// The fields typed into on `surface` (a form, a panel) against the background they sit on, from
+// `surface`'s painted pixels.
+void expectFieldsStandOut(QWidget& surface) {
+    const QImage image = surface.grab().toImage();
+    const QRgb background = surface.palette().color(surface.backgroundRole()).rgb();
+    int checked = 0;
+    for (QWidget* field : surface.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!qobject_cast<QLineEdit*>(field) && !qobject_cast<QAbstractSpinBox*>(field) &&
+            !qobject_cast<QPlainTextEdit*>(field)) {
+            continue;
+        }
+        if (!field->isVisible()) {
+            continue;
+        }
+        SCOPED_TRACE(toStd(field->objectName()) + " " + field->metaObject()->className());
+        const QRect rect = field->geometry();
+        ASSERT_TRUE(image.rect().contains(rect.adjusted(-1, -1, 1, 1)));
+        const int fillContrast =
+            std::abs(luma(image.pixel(rect.topLeft() + QPoint(3, 3))) - luma(background));
+        EXPECT_GE(std::max(edgeContrast(image, rect, background), fillContrast), 40)
+            << "neither its frame nor its colour sets it off";
+        ++checked;
+    }
+    EXPECT_GT(checked, 0) << "no field found on " << toStd(surface.objectName());
+}
+
+TEST_P(PaletteTest, FormFieldsAndTheSearchFieldStandOutFromTheirForm) {
+    TMainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const auto onShownForm = [](QDialog& dialog) {
+        dialog.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        expectFieldsStandOut(dialog);
+        return false;
+    };
+    dialogs_.formAnswers = {onShownForm, onShownForm};
+    {
+        SCOPED_TRACE("Angebot erstellen");
+        form.createOfferAction->trigger();
+    }
+    {
+        SCOPED_TRACE("Rechnung erstellen");
+        form.createInvoiceAction->trigger();
+    }
+    EXPECT_TRUE(dialogs_.formAnswers.empty());
+
+    form.PageControl1->setCurrentWidget(form.customerPage());
+    SCOPED_TRACE("Kunden Vorlagen");
+    expectFieldsStandOut(*form.customerTab()->Panel26);
 }
 
 INSTANTIATE_TEST_SUITE_P(LightAndDark, PaletteTest, ::testing::Values(false, true),

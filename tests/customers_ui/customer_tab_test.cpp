@@ -184,12 +184,19 @@ TEST_F(CustomerTabTest, PlainNamesOrderAsTheCollatorOrdersThem) {
         // Few letters, so that names share long beginnings and differ in case alone.
         const std::u16string alphabet = u"aAbBmMzZ09 ";
         std::srand(20);
-        std::vector<std::u16string> names = {u"",   u"a",  u"A",  u"ab", u"Aa", u"a b", u"ab ",
-                                             u"a1", u"aa", u"1a", u" a", u"Zz", u"zZ"};
+        // Others than those, where a name goes on after the letter that decides (a combining
+        // mark joins the letter before it).
+        const std::u16string others = u"-.&\u00e4\u00c4\u00df\u0308\u0301\u00e9";
+        std::vector<std::u16string> names = {u"",    u"a",    u"A",        u"ab", u"Aa",     u"a b",
+                                             u"ab ", u"a1",   u"aa",       u"1a", u" a",     u"Zz",
+                                             u"zZ",  u"ab-c", u"a\u0308b", u"ac", u"a\u0308"};
         for (int i = 0; i < 3000; ++i) {
             std::u16string name;
             for (int n = std::rand() % 6; n >= 0; --n)
                 name += alphabet[static_cast<std::size_t>(std::rand()) % alphabet.size()];
+            if (i % 3 == 0)
+                name.insert(static_cast<std::size_t>(std::rand()) % (name.size() + 1), 1,
+                            others[static_cast<std::size_t>(std::rand()) % others.size()]);
             names.push_back(name);
         }
         int disagreements = 0;

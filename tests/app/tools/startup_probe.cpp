@@ -4,16 +4,20 @@
 // screen shows of the window (a real X server under Xvfb). With --minimal it shows a bare Qt
 // window of the main window's size instead, the yardstick the program's start is measured against.
 // With --dark the window shows in the Fusion style with a dark palette. With --takeoff N the
-// picture shows the "Aufmaß" tab with face N (from 1) of the opened calculation selected.
+// picture shows the "Aufmaß" tab with face N (from 1) of the opened calculation selected; with
+// --customers TEXT the "Kunden Vorlagen" tab after a search for TEXT.
 //
-//   pyrelto_startup_probe [--minimal] [--dark] [--takeoff N] [--screenshot FILE] [calculation.kal]
+//   pyrelto_startup_probe [--minimal] [--dark] [--takeoff N | --customers TEXT] [--screenshot FILE]
+//                         [calculation.kal]
 
 #include "MainUnit.h"
 #include "application.h"
+#include "customer_tab.h"
 #include "takeoff_tab.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
 #include <QTabWidget>
@@ -93,6 +97,11 @@ int main(int argc, char** argv) {
         takeOffFace = arguments.at(1).toInt();
         arguments.remove(0, 2);
     }
+    QString customerSearch;
+    if (arguments.size() >= 2 && arguments.constFirst() == QStringLiteral("--customers")) {
+        customerSearch = arguments.at(1);
+        arguments.remove(0, 2);
+    }
     QString screenshot;
     if (arguments.size() >= 2 && arguments.constFirst() == QStringLiteral("--screenshot")) {
         screenshot = arguments.at(1);
@@ -111,7 +120,12 @@ int main(int argc, char** argv) {
     }
     pyrelto::setUpApplication(app);
     pyrelto::TMainForm form(arguments);
-    FirstPaint probe(form, screenshot, [&form, takeOffFace] {
+    FirstPaint probe(form, screenshot, [&form, takeOffFace, customerSearch] {
+        if (!customerSearch.isEmpty()) {
+            form.PageControl1->setCurrentWidget(form.customerPage());
+            form.customerTab()->SuchEd->setText(customerSearch);
+            form.customerTab()->BitBtn18Click();
+        }
         if (takeOffFace <= 0)
             return;
         form.PageControl1->setCurrentWidget(form.takeOffTab());
