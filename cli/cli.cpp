@@ -72,6 +72,124 @@ std::string usage(std::span<const CliFileStep> extraSteps) {
     return text;
 }
 
+// Appends `text` broken into lines of at most 79 columns, each starting with `indent` spaces.
+void appendWrapped(std::string& out, std::string_view text, std::size_t indent) {
+    constexpr std::size_t kWidth = 79;
+    // Columns counted in characters, not bytes (the text is UTF-8).
+    const auto columns = [](std::string_view s) {
+        return static_cast<std::size_t>(std::count_if(s.begin(), s.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }));
+    };
+    std::size_t column = 0;
+    while (!text.empty()) {
+        const auto space = text.find(' ');
+        const std::string_view word = text.substr(0, space);
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+        if (column > indent && column + 1 + columns(word) > kWidth) {
+            out += '\n';
+            column = 0;
+        }
+        if (column == 0) {
+            out.append(indent, ' ');
+            column = indent;
+        } else {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += columns(word);
+    }
+    out += '\n';
+}
+
+// One entry of the help: the step or option as typed, then what it does, indented below.
+void appendEntry(std::string& out, std::string_view syntax, std::string_view text) {
+    out += "  ";
+    out += syntax;
+    out += '\n';
+    appendWrapped(out, text, 6);
+}
+
+// --help: every step and option this build reads, in German.
+std::string help(std::span<const CliFileStep> extraSteps) {
+    const bool withOffer =
+        std::any_of(extraSteps.begin(), extraSteps.end(),
+                    [](const CliFileStep& step) { return step.option == "--offer"; });
+    std::string text = "Aufruf: pyrelto-cli [--separator=Z] ";
+    if (kWithStore)
+        text += "[--store DATENBANK] ";
+    text += "[SCHRITT]...\n       pyrelto-cli --help\n\n";
+    appendWrapped(text,
+                  "Rechnet eine Kalkulation von Pyrelto Kalkulation ohne Fenster und gibt das "
+                  "ganze Blatt als JSON auf der Standardausgabe aus. Das Blatt beginnt wie beim "
+                  "Programmstart; die Schritte laufen von links nach rechts.",
+                  0);
+    text += "\nSchritte:\n";
+    appendEntry(text, "NAME=TEXT",
+                "Ersetzt den ganzen Text des Feldes NAME (z. B. Dach14Ed=24) in einer Eingabe "
+                "und verlässt das Feld; die Regeln rechnen wie im Programm.");
+    appendEntry(text, "--open DATEI", "Öffnet eine Kalkulationsdatei (.kal).");
+    appendEntry(text, "--save DATEI", "Speichert das Blatt als Kalkulationsdatei (.kal).");
+    appendEntry(text, "--takeoff DATEI",
+                "Liest ein Aufmaß aus einer JSON-Datei, rechnet es und trägt seine Nettofläche "
+                "in Dach14Ed ein; ein folgendes --save speichert es mit.");
+    if (kWithStore) {
+        appendEntry(text, "--offers",
+                    "Listet das Angebotsbuch der Datenbank, neueste zuerst, unter \"offers\".");
+        appendEntry(text, "--import-prices DATEI [--supplier NAME] [--columns ZUORDNUNG]",
+                    "Übernimmt eine Preisliste (CSV oder DATANORM 4) in den Katalog der "
+                    "Datenbank, nur wenn jede Zeile gelesen wurde. --supplier nennt den "
+                    "Lieferanten einer CSV-Liste, --columns \"Artikelnummer=ArtNr;Preis=VK\" "
+                    "andere Spaltenköpfe (für den Lieferanten gemerkt).");
+        appendEntry(text, "--pick ZEILE=ARTIKEL",
+                    "Füllt die Zeile M1 bis M5 (Material) oder S1 bis S5 (Stück) mit einem "
+                    "Artikel des Katalogs; LIEFERANT:NUMMER, wenn mehrere Lieferanten die Nummer "
+                    "führen.");
+        appendEntry(text, "--reprice ORDNER [--dry-run]",
+                    "Gibt jeder Kalkulation im ORDNER, deren Zeilen aus dem Katalog stammen, die "
+                    "aktuellen Preise (die alte Fassung bleibt als NAME.kal.bak); mit --dry-run "
+                    "wird nichts geschrieben.");
+    }
+    for (const auto& step : extraSteps) {
+        appendEntry(text, step.option + " DATEI",
+                    step.help.empty() ? std::string("Ein Schritt dieses Programms.") : step.help);
+    }
+    if (withOffer) {
+        text += "\nAngebotsoptionen (gelten für die folgenden --offer):\n";
+        appendEntry(text, "--tax-case normal|13b|19",
+                    "Steuerfall: normal, § 13b UStG (Steuerschuld des Empfängers) oder § 19 UStG "
+                    "(Kleinunternehmer).");
+        appendEntry(text, "--private", "Privatkunde: der Lohnanteil nach § 35a EStG wird genannt.");
+        appendEntry(text, "--site TEXT", "Die Baustelle.");
+        appendEntry(text, "--period nach-vereinbarung|JJJJ-MM-TT..JJJJ-MM-TT",
+                    "Ausführungszeitraum; eine Seite darf fehlen (2027-03-01..).");
+        appendEntry(text, "--instalments 30,40", "Abschlagszahlungen in ganzen Prozent.");
+        appendEntry(text, "--signature-line", "Eine Unterschriftszeile.");
+        appendEntry(text, "--acceptance-slip", "Ein Auftragsbestätigungsabschnitt.");
+    }
+    text += "\nOptionen:\n";
+    appendEntry(text, "--separator=Z",
+                "Das Dezimaltrennzeichen; sonst das der Spracheinstellung aus LC_ALL, "
+                "LC_NUMERIC oder LANG.");
+    if (kWithStore)
+        appendEntry(text, "--store DATENBANK",
+                    "Die Datenbank: eine SQLite-Datei oder eine PostgreSQL-Verbindung "
+                    "(\"host=buero dbname=pyrelto user=ida\", \"postgresql://buero/pyrelto\"). "
+                    "Sonst die des Programms. Nur Schritte, die sie brauchen, öffnen sie.");
+    appendEntry(text, "--help", "Zeigt diese Hilfe.");
+    text += "\nRückgabewert:\n";
+    appendEntry(text, "0", "Alle Schritte liefen.");
+    appendEntry(text, "1",
+                "Ein Schritt schlug fehl (Meldung auf der Fehlerausgabe); die übrigen liefen, das "
+                "JSON wurde ausgegeben.");
+    appendEntry(text, "2",
+                "Die Befehlszeile ist fehlerhaft oder nennt ein unbekanntes Feld; nichts wurde "
+                "ausgegeben.");
+    text += "\nMehr in der Handbuchseite pyrelto-cli(1).\n";
+    return text;
+}
+
 // "normal", "13b", "19".
 std::optional<TaxCase> taxCaseArg(std::string_view value) {
     if (value == "normal")
@@ -288,7 +406,11 @@ public:
     Store& open() {
         if (!store_) {
             const auto& access = registry().storeAccess;
-            store_ = access.open ? access.open(uri(), warn_) : openStore(uri());
+            // The engines come with the registration, so that a run without a database step
+            // does not load their libraries (libpq brings a long chain of its own).
+            if (!access.open)
+                throw std::runtime_error("Dieses Programm kann keine Datenbank öffnen.");
+            store_ = access.open(uri(), warn_);
         }
         return *store_;
     }
@@ -531,6 +653,10 @@ int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
 #endif
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--help") {
+            out << help(extraSteps);
+            return 0;
+        }
         if (kWithStore && arg == "--store") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 err << "pyrelto-cli: --store needs a database (a file name or a connection "

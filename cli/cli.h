@@ -56,11 +56,14 @@ struct CliFileStep {
     std::function<void(CliContext& context, const std::string& file, std::ostream& err)> run;
     // Options with a value that tune this step ("--period"); each may be given once.
     std::vector<std::string> valueOptions = {};
+    // What --help says of the step and its options, in German.
+    std::string help = {};
 };
 
 // Exit codes: 0 all steps ran, 1 a step failed (its message on `err`, the rest still ran and the
 // JSON was printed), 2 the command line was malformed (nothing printed on `out`).
-// `extraSteps` are accepted beside the core's steps, in the same left-to-right order.
+// `extraSteps` are accepted beside the core's steps, in the same left-to-right order. "--help"
+// prints what this build reads on `out` instead and runs nothing (exit 0).
 int runCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
            std::span<const CliFileStep> extraSteps = {});
 
@@ -74,16 +77,19 @@ std::span<const CliFileStep> registeredCliSteps();
 // Runs the release functions of the registered steps.
 void releaseCliSteps();
 
-// How the store is found and opened when --store does not name one: a build with Qt registers the
-// program's own choice (the store the window uses, with the one-time take-over of the old files).
-// Without a registration: the SQLite file "pyrelto.db" in the program data folder, opened as it
-// is.
+// How the store is found when --store does not name one, and opened: a build with Qt registers
+// the program's own choice (the store the window uses, with the one-time take-over of the old
+// files); plainCliStoreAccess() is the SQLite file "pyrelto.db" in the program data folder, opened
+// as it is. Without a registration no step can open a database.
 struct CliStoreAccess {
     std::function<std::string()> defaultUri;
     // Warnings (a part of the old data that could not be taken over) go to `warn`.
     std::function<std::unique_ptr<Store>(const std::string& uri, std::ostream& warn)> open;
 };
 bool registerCliStoreAccess(CliStoreAccess access);
+// The store without Qt (see above); empty in a build without the store. In a file of its own: the
+// engines and their libraries come in only where this is called.
+CliStoreAccess plainCliStoreAccess();
 
 // The decimal separator of the user's locale: on Windows from the regional settings; elsewhere as
 // the environment names it (LC_ALL, LC_NUMERIC, LANG), decided without the C library's locale

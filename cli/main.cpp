@@ -1,15 +1,26 @@
 #include "cli.h"
 #include "utf16.h"
 
+#ifdef PYRELTO_CLI_MODULE_DIR
+#include "cli_module.h"
+#endif
+
 #include <iostream>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Steps a build links in (the PDF steps with Qt) have registered themselves before main(); their
-// resources are released before exit.
+// A build with Qt offers the steps of its module, which is loaded only when one of them runs (the
+// database too is opened through it); what they set up is released before exit.
 int runSteps(const std::vector<std::string>& args) {
+#ifdef PYRELTO_CLI_MODULE_DIR
+    static pyrelto::CliModuleLoader loader(pyrelto::cliModuleCandidates(PYRELTO_CLI_MODULE_DIR));
+    pyrelto::registerCliSteps(loader.steps(), [] { loader.release(); });
+    pyrelto::registerCliStoreAccess(loader.storeAccess());
+#else
+    pyrelto::registerCliStoreAccess(pyrelto::plainCliStoreAccess());
+#endif
     const int status = pyrelto::runCli(args, std::cout, std::cerr, pyrelto::registeredCliSteps());
     pyrelto::releaseCliSteps();
     return status;

@@ -1,7 +1,7 @@
 # The layers hold because the configure step refuses a graph that breaks them: the std-only
 # targets link no Qt, `documents` links only the std-only core, `services` and `print` link no
-# Widgets, the desktop program links no Qt Network, and pyrelto-cli links no Widgets, Network or
-# DBus (nor Qt's printer support, which brings Widgets). Included after every target exists.
+# Widgets, the desktop program links no Qt Network, pyrelto-cli links no Qt at all, and its Qt
+# module no Widgets, Network or DBus (nor Qt's printer support, which brings Widgets). Included after every target exists.
 
 # Every target `target` links, directly or through the targets it links; imported targets (Qt's)
 # are listed but not entered.
@@ -75,5 +75,7 @@ pyrelto_forbid_links(print "^Qt[0-9]*::(Widgets|PrintSupport)$"
                      "print paints on Qt Gui; printer_run holds the printer part")
 pyrelto_forbid_links(pyrelto "^Qt[0-9]*::Network$"
                      "the single-instance channel is plain sockets; Qt Network costs the start")
-pyrelto_forbid_links(pyrelto-cli "^Qt[0-9]*::(Widgets|PrintSupport|Network|DBus)$"
-                     "the command-line driver never links Widgets, Network or DBus")
+pyrelto_forbid_links(pyrelto-cli "^Qt[0-9]*::|^Qt[0-9]*[A-Z]|^cli_qt_steps$"
+                     "the command-line driver loads its Qt steps as a module, on first use")
+pyrelto_forbid_links(pyrelto-cli-qt "^Qt[0-9]*::(Widgets|PrintSupport|Network|DBus)$"
+                     "the command-line driver's Qt steps never link Widgets, Network or DBus")

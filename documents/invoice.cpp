@@ -407,8 +407,12 @@ std::string decimalAmount(Money amount) {
     // Unsigned so that the most negative count has a magnitude too.
     const std::uint64_t magnitude =
         negative ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
-    return (negative ? "-" : "") + std::to_string(magnitude / 100) + "." +
-           twoDigits(static_cast<int>(magnitude % 100));
+    // Front to back: GCC 12 misreads a prepended sign as an overlapping copy (-Wrestrict).
+    std::string text = negative ? "-" : "";
+    text += std::to_string(magnitude / 100);
+    text += '.';
+    text += twoDigits(static_cast<int>(magnitude % 100));
+    return text;
 }
 
 std::string germanAmount(Money cents) {

@@ -2,7 +2,8 @@
 # Installs a finished build into a temporary DESTDIR and checks what a desktop sees of it: the menu
 # entry and the software-centre description pass their validators, the icons the entries name are
 # there, a .kal and a .mat file get the program's types and a .kal opens with the program, and the
-# installed pyrelto-cli runs the README's worked example from the install location.
+# installed pyrelto-cli runs the README's worked example from the install location and finds its
+# module for a PDF step.
 #   scripts/install_test.sh BUILD_DIR
 # CTest runs it (test "install_layout") once the build is complete.
 set -euo pipefail
@@ -44,7 +45,9 @@ done
 
 # Nothing installed may lead back to the build folder: no run path in the programs, no path in a
 # text file.
-for program in "$root"/usr/bin/*; do
+module=$(find "$root/usr/lib" -path '*/pyrelto/pyrelto-cli-qt.so' 2>/dev/null)
+[ -n "$module" ] || fail "the module of pyrelto-cli's PDF steps is not installed"
+for program in "$root"/usr/bin/* $module; do
   if readelf -d "$program" | grep -E 'RPATH|RUNPATH'; then fail "$program has a run path"; fi
 done
 if grep -rlI -- "$build" "$root"; then fail "installed text files name the build folder"; fi
@@ -63,6 +66,10 @@ reopened=$(env -i PATH=/usr/bin:/bin "$cli" --separator=, --open "Angebot Mülle
   fail "pyrelto-cli --open exit status $?"
 grep -qF '"BruttoEd": "578,63"' <<<"$reopened" || fail "the saved calculation did not reopen"
 grep -qF '"KundeEd": "Müller"' <<<"$reopened" || fail "the customer did not survive the file"
+# The installed driver finds its module relative to itself: a PDF step works from the install.
+env -i PATH=/usr/bin:/bin HOME="$work/home" "$cli" --open "Angebot Müller.kal" \
+  --calculation-pdf "$work/run/kalkulation.pdf" >/dev/null || fail "pyrelto-cli --calculation-pdf"
+[ -s "$work/run/kalkulation.pdf" ] || fail "the installed pyrelto-cli wrote no calculation PDF"
 printf 'x' >"$work/run/Dachbahn.mat"
 
 # The desktop's view, with nothing but the install in its data folders. xdg-mime asks GLib for a

@@ -16,7 +16,8 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cmake -S "$out/src" -B "$out/build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DBUILD_TESTING=OFF -DPYRELTO_BENCH=OFF -DPYRELTO_DEBIAN_DOCS=ON \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
-  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+  -DCMAKE_MODULE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build "$out/build" -j"$(nproc)"
 (cd "$out/build" && cpack -G DEB >/dev/null)
 deb=$(ls "$out"/build/pyrelto_*.deb)

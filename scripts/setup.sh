@@ -29,6 +29,7 @@ packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev nlohmann-json3
           libpq-dev          # the store's PostgreSQL engine (libpq)
           postgresql         # the postgres leg of scripts/test.sh: a throwaway server for the tests
           python3-fonttools  # print/fonts/make_faces.sh: the documents' faces from DejaVu Sans
+          groff-base         # the manual pages render without a warning (tests/cli)
           )
 missing=()
 for p in "${packages[@]}"; do

@@ -732,26 +732,6 @@ private:
 
 } // namespace
 
-std::string_view offerStatusText(OfferStatus status) {
-    switch (status) {
-    case OfferStatus::Accepted:
-        return "angenommen";
-    case OfferStatus::Rejected:
-        return "abgelehnt";
-    case OfferStatus::Open:
-        break;
-    }
-    return "offen";
-}
-
-std::optional<OfferStatus> offerStatusFromText(std::string_view text) {
-    for (const OfferStatus status :
-         {OfferStatus::Open, OfferStatus::Accepted, OfferStatus::Rejected})
-        if (offerStatusText(status) == text)
-            return status;
-    return std::nullopt;
-}
-
 std::string_view invoiceKindText(InvoiceKind kind) {
     switch (kind) {
     case InvoiceKind::Partial:
@@ -812,19 +792,6 @@ std::unique_ptr<Store> openSqliteStore(const std::string& path, StoreHooks hooks
 std::unique_ptr<Store> openPostgresStore(const std::string& conninfo, StoreHooks hooks) {
     return std::make_unique<DatabaseStore>(store_detail::connectPostgres(conninfo),
                                            std::move(hooks));
-}
-
-bool isPostgresUri(std::string_view uri) {
-    if (uri.starts_with("postgresql://") || uri.starts_with("postgres://"))
-        return true;
-    // "host=… dbname=…": a keyword of letters and underscores, then "=".
-    const std::size_t equals = uri.find('=');
-    if (equals == std::string_view::npos || equals == 0)
-        return false;
-    for (const char c : uri.substr(0, equals))
-        if (!((c >= 'a' && c <= 'z') || c == '_'))
-            return false;
-    return true;
 }
 
 std::unique_ptr<Store> openStore(const std::string& uri, StoreHooks hooks) {

@@ -1,6 +1,7 @@
 #include "cli_qt_steps.h"
 
 #include "calculation_pdf.h"
+#include "cli_module.h"
 #include "invoice_service.h"
 #include "logo.h"
 #include "offer_print.h"
@@ -274,12 +275,16 @@ std::unique_ptr<Store> openStoreOfProgram(const std::string& uri, std::ostream& 
 } // namespace
 
 std::vector<CliFileStep> qtCliSteps() {
-    return {{"--offer", offerStep},
-            {"--calculation-pdf", calculationStep},
-            {"--invoice",
-             invoiceStep,
-             {"--xrechnung", "--address", "--period", "--tax-case", "--vat-id", "--buyer-reference",
-              "--buyer-email", "--kind", "--customer", "--quantity"}}};
+    std::vector<CliFileStep> steps = cliModuleStepOptions();
+    for (CliFileStep& step : steps) {
+        if (step.option == "--offer")
+            step.run = offerStep;
+        else if (step.option == "--calculation-pdf")
+            step.run = calculationStep;
+        else if (step.option == "--invoice")
+            step.run = invoiceStep;
+    }
+    return steps;
 }
 
 CliStoreAccess qtCliStoreAccess() {
@@ -293,13 +298,5 @@ CliStoreAccess qtCliStoreAccess() {
 void releaseCliApplication() {
     ownApplication().reset();
 }
-
-namespace {
-
-// Linked into pyrelto-cli as object code, so this registration is always part of it.
-[[maybe_unused]] const bool registered = registerCliSteps(qtCliSteps(), releaseCliApplication);
-[[maybe_unused]] const bool storeRegistered = registerCliStoreAccess(qtCliStoreAccess());
-
-} // namespace
 
 } // namespace pyrelto

@@ -1,6 +1,7 @@
 #pragma once
-// The steps pyrelto-cli has only in builds with Qt: "--offer FILE" and "--calculation-pdf FILE".
-// They draw with Qt on its offscreen platform, so they need no display.
+// The steps pyrelto-cli has only in builds with Qt ("--offer FILE", "--calculation-pdf FILE",
+// "--invoice FILE"), carried by its module pyrelto-cli-qt (cli_module.h). They draw with Qt on its
+// offscreen platform, so they need no display.
 
 #include "cli.h"
 

@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "cli_module.h"
 #include "decimal_text.h"
 #include "file_test_support.h"
 #include "sheet.h"
@@ -23,6 +24,9 @@
 
 namespace pyrelto {
 namespace {
+
+// The database as pyrelto-cli opens it in a build without Qt.
+[[maybe_unused]] const bool plainStore = registerCliStoreAccess(plainCliStoreAccess());
 
 struct CliRun {
     int status;
@@ -310,6 +314,80 @@ TEST(Cli, RegisteredStepsJoinTheDriverAndAreReleased) {
     EXPECT_EQ(seen, std::vector<std::string>{"r.pdf"});
     releaseCliSteps();
     EXPECT_EQ(released, 1);
+}
+
+// --help and the manual page name every step and option the command line reads; a step added
+// to the parser without them fails here.
+TEST(Cli, HelpAndManualPageNameEveryStep) {
+    std::vector<std::string> options = {"NAME=TEXT", "--open",       "--save",
+                                        "--takeoff", "--separator=", "--help"};
+#ifdef PYRELTO_STORE
+    options.insert(options.end(), {"--store", "--offers", "--import-prices", "--supplier",
+                                   "--columns", "--pick", "--reprice", "--dry-run"});
+#endif
+    // The module's steps and the offer options that come with --offer.
+    const std::vector<CliFileStep> moduleSteps = cliModuleStepOptions();
+    for (const CliFileStep& step : moduleSteps) {
+        options.push_back(step.option);
+        options.insert(options.end(), step.valueOptions.begin(), step.valueOptions.end());
+    }
+    options.insert(options.end(), {"--tax-case", "--private", "--site", "--period", "--instalments",
+                                   "--signature-line", "--acceptance-slip"});
+
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(runCli(std::vector<std::string>{"Dach14Ed=24", "--help"}, out, err, moduleSteps), 0);
+    EXPECT_TRUE(err.str().empty()) << err.str();
+    const std::string help = out.str();
+    EXPECT_NE(help.find("Aufruf: pyrelto-cli"), std::string::npos) << help;
+    EXPECT_EQ(help.find("\"fields\""), std::string::npos) << "nothing ran";
+
+    std::ifstream page(std::filesystem::path(PYRELTO_SOURCE_DIR) / "data/man/pyrelto-cli.1");
+    std::string manual((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(manual.empty());
+    // Roff writes a minus as "\-" and separates a bold name from its italic value by a space.
+    for (std::size_t at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at))
+        manual.erase(at, 1);
+    for (const std::string& option : options) {
+        SCOPED_TRACE(option);
+        EXPECT_NE(help.find(option), std::string::npos);
+        const std::string name = option.substr(0, option.find('='));
+        EXPECT_NE(manual.find(name), std::string::npos);
+    }
+}
+
+// Without its module, a step that needs it fails alone with a message that says what is missing:
+// the rest of the run stands and the sheet is still printed.
+TEST(Cli, ModuleThatCannotBeLoadedFailsOnlyItsSteps) {
+    const test::TempDir dir;
+    const auto broken = dir / "pyrelto-cli-qt.so";
+    std::ofstream(broken) << "kein Programmteil";
+    struct Row {
+        const char* name;
+        std::vector<std::filesystem::path> candidates;
+        const char* says;
+    };
+    const Row rows[] = {
+        {"missing", {dir / "fehlt.so"}, "ist nicht installiert"},
+        {"broken", {dir / "fehlt.so", broken}, "lässt sich nicht laden"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        CliModuleLoader loader(row.candidates);
+        const std::vector<CliFileStep> steps = loader.steps();
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(runCli(std::vector<std::string>{"--separator=,", "--calculation-pdf",
+                                                  utf8(dir / "k.pdf"), "Dach14Ed=24", "--offer",
+                                                  utf8(dir / "a.pdf")},
+                         out, err, steps),
+                  1);
+        EXPECT_NE(err.str().find(row.says), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find("neu"), std::string::npos) << err.str();
+        EXPECT_EQ(nlohmann::json::parse(out.str())["fields"]["Dach14Ed"], "24,00");
+        EXPECT_FALSE(std::filesystem::exists(dir / "k.pdf"));
+        loader.release();
+    }
 }
 
 TEST(Cli, OfferStepsAreUnknownWithoutQt) {
