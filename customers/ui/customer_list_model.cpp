@@ -25,11 +25,12 @@ constexpr std::array<signed char, 128> kPlainWeights = [] {
     std::array<signed char, 128> weights{};
     weights.fill(-1);
     weights[' '] = 0;
-    for (int c = 0; c < 10; ++c)
-        weights[static_cast<std::size_t>('0' + c)] = static_cast<signed char>(1 + c);
-    for (int c = 0; c < 26; ++c) {
-        weights[static_cast<std::size_t>('a' + c)] = static_cast<signed char>(11 + c);
-        weights[static_cast<std::size_t>('A' + c)] = static_cast<signed char>(11 + c);
+    for (char c = '0'; c <= '9'; ++c)
+        weights[static_cast<unsigned char>(c)] = static_cast<signed char>(1 + (c - '0'));
+    for (char c = 'a'; c <= 'z'; ++c) {
+        weights[static_cast<unsigned char>(c)] = static_cast<signed char>(11 + (c - 'a'));
+        weights[static_cast<unsigned char>(c - 'a' + 'A')] =
+            static_cast<signed char>(11 + (c - 'a'));
     }
     return weights;
 }();
