@@ -1,12 +1,16 @@
 // The customer list: loading a file's names inside one bulk update against sorting after every
 // name, the searches over a long list, and one new, renamed or deleted customer in a long list.
 
+#include "customer_file.h"
 #include "customer_list.h"
+#include "customer_list_file.h"
 #include "sample_customer_names.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
+#include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -98,5 +102,25 @@ void BM_CustomerRename(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CustomerRename)->Arg(1000)->Arg(10000)->Arg(200000)->Unit(benchmark::kMicrosecond);
+
+// The window's close with a long list: the file read again to see whether another copy of the
+// program wrote it meanwhile, then written safely (a temporary file, synced, renamed over it).
+void BM_CustomerListSaveAtClose(benchmark::State& state) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("pyrelto-bench-close-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::u16string path = (folder / "options.dat").u16string();
+    auto names = pyrelto::sampleCustomerNames(static_cast<int>(state.range(0)));
+    std::sort(names.begin(), names.end());
+    pyrelto::writeCustomerFile(path, names, false);
+    pyrelto::CustomerList list;
+    pyrelto::CustomerListFile file(list);
+    file.openfileConfig(path);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(file.savefileConfig(path));
+    std::filesystem::remove_all(folder);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_CustomerListSaveAtClose)->Arg(200000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 } // namespace
