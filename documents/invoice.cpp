@@ -75,6 +75,28 @@ VatCategory categoryOf(TaxCase taxCase, int rate) {
 
 } // namespace
 
+std::string_view invoiceKindText(InvoiceKind kind) {
+    switch (kind) {
+    case InvoiceKind::Partial:
+        return "abschlag";
+    case InvoiceKind::Final:
+        return "schluss";
+    case InvoiceKind::CreditNote:
+        return "gutschrift";
+    case InvoiceKind::Invoice:
+        break;
+    }
+    return "rechnung";
+}
+
+std::optional<InvoiceKind> invoiceKindFromText(std::string_view text) {
+    for (const InvoiceKind kind :
+         {InvoiceKind::Invoice, InvoiceKind::Partial, InvoiceKind::Final, InvoiceKind::CreditNote})
+        if (invoiceKindText(kind) == text)
+            return kind;
+    return std::nullopt;
+}
+
 bool Date::isValid() const {
     return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
            day <= daysInMonth(year, month);

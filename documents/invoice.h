@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pyrelto {
@@ -24,6 +25,11 @@ enum class InvoiceKind {
     Final,      // Schlussrechnung, deducting the partial invoices of the job
     CreditNote, // Gutschrift/Storno of an issued invoice
 };
+
+// "rechnung", "abschlag", "schluss", "gutschrift": the words the register and the invoice's record
+// store for the kinds.
+std::string_view invoiceKindText(InvoiceKind kind);
+std::optional<InvoiceKind> invoiceKindFromText(std::string_view text);
 
 struct PostalAddress {
     std::vector<std::string> streetLines; // up to three lines before postcode and town

@@ -48,25 +48,9 @@ Party partyOf(const Json& json) {
     return party;
 }
 
-const char* kindText(InvoiceKind kind) {
-    switch (kind) {
-    case InvoiceKind::Invoice:
-        return "rechnung";
-    case InvoiceKind::Partial:
-        return "abschlag";
-    case InvoiceKind::Final:
-        return "schluss";
-    case InvoiceKind::CreditNote:
-        return "gutschrift";
-    }
-    return "rechnung";
-}
-
 InvoiceKind kindOf(const std::string& text) {
-    for (const InvoiceKind kind :
-         {InvoiceKind::Invoice, InvoiceKind::Partial, InvoiceKind::Final, InvoiceKind::CreditNote})
-        if (text == kindText(kind))
-            return kind;
+    if (const auto kind = invoiceKindFromText(text))
+        return *kind;
     throw std::runtime_error("unbekannte Rechnungsart „" + text + "“");
 }
 
@@ -100,7 +84,7 @@ std::string invoiceDataJson(const Invoice& invoice) {
                                 {"vatCents", prior.vat.cents()},
                                 {"grossCents", prior.gross.cents()}});
     Json json{{"version", kDataVersion},
-              {"kind", kindText(invoice.kind)},
+              {"kind", std::string(invoiceKindText(invoice.kind))},
               {"number", invoice.number},
               {"issueDate", iso(invoice.issueDate)},
               {"periodStart", iso(invoice.periodStart)},

@@ -732,28 +732,6 @@ private:
 
 } // namespace
 
-std::string_view invoiceKindText(InvoiceKind kind) {
-    switch (kind) {
-    case InvoiceKind::Partial:
-        return "abschlag";
-    case InvoiceKind::Final:
-        return "schluss";
-    case InvoiceKind::CreditNote:
-        return "gutschrift";
-    case InvoiceKind::Invoice:
-        break;
-    }
-    return "rechnung";
-}
-
-std::optional<InvoiceKind> invoiceKindFromText(std::string_view text) {
-    for (const InvoiceKind kind :
-         {InvoiceKind::Invoice, InvoiceKind::Partial, InvoiceKind::Final, InvoiceKind::CreditNote})
-        if (invoiceKindText(kind) == text)
-            return kind;
-    return std::nullopt;
-}
-
 std::string_view invoiceStatusText(InvoiceStatus status) {
     return status == InvoiceStatus::Paid ? "bezahlt" : "offen";
 }

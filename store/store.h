@@ -93,10 +93,6 @@ struct OfferRecord {
     std::string recordedAt; // UTC, ISO 8601
 };
 
-// "rechnung", "abschlag", "schluss", "gutschrift": the words stored.
-std::string_view invoiceKindText(InvoiceKind kind);
-std::optional<InvoiceKind> invoiceKindFromText(std::string_view text);
-
 enum class InvoiceStatus { Open, Paid };
 // "offen", "bezahlt".
 std::string_view invoiceStatusText(InvoiceStatus status);

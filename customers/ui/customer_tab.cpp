@@ -382,7 +382,6 @@ void CustomerTab::ListView1DblClick() {
 }
 
 void CustomerTab::showFound(int row) {
-    ensureWidgets();
     const QRect rect = ListView1->visualRect(model_->index(row));
     if (rect.height() > 0) {
         // The client area's top edge lies above the column header.
